@@ -1,0 +1,152 @@
+#include "link/link.h"
+
+#include <iomanip>
+
+namespace qrt::link {
+namespace {
+
+constexpr const char* kTag = "QRTTest";
+constexpr std::chrono::milliseconds kReadTotal{50};
+constexpr std::chrono::milliseconds kReadInterByte{5};
+constexpr std::chrono::milliseconds kWriteTotal{1000};
+
+std::size_t index(Port port) { return port == Port::A ? 0 : 1; }
+
+}  // namespace
+
+std::string devicePath(const std::string& portName) {
+    return portName.find('/') != std::string::npos ? portName : "/dev/" + portName;
+}
+
+Link::Link(std::unique_ptr<SerialPort> portA, std::unique_ptr<SerialPort> portB,
+           std::ostream& diagnostics)
+    : portA_(std::move(portA)), portB_(std::move(portB)), diagnostics_(diagnostics) {}
+
+bool Link::OpenPort(Port which, const std::string& path, int baud, int parity) {
+    SerialPort& serial = port(which);
+    if (serial.isOpen()) {
+        return true;
+    }
+    std::uint32_t error = 0;
+    if (!serial.open(path, error)) {
+        diagnostics_ << kTag << " Unable to open " << path << " Error: " << std::hex << error
+                     << std::dec << '\n';
+        return false;
+    }
+    paths_[index(which)] = path;
+    lost_[index(which)] = false;
+    diagnostics_ << kTag << ' ' << path << " opened\n";
+    const LineSettings settings{.baudRate = baud,
+                                .dataBits = 8,
+                                .parity = parity,
+                                .stopBits = baud == 1200 ? 2 : 1};
+    if (!serial.configure(settings)) {
+        diagnostics_ << kTag << " Unable to configure the serial port\n";
+        return false;
+    }
+    if (!serial.setTimeouts(kReadTotal, kReadInterByte, kWriteTotal)) {
+        diagnostics_ << kTag << " Unable to set the time-out parameters\n";
+        return false;
+    }
+    serial.setDtr(true);
+    serial.setRts(true);
+    rings_[0].clear();
+    rings_[1].clear();
+    mux.reset();
+    return true;
+}
+
+bool Link::ClosePort(Port which) {
+    SerialPort& serial = port(which);
+    if (!serial.isOpen()) {
+        return false;
+    }
+    std::uint32_t error = 0;
+    if (!serial.close(error)) {
+        diagnostics_ << "Close Com Error: " << std::hex << error << std::dec << '\n';
+        return false;
+    }
+    return true;
+}
+
+bool Link::isOpen(Port which) const {
+    return (which == Port::A ? *portA_ : *portB_).isOpen();
+}
+
+std::size_t Link::PortWrite(Target target, std::span<const std::uint8_t> bytes) {
+    if (multiplexMode) {
+        const auto channel = static_cast<std::uint8_t>(target);
+        const std::vector<std::uint8_t> frame = wrapMuxFrame(channel, bytes);
+        if (!portA_->isOpen()) {
+            return 0;
+        }
+        const std::size_t written = portA_->write(frame);
+        checkLost(Port::A);
+        return written;
+    }
+    if (target == Target::BoxChannel) {
+        return 0;
+    }
+    const Port which = target == Target::portA ? Port::A : Port::B;
+    SerialPort& serial = port(which);
+    if (!serial.isOpen()) {
+        return 0;
+    }
+    const std::size_t written = serial.write(bytes);
+    checkLost(which);
+    return written;
+}
+
+std::size_t Link::PortFill(int channel, std::size_t maxBytes, bool waitForData) {
+    const Port which = (multiplexMode || channel == 0) ? Port::A : Port::B;
+    SerialPort& serial = port(which);
+    if (serial.isOpen() && maxBytes > 0) {
+        std::array<std::uint8_t, kMaxRead> chunk{};
+        const std::size_t wanted = std::min(maxBytes, kMaxRead);
+        const std::size_t got =
+            serial.read(std::span(chunk).first(wanted),
+                        waitForData ? kReadTotal : std::chrono::milliseconds{0}, kReadInterByte);
+        const auto received = std::span<const std::uint8_t>(chunk).first(got);
+        if (multiplexMode) {
+            mux.split(received, rings_[0], rings_[1]);
+        } else {
+            for (const std::uint8_t byte : received) {
+                ring(channel).store(byte);
+            }
+        }
+        checkLost(which);
+    }
+    return ring(channel).held();
+}
+
+void Link::setBreak(bool on) {
+    if (portB_->isOpen()) {
+        portB_->setBreak(on);
+    }
+}
+
+bool Link::takeLostDevice(Port& which) {
+    for (const Port candidate : {Port::A, Port::B}) {
+        if (lost_[index(candidate)]) {
+            lost_[index(candidate)] = false;
+            which = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+void Link::checkLost(Port which) {
+    SerialPort& serial = port(which);
+    if (!serial.deviceLost() || !serial.isOpen()) {
+        return;
+    }
+    // A pulled adapter never comes back on the same handle: close it at once so
+    // nothing polls a dead port, and report it once.
+    std::uint32_t error = 0;
+    serial.close(error);
+    lost_[index(which)] = true;
+    diagnostics_ << kTag << ' ' << paths_[index(which)] << " lost\n";
+}
+
+}  // namespace qrt::link

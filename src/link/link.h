@@ -1,0 +1,90 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <span>
+#include <string>
+
+#include "link/mux_framing.h"
+#include "link/receive_ring.h"
+#include "link/serial_port.h"
+
+namespace qrt::link {
+
+/// The two serial ports.
+enum class Port { A, B };
+
+/// Where a write goes: the receiver (port A), the inductive head (port B) or, on the
+/// multiplexed link only, the interface box itself (channel 2).
+enum class Target { portA, portB, BoxChannel };
+
+/// Device path of a port name: the name itself when it holds a '/', else "/dev/" + name.
+[[nodiscard]] std::string devicePath(const std::string& portName);
+
+/// Ports A and B, the receive rings and the multiplexed link: the program's only
+/// access to the serial hardware. Diagnostics go to `diagnostics` (standard output
+/// in the program), each as one line starting with the program tag.
+class Link {
+public:
+    static constexpr std::size_t kMaxRead = 128;
+
+    Link(std::unique_ptr<SerialPort> portA, std::unique_ptr<SerialPort> portB,
+         std::ostream& diagnostics);
+
+    /// Opens and configures a port: 8 data bits, 2 stop bits at exactly 1200 baud
+    /// else 1, read time-outs 50 ms total and 5 ms between bytes, write time-out
+    /// 1000 ms, DTR then RTS asserted; empties both rings and resets the multiplexed
+    /// receive state. An open port is left alone (true). When configuring fails the
+    /// port stays open and the result is false; the caller closes it.
+    bool OpenPort(Port port, const std::string& path, int baud, int parity);
+    /// Closes an open port; false when it was closed or closing failed.
+    bool ClosePort(Port port);
+    [[nodiscard]] bool isOpen(Port port) const;
+
+    /// Writes a byte run; in multiplexed mode wrapped for the target's channel and sent
+    /// on port A. Returns the bytes written, 0 for a closed port, a failed write, or
+    /// the box channel on a direct link.
+    std::size_t PortWrite(Target target, std::span<const std::uint8_t> bytes);
+
+    /// Reads once (at most `maxBytes`, never more than 128) from the channel's port into
+    /// the rings and returns what the channel's ring now holds. With `waitForData`
+    /// false the read takes only what the port has ready.
+    std::size_t PortFill(int channel, std::size_t maxBytes = kMaxRead, bool waitForData = true);
+
+    std::uint8_t RingReadByte(int channel) { return ring(channel).readByte(); }
+    [[nodiscard]] std::uint8_t RingPeek(int channel, std::size_t offset) const {
+        return rings_[static_cast<std::size_t>(channel) & 1].peek(offset);
+    }
+    void RingRead(int channel, std::span<std::uint8_t> into) { ring(channel).read(into); }
+    void RingClear(int channel) { ring(channel).clear(); }
+    [[nodiscard]] std::size_t ringHeld(int channel) const {
+        return rings_[static_cast<std::size_t>(channel) & 1].held();
+    }
+
+    /// Break condition on port B (the wake-up of the inductive head).
+    void setBreak(bool on);
+
+    /// The port whose device was found gone since the last call, if any; the port has
+    /// already been closed. The window shows this once and returns to its closed state.
+    [[nodiscard]] bool takeLostDevice(Port& port);
+
+    bool multiplexMode = false;
+    MuxReceiver mux;
+
+private:
+    SerialPort& port(Port which) { return which == Port::A ? *portA_ : *portB_; }
+    ReceiveRing& ring(int channel) { return rings_[static_cast<std::size_t>(channel) & 1]; }
+    void checkLost(Port which);
+
+    std::unique_ptr<SerialPort> portA_;
+    std::unique_ptr<SerialPort> portB_;
+    std::array<ReceiveRing, 2> rings_{};
+    std::array<std::string, 2> paths_{};
+    std::array<bool, 2> lost_{};
+    std::ostream& diagnostics_;
+};
+
+}  // namespace qrt::link

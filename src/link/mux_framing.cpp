@@ -1,0 +1,83 @@
+#include "link/mux_framing.h"
+
+namespace qrt::link {
+
+std::vector<std::uint8_t> wrapMuxFrame(std::uint8_t channel, std::span<const std::uint8_t> payload) {
+    std::vector<std::uint8_t> frame;
+    frame.reserve(2 * payload.size() + 4);
+    frame.push_back(kStx);
+    frame.push_back(channel);
+    for (const std::uint8_t byte : payload) {
+        frame.push_back(byte);
+        if (byte == kDle) {
+            frame.push_back(kDle);
+        }
+    }
+    frame.push_back(kDle);
+    frame.push_back(kEtx);
+    return frame;
+}
+
+void MuxReceiver::split(std::span<const std::uint8_t> chunk, ReceiveRing& ring0,
+                        ReceiveRing& ring1) {
+    for (std::size_t i = 0; i < chunk.size(); ++i) {
+        const std::uint8_t byte = chunk[i];
+        if (muxState == kWaitStx) {
+            if (byte == kStx) {
+                muxState = kWaitChannel;
+            }
+        } else if (muxState == kWaitChannel) {
+            // Bytes 0x80 to 0xFF are negative as signed channel numbers: dropped too.
+            if (byte <= 2) {
+                muxState = byte;
+                statusIndex = 0;
+            } else {
+                muxState = kWaitStx;
+            }
+        } else if (muxState <= 2) {
+            ++statusIndex;
+            if (byte == kDle) {
+                muxState += 3;
+            } else {
+                deliver(muxState, byte, ring0, ring1);
+            }
+        } else {
+            const std::int32_t channel = muxState - 3;
+            muxState = channel;
+            if (byte == kDle) {
+                deliver(channel, byte, ring0, ring1);
+                continue;
+            }
+            muxState = kWaitStx;
+            if (channel == 0) {
+                signalLevel = levelFromByte(byte);
+                if (i + 1 < chunk.size()) {
+                    backgroundLevel = levelFromByte(chunk[i + 1]);
+                }
+            }
+        }
+    }
+}
+
+void MuxReceiver::deliver(std::int32_t channel, std::uint8_t byte, ReceiveRing& ring0,
+                          ReceiveRing& ring1) {
+    switch (channel) {
+        case 0:
+            ring0.store(byte);
+            break;
+        case 1:
+            ring1.store(byte);
+            break;
+        default:
+            if (statusIndex == 1) {
+                keyState = static_cast<std::int8_t>(byte);
+            } else if (statusIndex == 2) {
+                boxVersion = (boxVersion & 0xFF00u) | byte;
+            } else if (statusIndex == 3) {
+                boxVersion = (boxVersion & 0x00FFu) | (static_cast<std::uint32_t>(byte) << 8);
+            }
+            break;
+    }
+}
+
+}  // namespace qrt::link

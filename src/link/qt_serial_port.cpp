@@ -1,0 +1,129 @@
+#include "link/qt_serial_port.h"
+
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <cerrno>
+
+namespace qrt::link {
+
+QtSerialPort::QtSerialPort() : port_(std::make_unique<QSerialPort>()) {}
+
+QtSerialPort::~QtSerialPort() = default;
+
+bool QtSerialPort::open(const std::string& path, std::uint32_t& errorCode) {
+    lost_ = false;
+    port_->setPortName(QString::fromStdString(path));
+    errno = 0;
+    if (!port_->open(QIODevice::ReadWrite)) {
+        // The system error number is what the operator's diagnostics need; the
+        // lock-file refusal of a port already in use may leave it at 0.
+        errorCode = errno != 0 ? static_cast<std::uint32_t>(errno)
+                               : static_cast<std::uint32_t>(port_->error());
+        return false;
+    }
+    return true;
+}
+
+bool QtSerialPort::configure(const LineSettings& settings) {
+    const auto parity = settings.parity == 0 ? QSerialPort::NoParity : QSerialPort::EvenParity;
+    const auto stopBits = settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop;
+    return port_->setBaudRate(settings.baudRate) &&
+           port_->setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)) &&
+           port_->setParity(parity) && port_->setStopBits(stopBits) &&
+           port_->setFlowControl(QSerialPort::NoFlowControl);
+}
+
+bool QtSerialPort::setTimeouts(std::chrono::milliseconds /*readTotal*/,
+                               std::chrono::milliseconds /*readInterByte*/,
+                               std::chrono::milliseconds writeTotal) {
+    // Read time-outs are passed with every read; only the write bound is kept.
+    writeTimeout_ = writeTotal;
+    return true;
+}
+
+bool QtSerialPort::close(std::uint32_t& errorCode) {
+    errorCode = 0;
+    port_->close();
+    return true;
+}
+
+bool QtSerialPort::isOpen() const { return port_->isOpen(); }
+
+std::size_t QtSerialPort::write(std::span<const std::uint8_t> bytes) {
+    if (!port_->isOpen() || lost_) {
+        return 0;
+    }
+    const qint64 written =
+        port_->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    if (written < 0) {
+        noteError();
+        return 0;
+    }
+    while (port_->bytesToWrite() > 0) {
+        if (!port_->waitForBytesWritten(static_cast<int>(writeTimeout_.count()))) {
+            noteError();
+            return lost_ ? 0 : static_cast<std::size_t>(written);
+        }
+    }
+    return static_cast<std::size_t>(written);
+}
+
+std::size_t QtSerialPort::read(std::span<std::uint8_t> into, std::chrono::milliseconds total,
+                               std::chrono::milliseconds interByte) {
+    if (!port_->isOpen() || lost_ || into.empty()) {
+        return 0;
+    }
+    std::size_t received = 0;
+    auto take = [&] {
+        const qint64 got = port_->read(reinterpret_cast<char*>(into.data() + received),
+                                       static_cast<qint64>(into.size() - received));
+        if (got > 0) {
+            received += static_cast<std::size_t>(got);
+        }
+    };
+    take();
+    if (received == 0 && total.count() > 0) {
+        if (!port_->waitForReadyRead(static_cast<int>(total.count()))) {
+            noteError();
+            return 0;
+        }
+        take();
+    }
+    while (received > 0 && received < into.size() && total.count() > 0 &&
+           port_->waitForReadyRead(static_cast<int>(interByte.count()))) {
+        take();
+    }
+    noteError();
+    return received;
+}
+
+void QtSerialPort::setDtr(bool on) { port_->setDataTerminalReady(on); }
+
+void QtSerialPort::setRts(bool on) { port_->setRequestToSend(on); }
+
+void QtSerialPort::setBreak(bool on) { port_->setBreakEnabled(on); }
+
+bool QtSerialPort::deviceLost() const { return lost_; }
+
+void QtSerialPort::noteError() {
+    switch (port_->error()) {
+        case QSerialPort::ReadError:
+        case QSerialPort::WriteError:
+        case QSerialPort::ResourceError:
+            lost_ = true;
+            break;
+        default:
+            break;
+    }
+    port_->clearError();
+}
+
+std::vector<std::string> availablePortNames() {
+    std::vector<std::string> names;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        names.push_back(info.portName().toStdString());
+    }
+    return names;
+}
+
+}  // namespace qrt::link

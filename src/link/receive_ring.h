@@ -1,0 +1,55 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace qrt::link {
+
+/// A 1024-byte circular receive buffer holding at most 1023 bytes. Storing into a
+/// full ring drops the oldest byte and keeps the newest. Reads do not check how
+/// many bytes are held: callers take only what `held()` reported.
+class ReceiveRing {
+public:
+    static constexpr std::size_t kSize = 1024;
+    static constexpr std::size_t kCapacity = kSize - 1;
+
+    void store(std::uint8_t byte) {
+        bytes_[write_] = byte;
+        write_ = (write_ + 1) % kSize;
+        if (write_ == read_) {
+            read_ = (read_ + 1) % kSize;
+        }
+    }
+
+    [[nodiscard]] std::size_t held() const { return (write_ - read_) & (kSize - 1); }
+
+    /// Removes and returns the oldest byte.
+    std::uint8_t readByte() {
+        const std::uint8_t byte = bytes_[read_];
+        read_ = (read_ + 1) % kSize;
+        return byte;
+    }
+
+    /// The byte `offset` places after the oldest one, modulo the ring size.
+    [[nodiscard]] std::uint8_t peek(std::size_t offset) const {
+        return bytes_[(read_ + offset) % kSize];
+    }
+
+    /// Removes `into.size()` bytes, oldest first.
+    void read(std::span<std::uint8_t> into) {
+        for (std::uint8_t& byte : into) {
+            byte = readByte();
+        }
+    }
+
+    void clear() { write_ = read_ = 0; }
+
+private:
+    std::array<std::uint8_t, kSize> bytes_{};
+    std::size_t write_ = 0;
+    std::size_t read_ = 0;
+};
+
+}  // namespace qrt::link

@@ -1,0 +1,77 @@
+#include "support/fake_serial_port.h"
+
+#include <algorithm>
+
+namespace qrt::testing {
+
+bool FakeSerialPort::open(const std::string& path, std::uint32_t& errorCode) {
+    calls.push_back({"open", {}, {}, false});
+    if (failOpen) {
+        errorCode = 2;  // no such file
+        return false;
+    }
+    openedPath = path;
+    open_ = true;
+    lost_ = false;
+    return true;
+}
+
+bool FakeSerialPort::configure(const link::LineSettings& lineSettings) {
+    calls.push_back({"configure", {}, lineSettings, false});
+    settings = lineSettings;
+    return !failConfigure;
+}
+
+bool FakeSerialPort::setTimeouts(std::chrono::milliseconds total, std::chrono::milliseconds gap,
+                                 std::chrono::milliseconds write) {
+    calls.push_back({"timeouts", {}, {}, false});
+    readTotal = total;
+    readInterByte = gap;
+    writeTotal = write;
+    return !failTimeouts;
+}
+
+bool FakeSerialPort::close(std::uint32_t& errorCode) {
+    calls.push_back({"close", {}, {}, false});
+    errorCode = 0;
+    open_ = false;
+    return true;
+}
+
+std::size_t FakeSerialPort::write(std::span<const std::uint8_t> bytes) {
+    if (unplugged_) {
+        lost_ = true;
+        return 0;
+    }
+    calls.push_back({"write", {bytes.begin(), bytes.end()}, {}, false});
+    written_.insert(written_.end(), bytes.begin(), bytes.end());
+    return bytes.size();
+}
+
+std::size_t FakeSerialPort::read(std::span<std::uint8_t> into, std::chrono::milliseconds,
+                                 std::chrono::milliseconds) {
+    readSizes.push_back(into.size());
+    if (unplugged_) {
+        lost_ = true;
+        return 0;
+    }
+    if (input.empty()) {
+        return 0;
+    }
+    std::vector<std::uint8_t>& chunk = input.front();
+    const std::size_t count = std::min(chunk.size(), into.size());
+    std::copy_n(chunk.begin(), count, into.begin());
+    chunk.erase(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(count));
+    if (chunk.empty()) {
+        input.pop_front();
+    }
+    return count;
+}
+
+std::vector<std::uint8_t> FakeSerialPort::takeWritten() {
+    std::vector<std::uint8_t> bytes;
+    bytes.swap(written_);
+    return bytes;
+}
+
+}  // namespace qrt::testing
