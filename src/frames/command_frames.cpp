@@ -5,17 +5,23 @@
 
 namespace qrt::frames {
 
-StandardFrame buildCommandFrame(std::uint8_t code, std::uint32_t id, std::uint16_t wordPar,
-                                std::uint8_t bytePar, std::uint8_t sequence,
-                                std::uint16_t crcStart) {
+StandardFrame buildStandardFrame(std::uint8_t header, std::uint32_t id, std::uint16_t wordPar,
+                                 std::uint8_t bytePar, std::uint8_t sequence,
+                                 std::uint16_t crcStart) {
     StandardFrame frame{};
-    frame[0] = code & 0x1Fu;
+    frame[0] = header;
     writeLe32(frame, 1, id);
     writeLe16(frame, 5, wordPar);
     frame[7] = bytePar;
     frame[8] = sequence;
     writeCrc(frame, 9, crc16(std::span(frame).first(9), crcStart));
     return frame;
+}
+
+StandardFrame buildCommandFrame(std::uint8_t code, std::uint32_t id, std::uint16_t wordPar,
+                                std::uint8_t bytePar, std::uint8_t sequence,
+                                std::uint16_t crcStart) {
+    return buildStandardFrame(code & 0x1Fu, id, wordPar, bytePar, sequence, crcStart);
 }
 
 StandardFrame buildContentFrame(const ContentBlock& data, std::uint16_t crcStart) {

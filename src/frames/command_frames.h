@@ -17,6 +17,13 @@ constexpr std::uint32_t moduleId(std::uint32_t type, std::uint32_t serial) {
     return (type << 28) | (serial & 0x0FFFFFFFu);
 }
 
+/// A standard 11-byte frame with any header byte: header, ID, WordPar, BytePar,
+/// sequence, CRC over bytes 0 to 8 from `crcStart`, high byte first. Modules send
+/// their telegrams and replies in this layout.
+StandardFrame buildStandardFrame(std::uint8_t header, std::uint32_t id, std::uint16_t wordPar,
+                                 std::uint8_t bytePar, std::uint8_t sequence,
+                                 std::uint16_t crcStart);
+
 /// Command frame for interface A: code (low 5 bits), ID, WordPar, BytePar,
 /// sequence, CRC over bytes 0 to 8 from `crcStart`, high byte first.
 StandardFrame buildCommandFrame(std::uint8_t code, std::uint32_t id, std::uint16_t wordPar,

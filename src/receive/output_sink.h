@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string_view>
+
+namespace qrt::receive {
+
+/// Where decoded lines and the interface box's status go: the two panes and the
+/// status controls of the main window, or a console in the tools.
+class OutputSink {
+public:
+    virtual ~OutputSink() = default;
+    /// A line for the debug pane (the poller also writes it to the log file).
+    virtual void addDebugLine(std::string_view line) = 0;
+    /// A line for the communication pane.
+    virtual void addCommLine(std::string_view line) = 0;
+    /// The box's key state changed: bit 0 set means the key is pressed.
+    virtual void showKeyState(bool pressed) { (void)pressed; }
+    /// The box's version changed, as four hexadecimal digits.
+    virtual void showBoxVersion(std::string_view text) { (void)text; }
+    /// The background level of the last receiver frame, after each module telegram.
+    virtual void showBackgroundLevel(std::string_view text) { (void)text; }
+};
+
+}  // namespace qrt::receive

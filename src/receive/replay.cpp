@@ -1,0 +1,56 @@
+#include "receive/replay.h"
+
+#include <sstream>
+
+#include "link/link.h"
+#include "link/main_state.h"
+#include "link/memory_port.h"
+#include "receive/poller.h"
+
+namespace qrt::receive {
+
+namespace {
+
+// A clock that never moves: offline decoding does not wait.
+class StoppedClock final : public common::Clock {
+public:
+    [[nodiscard]] common::DateTime localTime() const override { return {}; }
+    [[nodiscard]] common::DateTime utcTime() const override { return {}; }
+    [[nodiscard]] std::chrono::steady_clock::time_point now() const override { return {}; }
+    void sleep(std::chrono::milliseconds) override {}
+};
+
+}  // namespace
+
+void replayCapture(const std::vector<std::uint8_t>& capture, const ReplayOptions& options,
+                   OutputSink& output) {
+    auto port = std::make_unique<link::MemoryPort>(capture, std::min<std::size_t>(
+                                                                options.readSize, 128));
+    link::MemoryPort& input = *port;
+    std::ostringstream diagnostics;
+    link::Link link(std::move(port), std::make_unique<link::MemoryPort>(
+                                         std::vector<std::uint8_t>{}, 1),
+                    diagnostics);
+    link.multiplexMode = options.multiplexed;
+    link.OpenPort(link::Port::A, "capture", 19200, 0);
+    link::MainState state(link);
+    state.crcStart = options.crcStart;
+    state.idFilter = options.idFilter;
+    StoppedClock clock;
+    ArchiveStore archive;
+    Poller poller(state, clock, output, archive);
+    poller.fixedTimestamp = options.timestamp;
+    for (;;) {
+        if (options.armArchiveSlot) {
+            archive.slot.expectedType = 22;
+        }
+        const std::size_t readBefore = input.position();
+        const std::uint64_t removedBefore = poller.bytesRemoved();
+        poller.Timer1Timer();
+        if (input.position() == readBefore && poller.bytesRemoved() == removedBefore) {
+            break;
+        }
+    }
+}
+
+}  // namespace qrt::receive

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "frames/command_frames.h"
+#include "receive/decode_state.h"
+#include "receive/frame_fields.h"
+
+namespace qrt::receive {
+
+/// The technical line of a reply: time, ID, type, BytePar, WordPar (signed), sequence.
+[[nodiscard]] std::string replyDebugLine(const FrameFields& f, std::uint32_t type,
+                                         const std::string& timestamp);
+
+/// A configuration reply (types 1 to 4 and 6 to 31): the debug line always, a line for
+/// the communication pane for the known types, and the state the next frame needs.
+void decodeReply(const frames::StandardFrame& frame, DecodeState& state);
+
+}  // namespace qrt::receive

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "frames/command_frames.h"
+#include "receive/decode_state.h"
+
+namespace qrt::receive {
+
+using ShortTelegram = std::array<std::uint8_t, 7>;
+
+/// Names of the channel kinds 0 to 10, seven characters each.
+[[nodiscard]] const char* channelName(std::uint32_t kind);
+
+/// The debug line of a 7-byte short telegram: module number, temperature, battery,
+/// status and signal level. The decoder state is not changed.
+[[nodiscard]] std::string decodeShortTelegram(const ShortTelegram& telegram,
+                                              const std::string& timestamp,
+                                              std::int32_t signalLevel);
+
+/// A spontaneous module telegram (type 0): fills `debugLine`. Returns false when the
+/// background level must not be shown (module type 5 with BytePar above 31).
+bool decodeSpontaneousTelegram(const frames::StandardFrame& frame, DecodeState& state,
+                               std::int32_t signalLevel);
+
+/// A type-5 frame: the extension of a battery/digital telegram, or four continuous
+/// samples (also a line for the communication pane).
+void decodeType5Frame(const frames::StandardFrame& frame, DecodeState& state);
+
+}  // namespace qrt::receive

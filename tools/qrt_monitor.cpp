@@ -1,0 +1,147 @@
+// qrt-monitor: the program's receive path without a window. Decodes a byte capture
+// of interface A (offline) or a live port into the lines of the two panes.
+#include <CLI/CLI.hpp>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#include "common/clock.h"
+#include "common/scan.h"
+#include "link/link.h"
+#include "link/main_state.h"
+#include "link/qt_serial_port.h"
+#include "receive/console_sink.h"
+#include "receive/poller.h"
+#include "receive/replay.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int) { stopRequested = 1; }
+
+std::vector<std::uint8_t> readAll(const std::string& path, bool& ok) {
+    ok = true;
+    if (path.empty() || path == "-") {
+        std::cin >> std::noskipws;
+        return {std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        ok = false;
+        return {};
+    }
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct Options {
+    bool mux = false;
+    std::string crcStart = "0";
+    std::string idFilter = "0";
+    std::size_t readSize = 128;
+    std::string time = "00:00:00.0";
+    std::string file;
+    std::string port;
+    std::string log;
+};
+
+int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilter) {
+    using namespace qrt;
+    link::Link link(std::make_unique<link::QtSerialPort>(),
+                    std::make_unique<link::QtSerialPort>(), std::cout);
+    link.multiplexMode = options.mux;
+    link::MainState state(link);
+    state.crcStart = crcStart;
+    state.idFilter = idFilter;
+    if (!options.log.empty()) {
+        state.logFile.open(options.log, std::ios::app);
+    }
+    if (!link.OpenPort(link::Port::A, link::devicePath(options.port), 19200, 0)) {
+        link.ClosePort(link::Port::A);
+        return 1;
+    }
+    common::SystemClock clock;
+    receive::ConsoleSink sink(stdout);
+    receive::ArchiveStore archive;
+    receive::Poller poller(state, clock, sink, archive);
+    poller.workBudget = std::chrono::milliseconds(250);
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    int status = 0;
+    while (stopRequested == 0) {
+        const auto started = clock.now();
+        poller.Timer1Timer();
+        std::fflush(stdout);
+        link::Port lost = link::Port::A;
+        if (link.takeLostDevice(lost)) {
+            status = 1;
+            break;
+        }
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - started);
+        for (auto left = std::chrono::milliseconds(500) - spent;
+             left.count() > 0 && stopRequested == 0; left -= std::chrono::milliseconds(50)) {
+            clock.sleep(std::min(left, std::chrono::milliseconds(50)));
+        }
+    }
+    state.logFile.flush();
+    link.ClosePort(link::Port::A);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Decodes telegrams and replies from interface A into the lines of the "
+                 "tool's two panes: \"D \" for the debug pane, \"C \" for the communication "
+                 "pane.\n"
+                 "  qrt-monitor [--mux] [--crc-start HEX] [--id-filter HEX] [--read-size N] "
+                 "[--time TEXT] [FILE]\n"
+                 "  qrt-monitor --port NAME [--mux] [--crc-start HEX] [--id-filter HEX] "
+                 "[--log FILE]"};
+    Options options;
+    app.add_flag("--mux", options.mux, "Multiplexed link (interface box)");
+    app.add_option("--crc-start", options.crcStart, "CRC start value, hexadecimal (default 0)");
+    app.add_option("--id-filter", options.idFilter, "Receive ID filter, hexadecimal (0 = off)");
+    auto* readSize = app.add_option("--read-size", options.readSize,
+                                    "Offline: bytes per port read, 1 to 128 (default 128)")
+                         ->check(CLI::Range(1, 128));
+    auto* time = app.add_option("--time", options.time,
+                                "Offline: time stamp of every line (default 00:00:00.0)");
+    auto* port = app.add_option("--port", options.port,
+                                "Live: port name or device path of interface A");
+    app.add_option("--log", options.log, "Live: append the debug lines to this log file")
+        ->needs(port);
+    app.add_option("FILE", options.file, "Offline: capture file (default or \"-\": standard input)")
+        ->excludes(port);
+    readSize->excludes(port);
+    time->excludes(port);
+    CLI11_PARSE(app, argc, argv);
+
+    const auto crcStart = qrt::common::scanShortHex(options.crcStart);
+    const auto idFilter = qrt::common::scanHex(options.idFilter);
+    if (!crcStart || !idFilter) {
+        std::cerr << "qrt-monitor: --crc-start and --id-filter take hexadecimal numbers\n";
+        return 2;
+    }
+    if (!options.port.empty()) {
+        return runLive(options, *crcStart, *idFilter);
+    }
+    bool ok = false;
+    const std::vector<std::uint8_t> capture = readAll(options.file, ok);
+    if (!ok) {
+        std::cerr << "qrt-monitor: cannot read " << options.file << '\n';
+        return 1;
+    }
+    qrt::receive::ConsoleSink sink(stdout);
+    qrt::receive::replayCapture(capture,
+                                {.multiplexed = options.mux,
+                                 .crcStart = *crcStart,
+                                 .idFilter = *idFilter,
+                                 .readSize = options.readSize,
+                                 .timestamp = options.time},
+                                sink);
+    return 0;
+}
