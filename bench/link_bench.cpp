@@ -52,5 +52,3 @@ void BM_MuxSplit(benchmark::State& state) {
 BENCHMARK(BM_MuxSplit);
 
 }  // namespace
-
-BENCHMARK_MAIN();

@@ -1,6 +1,7 @@
 // qrt-monitor: the program's receive path without a window. Decodes a byte capture
 // of interface A (offline) or a live port into the lines of the two panes.
 #include <CLI/CLI.hpp>
+#include <QCoreApplication>
 
 #include <csignal>
 #include <cstdio>
@@ -48,8 +49,10 @@ struct Options {
     std::string log;
 };
 
-int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilter) {
+int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilter, int argc,
+            char** argv) {
     using namespace qrt;
+    QCoreApplication application(argc, argv);  // the serial backend expects one
     link::Link link(std::make_unique<link::QtSerialPort>(),
                     std::make_unique<link::QtSerialPort>(), std::cout);
     link.multiplexMode = options.mux;
@@ -127,7 +130,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!options.port.empty()) {
-        return runLive(options, *crcStart, *idFilter);
+        return runLive(options, *crcStart, *idFilter, argc, argv);
     }
     bool ok = false;
     const std::vector<std::uint8_t> capture = readAll(options.file, ok);

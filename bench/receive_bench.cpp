@@ -1,0 +1,163 @@
+// Throughput of the receive path: offline decoding of captures, and a live poll
+// over a pseudo-terminal fed at and above the 19200-baud line rate.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <sstream>
+#include <thread>
+
+#include "common/clock.h"
+#include "frames/command_frames.h"
+#include "frames/device_frames.h"
+#include "link/link.h"
+#include "link/main_state.h"
+#include "link/qt_serial_port.h"
+#include "receive/poller.h"
+#include "receive/replay.h"
+#include "../tests/support/pty_pair.h"
+
+namespace {
+
+using namespace qrt;
+
+class CountingSink final : public receive::OutputSink {
+public:
+    void addDebugLine(std::string_view) override { ++lines; }
+    void addCommLine(std::string_view) override { ++lines; }
+    std::size_t lines = 0;
+};
+
+std::vector<std::uint8_t> mixedCapture(std::size_t size) {
+    std::vector<std::uint8_t> capture;
+    capture.reserve(size + 64);
+    std::uint8_t seq = 0;
+    while (capture.size() < size) {
+        const auto telegram = frames::buildStandardFrame(0x20, 0x60000010, 0x0866, 0x12, seq++, 0);
+        const auto reply = frames::buildStandardFrame(0x02, 0x50001234, 754, 65, seq++, 0);
+        const auto shortTelegram = frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0);
+        capture.insert(capture.end(), telegram.begin(), telegram.end());
+        capture.insert(capture.end(), reply.begin(), reply.end());
+        capture.insert(capture.end(), shortTelegram.begin(), shortTelegram.end());
+    }
+    return capture;
+}
+
+std::vector<std::uint8_t> noise(std::size_t size) {
+    std::vector<std::uint8_t> bytes(size);
+    std::uint32_t seed = 99;
+    for (auto& byte : bytes) {
+        seed = seed * 1664525u + 1013904223u;
+        byte = static_cast<std::uint8_t>(seed >> 24);
+    }
+    return bytes;
+}
+
+void replayBenchmark(benchmark::State& state, const std::vector<std::uint8_t>& capture,
+                     bool multiplexed) {
+    CountingSink sink;
+    for (auto _ : state) {
+        receive::replayCapture(capture, {.multiplexed = multiplexed}, sink);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(capture.size()));
+    state.counters["lines"] = static_cast<double>(sink.lines) / static_cast<double>(state.iterations());
+}
+
+void BM_ReplayMixed10MB(benchmark::State& state) {
+    static const auto capture = mixedCapture(10'000'000);
+    replayBenchmark(state, capture, false);
+}
+BENCHMARK(BM_ReplayMixed10MB)->Unit(benchmark::kMillisecond);
+
+void BM_ReplayNoise10MB(benchmark::State& state) {
+    static const auto capture = noise(10'000'000);
+    replayBenchmark(state, capture, false);
+}
+BENCHMARK(BM_ReplayNoise10MB)->Unit(benchmark::kMillisecond);
+
+void BM_ReplayNoise10MBMultiplexed(benchmark::State& state) {
+    static const auto capture = noise(10'000'000);
+    replayBenchmark(state, capture, true);
+}
+BENCHMARK(BM_ReplayNoise10MBMultiplexed)->Unit(benchmark::kMillisecond);
+
+// A real port over a pseudo-terminal, as the window polls it.
+struct LivePoller {
+    LivePoller()
+        : link(std::make_unique<link::QtSerialPort>(), std::make_unique<link::QtSerialPort>(),
+               diagnostics),
+          state(link),
+          poller(state, clock, sink, archive) {
+        link.OpenPort(link::Port::A, pty.slavePath(), 19200, 0);
+        poller.workBudget = std::chrono::milliseconds(250);
+    }
+    testing::PtyPair pty;
+    std::ostringstream diagnostics;
+    link::Link link;
+    link::MainState state;
+    common::SystemClock clock;
+    CountingSink sink;
+    receive::ArchiveStore archive;
+    receive::Poller poller;
+};
+
+// 50 standard frames waiting in the port, worked off in one poll.
+void BM_LivePollBurstOf50Frames(benchmark::State& state) {
+    LivePoller live;
+    std::vector<std::uint8_t> burst;
+    for (int i = 0; i < 50; ++i) {
+        const auto f = frames::buildStandardFrame(0x02, 0x50001234, 754, 65,
+                                                  static_cast<std::uint8_t>(i), 0);
+        burst.insert(burst.end(), f.begin(), f.end());
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        live.sink.lines = 0;
+        live.pty.send(burst);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        state.ResumeTiming();
+        live.poller.Timer1Timer();
+        if (live.sink.lines != 100) {
+            state.SkipWithError("burst not worked off in one poll");
+        }
+    }
+}
+BENCHMARK(BM_LivePollBurstOf50Frames)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// A sustained stream at the line rate (174 standard frames a second) for 10 s: every
+// frame decoded, and the longest poll reported.
+void BM_LiveLineRateStream(benchmark::State& state) {
+    for (auto _ : state) {
+        LivePoller live;
+        constexpr int kFrames = 1740;
+        std::atomic<bool> done{false};
+        std::thread writer([&] {
+            const auto start = std::chrono::steady_clock::now();
+            for (int i = 0; i < kFrames; ++i) {
+                const auto f = frames::buildStandardFrame(0x02, 0x50001234, 754, 65,
+                                                          static_cast<std::uint8_t>(i), 0);
+                live.pty.send({f.begin(), f.end()});
+                std::this_thread::sleep_until(start + std::chrono::microseconds(5747 * (i + 1)));
+            }
+            done = true;
+        });
+        double longest = 0;
+        while (!done || live.sink.lines < 2 * kFrames) {
+            const auto t0 = std::chrono::steady_clock::now();
+            live.poller.Timer1Timer();
+            const auto took = std::chrono::duration<double, std::milli>(
+                                  std::chrono::steady_clock::now() - t0).count();
+            longest = std::max(longest, took);
+            if (done && took < 60) {
+                break;
+            }
+            std::this_thread::sleep_until(t0 + std::chrono::milliseconds(500));
+        }
+        writer.join();
+        live.poller.Timer1Timer();
+        state.counters["frames_lost"] = kFrames - static_cast<double>(live.sink.lines) / 2;
+        state.counters["longest_poll_ms"] = longest;
+    }
+}
+BENCHMARK(BM_LiveLineRateStream)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace

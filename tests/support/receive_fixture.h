@@ -1,0 +1,69 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+
+#include "frames/command_frames.h"
+#include "frames/device_frames.h"
+#include "link/link.h"
+#include "link/main_state.h"
+#include "receive/poller.h"
+#include "support/fake_clock.h"
+#include "support/fake_serial_port.h"
+#include "support/recording_sink.h"
+
+namespace qrt::testing {
+
+/// A poller on an open port A that plays scripted input, with virtual time.
+class ReceiveFixture : public ::testing::Test {
+protected:
+    ReceiveFixture() {
+        auto a = std::make_unique<FakeSerialPort>();
+        portA = a.get();
+        link = std::make_unique<link::Link>(std::move(a), std::make_unique<FakeSerialPort>(),
+                                            diagnostics);
+        state = std::make_unique<link::MainState>(*link);
+        poller = std::make_unique<receive::Poller>(*state, clock, sink, archive);
+        poller->fixedTimestamp = "12:00:00.0";
+    }
+
+    void open(bool multiplexed = false) {
+        link->multiplexMode = multiplexed;
+        ASSERT_TRUE(link->OpenPort(link::Port::A, "/dev/ttyA", 19200, 0));
+    }
+
+    /// A frame as a module sends it (header byte in full), CRC from `crcStart`.
+    [[nodiscard]] std::vector<std::uint8_t> frame(std::uint8_t header, std::uint32_t id,
+                                                  std::uint16_t wp, std::uint8_t bp,
+                                                  std::uint8_t seq = 0) const {
+        const auto f = frames::buildStandardFrame(header, id, wp, bp, seq, state->crcStart);
+        return {f.begin(), f.end()};
+    }
+
+    std::ostringstream diagnostics;
+    FakeSerialPort* portA = nullptr;
+    std::unique_ptr<link::Link> link;
+    std::unique_ptr<link::MainState> state;
+    FakeClock clock;
+    RecordingSink sink;
+    receive::ArchiveStore archive;
+    std::unique_ptr<receive::Poller> poller;
+};
+
+/// Concatenates byte runs.
+inline std::vector<std::uint8_t> join(std::initializer_list<std::vector<std::uint8_t>> parts) {
+    std::vector<std::uint8_t> all;
+    for (const auto& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+template <std::size_t N>
+std::vector<std::uint8_t> bytesOf(const std::array<std::uint8_t, N>& frame) {
+    return {frame.begin(), frame.end()};
+}
+
+}  // namespace qrt::testing

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "frames/command_frames.h"
+#include "frames/device_frames.h"
+#include "link/mux_framing.h"
+#include "receive/replay.h"
+#include "support/recording_sink.h"
+
+using namespace qrt;
+
+namespace {
+
+// Telegrams and replies of every kind, each as a module sends it.
+std::vector<std::uint8_t> captureOfTelegrams() {
+    std::vector<std::uint8_t> capture;
+    auto add = [&](const auto& frame) { capture.insert(capture.end(), frame.begin(), frame.end()); };
+    add(frames::buildStandardFrame(0x20, 0x60000010, 0x0866, 0x12, 3, 0));
+    add(frames::buildStandardFrame(0x01, 0x50001234, 0x0203, 0, 9, 0));
+    add(frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0));
+    add(frames::buildStandardFrame(0x02, 0x50001234, 7893, 66, 5, 0));
+    return capture;
+}
+
+const std::vector<std::string> kTelegramLines{
+    "D 00:00:00.0  R:1 ID:6.16 Temp1   T:21.50 3 0",
+    "D 00:00:00.0  ID:5.4660 pt:1 bp:0 wp:515 9",
+    "C ID:5.4660 Version:2.3 run",
+    "D 00:00:00.0  ID:5 T:21.50 B:3.00 1 0",
+    "D 00:00:00.0  ID:5.4660 pt:2 bp:66 wp:7893 5",
+    "C ID:5.4660 Date:21.06.2015",
+};
+
+std::vector<std::string> replay(const std::vector<std::uint8_t>& capture,
+                                receive::ReplayOptions options) {
+    qrt::testing::RecordingSink sink;
+    receive::replayCapture(capture, options, sink);
+    return sink.lines;
+}
+
+}  // namespace
+
+TEST(Replay, ByteAtATimeGivesTheSameLinesAsFullReads) {
+    const auto capture = captureOfTelegrams();
+    EXPECT_EQ(replay(capture, {.readSize = 1}), kTelegramLines);
+    EXPECT_EQ(replay(capture, {.readSize = 128}), kTelegramLines);
+}
+
+TEST(Replay, NoiseIsSkippedAndALoggerBlockFollowsItsAnnouncement) {
+    std::vector<std::uint8_t> capture{0x13, 0x37};
+    auto add = [&](const auto& frame) { capture.insert(capture.end(), frame.begin(), frame.end()); };
+    add(frames::buildStandardFrame(0x16, 0x30001234, 1, 0, 4, 0));
+    frames::LoggerWords words{};
+    words.fill(0xFFFF);
+    words[0] = 0x0866;
+    add(frames::buildLoggerBlock(words, 0));
+    add(frames::buildStandardFrame(0x01, 0x50001234, 0x0203, 0, 9, 0));
+    EXPECT_EQ(replay(capture, {}), (std::vector<std::string>{
+                                       "D 00:00:00.0  ID:3.4660 pt:22 bp:0 wp:1 4",
+                                       "C ID:3.4660 Logdata Block:1",
+                                       "C  21.50",
+                                       "D 00:00:00.0  ID:5.4660 pt:1 bp:0 wp:515 9",
+                                       "C ID:5.4660 Version:2.3 run",
+                                   }));
+}
+
+TEST(Replay, MultiplexedCaptureGivesTheSameLinesAsDirect) {
+    std::vector<std::uint8_t> capture;
+    const auto direct = captureOfTelegrams();
+    // Each receiver frame travels in a channel-0 frame closed by DLE and two level bytes.
+    for (std::size_t at = 0; at < direct.size();) {
+        const auto payload = std::span(direct).subspan(at, at == 22 ? 7 : 11);  // short at 22
+        at += payload.size();
+        auto wrapped = link::wrapMuxFrame(0, payload);
+        wrapped.back() = 0x80;
+        wrapped.push_back(0x80);
+        capture.insert(capture.end(), wrapped.begin(), wrapped.end());
+    }
+    EXPECT_EQ(replay(capture, {.multiplexed = true, .readSize = 1}), kTelegramLines);
+    EXPECT_EQ(replay(capture, {.multiplexed = true, .readSize = 128}), kTelegramLines);
+}
+
+TEST(Replay, IdFilterCrcStartAndTimeStampOptions) {
+    std::vector<std::uint8_t> capture;
+    for (const std::uint32_t id : {0x50001234u, 0x50009999u}) {
+        const auto f = frames::buildStandardFrame(0x03, id, 1, 2, 3, 0x1D0F);
+        capture.insert(capture.end(), f.begin(), f.end());
+    }
+    EXPECT_EQ(replay(capture, {.crcStart = 0x1D0F, .idFilter = 0x50009999, .timestamp = "T"}),
+              (std::vector<std::string>{"D T  ID:5.39321 pt:3 bp:2 wp:1 3", "C ID:5.39321 NVW:2:1"}));
+    EXPECT_TRUE(replay(capture, {}).empty());
+}
+
+TEST(Replay, EndsOnEndlessNoise) {
+    std::vector<std::uint8_t> noise(20000);
+    std::uint32_t seed = 7;
+    for (auto& byte : noise) {
+        seed = seed * 1664525u + 1013904223u;
+        byte = static_cast<std::uint8_t>(seed >> 24);
+    }
+    replay(noise, {});
+    replay(noise, {.multiplexed = true, .readSize = 3, .armArchiveSlot = true});
+    SUCCEED();
+}
+
+TEST(MonitorTool, PrintsThePaneLinesOfACaptureFile) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("qrt_monitor_capture_" + std::to_string(::getpid()) + ".bin");
+    const auto capture = captureOfTelegrams();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(capture.data()), static_cast<std::streamsize>(capture.size()));
+    const std::string command =
+        std::string(QRT_MONITOR_PATH) + " --read-size 1 --time 01:02:03.4 " + path.string();
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        output += buffer;
+    }
+    EXPECT_EQ(::pclose(pipe), 0);
+    std::filesystem::remove(path);
+    EXPECT_NE(output.find("D 01:02:03.4  ID:5.4660 pt:1 bp:0 wp:515 9\nC ID:5.4660 Version:2.3 run\n"),
+              std::string::npos);
+    EXPECT_NE(output.find("C ID:5.4660 Date:21.06.2015\n"), std::string::npos);
+}
