@@ -58,6 +58,36 @@ int SettingsFile::readInt(const char* section, const char* key, int fallback) co
     return static_cast<int>(value);
 }
 
+std::vector<std::string> SettingsFile::sections() const {
+    CSimpleIniA ini;
+    bool exists = false;
+    std::vector<std::string> names;
+    if (load(ini, path_, exists)) {
+        CSimpleIniA::TNamesDepend all;
+        ini.GetAllSections(all);
+        all.sort(CSimpleIniA::Entry::LoadOrder());
+        for (const auto& entry : all) {
+            names.emplace_back(entry.pItem);
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> SettingsFile::keys(const char* section) const {
+    CSimpleIniA ini;
+    bool exists = false;
+    std::vector<std::string> names;
+    if (load(ini, path_, exists)) {
+        CSimpleIniA::TNamesDepend all;
+        ini.GetAllKeys(section, all);
+        all.sort(CSimpleIniA::Entry::LoadOrder());
+        for (const auto& entry : all) {
+            names.emplace_back(entry.pItem);
+        }
+    }
+    return names;
+}
+
 bool SettingsFile::writeString(const char* section, const char* key, const std::string& value) {
     CSimpleIniA ini;
     bool exists = false;

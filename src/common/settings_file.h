@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace qrt::common {
 
@@ -21,6 +22,10 @@ public:
     /// Reads an integer: the value's leading decimal number (0 when it has none), or
     /// `fallback` when the key is missing.
     [[nodiscard]] int readInt(const char* section, const char* key, int fallback) const;
+    /// Names of all sections, in file order; empty when the file is missing or unreadable.
+    [[nodiscard]] std::vector<std::string> sections() const;
+    /// Names of the keys of one section, in file order.
+    [[nodiscard]] std::vector<std::string> keys(const char* section) const;
     /// Writes text; creates the file when missing. False when it could not be written.
     bool writeString(const char* section, const char* key, const std::string& value);
 

@@ -15,6 +15,16 @@ ShortTelegramFrame buildShortTelegram(std::uint8_t moduleNumber, std::int16_t te
                                       std::uint8_t battery, std::uint8_t status,
                                       std::uint16_t crcStart);
 
+/// A type-5 frame of four continuous samples (signed 16-bit, little-endian).
+std::array<std::uint8_t, 11> buildContinuousSamples(const std::array<std::int16_t, 4>& samples,
+                                                    std::uint16_t crcStart);
+
+/// A type-5 frame extending a battery/digital telegram: three 4-bit channel kinds and
+/// their three 16-bit values.
+std::array<std::uint8_t, 11> buildTelegramExtension(const std::array<std::uint8_t, 3>& kinds,
+                                                    const std::array<std::uint16_t, 3>& values,
+                                                    std::uint16_t crcStart);
+
 /// A logging module's 66-byte block: 32 little-endian words and their CRC.
 LoggerBlockFrame buildLoggerBlock(const LoggerWords& words, std::uint16_t crcStart);
 
