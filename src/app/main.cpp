@@ -1,19 +1,34 @@
-// Program entry of the service tool. Until the main window is built this shows an
-// empty window with the program's caption.
+// Program entry: the main window and the hidden archive window.
 #include <QApplication>
-#include <QMainWindow>
+#include <QMessageBox>
+#include <exception>
+#include <iostream>
 
-#include "common/text_format.h"
-#include "common/version.h"
+#include "app/Testunit1.h"
+#include "app/dialogs.h"
+#include "archive/Vlgarchives.h"
+#include "link/qt_serial_port.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QMainWindow window;
-    using namespace qrt::common;
-    window.setWindowTitle(QString::fromStdString(format("QRT-Tester - V%d.%d.%d.%d", kVersionMajor,
-                                                        kVersionMinor, kVersionPatch,
-                                                        kVersionTweak)));
-    window.resize(571, 713);
-    window.show();
-    return QApplication::exec();
+    try {
+        qrt::common::SystemClock clock;
+        qrt::app::QtDialogs dialogs;
+        TMainForm mainForm({.portA = std::make_unique<qrt::link::QtSerialPort>(),
+                            .portB = std::make_unique<qrt::link::QtSerialPort>(),
+                            .clock = clock,
+                            .dialogs = dialogs,
+                            .executablePath = QCoreApplication::applicationFilePath().toStdString(),
+                            .diagnostics = std::cout,
+                            .availablePorts = qrt::link::availablePortNames});
+        TVLGLog archiveWindow(&mainForm);
+        mainForm.setArchiveWindow(&archiveWindow);
+        mainForm.show();
+        return QApplication::exec();
+    } catch (const std::exception& error) {
+        QMessageBox::critical(nullptr, "QRTTest", QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        QMessageBox::critical(nullptr, "QRTTest", "Unexpected error");
+    }
+    return 1;
 }

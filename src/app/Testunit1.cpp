@@ -1,0 +1,371 @@
+#include "app/Testunit1.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <filesystem>
+
+#include "app/dialogs.h"
+#include "app/log_pane.h"
+#include "commands/calibration.h"
+#include "commands/command_tables.h"
+#include "common/scan.h"
+#include "common/settings_file.h"
+#include "common/text_format.h"
+#include "common/version.h"
+
+using namespace qrt;
+
+namespace {
+
+constexpr int kBaudA = 19200;
+constexpr int kBaudB = 1200;
+constexpr int kNoParity = 0;
+constexpr int kStartupSkipTicks = 6;
+// Read buffers of the settings: the port names hold whole device paths on Linux; the
+// serial number keeps all ten characters its field takes.
+constexpr std::size_t kPortNameBuffer = 256;
+constexpr std::size_t kSerialBuffer = 11;
+constexpr std::size_t kTypeBuffer = 2;
+constexpr std::size_t kLogFileBuffer = 130;
+
+std::string text(const QLineEdit* edit) { return edit->text().toStdString(); }
+std::string text(const QComboBox* combo) { return combo->currentText().toStdString(); }
+
+std::string iniPathFor(const std::string& executable) {
+    return std::filesystem::path(executable).replace_extension(".ini").string();
+}
+
+}  // namespace
+
+/// Decoded lines and the box status go to the window's controls.
+class TMainForm::PaneSink final : public receive::OutputSink {
+public:
+    explicit PaneSink(TMainForm& form) : form_(form) {}
+    void addDebugLine(std::string_view line) override { form_.ME_Debug->appendLine(line); }
+    void addCommLine(std::string_view line) override { form_.ME_Comm->appendLine(line); }
+    void showKeyState(bool pressed) override { form_.CBTast->setChecked(pressed); }
+    void showBoxVersion(std::string_view text) override {
+        form_.EdVersion->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    }
+    void showBackgroundLevel(std::string_view text) override {
+        form_.EdRSSI0->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    }
+
+private:
+    TMainForm& form_;
+};
+
+TMainForm::TMainForm(MainFormServices services, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      clock_(services.clock),
+      dialogs_(services.dialogs),
+      availablePorts_(std::move(services.availablePorts)),
+      executablePath_(std::move(services.executablePath)),
+      link_(std::move(services.portA), std::move(services.portB), services.diagnostics),
+      state_(link_),
+      sender_(state_, clock_),
+      sink_(std::make_unique<PaneSink>(*this)),
+      poller_(state_, clock_, *sink_, archive_),
+      commands_(sender_, state_, clock_) {
+    setObjectName("MainForm");
+    setWindowTitle("QRT Test");
+    buildControls();
+    setFixedSize(571, 713);
+    poller_.workBudget = std::chrono::milliseconds(250);
+    connectHandlers();
+    setLinkControlsOpen(false);
+    BTRcvVer->setEnabled(true);
+    FormCreate();
+    Timer1->start();
+}
+
+TMainForm::~TMainForm() = default;
+
+QString TMainForm::serialText() const { return Ed_SNR->text(); }
+
+QString TMainForm::typeText() const { return ED_Typ->text(); }
+
+void TMainForm::FormCreate() {
+    setWindowTitle(QString::fromStdString(common::format(
+        "QRT-Tester - V%d.%d.%d.%d", common::kVersionMajor, common::kVersionMinor,
+        common::kVersionPatch, common::kVersionTweak)));
+    state_.iniPath = iniPathFor(executablePath_);
+    const common::SettingsFile settings(state_.iniPath);
+    for (QComboBox* combo : {CB_ComA, CB_ComB}) {
+        QStringList names;
+        for (const std::string& name : availablePorts_ ? availablePorts_() : std::vector<std::string>{}) {
+            names << QString::fromStdString(name);
+        }
+        for (int i = 1; i <= 16; ++i) {
+            const QString usual = i <= 4 ? QString("ttyS%1").arg(i - 1) : QString("ttyUSB%1").arg(i - 5);
+            if (!names.contains(usual)) {
+                names << usual;
+            }
+        }
+        combo->addItems(names);
+    }
+    CB_ComA->setEditText(QString::fromStdString(
+        settings.readString("Config", "InterfaceA", "COM1", kPortNameBuffer)));
+    CB_ComB->setEditText(QString::fromStdString(
+        settings.readString("Config", "InterfaceB", "COM2", kPortNameBuffer)));
+    CBPar->setCurrentIndex(3);
+    CB_MXL->setChecked(settings.readInt("Config", "MXL", 0) != 0);
+    CB_MXLClick();
+    CB_Bin->setChecked(settings.readInt("Config", "binprot", 0) != 0);
+    CB_BinClick();
+    CB_LED->setCurrentIndex(1);
+    CB_Cmd->setCurrentIndex(0);
+    CBPar->setCurrentIndex(3);
+    Ed_SNR->setText(QString::fromStdString(settings.readString("Settings", "ID", "0", kSerialBuffer)));
+    ED_Typ->setText(QString::fromStdString(settings.readString("Settings", "IDh", "5", kTypeBuffer)));
+}
+
+void TMainForm::FormClose() {
+    common::SettingsFile settings(state_.iniPath);
+    settings.writeString("Config", "InterfaceA", text(CB_ComA));
+    settings.writeString("Config", "InterfaceB", text(CB_ComB));
+    settings.writeString("Config", "MXL", state_.link.multiplexMode ? "1" : "0");
+    settings.writeString("Config", "binprot", state_.binaryProtocol ? "1" : "0");
+    settings.writeString("Settings", "ID", text(Ed_SNR));
+    settings.writeString("Settings", "IDh", text(ED_Typ));
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    FormClose();
+    if (archiveWindow_ != nullptr) {
+        archiveWindow_->close();
+    }
+    event->accept();
+}
+
+void TMainForm::setLinkControlsOpen(bool open) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             BTReset, BTNVP, BTNVW, BTSTRT, BTSTP, BTRcvVer, BTBeep, BT_Radio_CMD, BTSetRTC, BTGetRTC,
+             BT_Ind_CMD, BTLogOn, BTLogOff, BT_ChanPwr, BtTemp, BtTemp1, BtTemp2, BtDig, btLEDs,
+             BtCal1, BtCal2, BtArchives, GB_FW, BTClose}) {
+        control->setEnabled(open);
+    }
+    for (QWidget* control : std::initializer_list<QWidget*>{BTOpen, CB_ComA, CB_ComB, CB_MXL}) {
+        control->setEnabled(!open);
+    }
+}
+
+void TMainForm::BTOpenClick() {
+    setLinkControlsOpen(true);
+    state_.startupSkipTicks = kStartupSkipTicks;
+    const common::SettingsFile settings(state_.iniPath);
+    const std::string logPath = settings.readString("Log", "File", "", kLogFileBuffer);
+    if (!logPath.empty()) {
+        state_.logFile.open(logPath, std::ios::app);  // no log when it cannot be opened
+    }
+    const std::string nameA = text(CB_ComA);
+    const std::string nameB = text(CB_ComB);
+    std::string failed;
+    if (!link_.OpenPort(link::Port::A, link::devicePath(nameA), kBaudA, kNoParity)) {
+        failed = nameA;
+    } else if (!state_.link.multiplexMode &&
+               !link_.OpenPort(link::Port::B, link::devicePath(nameB), kBaudB, kNoParity)) {
+        failed = nameB;
+    }
+    if (failed.empty()) {
+        return;
+    }
+    const std::string message = common::format("Can't open %s", failed.c_str());
+    BTCloseClick();
+    dialogs_.message(this, "QRTTest", QString::fromStdString(message));
+}
+
+void TMainForm::BTCloseClick() {
+    setLinkControlsOpen(false);
+    if (state_.logFile.is_open()) {
+        state_.logFile.close();
+    }
+    link_.ClosePort(link::Port::A);
+    if (!state_.link.multiplexMode) {
+        link_.ClosePort(link::Port::B);
+    }
+}
+
+void TMainForm::Timer1Timer() {
+    poller_.Timer1Timer();
+    link::Port lost = link::Port::A;
+    if (link_.takeLostDevice(lost)) {
+        // A pulled adapter: say so once, then leave the link closed as Close does.
+        const std::string name = text(lost == link::Port::A ? CB_ComA : CB_ComB);
+        const std::string line = common::format("Device lost: %s", name.c_str());
+        ME_Debug->appendLine(line);
+        if (state_.logFile.is_open()) {
+            state_.logFile << line << '\n';
+        }
+        BTCloseClick();
+    }
+}
+
+void TMainForm::addCommLine(std::string_view line) { ME_Comm->appendLine(line); }
+
+void TMainForm::CB_MXLClick() {
+    const bool on = CB_MXL->isChecked();
+    state_.link.multiplexMode = on;
+    CB_ComB->setVisible(!on);
+    Lb_Induktiv->setVisible(!on);
+    for (QWidget* control : std::initializer_list<QWidget*>{Label2, EdRSSI0, CB_LED, CBTast, BTBeep,
+                                                           EdVersion}) {
+        control->setVisible(on);
+    }
+    CBOnline->setVisible(false);
+}
+
+void TMainForm::CB_BinClick() { state_.binaryProtocol = CB_Bin->isChecked(); }
+
+void TMainForm::CB_BroadcastClick() {
+    const bool addressed = !CB_Broadcast->isChecked();
+    Ed_SNR->setEnabled(addressed);
+    ED_Typ->setEnabled(addressed);
+}
+
+void TMainForm::CB_ContClick() {
+    const bool on = CB_Cont->isChecked();
+    for (std::size_t i = 0; i < 4; ++i) {
+        Ed_Cont[i]->setEnabled(on);
+    }
+    CB_ContHex->setEnabled(on);
+    CB_Cont2->setEnabled(on);
+}
+
+void TMainForm::CB_Cont2Click() {
+    for (std::size_t i = 4; i < 8; ++i) {
+        Ed_Cont[i]->setEnabled(CB_Cont2->isChecked());
+    }
+}
+
+void TMainForm::CB_AuthClick() {
+    for (QLineEdit* key : ED_Key) {
+        key->setEnabled(CB_Auth->isChecked());
+    }
+}
+
+void TMainForm::ED_TypChange() {
+    state_.idFilter = commands::idFilterFor(CB_Filter->isChecked(), CB_Broadcast->isChecked(),
+                                            text(Ed_SNR), text(ED_Typ));
+}
+
+void TMainForm::EDcrcChange() {
+    if (const auto value = common::scanShortHex(text(EDcrc))) {
+        state_.crcStart = *value;
+    }
+}
+
+commands::ConfigurationFields TMainForm::configurationFields() const {
+    commands::ConfigurationFields fields;
+    fields.commandIndex = CB_Cmd->currentIndex();
+    fields.serial = text(Ed_SNR);
+    fields.type = text(ED_Typ);
+    fields.bytePar = text(Ed_BytePar);
+    fields.wordPar = text(Ed_WordPar);
+    fields.byteHex = CB_ByteHex->isChecked();
+    fields.wordHex = CB_WordHex->isChecked();
+    fields.broadcast = CB_Broadcast->isChecked();
+    fields.content = CB_Cont->isChecked();
+    fields.contentHex = CB_ContHex->isChecked();
+    fields.secondContent = CB_Cont2->isChecked();
+    for (std::size_t i = 0; i < Ed_Cont.size(); ++i) {
+        fields.contentWords[i] = text(Ed_Cont[i]);
+    }
+    fields.authenticate = CB_Auth->isChecked();
+    for (std::size_t i = 0; i < ED_Key.size(); ++i) {
+        fields.keyFields[i] = text(ED_Key[i]);
+    }
+    return fields;
+}
+
+void TMainForm::BT_Radio_CMDClick() { commands::sendRadioCommand(sender_, state_, configurationFields()); }
+
+void TMainForm::BT_Ind_CMDClick() {
+    commands::sendInductiveCommand(sender_, state_, configurationFields());
+}
+
+void TMainForm::BTNVWClick() { commands_.writeParameter(CBPar->currentIndex(), text(EDPar)); }
+
+void TMainForm::BTBeepClick() { commands_.beep(UD_Beep->value()); }
+
+void TMainForm::CB_LEDChange(int index) {
+    commands_.boxCommand(commands::itemAt(commands::kLedList, index).value);
+}
+
+void TMainForm::BtCalClick(int input) {
+    const common::SettingsFile settings(state_.iniPath);
+    commands::calibrate(input, sender_, state_, clock_, poller_, settings,
+                        [this](std::string_view line) { addCommLine(line); });
+}
+
+void TMainForm::BtArchivesClick() {
+    if (archiveWindow_ != nullptr) {
+        archiveWindow_->show();
+        archiveWindow_->raise();
+    }
+}
+
+void TMainForm::connectHandlers() {
+    auto onClick = [this](QPushButton* b, auto handler) {
+        connect(b, &QPushButton::clicked, this, handler);
+    };
+    onClick(BTOpen, [this] { BTOpenClick(); });
+    onClick(BTClose, [this] { BTCloseClick(); });
+    onClick(BTReset, [this] { commands_.version(); });
+    onClick(BTNVP, [this] { commands_.parameterPage(); });
+    onClick(BTNVW, [this] { BTNVWClick(); });
+    onClick(BTSTRT, [this] { commands_.start(); });
+    onClick(BTSTP, [this] { commands_.stop(); });
+    onClick(BTLogOn, [this] { commands_.logOn(); });
+    onClick(BTLogOff, [this] { commands_.logOff(); });
+    onClick(BTGetRTC, [this] { commands_.getClock(); });
+    onClick(BTSetRTC, [this] { commands_.setClock(); });
+    onClick(BTRcvVer, [this] { commands_.boxCommand(0xE0); });
+    onClick(BtBoot, [this] { commands_.boxCommand(0xF0); });
+    onClick(BTBeep, [this] { BTBeepClick(); });
+    onClick(BTCLEAR, [this] {
+        ME_Debug->clear();
+        ME_Comm->clear();
+    });
+    onClick(BT_ChanPwr, [this] { commands_.radioSettings(UD_Chan->value(), UD_Pwr->value()); });
+    onClick(BtTemp, [this] { commands_.measure(0, 0); });
+    onClick(BtTemp1, [this] { commands_.measure(0, 1); });
+    onClick(BtTemp2, [this] { commands_.measure(0, 2); });
+    onClick(BtDig, [this] { commands_.measure(0, 3); });
+    onClick(btLEDs, [this] { commands_.measure(4, 4); });
+    onClick(BtCal1, [this] { BtCalClick(1); });
+    onClick(BtCal2, [this] { BtCalClick(2); });
+    onClick(BtArchives, [this] { BtArchivesClick(); });
+    onClick(BT_Radio_CMD, [this] { BT_Radio_CMDClick(); });
+    onClick(BT_Ind_CMD, [this] { BT_Ind_CMDClick(); });
+    connect(CB_MXL, &QCheckBox::toggled, this, [this] { CB_MXLClick(); });
+    connect(CB_Bin, &QCheckBox::toggled, this, [this] { CB_BinClick(); });
+    connect(CB_Broadcast, &QCheckBox::toggled, this, [this] { CB_BroadcastClick(); });
+    connect(CB_Cont, &QCheckBox::toggled, this, [this] { CB_ContClick(); });
+    connect(CB_Cont2, &QCheckBox::toggled, this, [this] { CB_Cont2Click(); });
+    connect(CB_Auth, &QCheckBox::toggled, this, [this] { CB_AuthClick(); });
+    connect(CBOnline, &QCheckBox::clicked, this,
+            [this](bool on) { commands_.boxCommand(on ? 0x41 : 0x40); });
+    connect(CB_LED, &QComboBox::activated, this, [this](int index) { CB_LEDChange(index); });
+    for (QWidget* trigger : std::initializer_list<QWidget*>{Ed_SNR, ED_Typ}) {
+        connect(static_cast<QLineEdit*>(trigger), &QLineEdit::textChanged, this,
+                [this] { ED_TypChange(); });
+    }
+    connect(CB_Filter, &QCheckBox::toggled, this, [this] { ED_TypChange(); });
+    connect(CB_ID, &QCheckBox::toggled, this, [this] { ED_TypChange(); });
+    connect(EDcrc, &QLineEdit::textChanged, this, [this] { EDcrcChange(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    CB_BroadcastClick();
+    CB_ContClick();
+    CB_Cont2Click();
+    CB_AuthClick();
+}

@@ -1,0 +1,43 @@
+#include "app/dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace qrt::app {
+
+QString dialogFilter(const QString& filter) {
+    const QStringList parts = filter.split('|');
+    if (parts.size() != 2) {
+        return filter;
+    }
+    return parts[0] + " (" + parts[1] + ")";
+}
+
+void QtDialogs::message(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::information(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel);
+}
+
+std::optional<QString> QtDialogs::openFile(QWidget* parent, const QString& filter,
+                                           const QString& defaultSuffix) {
+    QFileDialog dialog(parent, QString(), QString(), dialogFilter(filter));
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().front();
+}
+
+std::optional<QString> QtDialogs::saveFile(QWidget* parent, const QString& proposedName,
+                                           const QString& filter, const QString& defaultSuffix) {
+    QFileDialog dialog(parent, QString(), proposedName, dialogFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.selectFile(proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().front();
+}
+
+}  // namespace qrt::app

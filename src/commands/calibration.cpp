@@ -1,0 +1,77 @@
+#include "commands/calibration.h"
+
+#include "common/text_format.h"
+#include "frames/byte_order.h"
+
+namespace qrt::commands {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::uint8_t kNvr = 11;
+constexpr std::uint8_t kNvw = 12;
+constexpr std::uint8_t kMeasure = 23;
+constexpr std::uint32_t kParameterReadReply = 2;
+constexpr std::uint32_t kTelegram = 0x100;  // type 0, kept non-zero while waited for
+constexpr std::int32_t kWaitTicks = 10;
+constexpr int kLimit = 1000;  // hundredths of a degree
+
+// Waits for the reply slot, pumping the poller every 100 ms; false on time-out. The
+// tick count is tested before the slot.
+bool awaitReply(receive::Poller& poller, common::Clock& clock) {
+    poller.replyWaitTicks = kWaitTicks;
+    while (poller.replySlot.expectedType != 0) {
+        clock.sleep(100ms);
+        poller.Timer1Timer();
+        if (poller.replyWaitTicks == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+CalibrationOutcome calibrate(int input, frames::FrameSender& sender, link::MainState& state,
+                             common::Clock& clock, receive::Poller& poller,
+                             const common::SettingsFile& settings,
+                             const std::function<void(std::string_view)>& commLine) {
+    if (!state.binaryProtocol) {
+        return CalibrationOutcome::Skipped;
+    }
+    const std::uint8_t offsetParameter = input == 1 ? 14 : 16;
+    const std::uint8_t request = input == 1 ? 0 : 1;
+    const std::uint8_t telegramBytePar = input == 1 ? 2 : 3;
+    const auto target = static_cast<std::int16_t>(settings.readInt("Calib", "Offset", -13));
+
+    poller.replySlot.expectedType = kParameterReadReply;
+    poller.replySlot.expectedBytePar = offsetParameter;
+    sender.SendInductiveFrame(kNvr, 0, offsetParameter, true);
+    if (!awaitReply(poller, clock)) {
+        return CalibrationOutcome::NoAnswer;
+    }
+    clock.sleep(200ms);
+    const auto oldOffset = static_cast<std::int16_t>(frames::readLe16(poller.replySlot.reply, 5));
+
+    poller.replySlot.expectedType = kTelegram;
+    poller.replySlot.expectedBytePar = telegramBytePar;
+    sender.SendInductiveFrame(kMeasure, 0, request, true);
+    if (!awaitReply(poller, clock)) {
+        return CalibrationOutcome::NoAnswer;
+    }
+    const auto measured = static_cast<std::int16_t>(frames::readLe16(poller.replySlot.reply, 5));
+    const auto diff = static_cast<std::int16_t>(measured - (target + oldOffset));
+    if (diff > kLimit || diff < -kLimit) {
+        // The texts keep the accented letters of the module's service software.
+        commLine("Kalibrierwert au\xC3\xAE" "erhalb des erlaubten Bereiches");
+        return CalibrationOutcome::OutOfRange;
+    }
+    clock.sleep(200ms);
+    const auto newOffset = static_cast<std::int16_t>(-diff);
+    sender.SendInductiveFrame(kNvw, static_cast<std::uint16_t>(newOffset), offsetParameter, true);
+    commLine(common::format("Neuer Offsetwert %4.2f\xC3\x9D C", newOffset * 0.01));
+    return CalibrationOutcome::Written;
+}
+
+}  // namespace qrt::commands

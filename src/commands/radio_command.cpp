@@ -1,0 +1,90 @@
+#include "commands/radio_command.h"
+
+#include <optional>
+
+#include "commands/command_tables.h"
+#include "common/scan.h"
+#include "frames/byte_order.h"
+
+namespace qrt::commands {
+
+namespace {
+
+std::uint32_t scanParameter(const std::string& text, bool hex) {
+    return hex ? common::scanHex(text).value_or(0)
+               : static_cast<std::uint32_t>(common::scanInt(text).value_or(0));
+}
+
+frames::ContentBlock contentBlock(const ConfigurationFields& fields, std::size_t first) {
+    frames::ContentBlock block{};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::string& text = fields.contentWords[first + i];
+        const std::uint16_t word =
+            fields.contentHex ? common::scanShortHex(text).value_or(0)
+                              : static_cast<std::uint16_t>(common::scanShortInt(text).value_or(0));
+        frames::writeLe16(block, 2 * i, word);
+    }
+    return block;
+}
+
+}  // namespace
+
+void sendRadioCommand(frames::FrameSender& sender, link::MainState& state,
+                      const ConfigurationFields& fields) {
+    const auto serial = static_cast<std::uint32_t>(common::scanInt(fields.serial).value_or(0));
+    const auto type = static_cast<std::uint32_t>(common::scanInt(fields.type).value_or(0));
+    const std::uint32_t bytePar = scanParameter(fields.bytePar, fields.byteHex);
+    const std::uint32_t wordPar = scanParameter(fields.wordPar, fields.wordHex);
+    const std::uint8_t code = itemAt(kCommandList, fields.commandIndex).value;
+    // The serial number's top bits are not cleared: they mix with the type.
+    std::uint32_t id = serial | (type << 28);
+    if (fields.broadcast) {
+        id = frames::kBroadcastId;
+    }
+    sender.SendCommandFrame(code, id, static_cast<std::uint16_t>(wordPar),
+                            static_cast<std::uint8_t>(bytePar), state.nextSequence());
+    std::optional<frames::ContentBlock> lastContent;
+    if (fields.content) {
+        lastContent = contentBlock(fields, 0);
+        sender.SendContentFrame(*lastContent);
+        if (fields.secondContent) {
+            lastContent = contentBlock(fields, 4);
+            sender.SendContentFrame(*lastContent);
+        }
+    }
+    frames::SendAuthenticator(sender, state, fields.authenticate, code, lastContent,
+                              fields.keyFields);
+}
+
+void sendInductiveCommand(frames::FrameSender& sender, const link::MainState& state,
+                          const ConfigurationFields& fields) {
+    if (!state.binaryProtocol) {
+        return;
+    }
+    const std::uint32_t bytePar = scanParameter(fields.bytePar, fields.byteHex);
+    const std::uint32_t wordPar = scanParameter(fields.wordPar, fields.wordHex);
+    sender.SendInductiveFrame(itemAt(kCommandList, fields.commandIndex).value,
+                              static_cast<std::uint16_t>(wordPar),
+                              static_cast<std::uint8_t>(bytePar), true);
+}
+
+std::uint32_t idFilterFor(bool filterOn, bool broadcast, const std::string& serial,
+                          const std::string& type) {
+    if (!filterOn) {
+        return 0;
+    }
+    if (broadcast) {
+        return frames::kBroadcastId;
+    }
+    const auto scannedSerial = common::scanInt(serial);
+    if (!scannedSerial) {
+        return 0;
+    }
+    std::uint32_t filter = static_cast<std::uint32_t>(*scannedSerial);
+    if (const auto scannedType = common::scanInt(type)) {
+        filter = (filter & 0x0FFFFFFFu) | (static_cast<std::uint32_t>(*scannedType) << 28);
+    }
+    return filter;
+}
+
+}  // namespace qrt::commands
