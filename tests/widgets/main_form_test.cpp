@@ -1,0 +1,187 @@
+#include <QGroupBox>
+#include <QLabel>
+
+#include "common/text_format.h"
+#include "support/main_form_fixture.h"
+
+using namespace qrt;
+using namespace qrt::testing;
+
+namespace {
+
+class MainForm : public MainFormFixture {
+protected:
+    // The controls whose enabled state follows the link, and BTRcvVer.
+    std::vector<QWidget*> linkControls() const {
+        return {form->BTReset,  form->BTNVP,     form->BTNVW,        form->BTSTRT,     form->BTSTP,
+                form->BTBeep,   form->BT_Radio_CMD, form->BT_Ind_CMD, form->BTSetRTC, form->BTGetRTC,
+                form->BTLogOn,  form->BTLogOff,  form->BT_ChanPwr,   form->BtTemp,     form->BtTemp1,
+                form->BtTemp2,  form->BtDig,     form->btLEDs,       form->BtCal1,     form->BtCal2,
+                form->BtArchives, form->GB_FW,   form->BTClose};
+    }
+    void expectLinkOpen(bool open) const {
+        for (QWidget* control : linkControls()) {
+            EXPECT_EQ(control->isEnabled(), open) << control->objectName().toStdString();
+        }
+        for (QWidget* control : {static_cast<QWidget*>(form->BTOpen), static_cast<QWidget*>(form->CB_ComA),
+                                 static_cast<QWidget*>(form->CB_ComB), static_cast<QWidget*>(form->CB_MXL)}) {
+            EXPECT_EQ(control->isEnabled(), !open) << control->objectName().toStdString();
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(MainForm, StartsWithTheDefaultsWhenThereIsNoSettingsFile) {
+    createForm();
+    EXPECT_EQ(form->windowTitle().toStdString(),
+              common::format("QRT-Tester - V%d.%d.%d.%d", 1, 0, 0, 0));
+    EXPECT_EQ(form->width(), 571);
+    EXPECT_EQ(form->height(), 713);
+    EXPECT_EQ(form->Panel1->height(), 425);
+    EXPECT_EQ(form->ME_Debug->height(), 195);
+    EXPECT_EQ(form->CB_ComA->currentText(), "COM1");
+    EXPECT_EQ(form->CB_ComB->currentText(), "COM2");
+    EXPECT_EQ(form->CB_ComA->itemText(0), "ttyUSB0");  // ports the system reports come first
+    EXPECT_FALSE(form->CB_MXL->isChecked());
+    EXPECT_FALSE(form->CB_Bin->isChecked());
+    EXPECT_EQ(form->Ed_SNR->text(), "0");
+    EXPECT_EQ(form->ED_Typ->text(), "5");
+    EXPECT_EQ(form->CBPar->currentText(), "3 ID low");
+    EXPECT_EQ(form->CB_LED->currentText(), "Green");
+    EXPECT_EQ(form->CB_Cmd->currentText(), "INF");
+    EXPECT_EQ(form->CB_Cmd->count(), 15);
+    EXPECT_EQ(form->CBPar->count(), 20);
+    EXPECT_EQ(form->CB_LED->count(), 13);
+    EXPECT_EQ(form->findChild<QSpinBox*>("UD_Chan")->value(), 7);
+    EXPECT_EQ(form->findChild<QSpinBox*>("UD_Pwr")->value(), 9);
+    EXPECT_EQ(form->findChild<QSpinBox*>("UD_Speed")->minimum(), 2);
+    EXPECT_EQ(form->findChild<QLineEdit*>("ED_Chan")->text(), "7");
+    EXPECT_EQ(form->Ed_SNR->maxLength(), 10);
+    EXPECT_EQ(form->ED_Typ->maxLength(), 1);
+    EXPECT_TRUE(form->CB_ComB->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->CB_LED->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->CBOnline->isVisibleTo(form.get()));
+    expectLinkOpen(false);
+    EXPECT_TRUE(form->BTRcvVer->isEnabled());  // enabled at start only
+    EXPECT_FALSE(form->ED_Key[0]->isEnabled());
+    EXPECT_TRUE(portA->calls.empty() && portB->calls.empty());  // selecting "Green" sent nothing
+}
+
+TEST_F(MainForm, MultiplexedModeFromTheSettingsShowsTheBoxControlsAndOpensOnlyPortA) {
+    writeIni("[Config]\nMXL=1\nInterfaceA=/dev/ttyQRT0\n");
+    createForm();
+    EXPECT_TRUE(form->CB_MXL->isChecked());
+    EXPECT_FALSE(form->CB_ComB->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Lb_Induktiv->isVisibleTo(form.get()));
+    for (QWidget* w : {static_cast<QWidget*>(form->Label2), static_cast<QWidget*>(form->EdRSSI0),
+                       static_cast<QWidget*>(form->CB_LED), static_cast<QWidget*>(form->CBTast),
+                       static_cast<QWidget*>(form->BTBeep), static_cast<QWidget*>(form->EdVersion)}) {
+        EXPECT_TRUE(w->isVisibleTo(form.get())) << w->objectName().toStdString();
+    }
+    click(form->BTOpen);
+    EXPECT_EQ(portA->openedPath, "/dev/ttyQRT0");
+    EXPECT_EQ(portA->settings.baudRate, 19200);
+    EXPECT_FALSE(portB->isOpen());
+}
+
+TEST_F(MainForm, SettingsAreWrittenBackOnClose) {
+    writeIni("; my settings\n[Config]\nMXL=5\nbinprot=1\n[Settings]\nIDh=12\nID=0x0FFFFFFF\n"
+             "[Log]\nFile=/tmp/never-written.log\n");
+    createForm();
+    EXPECT_EQ(form->ED_Typ->text(), "1");           // one character through a 2-byte buffer
+    EXPECT_EQ(form->Ed_SNR->text(), "0x0FFFFFFF");  // all ten characters come back
+    EXPECT_TRUE(form->CB_Bin->isChecked());
+    EXPECT_TRUE(form->state().binaryProtocol);
+    form->CB_ComA->setEditText("/dev/pts/9");
+    form->close();
+    const std::string ini = iniText();
+    EXPECT_NE(ini.find("MXL=1"), std::string::npos);
+    EXPECT_NE(ini.find("binprot=1"), std::string::npos);
+    EXPECT_NE(ini.find("InterfaceA=/dev/pts/9"), std::string::npos);
+    EXPECT_NE(ini.find("InterfaceB=COM2"), std::string::npos);
+    EXPECT_NE(ini.find("ID=0x0FFFFFFF"), std::string::npos);
+    EXPECT_NE(ini.find("IDh=1"), std::string::npos);
+    EXPECT_NE(ini.find("; my settings"), std::string::npos);
+    EXPECT_NE(ini.find("File=/tmp/never-written.log"), std::string::npos);
+}
+
+TEST_F(MainForm, OpenEnablesTheCommandsAndCloseReversesIt) {
+    const auto log = folder_ / "decoded.log";
+    writeIni("[Config]\nInterfaceA=ttyA\nInterfaceB=/dev/pts/44\n[Log]\nFile=" + log.string() + "\n");
+    createForm();
+    click(form->BTOpen);
+    expectLinkOpen(true);
+    EXPECT_TRUE(form->BTRcvVer->isEnabled());
+    EXPECT_EQ(form->state().startupSkipTicks, 6);
+    EXPECT_EQ(portA->openedPath, "/dev/ttyA");
+    EXPECT_EQ(portB->openedPath, "/dev/pts/44");
+    EXPECT_EQ(portB->settings.baudRate, 1200);
+    EXPECT_EQ(portB->settings.stopBits, 2);
+    EXPECT_TRUE(form->state().logFile.is_open());
+    click(form->BTClose);
+    expectLinkOpen(false);
+    EXPECT_FALSE(form->BTRcvVer->isEnabled());
+    EXPECT_FALSE(portA->isOpen());
+    EXPECT_FALSE(portB->isOpen());
+    EXPECT_FALSE(form->state().logFile.is_open());
+    EXPECT_TRUE(std::filesystem::exists(log));
+}
+
+TEST_F(MainForm, FailedOpenOfInterfaceBNamesItClosesEverythingAndTellsTheOperator) {
+    createForm();
+    portB->failOpen = true;
+    click(form->BTOpen);
+    EXPECT_EQ(dialogs.messages, QStringList{"QRTTest: Can't open COM2"});
+    expectLinkOpen(false);
+    EXPECT_FALSE(portA->isOpen());
+    EXPECT_NE(diagnostics.str().find("QRTTest Unable to open /dev/COM2 Error: 2"), std::string::npos);
+}
+
+TEST_F(MainForm, PortThatCannotBeConfiguredIsClosedAgain) {
+    createForm();
+    portA->failConfigure = true;
+    click(form->BTOpen);
+    EXPECT_EQ(dialogs.messages, QStringList{"QRTTest: Can't open COM1"});
+    EXPECT_FALSE(portA->isOpen());
+}
+
+TEST_F(MainForm, UnopenableLogFileMeansNoLogAndNoMessage) {
+    writeIni("[Log]\nFile=/nonexistent-folder/qrt.log\n");
+    createForm();
+    click(form->BTOpen);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_FALSE(form->state().logFile.is_open());
+    EXPECT_TRUE(form->BTClose->isEnabled());
+}
+
+TEST_F(MainForm, PollsShowDecodedLinesAndALostDeviceOnceThenTheClosedState) {
+    openLink();
+    const auto frame = frames::buildStandardFrame(0x01, 0x50001234, 0x0203, 0, 9, 0);
+    portA->queueInput({frame.begin(), frame.end()});
+    form->Timer1Timer();
+    ASSERT_EQ(paneLines(form->ME_Debug).size(), 1u);
+    EXPECT_EQ(paneLines(form->ME_Comm), (std::vector<std::string>{"ID:5.4660 Version:2.3 run"}));
+    portA->pullPlug();
+    form->Timer1Timer();
+    form->Timer1Timer();
+    const auto lines = paneLines(form->ME_Debug);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "Device lost: COM1");
+    expectLinkOpen(false);
+    click(form->BTCLEAR);
+    EXPECT_EQ(form->ME_Debug->lineCount(), 0u);
+    EXPECT_EQ(form->ME_Comm->lineCount(), 0u);
+}
+
+TEST_F(MainForm, MultiplexedBoxStatusReachesItsControls) {
+    writeIni("[Config]\nMXL=1\n");
+    createForm();
+    click(form->BTOpen);
+    form->state().startupSkipTicks = 0;
+    portA->queueInput(hexBytes("02 02 01 42 01 10 03"));
+    form->Timer1Timer();
+    form->Timer1Timer();
+    EXPECT_TRUE(form->CBTast->isChecked());
+    EXPECT_EQ(form->EdVersion->text(), "0142");
+}
