@@ -1,0 +1,106 @@
+// The main window's costs: appending lines to a pane at any size, the memory a line
+// takes, and the time from start to the window shown.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "app/Testunit1.h"
+#include "app/dialogs.h"
+#include "app/log_pane.h"
+#include "link/memory_port.h"
+
+namespace {
+
+long residentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return 0;
+}
+
+long peakKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// 1,000,000 lines of 60 characters into a shown pane, measured in slices of 100,000:
+// the cost per line must not grow with the lines already held.
+void BM_PaneAppendMillionLines(benchmark::State& state) {
+    const std::string line =
+        "16:38:41.5  R:1 ID:5.1234 Bat_Dig B:3.00 D:1 2 0 .........";  // 60 characters
+    for (auto _ : state) {
+        qrt::app::LogPane pane;
+        pane.resize(560, 195);
+        pane.show();
+        const long before = residentKilobytes();
+        double firstSlice = 0;
+        double lastSlice = 0;
+        for (int slice = 0; slice < 10; ++slice) {
+            const auto start = std::chrono::steady_clock::now();
+            for (int i = 0; i < 100000; ++i) {
+                pane.appendLine(line);
+            }
+            QCoreApplication::processEvents();  // the repaint a timer tick would cause
+            const double us = std::chrono::duration<double, std::micro>(
+                                  std::chrono::steady_clock::now() - start).count() / 100000;
+            (slice == 0 ? firstSlice : lastSlice) = us;
+        }
+        state.counters["us_per_line_first_100k"] = firstSlice;
+        state.counters["us_per_line_last_100k"] = lastSlice;
+        state.counters["store_bytes_per_line"] =
+            static_cast<double>(pane.store().capacityBytes()) / static_cast<double>(pane.lineCount());
+        state.counters["rss_bytes_per_line"] =
+            static_cast<double>(residentKilobytes() - before) * 1024.0 / 1e6;
+    }
+}
+BENCHMARK(BM_PaneAppendMillionLines)->Unit(benchmark::kSecond)->Iterations(1);
+
+class NoDialogs final : public qrt::app::Dialogs {
+public:
+    void message(QWidget*, const QString&, const QString&) override {}
+    std::optional<QString> openFile(QWidget*, const QString&, const QString&) override { return {}; }
+    std::optional<QString> saveFile(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
+};
+
+// From constructing the window (settings read) to the window shown and painted.
+void BM_WindowStartToShown(benchmark::State& state) {
+    qrt::common::SystemClock clock;
+    NoDialogs dialogs;
+    std::ostringstream diagnostics;
+    for (auto _ : state) {
+        TMainForm form({.portA = std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
+                        .portB = std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
+                        .clock = clock,
+                        .dialogs = dialogs,
+                        .executablePath = "/tmp/qrt-bench-tester",
+                        .diagnostics = diagnostics,
+                        .availablePorts = {}});
+        form.show();
+        QCoreApplication::processEvents();
+    }
+    state.counters["peak_rss_mb"] = static_cast<double>(peakKilobytes()) / 1024.0;
+}
+BENCHMARK(BM_WindowStartToShown)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
