@@ -63,6 +63,29 @@ private:
     TMainForm& form_;
 };
 
+/// The firmware group's controls as the transfer sees them.
+class TMainForm::FirmwareControls final : public firmware::FirmwareView {
+public:
+    explicit FirmwareControls(TMainForm& form) : form_(form) {}
+    [[nodiscard]] firmware::FirmwareTarget target() const override {
+        return {form_.CB_ID->isChecked(), text(form_.Ed_SNR), text(form_.ED_Typ)};
+    }
+    [[nodiscard]] int speed() const override { return form_.UD_Speed->value(); }
+    void showBlock(const std::string& value) override {
+        form_.ED_FW_BL->setText(QString::fromStdString(value));
+    }
+    void showBlockCount(const std::string& value) override {
+        form_.ED_FW_BLH->setText(QString::fromStdString(value));
+    }
+    void showProgress(std::uint32_t sent, std::uint32_t count) override {
+        form_.FW_Progress->setRange(0, static_cast<int>(std::max<std::uint32_t>(count, 1)));
+        form_.FW_Progress->setValue(static_cast<int>(sent));
+    }
+
+private:
+    TMainForm& form_;
+};
+
 TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
@@ -75,12 +98,17 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
       sender_(state_, clock_),
       sink_(std::make_unique<PaneSink>(*this)),
       poller_(state_, clock_, *sink_, archive_),
-      commands_(sender_, state_, clock_) {
+      commands_(sender_, state_, clock_),
+      firmwareControls_(std::make_unique<FirmwareControls>(*this)),
+      firmware_(std::make_unique<firmware::FirmwareTransfer>(sender_, state_, clock_,
+                                                             *firmwareControls_)) {
     setObjectName("MainForm");
     setWindowTitle("QRT Test");
     buildControls();
     setFixedSize(571, 713);
     poller_.workBudget = std::chrono::milliseconds(250);
+    poller_.firmwarePacing = [this] { firmware_->pace(); };
+    poller_.firmwareStatus = [this](const frames::StandardFrame& frame) { firmware_->statusReply(frame); };
     connectHandlers();
     setLinkControlsOpen(false);
     BTRcvVer->setEnabled(true);
@@ -177,6 +205,7 @@ void TMainForm::BTOpenClick() {
         failed = nameB;
     }
     if (failed.empty()) {
+        showFirmwarePaused(false);
         return;
     }
     const std::string message = common::format("Can't open %s", failed.c_str());
@@ -186,6 +215,7 @@ void TMainForm::BTOpenClick() {
 
 void TMainForm::BTCloseClick() {
     setLinkControlsOpen(false);
+    showFirmwarePaused(firmware_->running());
     if (state_.logFile.is_open()) {
         state_.logFile.close();
     }
@@ -314,6 +344,25 @@ void TMainForm::BtArchivesClick() {
     }
 }
 
+void TMainForm::BT_FW_StartClick() {
+    // While a transfer runs, Start begins it again with the same image, without asking.
+    std::string path = firmware_->imagePath();
+    if (!firmware_->running()) {
+        const auto chosen = dialogs_.openFile(this, QString::fromUtf8("Binär-File|*.bin"), "bin");
+        if (!chosen) {
+            return;  // the operator declined: nothing starts
+        }
+        path = chosen->toStdString();
+    }
+    firmware_->start(path);
+}
+
+void TMainForm::showFirmwarePaused(bool paused) {
+    // A transfer interrupted by Close or a lost device resumes at the next Open.
+    FW_Progress->setTextVisible(paused);
+    FW_Progress->setFormat(paused ? "%v / %m paused" : "%v / %m");
+}
+
 void TMainForm::connectHandlers() {
     auto onClick = [this](QPushButton* b, auto handler) {
         connect(b, &QPushButton::clicked, this, handler);
@@ -347,6 +396,10 @@ void TMainForm::connectHandlers() {
     onClick(BtArchives, [this] { BtArchivesClick(); });
     onClick(BT_Radio_CMD, [this] { BT_Radio_CMDClick(); });
     onClick(BT_Ind_CMD, [this] { BT_Ind_CMDClick(); });
+    onClick(BT_FW_Start, [this] { BT_FW_StartClick(); });
+    onClick(BT_FW_Stop, [this] { firmware_->stop(); });
+    onClick(BT_FW_STAT, [this] { firmware_->requestStatus(); });
+    onClick(BT_Reboot, [this] { firmware_->reboot(); });
     connect(CB_MXL, &QCheckBox::toggled, this, [this] { CB_MXLClick(); });
     connect(CB_Bin, &QCheckBox::toggled, this, [this] { CB_BinClick(); });
     connect(CB_Broadcast, &QCheckBox::toggled, this, [this] { CB_BroadcastClick(); });

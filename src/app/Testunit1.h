@@ -10,6 +10,7 @@
 
 #include "commands/radio_command.h"
 #include "commands/service_commands.h"
+#include "firmware/firmware_transfer.h"
 #include "common/clock.h"
 #include "frames/frame_sender.h"
 #include "link/link.h"
@@ -60,6 +61,7 @@ public:
     qrt::receive::ArchiveStore& archiveStore() { return archive_; }
     qrt::frames::FrameSender& sender() { return sender_; }
     qrt::common::Clock& clock() { return clock_; }
+    qrt::firmware::FirmwareTransfer& firmware() { return *firmware_; }
     qrt::app::Dialogs& dialogs() { return dialogs_; }
     [[nodiscard]] QString serialText() const;
     [[nodiscard]] QString typeText() const;
@@ -76,6 +78,7 @@ protected:
 
 private:
     class PaneSink;
+    class FirmwareControls;
 
     void buildControls();
     void connectHandlers();
@@ -97,6 +100,8 @@ private:
     void CB_LEDChange(int index);
     void BtCalClick(int input);
     void BtArchivesClick();
+    void BT_FW_StartClick();
+    void showFirmwarePaused(bool paused);
 
     [[nodiscard]] qrt::commands::ConfigurationFields configurationFields() const;
 
@@ -111,6 +116,8 @@ private:
     std::unique_ptr<PaneSink> sink_;
     qrt::receive::Poller poller_;
     qrt::commands::ServiceCommands commands_;
+    std::unique_ptr<FirmwareControls> firmwareControls_;
+    std::unique_ptr<qrt::firmware::FirmwareTransfer> firmware_;
     QWidget* archiveWindow_ = nullptr;
 
 public:

@@ -1,0 +1,203 @@
+#include "firmware/firmware_transfer.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "common/scan.h"
+#include "frames/byte_order.h"
+#include "frames/crc16.h"
+#include "firmware/firmware_family.h"
+
+namespace qrt::firmware {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::uint8_t kStartCode = 17;
+constexpr std::uint8_t kBlockHeaderCode = 18;
+constexpr std::uint8_t kControlCode = 19;
+constexpr std::uint8_t kEndOfTransfer = 0x83;
+constexpr std::size_t kBlockSize = 128;
+constexpr std::size_t kHeaderSize = 6;  // four tag bytes, one more, LF
+constexpr std::size_t kHeaderLineLimit = 63;
+constexpr int kFirstBlockPolls = 4;
+
+struct TypedModule {
+    std::int32_t type;
+    std::uint32_t id;
+};
+
+std::optional<TypedModule> typedModule(const FirmwareTarget& target) {
+    const auto serial = common::scanInt(target.serial);
+    const auto type = common::scanInt(target.type);
+    if (!serial || !type) {
+        return std::nullopt;
+    }
+    return TypedModule{*type, frames::moduleId(static_cast<std::uint32_t>(*type),
+                                               static_cast<std::uint32_t>(*serial))};
+}
+
+// The header line: up to the first LF, at most 63 bytes. It must be the tag, one byte
+// and the LF, so that the body starts where the block numbers say it does.
+bool headerMatches(std::ifstream& image, const char* tag) {
+    std::string line;
+    char c = 0;
+    while (line.size() < kHeaderLineLimit && image.get(c)) {
+        line.push_back(c);
+        if (c == '\n') {
+            break;
+        }
+    }
+    if (line.size() != kHeaderSize || line.back() != '\n') {
+        return false;
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (std::tolower(static_cast<unsigned char>(line[i])) !=
+            std::tolower(static_cast<unsigned char>(tag[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void FirmwareTransfer::applyTargetRule() {
+    const FirmwareTarget target = view_.target();
+    const auto typed = typedModule(target);
+    if (target.singleModule && typed) {
+        targetType_ = typed->type;
+        targetId_ = typed->id;
+    } else {
+        targetId_ = frames::kBroadcastId;
+    }
+}
+
+FirmwareTransfer::StartResult FirmwareTransfer::start(const std::string& path) {
+    applyTargetRule();
+    std::error_code error;
+    std::ifstream image;
+    if (std::filesystem::is_regular_file(path, error)) {
+        image.open(path, std::ios::binary);
+    }
+    if (!image.is_open()) {
+        return StartResult::CannotOpen;  // a running transfer goes on untouched
+    }
+    // From here on the new image replaces the old one, whether it passes or not.
+    image_.close();
+    running_ = false;
+    singleBlock_ = false;
+    const FirmwareFamily& family = familyFor(targetType_);
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    const std::uintmax_t blocks = error ? 0 : (size + 121) / kBlockSize;
+    if (error || blocks > family.maxBlocks) {
+        return StartResult::TooManyBlocks;
+    }
+    if (!headerMatches(image, family.tag)) {
+        return StartResult::WrongHeader;
+    }
+    imagePath_ = path;
+    image_ = std::move(image);
+    blockCount_ = static_cast<std::uint32_t>(blocks);
+    blockIndex_ = 0;
+    blocksSent_ = 0;
+    countdown_ = std::max(view_.speed(), kFirstBlockPolls);
+    const auto countField = static_cast<std::uint16_t>(family.countLessOne ? blockCount_ - 1 : blockCount_);
+    sender_.SendCommandFrame(kStartCode, targetId_, countField, family.startFlag,
+                             state_.nextSequence());
+    running_ = true;
+    view_.showBlockCount(std::to_string(blockCount_));
+    view_.showProgress(0, blockCount_);
+    return StartResult::Started;
+}
+
+void FirmwareTransfer::pace() {
+    if (!running_ || --countdown_ != 0) {
+        return;
+    }
+    countdown_ = view_.speed();
+    block_.fill(0);  // the tail of a short last block is sent as zeros
+    image_.read(reinterpret_cast<char*>(block_.data()), kBlockSize);
+    const auto n = static_cast<std::size_t>(image_.gcount());
+    if (n > 0) {
+        applyTargetRule();
+        sender_.SendCommandFrame(kBlockHeaderCode, targetId_, static_cast<std::uint16_t>(blockIndex_),
+                                 familyFor(targetType_).headerFlag, state_.nextSequence());
+        frames::writeCrc(block_, kBlockSize, frames::crc16(std::span(block_).first(kBlockSize),
+                                                           state_.crcStart));
+        state_.link.PortWrite(link::Target::portA, block_);
+        view_.showBlock(std::to_string(blockIndex_));
+        ++blocksSent_;
+        view_.showProgress(std::min(blocksSent_, blockCount_), blockCount_);
+    }
+    ++blockIndex_;
+    if (singleBlock_ || n < kBlockSize) {
+        endTransfer();
+    }
+}
+
+void FirmwareTransfer::endTransfer() {
+    if (!singleBlock_) {
+        state_.link.PortWrite(link::Target::BoxChannel, std::span(&kEndOfTransfer, 1));
+        clock_.sleep(10ms);
+    }
+    image_.close();
+    running_ = false;
+    singleBlock_ = false;
+}
+
+void FirmwareTransfer::stop() {
+    running_ = false;
+    singleBlock_ = false;
+    image_.close();
+}
+
+void FirmwareTransfer::requestStatus() {
+    const auto typed = typedModule(view_.target());
+    if (!typed) {
+        return;
+    }
+    targetType_ = typed->type;
+    targetId_ = typed->id;
+    sender_.SendCommandFrame(kControlCode, targetId_, 0, familyFor(targetType_).statusFlag,
+                             state_.nextSequence());
+    statusPending_ = true;
+}
+
+void FirmwareTransfer::reboot() {
+    const auto typed = typedModule(view_.target());
+    if (!typed) {
+        return;
+    }
+    targetId_ = typed->id;
+    sender_.SendCommandFrame(kControlCode, targetId_, 1, targetType_ == 7 ? 0x82 : 0x81,
+                             state_.nextSequence());
+}
+
+void FirmwareTransfer::statusReply(const frames::StandardFrame& frame) {
+    if (!statusPending_ || frames::readLe32(frame, 1) != targetId_) {
+        return;
+    }
+    const auto wp = static_cast<std::int16_t>(frames::readLe16(frame, 5));
+    view_.showBlock(wp == -1 ? "Good" : wp == -2 ? "Error" : std::to_string(wp));
+    statusPending_ = false;
+    const bool resendable = !running_ && frame[7] == familyFor(targetType_).resendBytePar &&
+                            wp >= 0 && static_cast<std::uint32_t>(wp) < blockCount_;
+    if (!resendable) {
+        return;
+    }
+    std::ifstream image(imagePath_, std::ios::binary);
+    image.seekg(static_cast<std::streamoff>(kHeaderSize + kBlockSize * static_cast<std::size_t>(wp)));
+    if (!image.is_open() || !image) {
+        return;  // the image is gone: nothing to resend
+    }
+    image_ = std::move(image);
+    blockIndex_ = static_cast<std::uint32_t>(wp);
+    countdown_ = 1;
+    running_ = true;
+    singleBlock_ = true;
+}
+
+}  // namespace qrt::firmware
