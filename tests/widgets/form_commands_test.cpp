@@ -1,3 +1,5 @@
+#include <QProgressBar>
+
 #include "frames/authenticator.h"
 #include "frames/command_frames.h"
 #include "support/main_form_fixture.h"
@@ -274,4 +276,39 @@ TEST_F(Calibration, NoAnswerEndsSilentlyAfterTenPolls) {
     EXPECT_EQ(writes(portB).size(), 1u);
     EXPECT_EQ(form->ME_Comm->lineCount(), 0u);
     EXPECT_EQ(std::count(clock.sleeps.begin(), clock.sleeps.end(), 100ms), 10 + 1);  // polls + break
+}
+
+TEST_F(FormCommands, FirmwareStartAsksForTheImageAndCancelStartsNothing) {
+    openLink();
+    form->CB_ID->setChecked(true);
+    form->Ed_SNR->setText("1234");
+    click(form->BT_FW_Start);  // the dialog is cancelled
+    EXPECT_EQ(dialogs.openRequests, QStringList{QString::fromUtf8("Binär-File|*.bin bin")});
+    EXPECT_TRUE(writes(portA).empty());
+    EXPECT_FALSE(form->firmware().running());
+
+    const auto image = folder_ / "fw.bin";
+    std::ofstream(image, std::ios::binary) << "DKM2\r\n" << std::string(300, 'x');
+    dialogs.openAnswer = QString::fromStdString(image.string());
+    click(form->BT_FW_Start);
+    EXPECT_EQ(writes(portA), (std::vector<std::string>{
+                                 toHex(frames::buildCommandFrame(17, 0x500004D2, 3, 0x81, 0, 0))}));
+    EXPECT_EQ(form->ED_FW_BLH->text(), "3");
+    click(form->BT_FW_Start);  // running: restarts without a dialog
+    EXPECT_EQ(dialogs.openRequests.size(), 2);
+    for (int i = 0; i < 4; ++i) {
+        form->Timer1Timer();
+    }
+    EXPECT_EQ(form->ED_FW_BL->text(), "0");
+    EXPECT_EQ(form->FW_Progress->value(), 1);
+    click(form->BTClose);  // the transfer pauses with the link
+    EXPECT_TRUE(form->FW_Progress->isTextVisible());
+    form->Timer1Timer();
+    EXPECT_EQ(form->FW_Progress->value(), 1);
+    click(form->BT_FW_Stop);  // disabled with the link closed
+    EXPECT_TRUE(form->firmware().running());
+    click(form->BTOpen);
+    EXPECT_FALSE(form->FW_Progress->isTextVisible());
+    click(form->BT_FW_Stop);
+    EXPECT_FALSE(form->firmware().running());
 }

@@ -1,0 +1,132 @@
+// End to end: a firmware image transferred to qrt-sim and reassembled there.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "firmware/firmware_transfer.h"
+#include "frames/frame_sender.h"
+#include "link/link.h"
+#include "link/qt_serial_port.h"
+#include "receive/poller.h"
+#include "support/child_process.h"
+#include "support/fake_clock.h"
+#include "support/recording_sink.h"
+
+using namespace qrt;
+using namespace qrt::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct View final : firmware::FirmwareView {
+    [[nodiscard]] firmware::FirmwareTarget target() const override { return targetFields; }
+    [[nodiscard]] int speed() const override { return 2; }
+    void showBlock(const std::string& text) override { block = text; }
+    void showBlockCount(const std::string&) override {}
+    void showProgress(std::uint32_t, std::uint32_t) override {}
+    firmware::FirmwareTarget targetFields;
+    std::string block;
+};
+
+struct Case {
+    bool multiplexed;
+    bool singleModule;
+};
+
+class FirmwareEndToEnd : public ::testing::TestWithParam<Case> {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("qrt_fwe2e_" + std::to_string(::getpid()) + "_" +
+                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string path(const char* name) const { return (dir_ / name).string(); }
+
+    std::filesystem::path dir_;
+};
+
+std::string body(std::size_t size) {
+    std::string bytes(size, '\0');
+    std::uint32_t seed = 5;
+    for (char& c : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 23);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+TEST_P(FirmwareEndToEnd, ImageArrivesWholeAndALostBlockIsResentOnStatRetry) {
+    const Case c = GetParam();
+    std::vector<std::string> args{QRT_SIM_PATH,   "--link-a", path("a"), "--link-b", path("b"),
+                                  "--module",     "5.1234,lose_firmware_blocks=3",
+                                  "--module",     "5.99",
+                                  "--firmware-out", path("received.bin")};
+    if (c.multiplexed) {
+        args.push_back("--mux");
+    }
+    ChildProcess sim(args, path("sim.log"));
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(path("a")); }, 10s));
+    const std::string image = body(128 * 9 + 40);
+    std::ofstream(path("fw.bin"), std::ios::binary) << "DKM2\r\n" << image;
+
+    std::ostringstream diagnostics;
+    link::Link link(std::make_unique<link::QtSerialPort>(), std::make_unique<link::QtSerialPort>(),
+                    diagnostics);
+    link.multiplexMode = c.multiplexed;
+    ASSERT_TRUE(link.OpenPort(link::Port::A, path("a"), 19200, 0));
+    link::MainState state(link);
+    FakeClock clock;
+    frames::FrameSender sender(state, clock);
+    RecordingSink sink;
+    receive::ArchiveStore archive;
+    receive::Poller poller(state, clock, sink, archive);
+    View view;
+    view.targetFields = {c.singleModule, "1234", "5"};
+    firmware::FirmwareTransfer transfer(sender, state, clock, view);
+    poller.firmwarePacing = [&] { transfer.pace(); };
+    poller.firmwareStatus = [&](const frames::StandardFrame& f) { transfer.statusReply(f); };
+
+    ASSERT_EQ(transfer.start(path("fw.bin")), firmware::FirmwareTransfer::StartResult::Started);
+    while (transfer.running()) {
+        poller.Timer1Timer();
+    }
+    if (c.multiplexed) {
+        EXPECT_TRUE(waitForText(path("sim.log"), "box< end of firmware transfer"));
+    }
+    auto statusAfterRequest = [&] {
+        view.block.clear();
+        view.targetFields.singleModule = true;
+        transfer.requestStatus();
+        waitFor([&] {
+            poller.Timer1Timer();
+            return !view.block.empty();
+        }, 10s);
+        return view.block;
+    };
+    EXPECT_EQ(statusAfterRequest(), "3");  // the block lost on the radio
+    while (transfer.running()) {
+        poller.Timer1Timer();
+    }
+    EXPECT_EQ(statusAfterRequest(), "Good");
+    const std::string received = readText(path("received.bin"));
+    ASSERT_EQ(received.size(), 128u * 10);
+    EXPECT_EQ(received.substr(0, image.size()), image);
+    EXPECT_EQ(received.substr(image.size()), std::string(128 * 10 - image.size(), '\0'));
+    if (!c.singleModule) {
+        EXPECT_NE(readText(path("sim.log")).find("A< block header id 15.268435455"), std::string::npos);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, FirmwareEndToEnd,
+                         ::testing::Values(Case{false, true}, Case{false, false}, Case{true, true},
+                                           Case{true, false}),
+                         [](const auto& param) {
+                             return std::string(param.param.multiplexed ? "Multiplexed" : "Direct") +
+                                    (param.param.singleModule ? "OneModule" : "AllModules");
+                         });
