@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
                             .executablePath = QCoreApplication::applicationFilePath().toStdString(),
                             .diagnostics = std::cout,
                             .availablePorts = qrt::link::availablePortNames});
-        TVLGLog archiveWindow(&mainForm);
+        TVLGLog archiveWindow(mainForm, &mainForm);
         mainForm.setArchiveWindow(&archiveWindow);
         mainForm.show();
         return QApplication::exec();

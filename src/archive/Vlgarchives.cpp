@@ -1,18 +1,197 @@
 #include "archive/Vlgarchives.h"
 
+#include <QDateEdit>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTimeEdit>
 #include <QVBoxLayout>
+#include <fstream>
 
-TVLGLog::TVLGLog(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+#include "app/Testunit1.h"
+#include "app/dialogs.h"
+#include "archive/csv_export.h"
+
+using namespace qrt;
+
+namespace {
+
+template <typename Widget>
+Widget* named(Widget* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLineEdit* readOnly(const char* name) {
+    auto* edit = named(new QLineEdit, name);
+    edit->setReadOnly(true);
+    return edit;
+}
+
+QColor colourOf(archive::StatusColour colour) {
+    const auto bgr = static_cast<std::uint32_t>(colour);
+    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                  static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+}  // namespace
+
+/// The window's controls as the retrieval sees them.
+class TVLGLog::View final : public archive::RetrievalView {
+public:
+    explicit View(TVLGLog& window) : window_(window) {}
+    void showId(const std::string& text) override {
+        window_.Ed_ID->setText(QString::fromStdString(text));
+        window_.Ed_ID->repaint();
+    }
+    void showStatus(const std::string& text, archive::StatusColour colour) override {
+        window_.ED_Status->setText(QString::fromStdString(text));
+        QPalette palette = window_.ED_Status->palette();
+        palette.setColor(QPalette::Base, colourOf(colour));
+        palette.setColor(QPalette::Text, Qt::black);
+        window_.ED_Status->setPalette(palette);
+        window_.ED_Status->repaint();
+    }
+    void showFirstRecord(const std::string& date, const std::string& time) override {
+        window_.ED_Date->setText(QString::fromStdString(date));
+        window_.ED_Time->setText(QString::fromStdString(time));
+    }
+    void enableCsv(bool enabled) override { window_.Bt_CSV->setEnabled(enabled); }
+    void showProgress(std::uint32_t received, std::uint32_t total) override {
+        window_.Archive_Progress->setRange(0, static_cast<int>(std::max<std::uint32_t>(total, 1)));
+        window_.Archive_Progress->setValue(static_cast<int>(std::min(received, total)));
+        window_.Archive_Progress->repaint();
+    }
+    void dateError(const std::string& message) override {
+        window_.main_.dialogs().message(&window_, "QRTTest", QString::fromStdString(message));
+    }
+
+private:
+    TVLGLog& window_;
+};
+
+TVLGLog::TVLGLog(TMainForm& mainForm, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      main_(mainForm),
+      view_(std::make_unique<View>(*this)),
+      retrieval_(std::make_unique<archive::ArchiveRetrieval>(
+          mainForm.sender(), mainForm.state(), mainForm.clock(), mainForm.poller(),
+          mainForm.archiveStore(), *view_)) {
     setObjectName("VLGLog");
     setWindowTitle("VLG Archive");
-    BtClose = new QPushButton("Close");
-    BtClose->setObjectName("BtClose");
+    RB_Ind = named(new QRadioButton("Induktiv"), "RB_Ind");
+    RB_Radio = named(new QRadioButton("Funk"), "RB_Radio");
+    RB_Ind->setChecked(true);
+    Ed_ID = readOnly("Ed_ID");
+    DTP_Date = named(new QDateEdit, "DTP_Date");
+    DTP_Date->setDisplayFormat("dd.MM.yyyy");
+    DTP_Date->setCalendarPopup(true);
+    DTP_Time = named(new QTimeEdit, "DTP_Time");
+    DTP_Time->setDisplayFormat("HH:mm:ss");
+    ED_Status = readOnly("ED_Status");
+    ED_Date = readOnly("ED_Date");
+    ED_Time = readOnly("ED_Time");
+    BtInfo = named(new QPushButton("Get Archive"), "BtInfo");
+    Bt_CSV = named(new QPushButton("Write CSV"), "Bt_CSV");
+    Bt_CSV->setEnabled(false);
+    BtClose = named(new QPushButton("Close"), "BtClose");
+    Archive_Progress = named(new QProgressBar, "Archive_Progress");
+    Archive_Progress->setRange(0, 1);
+    Archive_Progress->setValue(0);
+
+    auto* path = new QHBoxLayout;
+    path->addWidget(RB_Ind);
+    path->addWidget(RB_Radio);
+    path->addStretch();
+    auto* start = new QHBoxLayout;
+    start->addWidget(DTP_Date);
+    start->addWidget(DTP_Time);
+    auto* first = new QHBoxLayout;
+    first->addWidget(ED_Date);
+    first->addWidget(ED_Time);
+    auto* fields = new QFormLayout;
+    fields->addRow(path);
+    fields->addRow(named(new QLabel("ID"), "Label_ID"), Ed_ID);
+    fields->addRow(named(new QLabel("Select start"), "Label_Start"), start);
+    fields->addRow(named(new QLabel("Status"), "Label_Status"), ED_Status);
+    fields->addRow(named(new QLabel("First read"), "Label_First"), first);
+    fields->addRow(Archive_Progress);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(BtInfo);
+    buttons->addWidget(Bt_CSV);
+    buttons->addStretch();
+    buttons->addWidget(BtClose);
     auto* layout = new QVBoxLayout(this);
-    layout->addStretch();
-    layout->addWidget(BtClose);
+    layout->addLayout(fields);
+    layout->addLayout(buttons);
+
+    connect(BtInfo, &QPushButton::clicked, this, [this] { BtInfoClick(); });
+    connect(Bt_CSV, &QPushButton::clicked, this, [this] { Bt_CSVClick(); });
     connect(BtClose, &QPushButton::clicked, this, [this] { BtCloseClick(); });
+}
+
+TVLGLog::~TVLGLog() = default;
+
+void TVLGLog::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    FormShow();
+}
+
+void TVLGLog::FormShow() {
+    Ed_ID->clear();
+    const common::DateTime now = main_.clock().localTime();
+    DTP_Date->setDate(QDate(now.year, now.month, now.day).addDays(-1));
+    DTP_Time->setTime(QTime(now.hour, now.minute, now.second));
+    view_->showStatus("Ready", archive::StatusColour::Green);
+}
+
+archive::DateTimeValue TVLGLog::selectedStart() const {
+    const QDate date = DTP_Date->date();
+    const QTime time = DTP_Time->time();
+    return archive::toValue({date.year(), date.month(), date.day(), time.hour(), time.minute(),
+                             time.second(), 0});
+}
+
+void TVLGLog::BtInfoClick() {
+    retrieval_->BtInfoClick({.radio = RB_Radio->isChecked(),
+                             .serial = main_.serialText().toStdString(),
+                             .type = main_.typeText().toStdString(),
+                             .selectedStart = selectedStart()});
+}
+
+void TVLGLog::Bt_CSVClick() {
+    const archive::ArchiveRetrieval& r = *retrieval_;
+    if (r.firstRecord == -1) {
+        return;
+    }
+    const std::string proposed =
+        archive::proposedCsvName(r.archiveType, r.archiveSerial, main_.clock().localTime());
+    const auto chosen = main_.dialogs().saveFile(this, QString::fromStdString(proposed),
+                                                 "CSV-Datei|*.csv", "csv");
+    if (!chosen) {
+        return;  // cancelled: no file
+    }
+    std::ofstream out(chosen->toStdString(), std::ios::binary | std::ios::trunc);
+    if (!out) {
+        main_.dialogs().message(this, "QRTTest", "Can't write " + *chosen);
+        return;
+    }
+    const archive::ExportResult result = archive::writeCsv(
+        {main_.archiveStore().archiveWords, r.writeWord, r.firstRecord, selectedStart()}, out);
+    if (result.completed) {
+        retrieval_->recordTime = result.recordTime;
+        retrieval_->recordConfig = result.recordConfig;
+    }
+    out.close();
+    if (!result.completed) {
+        main_.dialogs().message(this, "QRTTest", QString::fromStdString(result.error));
+    } else if (!out) {
+        main_.dialogs().message(this, "QRTTest", "Can't write " + *chosen);
+    }
 }
 
 void TVLGLog::BtCloseClick() { hide(); }

@@ -45,6 +45,9 @@ std::size_t FakeSerialPort::write(std::span<const std::uint8_t> bytes) {
     }
     calls.push_back({"write", {bytes.begin(), bytes.end()}, {}, false});
     written_.insert(written_.end(), bytes.begin(), bytes.end());
+    if (onWrite) {
+        onWrite({bytes.begin(), bytes.end()});
+    }
     return bytes.size();
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,8 @@ public:
     std::chrono::milliseconds readInterByte{0};
     std::chrono::milliseconds writeTotal{0};
     std::vector<std::size_t> readSizes;  // the size asked for by each read
+    /// Called with every run written, so a scripted device can answer.
+    std::function<void(const std::vector<std::uint8_t>&)> onWrite;
     bool failOpen = false;
     bool failConfigure = false;
     bool failTimeouts = false;

@@ -1,0 +1,152 @@
+#include "archive/csv_export.h"
+
+#include <array>
+
+#include "archive/record_search.h"
+#include "common/text_format.h"
+#include "receive/channel_list.h"
+
+namespace qrt::archive {
+
+namespace {
+
+using common::format;
+using receive::ChannelList;
+
+constexpr std::array<int, 8> kIntervalMinutes{1, 2, 5, 10, 15, 30, 60, 120};
+// The module's software keeps these factors in single precision.
+constexpr double kDayPerMinute = static_cast<double>(0.00069444446f);
+constexpr double kHourPerSecond = static_cast<double>(0.00027777778f);
+
+const char* headerText(std::uint8_t kind) {
+    switch (kind) {
+        case 1: return ";Temp0";
+        case 2: return ";Temp1";
+        case 3: return ";Temp2";
+        case 4:
+        case 5: return ";Status1";
+        case 6: return ";Status1;Status2";
+        case 7: return ";Counter1";
+        case 8: return ";Counter2";
+        case 9:
+        case 10: return ";HourMeter1";
+        default: return "";
+    }
+}
+
+// Bits 0, 2, 4, 6, 8 and 10 of x as a 6-bit number.
+unsigned evenBits(unsigned x) {
+    unsigned value = 0;
+    for (unsigned k = 0; k < 6; ++k) {
+        value |= ((x >> (2 * k)) & 1u) << k;
+    }
+    return value;
+}
+
+std::string field(std::uint8_t kind, std::uint16_t w) {
+    const unsigned x = w >> 1;
+    switch (kind) {
+        case 1:
+        case 2:
+        case 3: return format(";%4.2f", static_cast<std::int16_t>(w) * 0.01);
+        case 4: return format(";%u", evenBits(x));
+        case 5: return format(";%u", evenBits(x >> 1));
+        case 6: return format(";%u;%u", evenBits(x), evenBits(x >> 1));
+        case 9:
+        case 10: return format(";%4.2f", x * kHourPerSecond);
+        default: return format(";%u", x);
+    }
+}
+
+std::string headerLine(const ChannelList& channels) {
+    std::string line = "DateTime";
+    for (std::size_t i = 0; i < channels.count; ++i) {
+        line += headerText(channels.kinds[i]);
+    }
+    return line;
+}
+
+// The date keeps its points; every point after it becomes a decimal comma.
+void decimalCommas(std::string& line) {
+    for (std::size_t i = 11; i < line.size(); ++i) {
+        if (line[i] == '.') {
+            line[i] = ',';
+        }
+    }
+}
+
+}  // namespace
+
+std::string proposedCsvName(std::uint32_t type, std::uint32_t serial, const common::DateTime& today) {
+    return format("%u.%u-%4.4u%2.2u%2.2u.csv", type, serial, static_cast<unsigned>(today.year),
+                  static_cast<unsigned>(today.month), static_cast<unsigned>(today.day));
+}
+
+ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
+    ExportResult result;
+    if (source.firstRecord < 0) {
+        return result;
+    }
+    RecordSearchResult record =
+        findRecord(source.words, static_cast<std::uint32_t>(source.firstRecord), source.writeWord);
+    if (record.outcome == RecordSearchResult::Outcome::InvalidDate) {
+        return {false, record.error, 0, 0};
+    }
+    DateTimeValue time = record.time;
+    std::uint16_t config = record.config;
+    ChannelList channels = receive::deriveChannelList(config);
+    std::uint16_t shownConfig = 0;
+    std::size_t column = 0;
+    std::string line;
+    auto emit = [&](const std::string& text) { out << text << '\r'; };
+
+    std::uint32_t u = (static_cast<std::uint32_t>(source.firstRecord) + 4) % kRingWords;
+    for (std::uint32_t steps = 0; steps < kRingWords; ++steps) {
+        const std::uint16_t w = source.words[u];
+        if ((w & 1u) != 0) {
+            const RecordSearchResult next = findRecord(source.words, u, source.writeWord);
+            if (next.outcome == RecordSearchResult::Outcome::InvalidDate) {
+                return {false, next.error, time, config};
+            }
+            if (next.outcome == RecordSearchResult::Outcome::Found) {
+                time = next.time;
+                config = next.config;
+                channels = receive::deriveChannelList(config);
+                u = (static_cast<std::uint32_t>(next.index) + 3) % kRingWords;
+            }
+            column = 0;  // a row begun before the header is dropped
+        } else {
+            if (channels.empty()) {
+                channels.add(0);  // without channels each data word is a row of its own
+            }
+            const bool shown = time >= source.selectedStart;
+            if (column == 0 && shown) {
+                if (config != shownConfig) {
+                    shownConfig = config;
+                    emit(headerLine(channels));
+                }
+                line = shortDate(time) + " " + longTime(time);
+            }
+            if (shown) {
+                line += field(channels.kinds[column], w);
+            }
+            column = (column + 1) % channels.count;
+            if (column == 0) {
+                if (shown) {
+                    decimalCommas(line);
+                    emit(line);
+                }
+                time += kIntervalMinutes[config >> 13] * kDayPerMinute;
+            }
+        }
+        u = (u + 1) % kRingWords;
+        if (u == source.writeWord) {
+            break;
+        }
+    }
+    result.recordTime = time;
+    result.recordConfig = config;
+    return result;
+}
+
+}  // namespace qrt::archive

@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "archive/archive_retrieval.h"
+#include "archive/record_search.h"
+#include "frames/byte_order.h"
+#include "support/fake_clock.h"
+#include "support/fake_serial_port.h"
+#include "support/recording_sink.h"
+#include "support/simulated_installation.h"
+
+using namespace qrt;
+using namespace qrt::archive;
+using namespace qrt::testing;
+using namespace std::chrono;
+
+namespace {
+
+struct FakeRetrievalView final : RetrievalView {
+    void showId(const std::string& text) override { id = text; }
+    void showStatus(const std::string& text, StatusColour c) override {
+        statuses.push_back(text);
+        colour = c;
+    }
+    void showFirstRecord(const std::string& d, const std::string& t) override { first = d + " " + t; }
+    void enableCsv(bool on) override { csv = on; }
+    void showProgress(std::uint32_t received, std::uint32_t total) override {
+        progress = {received, total};
+    }
+    void dateError(const std::string& message) override { errors.push_back(message); }
+    std::string id;
+    std::vector<std::string> statuses;
+    StatusColour colour = StatusColour::Green;
+    std::string first;
+    bool csv = false;
+    std::pair<std::uint32_t, std::uint32_t> progress;
+    std::vector<std::string> errors;
+};
+
+RetrievalRequest inductiveFrom(DateTimeValue start) {
+    RetrievalRequest request;
+    request.selectedStart = start;
+    return request;
+}
+
+// A logging module 6.16 on the inductive head (and reachable by radio).
+sim::ModuleConfig logger(std::uint32_t rows, std::uint16_t config = 0x0001,
+                         std::uint32_t rowsPerRecord = 60) {
+    sim::ModuleConfig c;
+    c.type = 6;
+    c.serial = 16;
+    c.archive.rows = rows;
+    c.archive.config = config;
+    c.archive.rowsPerRecord = rowsPerRecord;
+    c.archive.start = sys_days{year(2026) / 1 / 1};
+    return c;
+}
+
+class ArchiveRetrievalTest : public ::testing::Test {
+protected:
+    void build(const std::vector<sim::ModuleConfig>& modules) {
+        auto a = std::make_unique<FakeSerialPort>();
+        auto b = std::make_unique<FakeSerialPort>();
+        portA = a.get();
+        portB = b.get();
+        link = std::make_unique<link::Link>(std::move(a), std::move(b), diagnostics);
+        state = std::make_unique<link::MainState>(*link);
+        link->OpenPort(link::Port::A, "a", 19200, 0);
+        link->OpenPort(link::Port::B, "b", 1200, 0);
+        sender = std::make_unique<frames::FrameSender>(*state, clock);
+        poller = std::make_unique<receive::Poller>(*state, clock, sink, store);
+        retrieval = std::make_unique<ArchiveRetrieval>(*sender, *state, clock, *poller, store, view);
+        sim::SimOptions options;
+        options.headModule = 0x60000010;
+        installation = std::make_unique<SimulatedInstallation>(*portA, *portB, options, modules);
+    }
+
+    /// The block requests written (first block, count), in order.
+    std::vector<std::pair<int, int>> batchRequests() const {
+        std::vector<std::pair<int, int>> batches;
+        for (const std::string& line : installation->log) {
+            const auto at = line.find(" wp 0x");
+            if (line.find("< NVR") != std::string::npos && at != std::string::npos &&
+                line.find(" bp 1") != std::string::npos) {
+                const int wp = std::stoi(line.substr(at + 6, 4), nullptr, 16);
+                const int bp = std::stoi(line.substr(line.find(" bp ") + 4));
+                if (bp > 0x80) {
+                    batches.emplace_back(wp, bp - 0x80);
+                }
+            }
+        }
+        return batches;
+    }
+
+    DateTimeValue startAt(int y, unsigned m, unsigned d, int h = 0) const {
+        return *encodeDate(y, static_cast<int>(m), static_cast<int>(d)) + h / 24.0;
+    }
+
+    std::ostringstream diagnostics;
+    FakeSerialPort* portA = nullptr;
+    FakeSerialPort* portB = nullptr;
+    std::unique_ptr<link::Link> link;
+    std::unique_ptr<link::MainState> state;
+    FakeClock clock;
+    RecordingSink sink;
+    receive::ArchiveStore store;
+    std::unique_ptr<frames::FrameSender> sender;
+    std::unique_ptr<receive::Poller> poller;
+    FakeRetrievalView view;
+    std::unique_ptr<ArchiveRetrieval> retrieval;
+    std::unique_ptr<SimulatedInstallation> installation;
+};
+
+}  // namespace
+
+TEST_F(ArchiveRetrievalTest, NewestBlock3UnwrappedIsOneBatch) {
+    build({logger(96, 0x0001, 1000)});  // 4 header words and 96 rows: write position 100
+    retrieval->BtInfoClick(inductiveFrom(0));
+    EXPECT_EQ(retrieval->writeWord, 100u);
+    EXPECT_EQ(retrieval->newestBlock, 3u);
+    EXPECT_FALSE(retrieval->archiveWrapped);
+    EXPECT_EQ(batchRequests(), (std::vector<std::pair<int, int>>{{0, 4}}));
+    EXPECT_EQ(view.id, "6.16");
+    EXPECT_EQ(view.statuses, (std::vector<std::string>{"Busy", "Ready"}));
+    EXPECT_EQ(view.colour, StatusColour::Green);
+    EXPECT_EQ(retrieval->firstRecord, 0);
+    EXPECT_EQ(view.first, "01.01.2026 00:00:00");
+    EXPECT_TRUE(view.csv);
+    EXPECT_EQ(view.progress, (std::pair<std::uint32_t, std::uint32_t>{4, 4}));
+    // The logger block decoder's record state was reset after the wrap check.
+    EXPECT_EQ(poller->logger.valueIndex, -1);
+}
+
+TEST_F(ArchiveRetrievalTest, NewestBlock128ReadsDownToBlock0) {
+    build({logger(4076, 0x0001, 1000)});  // 5 headers and 4,076 rows: write position 0x1000
+    retrieval->BtInfoClick(inductiveFrom(0));
+    EXPECT_EQ(retrieval->newestBlock, 128u);
+    bool wrapCheck = false;
+    for (const auto& line : installation->log) {
+        wrapCheck = wrapCheck || line.find("NVR wp 0x40FF bp 68") != std::string::npos;
+    }
+    EXPECT_TRUE(wrapCheck);
+    EXPECT_EQ(batchRequests(), (std::vector<std::pair<int, int>>{{65, 64}, {1, 64}, {0, 1}}));
+    EXPECT_EQ(view.statuses.back(), "Ready");
+}
+
+TEST_F(ArchiveRetrievalTest, StopRuleEndsOnceARecordIsOlderThanTheSelectedStart) {
+    build({logger(4076, 0x0001, 1000)});
+    // Records of 1,000 rows a minute apart from 1 January 00:00: the first header behind
+    // block 65 is of 2 January 02:00, the one behind block 1 of 1 January 16:40, older
+    // than the selected start, which ends the reading.
+    retrieval->BtInfoClick(inductiveFrom(startAt(2026, 1, 1, 20)));
+    EXPECT_EQ(batchRequests(), (std::vector<std::pair<int, int>>{{65, 64}, {1, 64}}));
+}
+
+TEST_F(ArchiveRetrievalTest, WrappedRingIsReadDownAndRoundFromBlock2043) {
+    // 65,408 + 330 words: the ring wrapped once; newest block 10.
+    build({logger(65408 + 330 - 4 * 66, 0x0001, 1000)});
+    retrieval->BtInfoClick(inductiveFrom(0));
+    EXPECT_TRUE(retrieval->archiveWrapped);
+    EXPECT_EQ(retrieval->newestBlock, 10u);
+    const auto batches = batchRequests();
+    ASSERT_GE(batches.size(), 3u);
+    EXPECT_EQ(batches[0], (std::pair<int, int>{0, 11}));
+    EXPECT_EQ(batches[1], (std::pair<int, int>{1980, 64}));
+    EXPECT_EQ(batches.back(), (std::pair<int, int>{11, 1980 - 64 * 30 - 11}));
+    EXPECT_EQ(retrieval->lowestBlock, 11u);
+    EXPECT_EQ(retrieval->blockReceived.count(), 2044u);
+    EXPECT_EQ(view.statuses.back(), "Ready");
+}
+
+TEST_F(ArchiveRetrievalTest, WrappedRingWithNewestBlock2043AsksForNoEmptyBatch) {
+    build({logger(65408 * 2 - 32 - 4 * 131, 0x0001, 1000)});
+    retrieval->BtInfoClick(inductiveFrom(0));
+    ASSERT_EQ(retrieval->newestBlock, 2043u);
+    for (const auto& [first, count] : batchRequests()) {
+        EXPECT_GT(count, 0) << first;
+    }
+    EXPECT_EQ(view.statuses.back(), "Ready");
+}
+
+TEST_F(ArchiveRetrievalTest, LostBlocksAreAskedForOneByOne) {
+    auto module = logger(96, 0x0001, 1000);
+    module.loseArchiveBlocks = {1, 2};
+    build({module});
+    retrieval->BtInfoClick(inductiveFrom(0));
+    int singles = 0;
+    for (const auto& line : installation->log) {
+        singles += line.find("bp 129") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(singles, 2);
+    EXPECT_EQ(view.statuses.back(), "Ready");
+    EXPECT_EQ(retrieval->blockReceived.count(), 4u);
+}
+
+TEST_F(ArchiveRetrievalTest, NoAnswerIsNoResponseAndTheTenthPollCountsAsNone) {
+    build({});
+    retrieval->BtInfoClick(inductiveFrom(0));
+    EXPECT_EQ(view.statuses, (std::vector<std::string>{"Busy", "No Response"}));
+    EXPECT_EQ(view.colour, StatusColour::Red);
+    EXPECT_FALSE(view.csv);
+
+    // The info reply arriving in the tenth poll of its wait.
+    portA->onWrite = nullptr;
+    for (int i = 0; i < 9; ++i) {
+        portA->queueInput({});
+    }
+    const auto late = frames::buildStandardFrame(2, 0x60000010, 100, 0x43, 0, 0);
+    portA->queueInput({late.begin(), late.end()});
+    view.statuses.clear();
+    retrieval->BtInfoClick(inductiveFrom(0));
+    EXPECT_EQ(view.statuses.back(), "No Response");
+}
+
+TEST_F(ArchiveRetrievalTest, RadioRequestsNeedAModuleAndPause100msBetweenThem) {
+    build({logger(96, 0x0001, 1000)});
+    retrieval->BtInfoClick({.radio = true, .serial = "0", .type = "6", .selectedStart = 0});
+    retrieval->BtInfoClick({.radio = true, .serial = "16", .type = "x", .selectedStart = 0});
+    EXPECT_TRUE(view.statuses.empty());
+    EXPECT_TRUE(installation->log.empty());
+    clock.sleeps.clear();
+    retrieval->BtInfoClick({.radio = true, .serial = "16", .type = "6", .selectedStart = 0});
+    EXPECT_EQ(view.statuses.back(), "Ready");
+    EXPECT_NE(installation->log[0].find("A< NVR id 6.16 wp 0x0000 bp 67"), std::string::npos);
+    EXPECT_EQ(clock.sleeps.front(), milliseconds(100));  // the first info wait, no pause before
+    EXPECT_EQ(batchRequests(), (std::vector<std::pair<int, int>>{{0, 4}}));
+    EXPECT_NE(installation->log.back().find("logger block 3"), std::string::npos);
+}
+
+TEST_F(ArchiveRetrievalTest, WritePositionOutsideTheRingIsNoResponse) {
+    build({});
+    portA->onWrite = [this](const std::vector<std::uint8_t>&) {
+        const auto reply = frames::buildStandardFrame(2, 0x60000010, 65408, 0x43, 0, 0);
+        portA->queueInput({reply.begin(), reply.end()});
+    };
+    retrieval->BtInfoClick(inductiveFrom(0));
+    EXPECT_EQ(view.statuses.back(), "No Response");
+}
+
+TEST_F(ArchiveRetrievalTest, InvalidRecordDateEndsInRedWithTheReason) {
+    build({logger(96, 0x0001, 1000)});
+    // Corrupt the header's date word in the module's copy through a lost-and-forged block:
+    // answer block 0 ourselves with a header of month 13.
+    portA->onWrite = nullptr;
+    auto reply = [&](std::uint8_t type, std::uint16_t wp, std::uint8_t bp) {
+        const auto f = frames::buildStandardFrame(type, 0x60000010, wp, bp, 0, 0);
+        portA->queueInput({f.begin(), f.end()});
+    };
+    portB->onWrite = [&](const std::vector<std::uint8_t>& bytes) {
+        const std::uint8_t bp = bytes[3];
+        if (bp == 0x43) {
+            reply(2, 10, 0x43);
+        } else if (bp == 0x44) {
+            reply(2, 0xFFFF, 0x44);
+        } else {
+            reply(22, 0, 0);
+            frames::LoggerWords words{};
+            words.fill(0xFFFF);
+            words[0] = 0x44ED;
+            words[1] = 0x0097;
+            words[2] = 0x1FAD;
+            words[3] = 0x0001;
+            words[4] = 0x0866;
+            const auto block = frames::buildLoggerBlock(words, 0);
+            portA->queueInput({block.begin(), block.end()});
+        }
+    };
+    retrieval->BtInfoClick(inductiveFrom(0));
+    EXPECT_EQ(view.statuses.back(), "Invalid record date");
+    EXPECT_EQ(view.colour, StatusColour::Red);
+    EXPECT_FALSE(view.csv);
+    ASSERT_EQ(view.errors.size(), 1u);
+    EXPECT_NE(view.errors[0].find("12.13.2015"), std::string::npos);
+    EXPECT_EQ(retrieval->firstRecord, -1);
+}
