@@ -1,0 +1,160 @@
+// End to end: the archive window reads a wrapped archive from qrt-sim inductively and by
+// radio, and its CSV equals the one derived here from the simulated module's records.
+#include <gtest/gtest.h>
+
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimeEdit>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "app/Testunit1.h"
+#include "archive/Vlgarchives.h"
+#include "common/text_format.h"
+#include "link/qt_serial_port.h"
+#include "sim/archive_ring.h"
+#include "support/child_process.h"
+#include "support/fake_dialogs.h"
+
+using namespace qrt;
+using namespace qrt::testing;
+using namespace std::chrono;
+
+namespace {
+
+// Real time, but every pause shortened twenty-fold: the simulator answers at once.
+class QuickClock final : public common::Clock {
+public:
+    [[nodiscard]] common::DateTime localTime() const override { return system_.localTime(); }
+    [[nodiscard]] common::DateTime utcTime() const override { return system_.utcTime(); }
+    [[nodiscard]] steady_clock::time_point now() const override { return system_.now(); }
+    void sleep(milliseconds duration) override {
+        std::this_thread::sleep_for(microseconds(duration.count() * 50));
+    }
+
+private:
+    common::SystemClock system_;
+};
+
+constexpr std::uint32_t kRows = 40000;
+constexpr std::uint32_t kRowsPerRecord = 120;
+constexpr std::uint16_t kConfig = 0x0301;  // Temp0 and Counter1, one row a minute
+constexpr std::uint32_t kWordsPerRecord = 4 + 2 * kRowsPerRecord;
+
+sim::ArchiveConfig archiveConfig() {
+    sim::ArchiveConfig config;
+    config.rows = kRows;
+    config.rowsPerRecord = kRowsPerRecord;
+    config.config = kConfig;
+    config.start = sys_days{year(2026) / 10 / 1};
+    return config;
+}
+
+// The CSV of every record the ring still holds whole: those whose header lies at or
+// behind the start of the block after the newest one.
+std::string expectedCsv(const sim::ArchiveRing& ring) {
+    const std::uint64_t total = 2ull * kRows + 4ull * ((kRows + kRowsPerRecord - 1) / kRowsPerRecord);
+    const std::uint64_t writeWord = total % sim::ArchiveRing::kWords;
+    const std::uint64_t oldestKept = total - sim::ArchiveRing::kWords + (32 * (writeWord / 32 + 1) - writeWord);
+    std::string csv = "DateTime;Temp0;Counter1\r";
+    for (std::uint32_t row = 0; row < kRows; ++row) {
+        const std::uint64_t header = (row / kRowsPerRecord) * static_cast<std::uint64_t>(kWordsPerRecord);
+        if (header < oldestKept) {
+            continue;
+        }
+        const sim::ArchiveRow& r = ring.rows()[row];
+        const sys_days day = floor<days>(r.time);
+        const year_month_day date{day};
+        const hh_mm_ss<seconds> time{r.time - day};
+        csv += common::format("%02u.%02u.%04d %02ld:%02ld:%02ld;%d,%02d;%u\r",
+                              static_cast<unsigned>(date.day()), static_cast<unsigned>(date.month()),
+                              static_cast<int>(date.year()), time.hours().count(),
+                              time.minutes().count(), static_cast<long>(time.seconds().count()),
+                              static_cast<std::int16_t>(r.words[0]) / 100,
+                              std::abs(static_cast<std::int16_t>(r.words[0]) % 100),
+                              static_cast<unsigned>(r.words[1] >> 1));
+    }
+    return csv;
+}
+
+class ArchiveEndToEnd : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("qrt_arch_" + std::to_string(::getpid()) + (GetParam() ? "_radio" : "_inductive"));
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override {
+        archive_.reset();
+        form_.reset();
+        sim_.reset();
+        std::filesystem::remove_all(dir_);
+    }
+    std::string path(const char* name) const { return (dir_ / name).string(); }
+
+    std::filesystem::path dir_;
+    std::unique_ptr<ChildProcess> sim_;
+    QuickClock clock_;
+    FakeDialogs dialogs_;
+    std::ostringstream diagnostics_;
+    std::unique_ptr<TMainForm> form_;
+    std::unique_ptr<TVLGLog> archive_;
+};
+
+}  // namespace
+
+TEST_P(ArchiveEndToEnd, FullWrappedArchiveWithLostBlocksGivesTheExpectedCsv) {
+    const bool radio = GetParam();
+    const std::string module = common::format(
+        "6.16,archive_rows=%u,archive_record_rows=%u,archive_config=%u,"
+        "archive_start=2026-10-01T00:00,lose_archive_blocks=5/700/2043",
+        kRows, kRowsPerRecord, kConfig);
+    sim_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{QRT_SIM_PATH, "--link-a", path("a"), "--link-b", path("b"),
+                                 "--module", module, "--head", "6.16"},
+        path("sim.log"));
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(path("b")); }, 10s));
+    std::ofstream(path("qrt-tester.ini")) << "[Config]\nInterfaceA=" << path("a")
+                                           << "\nInterfaceB=" << path("b")
+                                           << "\nbinprot=1\n[Settings]\nID=16\nIDh=6\n";
+    form_ = std::make_unique<TMainForm>(MainFormServices{
+        .portA = std::make_unique<link::QtSerialPort>(),
+        .portB = std::make_unique<link::QtSerialPort>(),
+        .clock = clock_,
+        .dialogs = dialogs_,
+        .executablePath = path("qrt-tester"),
+        .diagnostics = diagnostics_,
+        .availablePorts = {}});
+    form_->Timer1->stop();
+    QTest::mouseClick(form_->BTOpen, Qt::LeftButton);
+    ASSERT_TRUE(form_->BTClose->isEnabled());
+    form_->state().startupSkipTicks = 0;
+    archive_ = std::make_unique<TVLGLog>(*form_);
+    archive_->show();
+    archive_->DTP_Date->setDate(QDate(2000, 1, 1));  // read the whole ring
+    (radio ? archive_->RB_Radio : archive_->RB_Ind)->setChecked(true);
+
+    QTest::mouseClick(archive_->BtInfo, Qt::LeftButton);
+    EXPECT_EQ(archive_->ED_Status->text(), "Ready") << readText(path("sim.log")).substr(0, 2000);
+    EXPECT_TRUE(archive_->retrieval().archiveWrapped);
+    EXPECT_EQ(archive_->retrieval().blockReceived.count(), 2044u);
+    ASSERT_TRUE(archive_->Bt_CSV->isEnabled());
+
+    dialogs_.saveAnswer = QString::fromStdString(path("archive.csv"));
+    QTest::mouseClick(archive_->Bt_CSV, Qt::LeftButton);
+    const std::string csv = readText(path("archive.csv"));
+    const std::string expected = expectedCsv(sim::ArchiveRing(archiveConfig()));
+    EXPECT_EQ(csv.size(), expected.size());
+    EXPECT_TRUE(csv == expected) << "first difference at byte "
+                                 << std::distance(csv.begin(), std::mismatch(csv.begin(), csv.end(),
+                                                                             expected.begin(), expected.end())
+                                                                   .first);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ArchiveEndToEnd, ::testing::Values(false, true),
+                         [](const auto& param) { return param.param ? "Radio" : "Inductive"; });

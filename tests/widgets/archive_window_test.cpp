@@ -1,0 +1,88 @@
+#include <QDateEdit>
+#include <QRadioButton>
+#include <QTimeEdit>
+
+#include "archive/Vlgarchives.h"
+#include "support/main_form_fixture.h"
+#include "support/simulated_installation.h"
+
+using namespace qrt;
+using namespace qrt::testing;
+
+namespace {
+
+class ArchiveWindow : public MainFormFixture {
+protected:
+    void openArchive(std::uint32_t rows) {
+        openLink(true);
+        sim::ModuleConfig module;
+        module.type = 6;
+        module.serial = 16;
+        module.archive.rows = rows;
+        module.archive.config = 0x0001;
+        module.archive.rowsPerRecord = 1000;
+        module.archive.start = std::chrono::sys_days{std::chrono::year(2015) / 5 / 12} +
+                               std::chrono::hours(10) + std::chrono::minutes(30);
+        installation = std::make_unique<SimulatedInstallation>(*portA, *portB, sim::SimOptions{},
+                                                               std::vector{module});
+        window = std::make_unique<TVLGLog>(*form);
+        window->show();
+        window->DTP_Date->setDate(QDate(2000, 1, 1));
+    }
+    std::unique_ptr<SimulatedInstallation> installation;
+    std::unique_ptr<TVLGLog> window;
+};
+
+}  // namespace
+
+TEST_F(ArchiveWindow, ShowsYesterdayNowAndReadyOnGreen) {
+    createForm();
+    clock.local = {2026, 3, 1, 14, 5, 30, 0};
+    TVLGLog log(*form);
+    EXPECT_EQ(log.windowTitle(), "VLG Archive");
+    log.show();
+    EXPECT_EQ(log.DTP_Date->date(), QDate(2026, 2, 28));
+    EXPECT_EQ(log.DTP_Time->time(), QTime(14, 5, 30));
+    EXPECT_EQ(log.ED_Status->text(), "Ready");
+    EXPECT_EQ(log.ED_Status->palette().color(QPalette::Base), QColor(0, 255, 0));
+    EXPECT_TRUE(log.RB_Ind->isChecked());
+    EXPECT_FALSE(log.Bt_CSV->isEnabled());
+    click(log.BtClose);
+    EXPECT_FALSE(log.isVisible());
+}
+
+TEST_F(ArchiveWindow, RetrievesAndWritesTheCsvUnderTheChosenName) {
+    openArchive(3);
+    click(window->BtInfo);
+    EXPECT_EQ(window->ED_Status->text(), "Ready");
+    EXPECT_EQ(window->Ed_ID->text(), "6.16");
+    EXPECT_EQ(window->ED_Date->text(), "12.05.2015");
+    EXPECT_EQ(window->ED_Time->text(), "10:30:00");
+    ASSERT_TRUE(window->Bt_CSV->isEnabled());
+
+    clock.local = {2024, 1, 31, 9, 0, 0, 0};
+    click(window->Bt_CSV);  // cancelled: nothing written
+    EXPECT_EQ(dialogs.saveRequests, QStringList{"6.16-20240131.csv CSV-Datei|*.csv csv"});
+    const auto csv = folder_ / "archive.csv";
+    dialogs.saveAnswer = QString::fromStdString(csv.string());
+    click(window->Bt_CSV);
+    const std::string text = [&] {
+        std::ifstream in(csv, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }();
+    EXPECT_EQ(text.substr(0, 35), "DateTime;Temp0\r12.05.2015 10:30:00;");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 4);
+    EXPECT_EQ(text.find('\n'), std::string::npos);
+
+    dialogs.saveAnswer = QString::fromStdString((folder_ / "no-such-folder" / "a.csv").string());
+    click(window->Bt_CSV);
+    EXPECT_TRUE(dialogs.messages.last().startsWith("QRTTest: Can't write"));
+}
+
+TEST_F(ArchiveWindow, NoAnswerShowsNoResponseInRed) {
+    openArchive(0);
+    click(window->BtInfo);
+    EXPECT_EQ(window->ED_Status->text(), "No Response");
+    EXPECT_EQ(window->ED_Status->palette().color(QPalette::Base), QColor(255, 0, 0));
+    EXPECT_FALSE(window->Bt_CSV->isEnabled());
+}
