@@ -79,12 +79,19 @@ void Poller::showBoxStatus() {
 
 std::size_t Poller::fill() {
     // Read no more than the ring has room for, so a backlog stays in the port instead
-    // of overwriting frames not yet looked at; with a frame's worth already buffered,
-    // take only what the port has ready.
+    // of overwriting frames not yet looked at. With a frame's worth already buffered,
+    // take only what the port has ready, unless a logger block or firmware echo is
+    // still arriving: the frame search would cut into it.
     link::Link& link = state_.link;
     const std::size_t held = link.ringHeld(kReceiverRing);
     const std::size_t room = link::ReceiveRing::kCapacity - held;
-    return link.PortFill(kReceiverRing, room, held < kStandardFrameSize);
+    std::size_t awaited = kStandardFrameSize;
+    if (decode.decoderState == DecoderState::LoggerBlockExpected) {
+        awaited = kLoggerBlockSize;
+    } else if (decode.decoderState == DecoderState::SkipFirmwareBlock) {
+        awaited = kFirmwareEchoSize;
+    }
+    return link.PortFill(kReceiverRing, room, held < awaited);
 }
 
 void Poller::read(std::span<std::uint8_t> into) {

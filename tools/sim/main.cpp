@@ -139,7 +139,8 @@ public:
                 break;
             }
             handlePlugRequests(elapsed);
-            waitForInput();
+            // While paced output is waiting, wake often so it leaves evenly, as from a UART.
+            waitForInput(cl_.realtime && portA_.queued() > 0 ? 1 : 5);
             const auto wallNow = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
             readInput(portA_, true, wallNow);
             readInput(portB_, false, wallNow);
@@ -205,14 +206,14 @@ private:
         portA_.queue(noise);
     }
 
-    void waitForInput() {
+    void waitForInput(int milliseconds) {
         std::vector<pollfd> fds;
         for (const PtyPort* port : {&portA_, &portB_}) {
             if (port->isOpen()) {
                 fds.push_back({port->fd(), POLLIN, 0});
             }
         }
-        ::poll(fds.data(), fds.size(), 5);
+        ::poll(fds.data(), fds.size(), milliseconds);
     }
 
     void readInput(PtyPort& port, bool interfaceA, std::chrono::sys_seconds now) {
