@@ -1,6 +1,7 @@
 #include "archive/csv_export.h"
 
 #include <array>
+#include <optional>
 
 #include "archive/record_search.h"
 #include "common/text_format.h"
@@ -100,11 +101,29 @@ ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
     std::string line;
     auto emit = [&](const std::string& text) { out << text << '\r'; };
 
+    // The header a search finds depends only on the words from where it started, so the
+    // answer holds for every later word up to that header: a run of header-flagged words
+    // that form no header costs one search, not one each.
+    std::uint32_t searchedFrom = 0;
+    std::optional<RecordSearchResult> lastSearch;
+    auto distance = [](std::uint32_t from, std::uint32_t to) { return (to + kRingWords - from) % kRingWords; };
+    auto nextRecord = [&](std::uint32_t from) {
+        const bool reusable =
+            lastSearch && (lastSearch->outcome == RecordSearchResult::Outcome::NotFound ||
+                           distance(searchedFrom, from) <=
+                               distance(searchedFrom, static_cast<std::uint32_t>(lastSearch->index)));
+        if (!reusable) {
+            searchedFrom = from;
+            lastSearch = findRecord(source.words, from, source.writeWord);
+        }
+        return *lastSearch;
+    };
+
     std::uint32_t u = (static_cast<std::uint32_t>(source.firstRecord) + 4) % kRingWords;
     for (std::uint32_t steps = 0; steps < kRingWords; ++steps) {
         const std::uint16_t w = source.words[u];
         if ((w & 1u) != 0) {
-            const RecordSearchResult next = findRecord(source.words, u, source.writeWord);
+            const RecordSearchResult next = nextRecord(u);
             if (next.outcome == RecordSearchResult::Outcome::InvalidDate) {
                 return {false, next.error, time, config};
             }
@@ -113,6 +132,7 @@ ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
                 config = next.config;
                 channels = receive::deriveChannelList(config);
                 u = (static_cast<std::uint32_t>(next.index) + 3) % kRingWords;
+                lastSearch.reset();
             }
             column = 0;  // a row begun before the header is dropped
         } else {

@@ -142,3 +142,10 @@ TEST(CsvExport, ExportRunsRoundTheRingToTheWritePosition) {
 TEST(CsvExport, ProposedNameCarriesTheModuleAndToday) {
     EXPECT_EQ(proposedCsvName(5, 1234, {2024, 1, 31, 0, 0, 0, 0}), "5.1234-20240131.csv");
 }
+
+TEST(CsvExport, ArchiveFullOfHeaderFlaggedWordsGivesNoRows) {
+    // A record header, then nothing but 0xFFFF round the ring (a fuzzer's find: every
+    // flagged word used to start a search of its own).
+    const auto words = store({kHeader, {0x0866}});
+    EXPECT_EQ(exportOf(words, kRingWords - 1), "DateTime;Temp0\r12.05.2015 10:30:00;21,50\r");
+}
