@@ -57,6 +57,7 @@ bool Link::OpenPort(Port which, const std::string& path, int baud, int parity) {
 }
 
 bool Link::ClosePort(Port which) {
+    lost_[index(which)] = false;  // closing settles a loss not yet reported
     SerialPort& serial = port(which);
     if (!serial.isOpen()) {
         return false;

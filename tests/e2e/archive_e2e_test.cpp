@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "app/Testunit1.h"
 #include "archive/Vlgarchives.h"
@@ -20,26 +19,13 @@
 #include "sim/archive_ring.h"
 #include "support/child_process.h"
 #include "support/fake_dialogs.h"
+#include "support/quick_clock.h"
 
 using namespace qrt;
 using namespace qrt::testing;
 using namespace std::chrono;
 
 namespace {
-
-// Real time, but every pause shortened twenty-fold: the simulator answers at once.
-class QuickClock final : public common::Clock {
-public:
-    [[nodiscard]] common::DateTime localTime() const override { return system_.localTime(); }
-    [[nodiscard]] common::DateTime utcTime() const override { return system_.utcTime(); }
-    [[nodiscard]] steady_clock::time_point now() const override { return system_.now(); }
-    void sleep(milliseconds duration) override {
-        std::this_thread::sleep_for(microseconds(duration.count() * 50));
-    }
-
-private:
-    common::SystemClock system_;
-};
 
 constexpr std::uint32_t kRows = 40000;
 constexpr std::uint32_t kRowsPerRecord = 120;

@@ -1,0 +1,203 @@
+// Faults end to end: a noisy radio, an adapter pulled in the middle of every kind of
+// operation, and replies that never come.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+#include "app/Testunit1.h"
+#include "app/log_pane.h"
+#include "archive/Vlgarchives.h"
+#include "link/qt_serial_port.h"
+#include "support/child_process.h"
+#include "support/fake_dialogs.h"
+#include "support/quick_clock.h"
+
+using namespace qrt;
+using namespace qrt::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+class FaultEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("qrt_fault_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override {
+        archive_.reset();
+        form_.reset();
+        sim_.reset();
+        std::filesystem::remove_all(dir_);
+    }
+    std::string path(const char* name) const { return (dir_ / name).string(); }
+
+    void start(std::vector<std::string> simArgs) {
+        simArgs.insert(simArgs.begin(), {QRT_SIM_PATH, "--link-a", path("a"), "--link-b", path("b")});
+        sim_ = std::make_unique<ChildProcess>(simArgs, path("sim.log"));
+        ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(path("b")); }, 10s));
+        std::ofstream(path("qrt-tester.ini")) << "[Config]\nInterfaceA=" << path("a") << "\nInterfaceB="
+                                              << path("b") << "\nbinprot=1\n[Settings]\nID=16\nIDh=6\n";
+        form_ = std::make_unique<TMainForm>(MainFormServices{
+            .portA = std::make_unique<link::QtSerialPort>(),
+            .portB = std::make_unique<link::QtSerialPort>(),
+            .clock = clock_,
+            .dialogs = dialogs_,
+            .executablePath = path("qrt-tester"),
+            .diagnostics = diagnostics_,
+            .availablePorts = {}});
+        form_->Timer1->stop();
+        open();
+    }
+    void open() {
+        QTest::mouseClick(form_->BTOpen, Qt::LeftButton);
+        ASSERT_TRUE(form_->BTClose->isEnabled()) << dialogs_.messages.join(";").toStdString();
+        form_->state().startupSkipTicks = 0;
+    }
+    void pullAdapter() {
+        sim_->signal(SIGUSR1);
+        ASSERT_TRUE(waitForText(path("sim.log"), "ports closed"));
+    }
+    void replug() {
+        sim_->signal(SIGUSR2);
+        ASSERT_TRUE(waitFor([&] {
+            const std::string log = readText(path("sim.log"));
+            return log.rfind("ports back") != std::string::npos &&
+                   log.rfind("ports back") > log.rfind("ports closed");
+        }, 10s));
+    }
+    /// The lost device was reported exactly once and the link is closed.
+    void expectLostOnce() {
+        for (int i = 0; i < 5; ++i) {
+            form_->Timer1Timer();
+        }
+        const std::string lines = form_->ME_Debug->toPlainText().toStdString();
+        const auto first = lines.find("Device lost");
+        EXPECT_NE(first, std::string::npos);
+        EXPECT_EQ(first, lines.rfind("Device lost"));
+        EXPECT_TRUE(form_->BTOpen->isEnabled());
+        EXPECT_FALSE(form_->BTClose->isEnabled());
+    }
+    std::size_t commLines() const { return form_->ME_Comm->lineCount(); }
+
+    std::filesystem::path dir_;
+    std::unique_ptr<ChildProcess> sim_;
+    QuickClock clock_;
+    FakeDialogs dialogs_;
+    std::ostringstream diagnostics_;
+    std::unique_ptr<TMainForm> form_;
+    std::unique_ptr<TVLGLog> archive_;
+};
+
+}  // namespace
+
+TEST_F(FaultEndToEnd, NoisyRadioNeverStopsTheDecoding) {
+    start({"--corrupt", "10", "--noise", "2000", "--module", "5.1234,period=0.05,telegrams=temp1/batdig/short",
+           "--module", "6.16,period=0.05"});
+    const auto until = std::chrono::steady_clock::now() + 4s;
+    while (std::chrono::steady_clock::now() < until) {
+        form_->Timer1Timer();
+        std::this_thread::sleep_for(50ms);
+    }
+    // Most telegrams still arrive whole; the window kept polling.
+    EXPECT_GT(form_->ME_Debug->lineCount(), 20u);
+    EXPECT_TRUE(form_->BTClose->isEnabled());
+}
+
+TEST_F(FaultEndToEnd, AdapterPulledWhileIdleOrSendingIsReportedOnceAndUsesNoCpu) {
+    start({"--module", "5.1234"});
+    pullAdapter();
+    QTest::mouseClick(form_->BT_Radio_CMD, Qt::LeftButton);  // writes to a dead port
+    expectLostOnce();
+    form_->Timer1->start();
+    const double before = cpuSeconds();
+    QTest::qWait(2000);
+    EXPECT_LT(cpuSeconds() - before, 0.2);  // the closed window only ticks its timer
+    form_->Timer1->stop();
+    replug();
+    open();
+}
+
+TEST_F(FaultEndToEnd, AdapterPulledDuringCalibrationEndsItSilently) {
+    start({"--module", "6.16", "--pull-after", "0.4"});
+    QTest::mouseClick(form_->BtCal1, Qt::LeftButton);  // the break and waits outlast the pull
+    expectLostOnce();
+    replug();
+    open();
+}
+
+TEST_F(FaultEndToEnd, AdapterPulledDuringFirmwarePausesTheTransferUntilTheNextOpen) {
+    start({"--module", "5.16", "--firmware-out", path("fw.out")});
+    std::ofstream(path("fw.bin"), std::ios::binary) << "DKM2\r\n" << std::string(128 * 6, 'q');
+    form_->findChild<QSpinBox*>("UD_Speed")->setValue(2);
+    dialogs_.openAnswer = QString::fromStdString(path("fw.bin"));
+    QTest::mouseClick(form_->BT_FW_Start, Qt::LeftButton);
+    for (int i = 0; i < 6; ++i) {
+        form_->Timer1Timer();
+    }
+    pullAdapter();
+    expectLostOnce();
+    EXPECT_TRUE(form_->firmware().running());
+    replug();
+    open();
+    while (form_->firmware().running()) {
+        form_->Timer1Timer();
+    }
+    EXPECT_EQ(form_->ED_FW_BLH->text(), "6");
+    form_->Ed_SNR->setText("16");
+    form_->ED_Typ->setText("5");
+    QTest::mouseClick(form_->BT_FW_STAT, Qt::LeftButton);
+    EXPECT_TRUE(waitFor([&] {
+        form_->Timer1Timer();
+        return !form_->firmware().statusPending();
+    }, 10s));
+    // Blocks sent while the adapter was out are named missing; the operator resends them.
+    EXPECT_FALSE(form_->ED_FW_BL->text().isEmpty());
+}
+
+TEST_F(FaultEndToEnd, AdapterPulledDuringArchiveRetrievalEndsItAsNoResponse) {
+    start({"--module", "6.16,archive_rows=20000", "--head", "6.16", "--pull-after", "1.5"});
+    archive_ = std::make_unique<TVLGLog>(*form_);
+    archive_->show();
+    archive_->DTP_Date->setDate(QDate(2000, 1, 1));
+    QTest::mouseClick(archive_->BtInfo, Qt::LeftButton);
+    EXPECT_EQ(archive_->ED_Status->text(), "No Response");
+    expectLostOnce();
+    replug();
+    open();
+}
+
+TEST_F(FaultEndToEnd, RepliesThatNeverComeEndEachOperationAsItShould) {
+    start({"--module", "6.16,archive_rows=100", "--head", "6.16", "--drop-replies", "100"});
+    QTest::mouseClick(form_->BtCal1, Qt::LeftButton);
+    EXPECT_EQ(commLines(), 0u);  // calibration ends without a word
+    archive_ = std::make_unique<TVLGLog>(*form_);
+    archive_->show();
+    QTest::mouseClick(archive_->BtInfo, Qt::LeftButton);
+    EXPECT_EQ(archive_->ED_Status->text(), "No Response");
+    form_->Ed_SNR->setText("16");
+    form_->ED_Typ->setText("6");
+    QTest::mouseClick(form_->BT_FW_STAT, Qt::LeftButton);
+    for (int i = 0; i < 10; ++i) {
+        form_->Timer1Timer();
+    }
+    EXPECT_TRUE(form_->firmware().statusPending());  // no time-out: it waits on
+    EXPECT_EQ(form_->ED_FW_BL->text(), "0");
+}

@@ -1,0 +1,118 @@
+// Soak run: the main window against qrt-sim at a sustained line-rate stream. Polls as
+// Timer1 does, every 500 ms, and reports memory per pane line, the slowest polls and
+// whether the log file holds every debug line. Usage: qrt-soak MINUTES SIM-LINK-A SIM-LINK-B FOLDER
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+#include "app/Testunit1.h"
+#include "app/dialogs.h"
+#include "app/log_pane.h"
+#include "link/qt_serial_port.h"
+
+namespace {
+
+class NoDialogs final : public qrt::app::Dialogs {
+public:
+    void message(QWidget*, const QString&, const QString& text) override {
+        std::cerr << text.toStdString() << '\n';
+    }
+    std::optional<QString> openFile(QWidget*, const QString&, const QString&) override { return {}; }
+    std::optional<QString> saveFile(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
+};
+
+long residentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::cerr << "usage: qrt-soak MINUTES LINK-A LINK-B FOLDER\n";
+        return 2;
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication application(argc, argv);
+    const double minutes = std::stod(argv[1]);
+    const std::string folder = argv[4];
+    const std::string log = folder + "/soak.log";
+    std::ofstream(folder + "/qrt-tester.ini") << "[Config]\nInterfaceA=" << argv[2]
+                                               << "\nInterfaceB=" << argv[3] << "\n[Log]\nFile=" << log << "\n";
+    qrt::common::SystemClock clock;
+    NoDialogs dialogs;
+    std::ostringstream diagnostics;
+    TMainForm form({.portA = std::make_unique<qrt::link::QtSerialPort>(),
+                    .portB = std::make_unique<qrt::link::QtSerialPort>(),
+                    .clock = clock,
+                    .dialogs = dialogs,
+                    .executablePath = folder + "/qrt-tester",
+                    .diagnostics = diagnostics,
+                    .availablePorts = {}});
+    form.Timer1->stop();
+    form.show();
+    QTest::mouseClick(form.BTOpen, Qt::LeftButton);
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + std::chrono::duration<double, std::ratio<60>>(minutes);
+    long rssAtFirstMinute = 0;
+    std::size_t linesAtFirstMinute = 0;
+    double slowestFirstMinute = 0;
+    double slowestLastMinute = 0;
+    std::size_t polls = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        const auto t0 = std::chrono::steady_clock::now();
+        form.Timer1Timer();
+        QCoreApplication::processEvents();
+        const double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        const double elapsed = std::chrono::duration<double>(t0 - start).count();
+        ++polls;
+        if (elapsed > 10 && elapsed < 70) {
+            slowestFirstMinute = std::max(slowestFirstMinute, took);
+        }
+        if (elapsed >= 70 && rssAtFirstMinute == 0) {
+            rssAtFirstMinute = residentKilobytes();
+            linesAtFirstMinute = form.ME_Debug->lineCount() + form.ME_Comm->lineCount();
+        }
+        if (std::chrono::steady_clock::now() > end - std::chrono::minutes(1)) {
+            slowestLastMinute = std::max(slowestLastMinute, took);
+        }
+        std::this_thread::sleep_until(t0 + std::chrono::milliseconds(500));
+    }
+    const std::size_t debugLines = form.ME_Debug->lineCount();
+    const std::size_t lines = debugLines + form.ME_Comm->lineCount();
+    const long rss = residentKilobytes();
+    QTest::mouseClick(form.BTClose, Qt::LeftButton);
+    std::size_t logged = 0;
+    std::ifstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        ++logged;
+    }
+    const double bytesPerLine = lines > linesAtFirstMinute
+                                    ? (rss - rssAtFirstMinute) * 1024.0 / static_cast<double>(lines - linesAtFirstMinute)
+                                    : 0;
+    std::printf("polls %zu, pane lines %zu (debug %zu), log lines %zu\n", polls, lines, debugLines, logged);
+    std::printf("memory growth per pane line after the first minute: %.1f bytes\n", bytesPerLine);
+    std::printf("slowest poll: first minute %.1f ms, last minute %.1f ms\n", slowestFirstMinute,
+                slowestLastMinute);
+    const bool logComplete = logged == debugLines;
+    std::printf("log file %s\n", logComplete ? "complete" : "INCOMPLETE");
+    return logComplete && bytesPerLine <= 200 && slowestLastMinute <= std::max(300.0, slowestFirstMinute * 1.5)
+               ? 0
+               : 1;
+}
