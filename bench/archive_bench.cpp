@@ -12,13 +12,13 @@
 #include <sstream>
 #include <thread>
 
-#include "app/Testunit1.h"
-#include "app/dialogs.h"
 #include "archive/Vlgarchives.h"
 #include "archive/csv_export.h"
 #include "archive/record_search.h"
 #include "link/qt_serial_port.h"
 #include "sim/archive_ring.h"
+#include "support/fake_dialogs.h"
+#include "support/real_window.h"
 
 namespace {
 
@@ -54,15 +54,6 @@ void BM_ExportFullArchive(benchmark::State& state) {
 }
 BENCHMARK(BM_ExportFullArchive)->Unit(benchmark::kMillisecond);
 
-class NoDialogs final : public app::Dialogs {
-public:
-    void message(QWidget*, const QString&, const QString&) override {}
-    std::optional<QString> openFile(QWidget*, const QString&, const QString&) override { return {}; }
-    std::optional<QString> saveFile(QWidget*, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-};
-
 // The whole ring read inductively from qrt-sim pacing its output at 19200 baud. The
 // line-rate minimum is 2,044 x 77 bytes at 1,920 bytes a second, about 82 s.
 void BM_FullReadAtLineRate(benchmark::State& state) {
@@ -80,21 +71,12 @@ void BM_FullReadAtLineRate(benchmark::State& state) {
     }
     ::pclose(pipe);
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    std::ofstream(dir / "qrt-tester.ini") << "[Config]\nInterfaceA=" << a << "\nInterfaceB=" << b
-                                          << "\nbinprot=1\n";
     common::SystemClock clock;
-    NoDialogs dialogs;
+    testing::FakeDialogs dialogs;
     std::ostringstream diagnostics;
-    TMainForm form({.portA = std::make_unique<link::QtSerialPort>(),
-                    .portB = std::make_unique<link::QtSerialPort>(),
-                    .clock = clock,
-                    .dialogs = dialogs,
-                    .executablePath = (dir / "qrt-tester").string(),
-                    .diagnostics = diagnostics,
-                    .availablePorts = {}});
-    form.Timer1->stop();
-    QTest::mouseClick(form.BTOpen, Qt::LeftButton);
-    form.state().startupSkipTicks = 0;
+    const auto window = testing::realWindow(dir.string(), a, b, clock, dialogs, diagnostics, "binprot=1\n");
+    TMainForm& form = *window;
+    testing::openLink(form);
     TVLGLog archive(form);
     archive.show();
     archive.DTP_Date->setDate(QDate(2000, 1, 1));

@@ -23,14 +23,6 @@ struct View final : firmware::FirmwareView {
     std::size_t blocks = 0;
 };
 
-class StoppedClock final : public common::Clock {
-public:
-    [[nodiscard]] common::DateTime localTime() const override { return {}; }
-    [[nodiscard]] common::DateTime utcTime() const override { return {}; }
-    [[nodiscard]] std::chrono::steady_clock::time_point now() const override { return {}; }
-    void sleep(std::chrono::milliseconds) override {}
-};
-
 std::string writeImage() {
     const auto path = (std::filesystem::temp_directory_path() / "qrt_bench_fw.bin").string();
     std::ofstream out(path, std::ios::binary);
@@ -45,7 +37,7 @@ void BM_FirmwareTransfer1024Blocks(benchmark::State& state) {
                     std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1), diagnostics);
     link.OpenPort(link::Port::A, "a", 19200, 0);
     link::MainState mainState(link);
-    StoppedClock clock;
+    common::StoppedClock clock;
     frames::FrameSender sender(mainState, clock);
     View view;
     view.speedValue = static_cast<int>(state.range(0));

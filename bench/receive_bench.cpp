@@ -14,7 +14,7 @@
 #include "link/qt_serial_port.h"
 #include "receive/poller.h"
 #include "receive/replay.h"
-#include "../tests/support/pty_pair.h"
+#include "support/pty_pair.h"
 
 namespace {
 

@@ -12,19 +12,10 @@
 #include "app/dialogs.h"
 #include "app/log_pane.h"
 #include "link/memory_port.h"
+#include "support/fake_dialogs.h"
+#include "support/process_memory.h"
 
 namespace {
-
-long residentKilobytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return 0;
-}
 
 long peakKilobytes() {
     rusage usage{};
@@ -41,7 +32,7 @@ void BM_PaneAppendMillionLines(benchmark::State& state) {
         qrt::app::LogPane pane;
         pane.resize(560, 195);
         pane.show();
-        const long before = residentKilobytes();
+        const long before = qrt::testing::residentKilobytes();
         double firstSlice = 0;
         double lastSlice = 0;
         for (int slice = 0; slice < 10; ++slice) {
@@ -59,24 +50,15 @@ void BM_PaneAppendMillionLines(benchmark::State& state) {
         state.counters["store_bytes_per_line"] =
             static_cast<double>(pane.store().capacityBytes()) / static_cast<double>(pane.lineCount());
         state.counters["rss_bytes_per_line"] =
-            static_cast<double>(residentKilobytes() - before) * 1024.0 / 1e6;
+            static_cast<double>(qrt::testing::residentKilobytes() - before) * 1024.0 / 1e6;
     }
 }
 BENCHMARK(BM_PaneAppendMillionLines)->Unit(benchmark::kSecond)->Iterations(1);
 
-class NoDialogs final : public qrt::app::Dialogs {
-public:
-    void message(QWidget*, const QString&, const QString&) override {}
-    std::optional<QString> openFile(QWidget*, const QString&, const QString&) override { return {}; }
-    std::optional<QString> saveFile(QWidget*, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-};
-
 // From constructing the window (settings read) to the window shown and painted.
 void BM_WindowStartToShown(benchmark::State& state) {
     qrt::common::SystemClock clock;
-    NoDialogs dialogs;
+    qrt::testing::FakeDialogs dialogs;
     std::ostringstream diagnostics;
     for (auto _ : state) {
         TMainForm form({.portA = std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1),

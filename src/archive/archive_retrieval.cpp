@@ -1,3 +1,4 @@
+#include "frames/command_codes.h"
 #include "archive/archive_retrieval.h"
 
 #include "archive/record_search.h"
@@ -11,7 +12,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint8_t kParameterRead = 11;
 constexpr std::uint8_t kInfo = 0x43;
 constexpr std::uint8_t kWrapCheck = 0x44;
 constexpr std::uint8_t kSingleBlock = 0x81;
@@ -27,14 +27,14 @@ constexpr std::int32_t kRadioBlockPolls = 25;
 void ArchiveRetrieval::sendRequest(const RetrievalRequest& request, std::uint16_t wordPar,
                                    std::uint8_t bytePar) {
     if (!request.radio) {
-        sender_.SendInductiveFrame(kParameterRead, wordPar, bytePar, true);
+        sender_.SendInductiveFrame(frames::code::kNvr, wordPar, bytePar, true);
         return;
     }
     if (!firstRequest_) {
         clock_.sleep(100ms);
     }
     firstRequest_ = false;
-    sender_.SendCommandFrame(kParameterRead, moduleId_, wordPar, bytePar, state_.nextSequence());
+    sender_.SendCommandFrame(frames::code::kNvr, moduleId_, wordPar, bytePar, state_.nextSequence());
 }
 
 bool ArchiveRetrieval::awaitReply(std::uint32_t type, std::uint32_t bytePar, std::int32_t polls,

@@ -1,3 +1,4 @@
+#include "frames/command_codes.h"
 #include "commands/calibration.h"
 
 #include "common/text_format.h"
@@ -9,9 +10,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint8_t kNvr = 11;
-constexpr std::uint8_t kNvw = 12;
-constexpr std::uint8_t kMeasure = 23;
 constexpr std::uint32_t kParameterReadReply = 2;
 constexpr std::uint32_t kTelegram = 0x100;  // type 0, kept non-zero while waited for
 constexpr std::int32_t kWaitTicks = 10;
@@ -47,7 +45,7 @@ CalibrationOutcome calibrate(int input, frames::FrameSender& sender, link::MainS
 
     poller.replySlot.expectedType = kParameterReadReply;
     poller.replySlot.expectedBytePar = offsetParameter;
-    sender.SendInductiveFrame(kNvr, 0, offsetParameter, true);
+    sender.SendInductiveFrame(frames::code::kNvr, 0, offsetParameter, true);
     if (!awaitReply(poller, clock)) {
         return CalibrationOutcome::NoAnswer;
     }
@@ -56,7 +54,7 @@ CalibrationOutcome calibrate(int input, frames::FrameSender& sender, link::MainS
 
     poller.replySlot.expectedType = kTelegram;
     poller.replySlot.expectedBytePar = telegramBytePar;
-    sender.SendInductiveFrame(kMeasure, 0, request, true);
+    sender.SendInductiveFrame(frames::code::kMeasure, 0, request, true);
     if (!awaitReply(poller, clock)) {
         return CalibrationOutcome::NoAnswer;
     }
@@ -69,7 +67,7 @@ CalibrationOutcome calibrate(int input, frames::FrameSender& sender, link::MainS
     }
     clock.sleep(200ms);
     const auto newOffset = static_cast<std::int16_t>(-diff);
-    sender.SendInductiveFrame(kNvw, static_cast<std::uint16_t>(newOffset), offsetParameter, true);
+    sender.SendInductiveFrame(frames::code::kNvw, static_cast<std::uint16_t>(newOffset), offsetParameter, true);
     commLine(common::format("Neuer Offsetwert %4.2f\xC3\x9D C", newOffset * 0.01));
     return CalibrationOutcome::Written;
 }

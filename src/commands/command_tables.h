@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "frames/command_codes.h"
+
 namespace qrt::commands {
 
 /// One entry of an operator's drop-down list and the byte it stands for.
@@ -13,9 +15,21 @@ struct ListItem {
 
 /// The configuration commands of the command list and their codes.
 inline constexpr std::array<ListItem, 15> kCommandList{{
-    {"INF", 10},   {"NVR", 11},    {"NVW", 12},   {"DBR", 13},  {"AUT", 14},
-    {"VER", 15},   {"OPR", 16},    {"FUINI", 17}, {"DATA", 0},  {"ecFUST", 19},
-    {"FUREM", 21}, {"cTMP", 23},   {"AUX1", 24},  {"AUX2", 25}, {"DBW", 26},
+    {"INF", frames::code::kInf},
+    {"NVR", frames::code::kNvr},
+    {"NVW", frames::code::kNvw},
+    {"DBR", frames::code::kDbr},
+    {"AUT", frames::code::kAut},
+    {"VER", frames::code::kVer},
+    {"OPR", frames::code::kOpr},
+    {"FUINI", frames::code::kFirmwareStart},
+    {"DATA", frames::code::kData},
+    {"ecFUST", frames::code::kFirmwareControl},
+    {"FUREM", frames::code::kFurem},
+    {"cTMP", frames::code::kMeasure},
+    {"AUX1", frames::code::kAux1},
+    {"AUX2", frames::code::kAux2},
+    {"DBW", frames::code::kDbw},
 }};
 
 /// The module parameters the operator can write; the number is the item's leading number.

@@ -3,6 +3,7 @@
 #include "commands/command_tables.h"
 #include "common/scan.h"
 #include "common/text_format.h"
+#include "frames/command_codes.h"
 
 namespace qrt::commands {
 
@@ -10,10 +11,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint8_t kNvr = 11;
-constexpr std::uint8_t kNvw = 12;
-constexpr std::uint8_t kVer = 15;
-constexpr std::uint8_t kOpr = 16;
+using namespace frames::code;
 
 std::uint8_t bcd(int value) {
     const int twoDigits = value % 100;
@@ -107,7 +105,7 @@ void ServiceCommands::setClock() {
 
 void ServiceCommands::measure(std::uint16_t wordPar, std::uint8_t bytePar) {
     if (state_.binaryProtocol) {
-        sendFrame(23, wordPar, bytePar);
+        sendFrame(kMeasure, wordPar, bytePar);
     }
 }
 

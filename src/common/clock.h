@@ -38,4 +38,13 @@ public:
     void sleep(std::chrono::milliseconds duration) override;
 };
 
+/// A clock that never moves and never waits: for decoding captures offline.
+class StoppedClock final : public Clock {
+public:
+    [[nodiscard]] DateTime localTime() const override { return {}; }
+    [[nodiscard]] DateTime utcTime() const override { return {}; }
+    [[nodiscard]] std::chrono::steady_clock::time_point now() const override { return {}; }
+    void sleep(std::chrono::milliseconds) override {}
+};
+
 }  // namespace qrt::common

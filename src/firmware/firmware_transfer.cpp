@@ -1,3 +1,4 @@
+#include "frames/command_codes.h"
 #include "firmware/firmware_transfer.h"
 
 #include <algorithm>
@@ -15,9 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint8_t kStartCode = 17;
-constexpr std::uint8_t kBlockHeaderCode = 18;
-constexpr std::uint8_t kControlCode = 19;
 constexpr std::uint8_t kEndOfTransfer = 0x83;
 constexpr std::size_t kBlockSize = 128;
 constexpr std::size_t kHeaderSize = 6;  // four tag bytes, one more, LF
@@ -105,7 +103,7 @@ FirmwareTransfer::StartResult FirmwareTransfer::start(const std::string& path) {
     blocksSent_ = 0;
     countdown_ = std::max(view_.speed(), kFirstBlockPolls);
     const auto countField = static_cast<std::uint16_t>(family.countLessOne ? blockCount_ - 1 : blockCount_);
-    sender_.SendCommandFrame(kStartCode, targetId_, countField, family.startFlag,
+    sender_.SendCommandFrame(frames::code::kFirmwareStart, targetId_, countField, family.startFlag,
                              state_.nextSequence());
     running_ = true;
     view_.showBlockCount(std::to_string(blockCount_));
@@ -123,7 +121,7 @@ void FirmwareTransfer::pace() {
     const auto n = static_cast<std::size_t>(image_.gcount());
     if (n > 0) {
         applyTargetRule();
-        sender_.SendCommandFrame(kBlockHeaderCode, targetId_, static_cast<std::uint16_t>(blockIndex_),
+        sender_.SendCommandFrame(frames::code::kFirmwareBlockHeader, targetId_, static_cast<std::uint16_t>(blockIndex_),
                                  familyFor(targetType_).headerFlag, state_.nextSequence());
         frames::writeCrc(block_, kBlockSize, frames::crc16(std::span(block_).first(kBlockSize),
                                                            state_.crcStart));
@@ -161,7 +159,7 @@ void FirmwareTransfer::requestStatus() {
     }
     targetType_ = typed->type;
     targetId_ = typed->id;
-    sender_.SendCommandFrame(kControlCode, targetId_, 0, familyFor(targetType_).statusFlag,
+    sender_.SendCommandFrame(frames::code::kFirmwareControl, targetId_, 0, familyFor(targetType_).statusFlag,
                              state_.nextSequence());
     statusPending_ = true;
 }
@@ -172,7 +170,7 @@ void FirmwareTransfer::reboot() {
         return;
     }
     targetId_ = typed->id;
-    sender_.SendCommandFrame(kControlCode, targetId_, 1, targetType_ == 7 ? 0x82 : 0x81,
+    sender_.SendCommandFrame(frames::code::kFirmwareControl, targetId_, 1, targetType_ == 7 ? 0x82 : 0x81,
                              state_.nextSequence());
 }
 

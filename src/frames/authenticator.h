@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "frames/command_codes.h"
 #include "frames/command_frames.h"
 #include "frames/frame_sender.h"
 #include "frames/tea.h"
@@ -16,7 +17,7 @@ using KeyFieldTexts = std::array<std::string, 8>;
 
 /// The commands that may carry an authenticator: NVW, OPR, AUX1 and DBW.
 [[nodiscard]] constexpr bool takesAuthenticator(std::uint8_t code) {
-    return code == 12 || code == 16 || code == 24 || code == 26;
+    return code == code::kNvw || code == code::kOpr || code == code::kAux1 || code == code::kDbw;
 }
 
 /// Key words from the fields: k0 = field 2 : field 1, ..., k3 = field 8 : field 7,

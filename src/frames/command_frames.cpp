@@ -1,6 +1,7 @@
 #include "frames/command_frames.h"
 
 #include "frames/byte_order.h"
+#include "frames/command_codes.h"
 #include "frames/crc16.h"
 
 namespace qrt::frames {
@@ -26,7 +27,7 @@ StandardFrame buildCommandFrame(std::uint8_t code, std::uint32_t id, std::uint16
 
 StandardFrame buildContentFrame(const ContentBlock& data, std::uint16_t crcStart) {
     StandardFrame frame{};
-    frame[0] = kContentCode;
+    frame[0] = code::kContent;
     for (std::size_t i = 0; i < data.size(); ++i) {
         frame[1 + i] = data[i];
     }

@@ -10,7 +10,6 @@ using InductiveFrame = std::array<std::uint8_t, 6>;
 using ContentBlock = std::array<std::uint8_t, 8>;
 
 inline constexpr std::uint32_t kBroadcastId = 0xFFFFFFFF;
-inline constexpr std::uint8_t kContentCode = 5;
 
 /// Module ID of a type and serial number: type in bits 28 to 31.
 constexpr std::uint32_t moduleId(std::uint32_t type, std::uint32_t serial) {

@@ -9,19 +9,6 @@
 
 namespace qrt::receive {
 
-namespace {
-
-// A clock that never moves: offline decoding does not wait.
-class StoppedClock final : public common::Clock {
-public:
-    [[nodiscard]] common::DateTime localTime() const override { return {}; }
-    [[nodiscard]] common::DateTime utcTime() const override { return {}; }
-    [[nodiscard]] std::chrono::steady_clock::time_point now() const override { return {}; }
-    void sleep(std::chrono::milliseconds) override {}
-};
-
-}  // namespace
-
 void replayCapture(const std::vector<std::uint8_t>& capture, const ReplayOptions& options,
                    OutputSink& output) {
     auto port = std::make_unique<link::MemoryPort>(capture, std::min<std::size_t>(
@@ -36,7 +23,7 @@ void replayCapture(const std::vector<std::uint8_t>& capture, const ReplayOptions
     link::MainState state(link);
     state.crcStart = options.crcStart;
     state.idFilter = options.idFilter;
-    StoppedClock clock;
+    common::StoppedClock clock;
     ArchiveStore archive;
     Poller poller(state, clock, output, archive);
     poller.fixedTimestamp = options.timestamp;

@@ -4,22 +4,13 @@
 
 #include <QDateEdit>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
-#include <QTimeEdit>
-#include <QTimer>
-#include <filesystem>
-#include <fstream>
 
-#include "app/Testunit1.h"
 #include "archive/Vlgarchives.h"
 #include "common/text_format.h"
-#include "link/qt_serial_port.h"
 #include "sim/archive_ring.h"
-#include "support/child_process.h"
-#include "support/fake_dialogs.h"
 #include "support/quick_clock.h"
+#include "support/sim_window_fixture.h"
 
 using namespace qrt;
 using namespace qrt::testing;
@@ -68,27 +59,11 @@ std::string expectedCsv(const sim::ArchiveRing& ring) {
     return csv;
 }
 
-class ArchiveEndToEnd : public ::testing::TestWithParam<bool> {
+class ArchiveEndToEnd : public ::testing::TestWithParam<bool>, protected SimWindowFixture {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("qrt_arch_" + std::to_string(::getpid()) + (GetParam() ? "_radio" : "_inductive"));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override {
-        archive_.reset();
-        form_.reset();
-        sim_.reset();
-        std::filesystem::remove_all(dir_);
-    }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
+    ArchiveEndToEnd() : SimWindowFixture(std::make_unique<QuickClock>()) {}
+    ~ArchiveEndToEnd() override { archive_.reset(); }
 
-    std::filesystem::path dir_;
-    std::unique_ptr<ChildProcess> sim_;
-    QuickClock clock_;
-    FakeDialogs dialogs_;
-    std::ostringstream diagnostics_;
-    std::unique_ptr<TMainForm> form_;
     std::unique_ptr<TVLGLog> archive_;
 };
 
@@ -100,26 +75,7 @@ TEST_P(ArchiveEndToEnd, FullWrappedArchiveWithLostBlocksGivesTheExpectedCsv) {
         "6.16,archive_rows=%u,archive_record_rows=%u,archive_config=%u,"
         "archive_start=2026-10-01T00:00,lose_archive_blocks=5/700/2043",
         kRows, kRowsPerRecord, kConfig);
-    sim_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{QRT_SIM_PATH, "--link-a", path("a"), "--link-b", path("b"),
-                                 "--module", module, "--head", "6.16"},
-        path("sim.log"));
-    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(path("b")); }, 10s));
-    std::ofstream(path("qrt-tester.ini")) << "[Config]\nInterfaceA=" << path("a")
-                                           << "\nInterfaceB=" << path("b")
-                                           << "\nbinprot=1\n[Settings]\nID=16\nIDh=6\n";
-    form_ = std::make_unique<TMainForm>(MainFormServices{
-        .portA = std::make_unique<link::QtSerialPort>(),
-        .portB = std::make_unique<link::QtSerialPort>(),
-        .clock = clock_,
-        .dialogs = dialogs_,
-        .executablePath = path("qrt-tester"),
-        .diagnostics = diagnostics_,
-        .availablePorts = {}});
-    form_->Timer1->stop();
-    QTest::mouseClick(form_->BTOpen, Qt::LeftButton);
-    ASSERT_TRUE(form_->BTClose->isEnabled());
-    form_->state().startupSkipTicks = 0;
+    start({"--module", module, "--head", "6.16"}, "binprot=1\n[Settings]\nID=16\nIDh=6\n");
     archive_ = std::make_unique<TVLGLog>(*form_);
     archive_->show();
     archive_->DTP_Date->setDate(QDate(2000, 1, 1));  // read the whole ring

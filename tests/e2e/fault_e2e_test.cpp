@@ -5,20 +5,13 @@
 
 #include <QDateEdit>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QSpinBox>
-#include <QTest>
 #include <QTimer>
-#include <filesystem>
 #include <fstream>
 
-#include "app/Testunit1.h"
-#include "app/log_pane.h"
 #include "archive/Vlgarchives.h"
-#include "link/qt_serial_port.h"
-#include "support/child_process.h"
-#include "support/fake_dialogs.h"
 #include "support/quick_clock.h"
+#include "support/sim_window_fixture.h"
 
 using namespace qrt;
 using namespace qrt::testing;
@@ -33,56 +26,16 @@ double cpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-class FaultEndToEnd : public ::testing::Test {
+class FaultEndToEnd : public ::testing::Test, protected SimWindowFixture {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("qrt_fault_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override {
-        archive_.reset();
-        form_.reset();
-        sim_.reset();
-        std::filesystem::remove_all(dir_);
-    }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
+    FaultEndToEnd() : SimWindowFixture(std::make_unique<QuickClock>()) {}
+    ~FaultEndToEnd() override { archive_.reset(); }
 
-    void start(std::vector<std::string> simArgs) {
-        simArgs.insert(simArgs.begin(), {QRT_SIM_PATH, "--link-a", path("a"), "--link-b", path("b")});
-        sim_ = std::make_unique<ChildProcess>(simArgs, path("sim.log"));
-        ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(path("b")); }, 10s));
-        std::ofstream(path("qrt-tester.ini")) << "[Config]\nInterfaceA=" << path("a") << "\nInterfaceB="
-                                              << path("b") << "\nbinprot=1\n[Settings]\nID=16\nIDh=6\n";
-        form_ = std::make_unique<TMainForm>(MainFormServices{
-            .portA = std::make_unique<link::QtSerialPort>(),
-            .portB = std::make_unique<link::QtSerialPort>(),
-            .clock = clock_,
-            .dialogs = dialogs_,
-            .executablePath = path("qrt-tester"),
-            .diagnostics = diagnostics_,
-            .availablePorts = {}});
-        form_->Timer1->stop();
-        open();
+    void start(const std::vector<std::string>& simArgs) {
+        SimWindowFixture::start(simArgs, "binprot=1\n[Settings]\nID=16\nIDh=6\n");
     }
-    void open() {
-        QTest::mouseClick(form_->BTOpen, Qt::LeftButton);
-        ASSERT_TRUE(form_->BTClose->isEnabled()) << dialogs_.messages.join(";").toStdString();
-        form_->state().startupSkipTicks = 0;
-    }
-    void pullAdapter() {
-        sim_->signal(SIGUSR1);
-        ASSERT_TRUE(waitForText(path("sim.log"), "ports closed"));
-    }
-    void replug() {
-        sim_->signal(SIGUSR2);
-        ASSERT_TRUE(waitFor([&] {
-            const std::string log = readText(path("sim.log"));
-            return log.rfind("ports back") != std::string::npos &&
-                   log.rfind("ports back") > log.rfind("ports closed");
-        }, 10s));
-    }
+    void open() { ASSERT_TRUE(openLink(*form_)); }
+
     /// The lost device was reported exactly once and the link is closed.
     void expectLostOnce() {
         for (int i = 0; i < 5; ++i) {
@@ -97,12 +50,6 @@ protected:
     }
     std::size_t commLines() const { return form_->ME_Comm->lineCount(); }
 
-    std::filesystem::path dir_;
-    std::unique_ptr<ChildProcess> sim_;
-    QuickClock clock_;
-    FakeDialogs dialogs_;
-    std::ostringstream diagnostics_;
-    std::unique_ptr<TMainForm> form_;
     std::unique_ptr<TVLGLog> archive_;
 };
 

@@ -12,6 +12,7 @@
 #include "support/child_process.h"
 #include "support/fake_clock.h"
 #include "support/recording_sink.h"
+#include "support/temp_folder.h"
 
 using namespace qrt;
 using namespace qrt::testing;
@@ -36,17 +37,8 @@ struct Case {
 
 class FirmwareEndToEnd : public ::testing::TestWithParam<Case> {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("qrt_fwe2e_" + std::to_string(::getpid()) + "_" +
-                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
-
-    std::filesystem::path dir_;
+    std::string path(const char* name) const { return folder_.file(name); }
+    TempFolder folder_{"qrt_fw_e2e"};
 };
 
 std::string body(std::size_t size) {

@@ -13,6 +13,7 @@
 #include "support/fake_clock.h"
 #include "support/hex.h"
 #include "support/recording_sink.h"
+#include "support/temp_folder.h"
 
 using namespace qrt;
 using namespace qrt::testing;
@@ -22,18 +23,11 @@ namespace {
 
 class SimEndToEnd : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("qrt_e2e_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override {
+    ~SimEndToEnd() override {
         monitor_.reset();
         sim_.reset();
-        std::filesystem::remove_all(dir_);
     }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
+    std::string path(const char* name) const { return folder_.file(name); }
 
     void startSim(std::vector<std::string> args) {
         args.insert(args.begin(), {QRT_SIM_PATH, "--link-a", path("a"), "--link-b", path("b")});
@@ -48,7 +42,7 @@ protected:
     }
     std::string simLog() const { return readText(path("sim.log")); }
 
-    std::filesystem::path dir_;
+    TempFolder folder_{"qrt_sim_e2e"};
     std::unique_ptr<ChildProcess> sim_;
     std::unique_ptr<ChildProcess> monitor_;
 };

@@ -6,15 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
-#include <filesystem>
-#include <fstream>
 
-#include "app/Testunit1.h"
-#include "app/log_pane.h"
-#include "link/qt_serial_port.h"
-#include "support/child_process.h"
-#include "support/fake_dialogs.h"
+#include "support/sim_window_fixture.h"
 
 using namespace qrt;
 using namespace qrt::testing;
@@ -22,68 +15,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class WindowEndToEnd : public ::testing::Test {
+class WindowEndToEnd : public ::testing::Test, protected SimWindowFixture {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("qrt_win_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override {
-        form_.reset();
-        sim_.reset();
-        if (!HasFailure()) std::filesystem::remove_all(dir_);
-    }
-    std::string path(const char* name) const { return (dir_ / name).string(); }
+    WindowEndToEnd() : SimWindowFixture(std::make_unique<common::SystemClock>()) {}
 
     void start(const std::vector<std::string>& simArgs, bool multiplexed) {
-        std::vector<std::string> args{QRT_SIM_PATH, "--link-a", path("a"), "--link-b", path("b")};
-        args.insert(args.end(), simArgs.begin(), simArgs.end());
-        sim_ = std::make_unique<ChildProcess>(args, path("sim.log"));
-        ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(path("a")); }, 10s));
-        std::ofstream(path("qrt-tester.ini"))
-            << "[Config]\nInterfaceA=" << path("a") << "\nInterfaceB=" << path("b")
-            << "\nMXL=" << (multiplexed ? 1 : 0) << "\nbinprot=1\n[Settings]\nID=1234\nIDh=5\n";
-        form_ = std::make_unique<TMainForm>(MainFormServices{
-            .portA = std::make_unique<link::QtSerialPort>(),
-            .portB = std::make_unique<link::QtSerialPort>(),
-            .clock = clock_,
-            .dialogs = dialogs_,
-            .executablePath = path("qrt-tester"),
-            .diagnostics = diagnostics_,
-            .availablePorts = {}});
-        form_->Timer1->stop();  // the test polls
-        QTest::mouseClick(form_->BTOpen, Qt::LeftButton);
-        ASSERT_TRUE(form_->BTClose->isEnabled()) << dialogs_.messages.join(";").toStdString();
-        form_->state().startupSkipTicks = 0;
+        SimWindowFixture::start(simArgs, std::string("MXL=") + (multiplexed ? "1" : "0") +
+                                             "\nbinprot=1\n[Settings]\nID=1234\nIDh=5\n");
     }
-
-    ::testing::AssertionResult paneHas(const app::LogPane* pane, const std::string& text) {
-        const bool found = waitFor(
-            [&] {
-                form_->Timer1Timer();
-                for (std::size_t i = 0; i < pane->lineCount(); ++i) {
-                    if (pane->lineText(i).toStdString().find(text) != std::string::npos) {
-                        return true;
-                    }
-                }
-                return false;
-            },
-            15s);
-        if (found) {
-            return ::testing::AssertionSuccess();
-        }
-        return ::testing::AssertionFailure() << "not found: " << text << "\nin:\n"
-                                             << pane->toPlainText().toStdString();
-    }
-
-    std::filesystem::path dir_;
-    std::unique_ptr<ChildProcess> sim_;
-    common::SystemClock clock_;
-    FakeDialogs dialogs_;
-    std::ostringstream diagnostics_;
-    std::unique_ptr<TMainForm> form_;
 };
 
 }  // namespace
@@ -125,12 +64,10 @@ TEST_F(WindowEndToEnd, MultiplexedLinkShowsBoxVersionKeyStateAndSignalLevel) {
 
 TEST_F(WindowEndToEnd, PulledAdapterClosesTheLinkOnceAndOpenWorksAgain) {
     start({"--module", "5.1234"}, false);
-    sim_->signal(SIGUSR1);
-    ASSERT_TRUE(waitForText(path("sim.log"), "ports closed"));
+    pullAdapter();
     EXPECT_TRUE(paneHas(form_->ME_Debug, "Device lost: " + path("a")));
     EXPECT_TRUE(form_->BTOpen->isEnabled());
-    sim_->signal(SIGUSR2);
-    ASSERT_TRUE(waitForText(path("sim.log"), "ports back"));
+    replug();
     QTest::mouseClick(form_->BTOpen, Qt::LeftButton);
     EXPECT_TRUE(form_->BTClose->isEnabled());
 }

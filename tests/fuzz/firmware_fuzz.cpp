@@ -15,14 +15,6 @@ namespace {
 
 using namespace qrt;
 
-class StoppedClock final : public common::Clock {
-public:
-    [[nodiscard]] common::DateTime localTime() const override { return {}; }
-    [[nodiscard]] common::DateTime utcTime() const override { return {}; }
-    [[nodiscard]] std::chrono::steady_clock::time_point now() const override { return {}; }
-    void sleep(std::chrono::milliseconds) override {}
-};
-
 struct View final : firmware::FirmwareView {
     [[nodiscard]] firmware::FirmwareTarget target() const override { return fields; }
     [[nodiscard]] int speed() const override { return speedValue; }
@@ -53,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1), diagnostics);
     link.OpenPort(link::Port::A, "a", 19200, 0);
     link::MainState state(link);
-    StoppedClock clock;
+    common::StoppedClock clock;
     frames::FrameSender sender(state, clock);
     View view;
     view.fields.type = std::to_string(data[0] & 0x0F);

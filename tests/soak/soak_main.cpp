@@ -12,36 +12,11 @@
 #include <sstream>
 #include <thread>
 
-#include "app/Testunit1.h"
-#include "app/dialogs.h"
 #include "app/log_pane.h"
-#include "link/qt_serial_port.h"
+#include "support/fake_dialogs.h"
+#include "support/process_memory.h"
+#include "support/real_window.h"
 
-namespace {
-
-class NoDialogs final : public qrt::app::Dialogs {
-public:
-    void message(QWidget*, const QString&, const QString& text) override {
-        std::cerr << text.toStdString() << '\n';
-    }
-    std::optional<QString> openFile(QWidget*, const QString&, const QString&) override { return {}; }
-    std::optional<QString> saveFile(QWidget*, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-};
-
-long residentKilobytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return 0;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 5) {
@@ -53,21 +28,17 @@ int main(int argc, char** argv) {
     const double minutes = std::stod(argv[1]);
     const std::string folder = argv[4];
     const std::string log = folder + "/soak.log";
-    std::ofstream(folder + "/qrt-tester.ini") << "[Config]\nInterfaceA=" << argv[2]
-                                               << "\nInterfaceB=" << argv[3] << "\n[Log]\nFile=" << log << "\n";
     qrt::common::SystemClock clock;
-    NoDialogs dialogs;
+    qrt::testing::FakeDialogs dialogs;
     std::ostringstream diagnostics;
-    TMainForm form({.portA = std::make_unique<qrt::link::QtSerialPort>(),
-                    .portB = std::make_unique<qrt::link::QtSerialPort>(),
-                    .clock = clock,
-                    .dialogs = dialogs,
-                    .executablePath = folder + "/qrt-tester",
-                    .diagnostics = diagnostics,
-                    .availablePorts = {}});
-    form.Timer1->stop();
+    const auto window = qrt::testing::realWindow(folder, argv[2], argv[3], clock, dialogs, diagnostics,
+                                                 "[Log]\nFile=" + log + "\n");
+    TMainForm& form = *window;
     form.show();
-    QTest::mouseClick(form.BTOpen, Qt::LeftButton);
+    if (!qrt::testing::openLink(form)) {
+        std::cerr << "cannot open the simulator's ports\n";
+        return 1;
+    }
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + std::chrono::duration<double, std::ratio<60>>(minutes);
     long rssAtFirstMinute = 0;
@@ -86,7 +57,7 @@ int main(int argc, char** argv) {
             slowestFirstMinute = std::max(slowestFirstMinute, took);
         }
         if (elapsed >= 70 && rssAtFirstMinute == 0) {
-            rssAtFirstMinute = residentKilobytes();
+            rssAtFirstMinute = qrt::testing::residentKilobytes();
             linesAtFirstMinute = form.ME_Debug->lineCount() + form.ME_Comm->lineCount();
         }
         if (std::chrono::steady_clock::now() > end - std::chrono::minutes(1)) {
@@ -96,7 +67,7 @@ int main(int argc, char** argv) {
     }
     const std::size_t debugLines = form.ME_Debug->lineCount();
     const std::size_t lines = debugLines + form.ME_Comm->lineCount();
-    const long rss = residentKilobytes();
+    const long rss = qrt::testing::residentKilobytes();
     QTest::mouseClick(form.BTClose, Qt::LeftButton);
     std::size_t logged = 0;
     std::ifstream in(log);

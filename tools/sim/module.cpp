@@ -4,6 +4,7 @@
 
 #include "common/scan.h"
 #include "frames/authenticator.h"
+#include "frames/command_codes.h"
 #include "frames/device_frames.h"
 
 namespace qrt::sim {
@@ -11,6 +12,7 @@ namespace qrt::sim {
 namespace {
 
 using namespace std::chrono;
+namespace code = frames::code;
 
 constexpr std::uint8_t kTelegramHeader = 0x20;  // R field 1: a spontaneous telegram
 constexpr std::uint8_t kTimeParameter = 65;
@@ -79,28 +81,28 @@ std::int16_t Module::measuredTemperature(int input) const {
 std::vector<Transmission> Module::handle(const Request& request, sys_seconds now) {
     const std::uint8_t seq = request.sequence;
     switch (request.code) {
-        case 10:
+        case code::kInf:
             return {reply(7, request.bytePar == 1 ? config_.battery : parameter(request.bytePar),
                           request.bytePar, seq, "INF reply")};
-        case 11:
+        case code::kNvr:
             return parameterRead(request, now);
-        case 12:
+        case code::kNvw:
             return parameterWrite(request, now);
-        case 13:
+        case code::kDbr:
             return samples(request, 8);
-        case 15:
+        case code::kVer:
             return {reply(1, static_cast<std::uint16_t>((config_.versionMajor << 8) | config_.versionMinor),
                           running_ ? 0 : 1, seq, "VER reply")};
-        case 16:
+        case code::kOpr:
             return operate(request);
-        case 17:
+        case code::kFirmwareStart:
             firmware_.start(request.wordPar, static_cast<int>(config_.type));
             return {};
-        case 19:
+        case code::kFirmwareControl:
             return firmwareControl(request);
-        case 23:
+        case code::kMeasure:
             return measure(request);
-        case 26:
+        case code::kDbw:
             return samples(request, 26);
         default:
             return {};
@@ -256,7 +258,7 @@ std::vector<Transmission> Module::archiveBlocks(const Request& request, std::uin
 std::vector<Transmission> Module::handleText(std::string_view text, sys_seconds now) {
     Request request{.path = Path::Inductive};
     if (text == "VER") {
-        request.code = 15;
+        request.code = code::kVer;
     } else if (text.starts_with("NVP")) {
         const std::uint8_t number =
             static_cast<std::uint8_t>(common::scanInt(text.substr(3)).value_or(0));
@@ -269,13 +271,13 @@ std::vector<Transmission> Module::handleText(std::string_view text, sys_seconds 
         if (!number || !value) {
             return {};
         }
-        request.code = 12;
+        request.code = code::kNvw;
         request.bytePar = static_cast<std::uint8_t>(*number);
         request.wordPar = static_cast<std::uint16_t>(*value);
     } else if (text == "OPR1,4,1") {
-        request = {.path = Path::Inductive, .code = 16, .wordPar = 4, .bytePar = 1};
+        request = {.path = Path::Inductive, .code = code::kOpr, .wordPar = 4, .bytePar = 1};
     } else if (text == "OPR0") {
-        request = {.path = Path::Inductive, .code = 16};
+        request = {.path = Path::Inductive, .code = code::kOpr};
     } else {
         return {};
     }

@@ -5,6 +5,7 @@
 
 #include "common/text_format.h"
 #include "frames/byte_order.h"
+#include "frames/command_codes.h"
 #include "link/mux_framing.h"
 
 namespace qrt::sim {
@@ -13,8 +14,8 @@ using common::format;
 
 namespace {
 
-constexpr std::uint8_t kContentCode = 5;
-constexpr std::uint8_t kBlockHeaderCode = 18;
+constexpr std::uint8_t kContentCode = frames::code::kContent;
+constexpr std::uint8_t kBlockHeaderCode = frames::code::kFirmwareBlockHeader;
 constexpr std::size_t kMaxContentFrames = 3;  // two content blocks and an authenticator
 
 const char* commandName(std::uint8_t code) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "frames/command_codes.h"
 #include "frames/crc16.h"
 #include "link/mux_framing.h"
 
@@ -13,7 +14,7 @@ namespace {
 constexpr std::string_view kRadioCommand = "ER_CMD#";
 constexpr std::string_view kAck = "ACK";
 constexpr std::size_t kFirmwareBlockSize = 130;
-constexpr std::uint8_t kBlockHeaderCode = 18;
+constexpr std::uint8_t kBlockHeaderCode = frames::code::kFirmwareBlockHeader;
 constexpr std::uint8_t kCr = 0x0D;
 
 // How much of `buffer` matches the start of `text`: 0 = no match.
