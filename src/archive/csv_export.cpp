@@ -128,6 +128,11 @@ ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
                 return {false, next.error, time, config};
             }
             if (next.outcome == RecordSearchResult::Outcome::Found) {
+                // A header reaching the write position holds no rows; skipping past the
+                // write position would send the export round the ring again and again.
+                if (distance(static_cast<std::uint32_t>(next.index), source.writeWord) < 4) {
+                    break;
+                }
                 time = next.time;
                 config = next.config;
                 channels = receive::deriveChannelList(config);

@@ -149,3 +149,11 @@ TEST(CsvExport, ArchiveFullOfHeaderFlaggedWordsGivesNoRows) {
     const auto words = store({kHeader, {0x0866}});
     EXPECT_EQ(exportOf(words, kRingWords - 1), "DateTime;Temp0\r12.05.2015 10:30:00;21,50\r");
 }
+
+TEST(CsvExport, HeaderReachingTheWritePositionEndsTheExportInsteadOfCirclingTheRing) {
+    // The search from the flagged word behind the rows runs round the ring and finds the
+    // first header again, two words before the write position (a fuzzer's find: the rows
+    // were written again and again).
+    const auto words = store({kHeader, {0x0866, 0x0870, 0xFFFF}});
+    EXPECT_EQ(exportOf(words, 2), "DateTime;Temp0\r12.05.2015 10:30:00;21,50\r12.05.2015 10:31:00;21,60\r");
+}
