@@ -88,6 +88,10 @@ ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
     if (source.firstRecord < 0) {
         return result;
     }
+    if (source.writeWord >= kRingWords) {
+        // The export runs up to the write position; one outside the ring is never met.
+        return {false, "The module's write position lies outside its archive.", 0, 0};
+    }
     RecordSearchResult record =
         findRecord(source.words, static_cast<std::uint32_t>(source.firstRecord), source.writeWord);
     if (record.outcome == RecordSearchResult::Outcome::InvalidDate) {

@@ -157,3 +157,10 @@ TEST(CsvExport, HeaderReachingTheWritePositionEndsTheExportInsteadOfCirclingTheR
     const auto words = store({kHeader, {0x0866, 0x0870, 0xFFFF}});
     EXPECT_EQ(exportOf(words, 2), "DateTime;Temp0\r12.05.2015 10:30:00;21,50\r12.05.2015 10:31:00;21,60\r");
 }
+
+TEST(CsvExport, WritePositionOutsideTheRingExportsNothing) {
+    std::ostringstream out;
+    const ExportResult result = writeCsv({store({kHeader, {0x0866}}), kRingWords, 0, 0}, out);
+    EXPECT_FALSE(result.completed);
+    EXPECT_TRUE(out.str().empty());
+}
