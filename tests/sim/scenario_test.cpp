@@ -63,11 +63,11 @@ TEST_F(ScenarioTest, ErrorsNameTheSectionAndKey) {
 TEST(ModuleSpec, ParsesOptionsAndRejectsBadOnes) {
     Scenario scenario;
     std::string error;
-    ASSERT_TRUE(addModuleSpec("6.16,period=2,running=0,lose_archive_blocks=3/4", scenario, error))
+    ASSERT_TRUE(addModuleOption("6.16,period=2,running=0,lose_archive_blocks=3/4", scenario, error))
         << error;
     EXPECT_FALSE(scenario.modules[0].running);
     EXPECT_EQ(scenario.modules[0].loseArchiveBlocks.size(), 2u);
-    EXPECT_FALSE(addModuleSpec("6", scenario, error));
-    EXPECT_FALSE(addModuleSpec("6.16,period", scenario, error));
+    EXPECT_FALSE(addModuleOption("6", scenario, error));
+    EXPECT_FALSE(addModuleOption("6.16,period", scenario, error));
     EXPECT_NE(error.find("expected key=value"), std::string::npos);
 }

@@ -63,13 +63,13 @@ bool buildScenario(const CommandLine& cl, Scenario& scenario, std::string& error
     if (!cl.scenario.empty() && !loadScenario(cl.scenario, scenario, error)) {
         return false;
     }
-    for (const std::string& spec : cl.modules) {
-        if (!addModuleSpec(spec, scenario, error)) {
+    for (const std::string& option : cl.modules) {
+        if (!addModuleOption(option, scenario, error)) {
             return false;
         }
     }
     if (scenario.modules.empty()) {
-        addModuleSpec("5.1234,period=2,telegrams=temp1/temp2/batdig", scenario, error);
+        addModuleOption("5.1234,period=2,telegrams=temp1/temp2/batdig", scenario, error);
     }
     SimOptions& options = scenario.options;
     options.multiplexed = cl.mux;
@@ -83,7 +83,7 @@ bool buildScenario(const CommandLine& cl, Scenario& scenario, std::string& error
     }
     if (!cl.head.empty()) {
         Scenario probe;
-        if (!addModuleSpec(cl.head, probe, error)) {
+        if (!addModuleOption(cl.head, probe, error)) {
             return false;
         }
         options.headModule = qrt::frames::moduleId(probe.modules[0].type, probe.modules[0].serial);

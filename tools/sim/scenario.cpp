@@ -306,11 +306,11 @@ bool loadScenario(const std::string& path, Scenario& scenario, std::string& erro
     return true;
 }
 
-bool addModuleSpec(const std::string& spec, Scenario& scenario, std::string& error) {
-    const auto parts = split(spec, ',');
+bool addModuleOption(const std::string& option, Scenario& scenario, std::string& error) {
+    const auto parts = split(option, ',');
     const auto name = parts.empty() ? std::nullopt : moduleName(parts[0]);
     if (!name) {
-        error = "--module " + spec + ": expected TYPE.SERIAL[,key=value...]";
+        error = "--module " + option + ": expected TYPE.SERIAL[,key=value...]";
         return false;
     }
     ModuleConfig config = defaultModule(name->first, name->second);

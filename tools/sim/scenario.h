@@ -20,7 +20,7 @@ struct Scenario {
 bool loadScenario(const std::string& path, Scenario& scenario, std::string& error);
 
 /// Adds a module given as "TYPE.SERIAL[,key=value...]" (the keys of a module section).
-bool addModuleSpec(const std::string& spec, Scenario& scenario, std::string& error);
+bool addModuleOption(const std::string& option, Scenario& scenario, std::string& error);
 
 /// Text of the module keys, for --help.
 [[nodiscard]] std::string moduleKeysHelp();
