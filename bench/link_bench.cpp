@@ -5,21 +5,12 @@
 
 #include "frames/crc16.h"
 #include "link/mux_framing.h"
+#include "support/random_bytes.h"
 
 namespace {
 
-std::vector<std::uint8_t> pseudoRandom(std::size_t size) {
-    std::vector<std::uint8_t> bytes(size);
-    std::uint32_t seed = 1;
-    for (auto& byte : bytes) {
-        seed = seed * 1103515245u + 12345u;
-        byte = static_cast<std::uint8_t>(seed >> 24);
-    }
-    return bytes;
-}
-
 void BM_Crc16(benchmark::State& state) {
-    const auto bytes = pseudoRandom(static_cast<std::size_t>(state.range(0)));
+    const auto bytes = qrt::testing::pseudoRandomBytes(static_cast<std::size_t>(state.range(0)), 1);
     for (auto _ : state) {
         benchmark::DoNotOptimize(qrt::frames::crc16(bytes, 0));
     }
@@ -30,7 +21,7 @@ BENCHMARK(BM_Crc16)->Arg(11)->Arg(128)->Arg(65536);
 // A stream of wrapped receiver frames with level bytes, split in 128-byte reads.
 void BM_MuxSplit(benchmark::State& state) {
     std::vector<std::uint8_t> stream;
-    const auto payload = pseudoRandom(11 * 1000);
+    const auto payload = qrt::testing::pseudoRandomBytes(11 * 1000, 1);
     for (std::size_t at = 0; at < payload.size(); at += 11) {
         const auto frame = qrt::link::wrapMuxFrame(0, std::span(payload).subspan(at, 11));
         stream.insert(stream.end(), frame.begin(), frame.end() - 1);

@@ -15,6 +15,7 @@
 #include "receive/poller.h"
 #include "receive/replay.h"
 #include "support/pty_pair.h"
+#include "support/random_bytes.h"
 
 namespace {
 
@@ -42,16 +43,6 @@ std::vector<std::uint8_t> mixedCapture(std::size_t size) {
     return capture;
 }
 
-std::vector<std::uint8_t> noise(std::size_t size) {
-    std::vector<std::uint8_t> bytes(size);
-    std::uint32_t seed = 99;
-    for (auto& byte : bytes) {
-        seed = seed * 1664525u + 1013904223u;
-        byte = static_cast<std::uint8_t>(seed >> 24);
-    }
-    return bytes;
-}
-
 void replayBenchmark(benchmark::State& state, const std::vector<std::uint8_t>& capture,
                      bool multiplexed) {
     CountingSink sink;
@@ -69,13 +60,13 @@ void BM_ReplayMixed10MB(benchmark::State& state) {
 BENCHMARK(BM_ReplayMixed10MB)->Unit(benchmark::kMillisecond);
 
 void BM_ReplayNoise10MB(benchmark::State& state) {
-    static const auto capture = noise(10'000'000);
+    static const auto capture = qrt::testing::pseudoRandomBytes(10'000'000, 99);
     replayBenchmark(state, capture, false);
 }
 BENCHMARK(BM_ReplayNoise10MB)->Unit(benchmark::kMillisecond);
 
 void BM_ReplayNoise10MBMultiplexed(benchmark::State& state) {
-    static const auto capture = noise(10'000'000);
+    static const auto capture = qrt::testing::pseudoRandomBytes(10'000'000, 99);
     replayBenchmark(state, capture, true);
 }
 BENCHMARK(BM_ReplayNoise10MBMultiplexed)->Unit(benchmark::kMillisecond);
