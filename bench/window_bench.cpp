@@ -4,7 +4,10 @@
 #include <sys/resource.h>
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -12,10 +15,19 @@
 #include "app/dialogs.h"
 #include "app/log_pane.h"
 #include "link/memory_port.h"
+#include "link/qt_serial_port.h"
+#include "support/pty_pair.h"
 #include "support/fake_dialogs.h"
 #include "support/process_memory.h"
 
 namespace {
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 long peakKilobytes() {
     rusage usage{};
@@ -74,6 +86,44 @@ void BM_WindowStartToShown(benchmark::State& state) {
     state.counters["peak_rss_mb"] = static_cast<double>(peakKilobytes()) / 1024.0;
 }
 BENCHMARK(BM_WindowStartToShown)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// CPU of the open window, idle, for 15 s after the inductive head's adapter alone went
+// away (the pseudo-terminal's other end closed): the loss is reported once and the
+// window goes quiet.
+void BM_IdleCpuAfterInductiveHeadPulled(benchmark::State& state) {
+    qrt::common::SystemClock clock;
+    qrt::testing::FakeDialogs dialogs;
+    std::ostringstream diagnostics;
+    for (auto _ : state) {
+        qrt::testing::PtyPair a;
+        qrt::testing::PtyPair b;
+        const std::string executable = "/tmp/qrt-bench-pull-" + std::to_string(::getpid());
+        std::ofstream(executable + ".ini")
+            << "[Config]\nInterfaceA=" << a.slavePath() << "\nInterfaceB=" << b.slavePath() << "\n";
+        TMainForm form({.portA = std::make_unique<qrt::link::QtSerialPort>(),
+                        .portB = std::make_unique<qrt::link::QtSerialPort>(),
+                        .clock = clock,
+                        .dialogs = dialogs,
+                        .executablePath = executable,
+                        .diagnostics = diagnostics,
+                        .availablePorts = {}});
+        form.BTOpenClick();
+        b.closeMaster();
+        const double cpuBefore = cpuSeconds();
+        QEventLoop idle;
+        QTimer::singleShot(15000, &idle, &QEventLoop::quit);
+        idle.exec();
+        state.counters["cpu_percent"] = (cpuSeconds() - cpuBefore) / 15.0 * 100.0;
+        const std::string lines = diagnostics.str();
+        std::size_t reports = 0;
+        for (auto at = lines.find(" lost\n"); at != std::string::npos; at = lines.find(" lost\n", at + 1)) {
+            ++reports;
+        }
+        state.counters["loss_reports"] = static_cast<double>(reports);
+        std::filesystem::remove(executable + ".ini");
+    }
+}
+BENCHMARK(BM_IdleCpuAfterInductiveHeadPulled)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace
 

@@ -3,11 +3,15 @@
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <iostream>
-#include <iterator>
+#include <span>
 
 #include "common/clock.h"
 #include "common/scan.h"
@@ -24,19 +28,50 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 void requestStop(int) { stopRequested = 1; }
 
-std::vector<std::uint8_t> readAll(const std::string& path, bool& ok) {
-    ok = true;
-    if (path.empty() || path == "-") {
-        std::cin >> std::noskipws;
-        return {std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+/// A capture file or standard input, read in blocks as the replay asks for them. A
+/// read error ends the capture and is kept for the report.
+class CaptureFile {
+public:
+    explicit CaptureFile(const std::string& path)
+        : name_(path.empty() || path == "-" ? "standard input" : path),
+          descriptor_(path.empty() || path == "-" ? STDIN_FILENO
+                                                  : ::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        if (descriptor_ < 0) {
+            error_ = errno;
+        }
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        ok = false;
-        return {};
+    ~CaptureFile() {
+        if (descriptor_ > STDIN_FILENO) {
+            ::close(descriptor_);
+        }
     }
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+    CaptureFile(const CaptureFile&) = delete;
+    CaptureFile& operator=(const CaptureFile&) = delete;
+
+    std::size_t read(std::span<std::uint8_t> into) {
+        std::size_t filled = 0;
+        while (error_ == 0 && filled < into.size()) {
+            const ssize_t got = ::read(descriptor_, into.data() + filled, into.size() - filled);
+            if (got > 0) {
+                filled += static_cast<std::size_t>(got);
+            } else if (got == 0) {
+                break;
+            } else if (errno != EINTR) {
+                error_ = errno;
+            }
+        }
+        return filled;
+    }
+    /// "cannot read NAME: reason" when opening or a read failed; empty otherwise.
+    [[nodiscard]] std::string failure() const {
+        return error_ == 0 ? std::string() : "cannot read " + name_ + ": " + std::strerror(error_);
+    }
+
+private:
+    std::string name_;
+    int descriptor_;
+    int error_ = 0;
+};
 
 struct Options {
     bool mux = false;
@@ -60,7 +95,7 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
     state.crcStart = crcStart;
     state.idFilter = idFilter;
     if (!options.log.empty()) {
-        state.logFile.open(options.log, std::ios::app);
+        state.logFile.open(options.log);
     }
     if (!link.OpenPort(link::Port::A, link::devicePath(options.port), 19200, 0)) {
         link.ClosePort(link::Port::A);
@@ -78,8 +113,7 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
         const auto started = clock.now();
         poller.Timer1Timer();
         std::fflush(stdout);
-        link::Port lost = link::Port::A;
-        if (link.takeLostDevice(lost)) {
+        if (link.takeLostDevice()) {
             status = 1;
             break;
         }
@@ -132,19 +166,23 @@ int main(int argc, char** argv) {
     if (!options.port.empty()) {
         return runLive(options, *crcStart, *idFilter, argc, argv);
     }
-    bool ok = false;
-    const std::vector<std::uint8_t> capture = readAll(options.file, ok);
-    if (!ok) {
-        std::cerr << "qrt-monitor: cannot read " << options.file << '\n';
+    CaptureFile capture(options.file);
+    if (!capture.failure().empty()) {
+        std::cerr << "qrt-monitor: " << capture.failure() << '\n';
         return 1;
     }
     qrt::receive::ConsoleSink sink(stdout);
-    qrt::receive::replayCapture(capture,
+    qrt::receive::replayCapture([&capture](std::span<std::uint8_t> into) { return capture.read(into); },
                                 {.multiplexed = options.mux,
                                  .crcStart = *crcStart,
                                  .idFilter = *idFilter,
                                  .readSize = options.readSize,
                                  .timestamp = options.time},
                                 sink);
+    std::fflush(stdout);
+    if (!capture.failure().empty()) {
+        std::cerr << "qrt-monitor: " << capture.failure() << '\n';
+        return 1;
+    }
     return 0;
 }

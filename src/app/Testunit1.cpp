@@ -193,7 +193,7 @@ void TMainForm::BTOpenClick() {
     const common::SettingsFile settings(state_.iniPath);
     const std::string logPath = settings.readString("Log", "File", "", kLogFileBuffer);
     if (!logPath.empty()) {
-        state_.logFile.open(logPath, std::ios::app);  // no log when it cannot be opened
+        state_.logFile.open(logPath);  // no log when it cannot be opened
     }
     const std::string nameA = text(CB_ComA);
     const std::string nameB = text(CB_ComB);
@@ -216,9 +216,7 @@ void TMainForm::BTOpenClick() {
 void TMainForm::BTCloseClick() {
     setLinkControlsOpen(false);
     showFirmwarePaused(firmware_->running());
-    if (state_.logFile.is_open()) {
-        state_.logFile.close();
-    }
+    state_.logFile.close();
     link_.ClosePort(link::Port::A);
     if (!state_.link.multiplexMode) {
         link_.ClosePort(link::Port::B);
@@ -227,15 +225,12 @@ void TMainForm::BTCloseClick() {
 
 void TMainForm::Timer1Timer() {
     poller_.Timer1Timer();
-    link::Port lost = link::Port::A;
-    if (link_.takeLostDevice(lost)) {
+    if (const auto lost = link_.takeLostDevice()) {
         // A pulled adapter: say so once, then leave the link closed as Close does.
-        const std::string name = text(lost == link::Port::A ? CB_ComA : CB_ComB);
+        const std::string name = text(*lost == link::Port::A ? CB_ComA : CB_ComB);
         const std::string line = common::format("Device lost: %s", name.c_str());
         ME_Debug->appendLine(line);
-        if (state_.logFile.is_open()) {
-            state_.logFile << line << '\n';
-        }
+        state_.logFile.writeLine(line);
         BTCloseClick();
     }
 }

@@ -9,17 +9,23 @@
 namespace qrt::common {
 namespace {
 
-// Loads the file; true when it exists and parsed, or does not exist (empty store).
-bool load(CSimpleIniA& ini, const std::string& path, bool& exists) {
+enum class Loaded { Missing, Parsed, Unusable };
+
+// Loads the file. Only a regular file is read: a FIFO or a device would block or never
+// end, so like a file that does not parse it gives defaults and is never written.
+Loaded load(CSimpleIniA& ini, const std::string& path) {
     ini.SetUnicode(false);
     ini.SetMultiKey(false);
     ini.SetSpaces(false);
     std::error_code error;
-    exists = std::filesystem::exists(path, error);
-    if (!exists) {
-        return true;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        return Loaded::Missing;
     }
-    return ini.LoadFile(path.c_str()) >= 0;
+    if (!std::filesystem::is_regular_file(status) || ini.LoadFile(path.c_str()) < 0) {
+        return Loaded::Unusable;
+    }
+    return Loaded::Parsed;
 }
 
 }  // namespace
@@ -27,9 +33,8 @@ bool load(CSimpleIniA& ini, const std::string& path, bool& exists) {
 std::string SettingsFile::readString(const char* section, const char* key,
                                      const std::string& fallback, std::size_t bufferSize) const {
     CSimpleIniA ini;
-    bool exists = false;
     std::string value = fallback;
-    if (load(ini, path_, exists)) {
+    if (load(ini, path_) == Loaded::Parsed) {
         if (const char* found = ini.GetValue(section, key, nullptr)) {
             value = found;
         }
@@ -45,8 +50,7 @@ std::string SettingsFile::readString(const char* section, const char* key,
 
 int SettingsFile::readInt(const char* section, const char* key, int fallback) const {
     CSimpleIniA ini;
-    bool exists = false;
-    if (!load(ini, path_, exists)) {
+    if (load(ini, path_) != Loaded::Parsed) {
         return fallback;
     }
     const char* found = ini.GetValue(section, key, nullptr);
@@ -60,9 +64,8 @@ int SettingsFile::readInt(const char* section, const char* key, int fallback) co
 
 std::vector<std::string> SettingsFile::sections() const {
     CSimpleIniA ini;
-    bool exists = false;
     std::vector<std::string> names;
-    if (load(ini, path_, exists)) {
+    if (load(ini, path_) == Loaded::Parsed) {
         CSimpleIniA::TNamesDepend all;
         ini.GetAllSections(all);
         all.sort(CSimpleIniA::Entry::LoadOrder());
@@ -75,9 +78,8 @@ std::vector<std::string> SettingsFile::sections() const {
 
 std::vector<std::string> SettingsFile::keys(const char* section) const {
     CSimpleIniA ini;
-    bool exists = false;
     std::vector<std::string> names;
-    if (load(ini, path_, exists)) {
+    if (load(ini, path_) == Loaded::Parsed) {
         CSimpleIniA::TNamesDepend all;
         ini.GetAllKeys(section, all);
         all.sort(CSimpleIniA::Entry::LoadOrder());
@@ -90,8 +92,7 @@ std::vector<std::string> SettingsFile::keys(const char* section) const {
 
 bool SettingsFile::writeString(const char* section, const char* key, const std::string& value) {
     CSimpleIniA ini;
-    bool exists = false;
-    if (!load(ini, path_, exists)) {
+    if (load(ini, path_) == Loaded::Unusable) {
         return false;
     }
     ini.SetValue(section, key, value.c_str());

@@ -9,7 +9,8 @@ namespace qrt::common {
 /// A Windows-style INI file: case-insensitive sections and keys, "key=value" lines.
 /// Every call reads or writes the file afresh, so sections, keys and comments the
 /// program does not own are kept. A missing file or key gives the default; a file
-/// that cannot be parsed gives defaults and is never overwritten.
+/// that cannot be parsed, or is no regular file (a FIFO, a device), gives defaults
+/// and is never overwritten.
 class SettingsFile {
 public:
     explicit SettingsFile(std::string path) : path_(std::move(path)) {}

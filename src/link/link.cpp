@@ -28,24 +28,26 @@ bool Link::OpenPort(Port which, const std::string& path, int baud, int parity) {
         return true;
     }
     std::uint32_t error = 0;
-    if (!serial.open(path, error)) {
+    // The inductive head answers by radio, through the receiver: port B is only written.
+    const Direction direction = which == Port::A ? Direction::ReadWrite : Direction::WriteOnly;
+    if (!serial.open(path, direction, error)) {
         diagnostics_ << kTag << " Unable to open " << path << " Error: " << std::hex << error
-                     << std::dec << '\n';
+                     << std::dec << std::endl;
         return false;
     }
     paths_[index(which)] = path;
     lost_[index(which)] = false;
-    diagnostics_ << kTag << ' ' << path << " opened\n";
+    diagnostics_ << kTag << ' ' << path << " opened" << std::endl;
     const LineSettings settings{.baudRate = baud,
                                 .dataBits = 8,
                                 .parity = parity,
                                 .stopBits = baud == 1200 ? 2 : 1};
     if (!serial.configure(settings)) {
-        diagnostics_ << kTag << " Unable to configure the serial port\n";
+        diagnostics_ << kTag << " Unable to configure the serial port" << std::endl;
         return false;
     }
     if (!serial.setTimeouts(kReadTotal, kReadInterByte, kWriteTotal)) {
-        diagnostics_ << kTag << " Unable to set the time-out parameters\n";
+        diagnostics_ << kTag << " Unable to set the time-out parameters" << std::endl;
         return false;
     }
     serial.setDtr(true);
@@ -64,7 +66,7 @@ bool Link::ClosePort(Port which) {
     }
     std::uint32_t error = 0;
     if (!serial.close(error)) {
-        diagnostics_ << "Close Com Error: " << std::hex << error << std::dec << '\n';
+        diagnostics_ << "Close Com Error: " << std::hex << error << std::dec << std::endl;
         return false;
     }
     return true;
@@ -101,7 +103,7 @@ std::size_t Link::PortWrite(Target target, std::span<const std::uint8_t> bytes) 
 std::size_t Link::PortFill(int channel, std::size_t maxBytes, bool waitForData) {
     const Port which = (multiplexMode || channel == 0) ? Port::A : Port::B;
     SerialPort& serial = port(which);
-    if (serial.isOpen() && maxBytes > 0) {
+    if (which == Port::A && serial.isOpen() && maxBytes > 0) {
         std::array<std::uint8_t, kMaxRead> chunk{};
         const std::size_t wanted = std::min(maxBytes, kMaxRead);
         const std::size_t got =
@@ -126,15 +128,18 @@ void Link::setBreak(bool on) {
     }
 }
 
-bool Link::takeLostDevice(Port& which) {
+std::optional<Port> Link::takeLostDevice() {
+    for (const Port candidate : {Port::A, Port::B}) {
+        port(candidate).checkPresent();
+        checkLost(candidate);
+    }
     for (const Port candidate : {Port::A, Port::B}) {
         if (lost_[index(candidate)]) {
             lost_[index(candidate)] = false;
-            which = candidate;
-            return true;
+            return candidate;
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 void Link::checkLost(Port which) {
@@ -147,7 +152,7 @@ void Link::checkLost(Port which) {
     std::uint32_t error = 0;
     serial.close(error);
     lost_[index(which)] = true;
-    diagnostics_ << kTag << ' ' << paths_[index(which)] << " lost\n";
+    diagnostics_ << kTag << ' ' << paths_[index(which)] << " lost" << std::endl;
 }
 
 }  // namespace qrt::link

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -49,9 +50,9 @@ public:
     /// the box channel on a direct link.
     std::size_t PortWrite(Target target, std::span<const std::uint8_t> bytes);
 
-    /// Reads once (at most `maxBytes`, never more than 128) from the channel's port into
-    /// the rings and returns what the channel's ring now holds. With `waitForData`
-    /// false the read takes only what the port has ready.
+    /// Reads once (at most `maxBytes`, never more than 128) from port A into the rings
+    /// and returns what the channel's ring now holds. With `waitForData` false the
+    /// read takes only what the port has ready. Port B is never read.
     std::size_t PortFill(int channel, std::size_t maxBytes = kMaxRead, bool waitForData = true);
 
     std::uint8_t RingReadByte(int channel) { return ring(channel).readByte(); }
@@ -68,8 +69,10 @@ public:
     void setBreak(bool on);
 
     /// The port whose device was found gone since the last call, if any; the port has
-    /// already been closed. The window shows this once and returns to its closed state.
-    [[nodiscard]] bool takeLostDevice(Port& port);
+    /// already been closed. Also looks, without reading, whether an open port's device
+    /// has hung up, so a port nothing reads is noticed too. The window shows this once
+    /// and returns to its closed state.
+    [[nodiscard]] std::optional<Port> takeLostDevice();
 
     bool multiplexMode = false;
     MuxReceiver mux;

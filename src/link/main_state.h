@@ -2,9 +2,9 @@
 
 #include <array>
 #include <cstdint>
-#include <fstream>
 #include <string>
 
+#include "common/log_file.h"
 #include "link/link.h"
 
 namespace qrt::link {
@@ -20,7 +20,7 @@ struct MainState {
     std::uint16_t crcStart = 0;       // start value of the 11-byte frames' CRC
     std::uint8_t frameSequence = 0;   // sequence byte of the next command frame
     std::int32_t startupSkipTicks = 0;
-    std::ofstream logFile;            // decoded debug lines, when the settings name a file
+    common::LogFile logFile;          // decoded debug lines, when the settings name a file
     std::string iniPath;
     std::array<std::uint32_t, 4> authKey{};
     std::uint32_t idFilter = 0;       // 0 = no receive filter

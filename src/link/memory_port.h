@@ -2,21 +2,33 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <vector>
 
 #include "link/serial_port.h"
 
 namespace qrt::link {
 
-/// A serial port whose input is a byte buffer, handed out in reads of at most
+/// Hands out the next bytes of a capture: fills the front of `into` and returns how
+/// many bytes it wrote, 0 at the end of the capture.
+using ByteSource = std::function<std::size_t(std::span<std::uint8_t> into)>;
+
+/// A serial port whose input is a byte capture, handed out in reads of at most
 /// `readSize` bytes, with no waiting. Writes are accepted and discarded. Replays a
-/// capture of interface A through the real receive path.
+/// capture of interface A through the real receive path, either from memory or
+/// streamed from a source in large blocks, so a capture of any size needs only the
+/// block in memory.
 class MemoryPort final : public SerialPort {
 public:
-    MemoryPort(std::vector<std::uint8_t> input, std::size_t readSize)
-        : input_(std::move(input)), readSize_(readSize == 0 ? 1 : readSize) {}
+    static constexpr std::size_t kBlockSize = 1 << 20;
 
-    bool open(const std::string&, std::uint32_t&) override { return open_ = true; }
+    MemoryPort(std::vector<std::uint8_t> input, std::size_t readSize)
+        : block_(std::move(input)), end_(block_.size()), readSize_(std::max<std::size_t>(readSize, 1)) {}
+    MemoryPort(ByteSource source, std::size_t readSize)
+        : source_(std::move(source)), readSize_(std::max<std::size_t>(readSize, 1)) {}
+
+    bool open(const std::string&, Direction, std::uint32_t&) override { return open_ = true; }
     bool configure(const LineSettings&) override { return true; }
     bool setTimeouts(std::chrono::milliseconds, std::chrono::milliseconds,
                      std::chrono::milliseconds) override {
@@ -30,25 +42,33 @@ public:
     std::size_t write(std::span<const std::uint8_t> bytes) override { return bytes.size(); }
     std::size_t read(std::span<std::uint8_t> into, std::chrono::milliseconds,
                      std::chrono::milliseconds) override {
-        std::size_t count = std::min({into.size(), readSize_, input_.size() - position_});
-        for (std::size_t i = 0; i < count; ++i) {
-            into[i] = input_[position_ + i];
+        if (begin_ == end_ && source_) {
+            block_.resize(kBlockSize);
+            begin_ = 0;
+            end_ = std::min(source_(block_), block_.size());
         }
+        const std::size_t count = std::min({into.size(), readSize_, end_ - begin_});
+        std::copy_n(block_.begin() + static_cast<std::ptrdiff_t>(begin_), count, into.begin());
+        begin_ += count;
         position_ += count;
         return count;
     }
     void setDtr(bool) override {}
     void setRts(bool) override {}
     void setBreak(bool) override {}
+    void checkPresent() override {}
     [[nodiscard]] bool deviceLost() const override { return false; }
 
     /// Bytes delivered so far.
-    [[nodiscard]] std::size_t position() const { return position_; }
+    [[nodiscard]] std::uint64_t position() const { return position_; }
 
 private:
-    std::vector<std::uint8_t> input_;
+    ByteSource source_;
+    std::vector<std::uint8_t> block_;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
     std::size_t readSize_;
-    std::size_t position_ = 0;
+    std::uint64_t position_ = 0;
     bool open_ = false;
 };
 

@@ -4,17 +4,25 @@
 #include <QSerialPortInfo>
 #include <cerrno>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 namespace qrt::link {
 
 QtSerialPort::QtSerialPort() : port_(std::make_unique<QSerialPort>()) {}
 
 QtSerialPort::~QtSerialPort() = default;
 
-bool QtSerialPort::open(const std::string& path, std::uint32_t& errorCode) {
+bool QtSerialPort::open(const std::string& path, Direction direction, std::uint32_t& errorCode) {
     lost_ = false;
     port_->setPortName(QString::fromStdString(path));
     errno = 0;
-    if (!port_->open(QIODevice::ReadWrite)) {
+    // Opened for reading, the backend reads the device from the event loop into a
+    // buffer that only our reads empty: a port nothing reads would grow without
+    // bound, and spin once its device hangs up.
+    if (!port_->open(direction == Direction::ReadWrite ? QIODevice::ReadWrite
+                                                       : QIODevice::WriteOnly)) {
         // The system error number is what the operator's diagnostics need; the
         // lock-file refusal of a port already in use may leave it at 0.
         errorCode = errno != 0 ? static_cast<std::uint32_t>(errno)
@@ -102,6 +110,19 @@ void QtSerialPort::setDtr(bool on) { port_->setDataTerminalReady(on); }
 void QtSerialPort::setRts(bool on) { port_->setRequestToSend(on); }
 
 void QtSerialPort::setBreak(bool on) { port_->setBreakEnabled(on); }
+
+void QtSerialPort::checkPresent() {
+#ifdef Q_OS_UNIX
+    if (!port_->isOpen() || lost_) {
+        return;
+    }
+    // A hang-up shows in the poll events whatever is asked for; nothing is read.
+    pollfd descriptor{static_cast<int>(port_->handle()), 0, 0};
+    if (::poll(&descriptor, 1, 0) > 0 && (descriptor.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        lost_ = true;
+    }
+#endif
+}
 
 bool QtSerialPort::deviceLost() const { return lost_; }
 

@@ -17,7 +17,7 @@ public:
     QtSerialPort();
     ~QtSerialPort() override;
 
-    bool open(const std::string& path, std::uint32_t& errorCode) override;
+    bool open(const std::string& path, Direction direction, std::uint32_t& errorCode) override;
     bool configure(const LineSettings& settings) override;
     bool setTimeouts(std::chrono::milliseconds readTotal, std::chrono::milliseconds readInterByte,
                      std::chrono::milliseconds writeTotal) override;
@@ -29,6 +29,7 @@ public:
     void setDtr(bool on) override;
     void setRts(bool on) override;
     void setBreak(bool on) override;
+    void checkPresent() override;
     [[nodiscard]] bool deviceLost() const override;
 
 private:

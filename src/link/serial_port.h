@@ -16,15 +16,19 @@ struct LineSettings {
     int stopBits = 1;
 };
 
+/// How a port is used. A port that is only written to is opened for writing alone, so
+/// whatever its device sends stays with the driver instead of piling up in the program.
+enum class Direction { ReadWrite, WriteOnly };
+
 /// One serial device, used synchronously. The real backend wraps the operating
 /// system's port; tests use a fake that records calls and plays scripted input.
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
 
-    /// Opens the device for reading and writing. On failure returns false and
+    /// Opens the device in the given direction. On failure returns false and
     /// `errorCode` holds the system's error number.
-    virtual bool open(const std::string& path, std::uint32_t& errorCode) = 0;
+    virtual bool open(const std::string& path, Direction direction, std::uint32_t& errorCode) = 0;
     /// Applies baud rate, data bits, parity, stop bits, no flow control. False on failure.
     virtual bool configure(const LineSettings& settings) = 0;
     /// Sets the read (total, between bytes) and write time-outs. False on failure.
@@ -47,8 +51,11 @@ public:
     virtual void setRts(bool on) = 0;
     virtual void setBreak(bool on) = 0;
 
-    /// True after a read, write or control call found the device gone (adapter
-    /// pulled, other end of a pseudo-terminal closed).
+    /// Looks, without reading anything, whether the device has hung up; one found
+    /// gone makes deviceLost() true. For ports that nothing reads.
+    virtual void checkPresent() = 0;
+    /// True after a read, write, control call or presence check found the device gone
+    /// (adapter pulled, other end of a pseudo-terminal closed).
     [[nodiscard]] virtual bool deviceLost() const = 0;
 };
 

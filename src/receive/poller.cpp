@@ -44,7 +44,7 @@ void Poller::Timer1Timer() {
 }
 
 void Poller::flushLogNowAndThen() {
-    if (!state_.logFile.is_open()) {
+    if (!state_.logFile.isOpen()) {
         return;
     }
     if (logFlushCounter++ > kLogFlushInterval) {
@@ -213,9 +213,7 @@ void Poller::matchReplySlots(const frames::StandardFrame& frame, std::uint32_t t
 
 void Poller::addDebugLine(std::string_view line) {
     output_.addDebugLine(line);
-    if (state_.logFile.is_open()) {
-        state_.logFile << line << '\n';
-    }
+    state_.logFile.writeLine(line);
 }
 
 }  // namespace qrt::receive

@@ -167,11 +167,12 @@ TEST_F(SimEndToEnd, PulledAdapterIsReportedOnceAndTheSimulatorComesBack) {
     ASSERT_TRUE(client.link.OpenPort(link::Port::A, path("a"), 19200, 0));
     sim_->signal(SIGUSR1);
     ASSERT_TRUE(waitForText(path("sim.log"), "ports closed (adapter pulled)"));
-    link::Port lost = link::Port::B;
+    std::optional<link::Port> lost;
     EXPECT_TRUE(waitFor(
         [&] {
             client.poller.Timer1Timer();
-            return client.link.takeLostDevice(lost);
+            lost = client.link.takeLostDevice();
+            return lost.has_value();
         },
         5s));
     EXPECT_EQ(lost, link::Port::A);

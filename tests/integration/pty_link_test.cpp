@@ -80,8 +80,22 @@ TEST_F(PtyLinkTest, PeerClosingItsEndClosesThePortWithoutSpinning) {
     }
     EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 2000);
     EXPECT_FALSE(link.isOpen(Port::A));
-    Port lost = Port::B;
-    EXPECT_TRUE(link.takeLostDevice(lost));
-    EXPECT_EQ(lost, Port::A);
+    EXPECT_EQ(link.takeLostDevice(), Port::A);
     EXPECT_EQ(link.PortWrite(Target::portA, hexBytes("01")), 0u);
+}
+
+TEST_F(PtyLinkTest, InductiveHeadGoneIsNoticedWithoutReadingIt) {
+    ASSERT_TRUE(link.OpenPort(Port::A, a.slavePath(), 19200, 0));
+    ASSERT_TRUE(link.OpenPort(Port::B, b.slavePath(), 1200, 0));
+    // A talkative head: what it sends stays with the driver, never in the program.
+    const std::vector<std::uint8_t> chatter(4096, 0x55);
+    b.send(chatter);
+    EXPECT_EQ(link.takeLostDevice(), std::nullopt);
+    EXPECT_TRUE(link.isOpen(Port::B));
+    b.closeMaster();
+    EXPECT_EQ(link.takeLostDevice(), Port::B);
+    EXPECT_FALSE(link.isOpen(Port::B));
+    EXPECT_TRUE(link.isOpen(Port::A));
+    EXPECT_EQ(link.takeLostDevice(), std::nullopt);
+    EXPECT_NE(diagnostics.str().find("QRTTest " + b.slavePath() + " lost\n"), std::string::npos);
 }

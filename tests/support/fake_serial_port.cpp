@@ -4,13 +4,15 @@
 
 namespace qrt::testing {
 
-bool FakeSerialPort::open(const std::string& path, std::uint32_t& errorCode) {
+bool FakeSerialPort::open(const std::string& path, link::Direction direction,
+                          std::uint32_t& errorCode) {
     calls.push_back({"open", {}, {}, false});
     if (failOpen) {
         errorCode = 2;  // no such file
         return false;
     }
     openedPath = path;
+    openedDirection = direction;
     open_ = true;
     lost_ = false;
     return true;

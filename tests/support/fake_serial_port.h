@@ -21,7 +21,7 @@ public:
         bool on = false;
     };
 
-    bool open(const std::string& path, std::uint32_t& errorCode) override;
+    bool open(const std::string& path, link::Direction direction, std::uint32_t& errorCode) override;
     bool configure(const link::LineSettings& settings) override;
     bool setTimeouts(std::chrono::milliseconds readTotal, std::chrono::milliseconds readInterByte,
                      std::chrono::milliseconds writeTotal) override;
@@ -33,6 +33,11 @@ public:
     void setDtr(bool on) override { calls.push_back({"dtr", {}, {}, on}); }
     void setRts(bool on) override { calls.push_back({"rts", {}, {}, on}); }
     void setBreak(bool on) override { calls.push_back({"break", {}, {}, on}); }
+    void checkPresent() override {
+        if (unplugged_ && open_) {
+            lost_ = true;
+        }
+    }
     [[nodiscard]] bool deviceLost() const override { return lost_; }
 
     /// Queues bytes that one later read delivers.
@@ -45,6 +50,7 @@ public:
     std::vector<Call> calls;
     std::deque<std::vector<std::uint8_t>> input;
     std::string openedPath;
+    link::Direction openedDirection = link::Direction::ReadWrite;
     link::LineSettings settings;
     std::chrono::milliseconds readTotal{0};
     std::chrono::milliseconds readInterByte{0};

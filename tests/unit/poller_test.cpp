@@ -311,7 +311,7 @@ TEST_F(PollerTest, DebugLinesGoToTheLogFileAndItIsFlushedEvery22Polls) {
     const auto path = std::filesystem::temp_directory_path() /
                       ("qrt_poller_log_" + std::to_string(::getpid()) + ".txt");
     std::filesystem::remove(path);
-    state->logFile.open(path, std::ios::app);
+    state->logFile.open(path.string());
     open();
     portA->queueInput(join({frame(0x01, 0x50001234, 0x0203, 0, 9),
                             bytesOf(frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0))}));

@@ -118,13 +118,13 @@ TEST_F(MainForm, OpenEnablesTheCommandsAndCloseReversesIt) {
     EXPECT_EQ(portB->openedPath, "/dev/pts/44");
     EXPECT_EQ(portB->settings.baudRate, 1200);
     EXPECT_EQ(portB->settings.stopBits, 2);
-    EXPECT_TRUE(form->state().logFile.is_open());
+    EXPECT_TRUE(form->state().logFile.isOpen());
     click(form->BTClose);
     expectLinkOpen(false);
     EXPECT_FALSE(form->BTRcvVer->isEnabled());
     EXPECT_FALSE(portA->isOpen());
     EXPECT_FALSE(portB->isOpen());
-    EXPECT_FALSE(form->state().logFile.is_open());
+    EXPECT_FALSE(form->state().logFile.isOpen());
     EXPECT_TRUE(std::filesystem::exists(log));
 }
 
@@ -151,7 +151,7 @@ TEST_F(MainForm, UnopenableLogFileMeansNoLogAndNoMessage) {
     createForm();
     click(form->BTOpen);
     EXPECT_TRUE(dialogs.messages.isEmpty());
-    EXPECT_FALSE(form->state().logFile.is_open());
+    EXPECT_FALSE(form->state().logFile.isOpen());
     EXPECT_TRUE(form->BTClose->isEnabled());
 }
 
