@@ -2,7 +2,14 @@
 // over a pseudo-terminal fed at and above the 19200-baud line rate.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -70,6 +77,38 @@ void BM_ReplayNoise10MBMultiplexed(benchmark::State& state) {
     replayBenchmark(state, capture, true);
 }
 BENCHMARK(BM_ReplayNoise10MBMultiplexed)->Unit(benchmark::kMillisecond);
+
+// Peak memory of qrt-monitor decoding a capture file of the argument's size in MB:
+// the capture is streamed, so it stays flat whatever the size.
+void BM_MonitorPeakMemory(benchmark::State& state) {
+    const auto megabytes = static_cast<std::size_t>(state.range(0));
+    const std::string path = "/tmp/qrt_bench_capture_" + std::to_string(::getpid()) + ".bin";
+    {
+        const auto block = mixedCapture(1'000'000);
+        std::ofstream out(path, std::ios::binary);
+        for (std::size_t written = 0; written < megabytes * 1'000'000; written += block.size()) {
+            out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
+        }
+    }
+    long peakKilobytes = 0;
+    for (auto _ : state) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, STDOUT_FILENO);
+            ::execl(QRT_MONITOR_PATH, QRT_MONITOR_PATH, path.c_str(), nullptr);
+            ::_exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        ::wait4(child, &status, 0, &usage);
+        peakKilobytes = usage.ru_maxrss;
+    }
+    std::filesystem::remove(path);
+    state.counters["peak_RSS_MB"] = static_cast<double>(peakKilobytes) / 1024.0;
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(megabytes * 1'000'000));
+}
+BENCHMARK(BM_MonitorPeakMemory)->Arg(300)->Arg(1000)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 // A real port over a pseudo-terminal, as the window polls it.
 struct LivePoller {

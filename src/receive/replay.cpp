@@ -1,18 +1,18 @@
 #include "receive/replay.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "link/link.h"
 #include "link/main_state.h"
-#include "link/memory_port.h"
 #include "receive/poller.h"
 
 namespace qrt::receive {
 
-void replayCapture(const std::vector<std::uint8_t>& capture, const ReplayOptions& options,
+void replayCapture(const link::ByteSource& capture, const ReplayOptions& options,
                    OutputSink& output) {
-    auto port = std::make_unique<link::MemoryPort>(capture, std::min<std::size_t>(
-                                                                options.readSize, 128));
+    auto port = std::make_unique<link::MemoryPort>(
+        capture, std::min<std::size_t>(options.readSize, link::Link::kMaxRead));
     link::MemoryPort& input = *port;
     std::ostringstream diagnostics;
     link::Link link(std::move(port), std::make_unique<link::MemoryPort>(
@@ -31,13 +31,25 @@ void replayCapture(const std::vector<std::uint8_t>& capture, const ReplayOptions
         if (options.armArchiveSlot) {
             archive.slot.expectedType = 22;
         }
-        const std::size_t readBefore = input.position();
+        const std::uint64_t readBefore = input.position();
         const std::uint64_t removedBefore = poller.bytesRemoved();
         poller.Timer1Timer();
         if (input.position() == readBefore && poller.bytesRemoved() == removedBefore) {
             break;
         }
     }
+}
+
+void replayCapture(std::span<const std::uint8_t> capture, const ReplayOptions& options,
+                   OutputSink& output) {
+    replayCapture(
+        [capture](std::span<std::uint8_t> into) mutable {
+            const std::size_t count = std::min(into.size(), capture.size());
+            std::copy_n(capture.begin(), count, into.begin());
+            capture = capture.subspan(count);
+            return count;
+        },
+        options, output);
 }
 
 }  // namespace qrt::receive

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "link/memory_port.h"
 #include "receive/output_sink.h"
 
 namespace qrt::receive {
@@ -19,8 +21,12 @@ struct ReplayOptions {
 };
 
 /// Runs the receive poller over a whole capture, as the program would receive it,
-/// until a poll neither reads nor removes a byte. Lines go to `output`.
-void replayCapture(const std::vector<std::uint8_t>& capture, const ReplayOptions& options,
+/// until a poll neither reads nor removes a byte. Lines go to `output`. The source
+/// is read in large blocks, so memory stays flat whatever the capture's size.
+void replayCapture(const link::ByteSource& capture, const ReplayOptions& options,
+                   OutputSink& output);
+/// The same over a capture held in memory.
+void replayCapture(std::span<const std::uint8_t> capture, const ReplayOptions& options,
                    OutputSink& output);
 
 }  // namespace qrt::receive

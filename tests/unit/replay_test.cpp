@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "frames/command_frames.h"
 #include "frames/device_frames.h"
@@ -106,6 +109,22 @@ TEST(Replay, EndsOnEndlessNoise) {
     SUCCEED();
 }
 
+namespace {
+
+// Runs a shell command; its exit status and what it printed.
+std::pair<int, std::string> run(const std::string& command) {
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string output;
+    char buffer[512];
+    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        output += buffer;
+    }
+    const int status = pipe == nullptr ? -1 : ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+}  // namespace
+
 TEST(MonitorTool, PrintsThePaneLinesOfACaptureFile) {
     const auto path = std::filesystem::temp_directory_path() /
                       ("qrt_monitor_capture_" + std::to_string(::getpid()) + ".bin");
@@ -114,16 +133,25 @@ TEST(MonitorTool, PrintsThePaneLinesOfACaptureFile) {
         .write(reinterpret_cast<const char*>(capture.data()), static_cast<std::streamsize>(capture.size()));
     const std::string command =
         std::string(QRT_MONITOR_PATH) + " --read-size 1 --time 01:02:03.4 " + path.string();
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        output += buffer;
-    }
-    EXPECT_EQ(::pclose(pipe), 0);
+    const auto [status, output] = run(command);
+    EXPECT_EQ(status, 0);
     std::filesystem::remove(path);
     EXPECT_NE(output.find("D 01:02:03.4  ID:5.4660 pt:1 bp:0 wp:515 9\nC ID:5.4660 Version:2.3 run\n"),
               std::string::npos);
     EXPECT_NE(output.find("C ID:5.4660 Date:21.06.2015\n"), std::string::npos);
+}
+
+TEST(MonitorTool, UnreadableInputIsReportedWithItsReason) {
+    struct Case {
+        std::string arguments;
+        std::string message;
+    };
+    for (const Case& c : {Case{"/", "qrt-monitor: cannot read /: Is a directory\n"},
+                          Case{"< /", "qrt-monitor: cannot read standard input: Is a directory\n"},
+                          Case{"/proc/self/mem", "qrt-monitor: cannot read /proc/self/mem: Input/output error\n"},
+                          Case{"/no/such/capture", "qrt-monitor: cannot read /no/such/capture: No such file or directory\n"}}) {
+        const auto [status, output] = run(std::string(QRT_MONITOR_PATH) + " " + c.arguments + " 2>&1");
+        EXPECT_EQ(status, 1) << c.arguments;
+        EXPECT_EQ(output, c.message) << c.arguments;
+    }
 }
