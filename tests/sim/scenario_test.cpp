@@ -50,14 +50,34 @@ TEST_F(ScenarioTest, ErrorsNameTheSectionAndKey) {
     EXPECT_FALSE(load("[module 5.1]\ntemp1=warm\n"));
     EXPECT_NE(error_.find("[module 5.1] temp1: bad value 'warm'"), std::string::npos) << error_;
     EXPECT_FALSE(load("[module 5.1]\ncolour=blue\n"));
-    EXPECT_EQ(error_, "[module 5.1]: unknown key 'colour'");
+    EXPECT_EQ(error_, "line 2: [module 5.1]: unknown key 'colour'");
     EXPECT_FALSE(load("[module 16.1]\n"));
     EXPECT_NE(error_.find("[module 16.1]"), std::string::npos);
     EXPECT_FALSE(load("[gadget]\n"));
     EXPECT_NE(error_.find("[gadget]: unknown section"), std::string::npos);
     EXPECT_FALSE(load("[sim]\nsignal=300\n"));
-    EXPECT_EQ(error_, "[sim] signal: bad value '300'");
+    EXPECT_EQ(error_, "line 2: [sim] signal: bad value '300'");
     EXPECT_FALSE(load("[module 5.1]\narchive_start=2026-02-30T10:00\n"));
+}
+
+TEST_F(ScenarioTest, MalformedFilesAreRefusedNamingTheLine) {
+    struct Case {
+        std::string text;
+        std::string error;
+    };
+    for (const Case& c : {
+             Case{"[module 5.1]\nperiod\n", "line 2: expected [section] or key=value, got 'period'"},
+             Case{"[module 5.1\nperiod=1\n", "line 1: unclosed section '[module 5.1'"},
+             Case{"[module 5.1]\n[sim]\n[module 5.1]\n", "line 3: [module 5.1] repeated (first at line 1)"},
+             Case{"[module 5.1]\nperiod=1\nperiod=2\n", "line 3: [module 5.1] period: repeated (first at line 2)"},
+             Case{"[module 5.1]\ntelegrams=\n", "line 2: [module 5.1] telegrams: empty value"},
+             Case{"period=1\n", "line 1: key=value before the first section"},
+         }) {
+        EXPECT_FALSE(load(c.text));
+        EXPECT_EQ(error_, c.error);
+    }
+    EXPECT_TRUE(load("; comment\n# comment\n\n[module 5.1]\r\n  period = 2 \r\n")) << error_;
+    EXPECT_EQ(scenario_.modules.at(0).period, 2.0);
 }
 
 TEST(ModuleSpec, ParsesOptionsAndRejectsBadOnes) {

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "common/scan.h"
-#include "common/settings_file.h"
 
 namespace qrt::sim {
 
@@ -268,37 +268,120 @@ bool setSimKey(const std::string& key, const std::string& value, SimOptions& opt
 
 }  // namespace
 
+namespace {
+
+struct ScenarioKey {
+    std::size_t line = 0;
+    std::string name;
+    std::string value;
+};
+
+struct ScenarioSection {
+    std::size_t line = 0;
+    std::string name;
+    std::vector<ScenarioKey> keys;
+};
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    const auto last = text.find_last_not_of(" \t\r");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+// Reads a scenario file strictly: every line is blank, a comment (';' or '#'),
+// "[name]" or "key=value" inside a section; a section or a key given twice and an
+// empty value are refused, so a typing error never passes unnoticed.
+bool readSections(std::istream& in, std::vector<ScenarioSection>& sections, std::string& error) {
+    std::string text;
+    for (std::size_t number = 1; std::getline(in, text); ++number) {
+        const std::string line = trimmed(text);
+        const std::string at = "line " + std::to_string(number) + ": ";
+        if (line.empty() || line[0] == ';' || line[0] == '#') {
+            continue;
+        }
+        if (line[0] == '[') {
+            if (line.back() != ']') {
+                error = at + "unclosed section '" + line + "'";
+                return false;
+            }
+            const std::string name = trimmed(line.substr(1, line.size() - 2));
+            for (const ScenarioSection& earlier : sections) {
+                if (earlier.name == name) {
+                    error = at + "[" + name + "] repeated (first at line " +
+                            std::to_string(earlier.line) + ")";
+                    return false;
+                }
+            }
+            sections.push_back({number, name, {}});
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (equals == std::string::npos) {
+            error = at + "expected [section] or key=value, got '" + line + "'";
+            return false;
+        }
+        if (sections.empty()) {
+            error = at + "key=value before the first section";
+            return false;
+        }
+        ScenarioSection& section = sections.back();
+        const std::string where = "[" + section.name + "] ";
+        ScenarioKey key{number, trimmed(line.substr(0, equals)), trimmed(line.substr(equals + 1))};
+        for (const ScenarioKey& earlier : section.keys) {
+            if (earlier.name == key.name) {
+                error = at + where + key.name + ": repeated (first at line " +
+                        std::to_string(earlier.line) + ")";
+                return false;
+            }
+        }
+        if (key.value.empty()) {
+            error = at + where + key.name + ": empty value";
+            return false;
+        }
+        section.keys.push_back(std::move(key));
+    }
+    return true;
+}
+
+}  // namespace
+
 bool loadScenario(const std::string& path, Scenario& scenario, std::string& error) {
-    if (!std::filesystem::is_regular_file(path)) {
+    std::ifstream in(path);
+    if (!std::filesystem::is_regular_file(path) || !in) {
         error = path + ": no such scenario file";
         return false;
     }
-    const common::SettingsFile file(path);
-    for (const std::string& section : file.sections()) {
-        const std::string where = "[" + section + "]";
-        if (section == "sim") {
-            for (const std::string& key : file.keys(section.c_str())) {
-                if (!setSimKey(key, file.readString("sim", key.c_str(), "", 4096), scenario.options,
-                               error)) {
-                    return false;
+    std::vector<ScenarioSection> sections;
+    if (!readSections(in, sections, error)) {
+        return false;
+    }
+    for (const ScenarioSection& section : sections) {
+        const std::string where = "[" + section.name + "]";
+        auto failAt = [&error](std::size_t line) {
+            error = "line " + std::to_string(line) + ": " + error;
+            return false;
+        };
+        if (section.name == "sim") {
+            for (const ScenarioKey& key : section.keys) {
+                if (!setSimKey(key.name, key.value, scenario.options, error)) {
+                    return failAt(key.line);
                 }
             }
             continue;
         }
-        if (!section.starts_with("module ")) {
+        if (!section.name.starts_with("module ")) {
             error = where + ": unknown section (expected [sim] or [module TYPE.SERIAL])";
-            return false;
+            return failAt(section.line);
         }
-        const auto name = moduleName(section.substr(7));
+        const auto name = moduleName(section.name.substr(7));
         if (!name) {
             error = where + ": the module name must be TYPE.SERIAL (type 0 to 15)";
-            return false;
+            return failAt(section.line);
         }
         ModuleConfig config = defaultModule(name->first, name->second);
-        for (const std::string& key : file.keys(section.c_str())) {
-            const std::string value = file.readString(section.c_str(), key.c_str(), "", 4096);
-            if (!setModuleKey(where, key, value, config, error)) {
-                return false;
+        for (const ScenarioKey& key : section.keys) {
+            if (!setModuleKey(where, key.name, key.value, config, error)) {
+                return failAt(key.line);
             }
         }
         scenario.modules.push_back(std::move(config));

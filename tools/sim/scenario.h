@@ -16,7 +16,8 @@ struct Scenario {
 };
 
 /// Reads a scenario file: a [sim] section and one [module TYPE.SERIAL] section per
-/// module. On an error returns false with a message naming the section and key.
+/// module. Malformed lines, repeated sections or keys and empty values are refused.
+/// On an error returns false with a message naming the line, section and key.
 bool loadScenario(const std::string& path, Scenario& scenario, std::string& error);
 
 /// Adds a module given as "TYPE.SERIAL[,key=value...]" (the keys of a module section).
