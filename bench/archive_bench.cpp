@@ -74,17 +74,18 @@ void BM_FullReadAtLineRate(benchmark::State& state) {
     common::SystemClock clock;
     testing::FakeDialogs dialogs;
     std::ostringstream diagnostics;
-    const auto window = testing::realWindow(dir.string(), a, b, clock, dialogs, diagnostics, "binprot=1\n");
-    TMainForm& form = *window;
-    testing::openLink(form);
-    TVLGLog archive(form);
-    archive.show();
-    archive.DTP_Date->setDate(QDate(2000, 1, 1));
+    auto window = testing::realWindow(dir.string(), a, b, clock, dialogs, diagnostics, "binprot=1\n");
+    testing::openLink(window);
+    const auto archiveWindow = testing::archiveWindow(*window.core, dialogs, *window.form);
+    const TVLGLog& archive = *archiveWindow;
+    const testing::ArchiveWindowControls archiveUi(archive);
+    archiveWindow->show();
+    archiveUi.DTP_Date->setDate(QDate(2000, 1, 1));
     for (auto _ : state) {
-        QTest::mouseClick(archive.BtInfo, Qt::LeftButton);
+        QTest::mouseClick(archiveUi.BtInfo, Qt::LeftButton);
     }
     state.counters["blocks"] = static_cast<double>(archive.retrieval().blockReceived.count());
-    state.SetLabel(archive.ED_Status->text().toStdString());
+    state.SetLabel(archiveUi.ED_Status->text().toStdString());
     ::kill(pid, SIGTERM);
     std::filesystem::remove_all(dir);
 }

@@ -35,13 +35,13 @@ void BM_FirmwareTransfer1024Blocks(benchmark::State& state) {
     std::ostringstream diagnostics;
     link::Link link(std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
                     std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1), diagnostics);
-    link.OpenPort(link::Port::A, "a", 19200, 0);
-    link::MainState mainState(link);
+    (void)link.OpenPort(link::Port::A, "a", 19200, 0);
+    frames::ProtocolSettings protocol;
     common::StoppedClock clock;
-    frames::FrameSender sender(mainState, clock);
+    frames::FrameSender sender(link, protocol, clock);
     View view;
     view.speedValue = static_cast<int>(state.range(0));
-    firmware::FirmwareTransfer transfer(sender, mainState, clock, view);
+    firmware::FirmwareTransfer transfer(sender, clock, view);
     std::size_t polls = 0;
     std::size_t misplaced = 0;
     for (auto _ : state) {

@@ -17,7 +17,6 @@
 #include "frames/command_frames.h"
 #include "frames/device_frames.h"
 #include "link/link.h"
-#include "link/main_state.h"
 #include "link/qt_serial_port.h"
 #include "receive/poller.h"
 #include "receive/replay.h"
@@ -115,15 +114,14 @@ struct LivePoller {
     LivePoller()
         : link(std::make_unique<link::QtSerialPort>(), std::make_unique<link::QtSerialPort>(),
                diagnostics),
-          state(link),
-          poller(state, clock, sink, archive) {
-        link.OpenPort(link::Port::A, pty.slavePath(), 19200, 0);
+          poller(link, protocol, clock, sink, archive) {
+        (void)link.OpenPort(link::Port::A, pty.slavePath(), 19200, 0);
         poller.workBudget = std::chrono::milliseconds(250);
     }
     testing::PtyPair pty;
     std::ostringstream diagnostics;
     link::Link link;
-    link::MainState state;
+    frames::ProtocolSettings protocol;
     common::SystemClock clock;
     CountingSink sink;
     receive::ArchiveStore archive;

@@ -12,11 +12,11 @@
 #include <sstream>
 
 #include "app/Testunit1.h"
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 #include "app/log_pane.h"
 #include "link/memory_port.h"
-#include "link/qt_serial_port.h"
 #include "support/pty_pair.h"
+#include "support/real_window.h"
 #include "support/fake_dialogs.h"
 #include "support/process_memory.h"
 
@@ -73,12 +73,12 @@ void BM_WindowStartToShown(benchmark::State& state) {
     qrt::testing::FakeDialogs dialogs;
     std::ostringstream diagnostics;
     for (auto _ : state) {
-        TMainForm form({.portA = std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
-                        .portB = std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
-                        .clock = clock,
+        qrt::app::ToolCore core(std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
+                                std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
+                                diagnostics, clock);
+        TMainForm form({.core = core,
                         .dialogs = dialogs,
                         .executablePath = "/tmp/qrt-bench-tester",
-                        .diagnostics = diagnostics,
                         .availablePorts = {}});
         form.show();
         QCoreApplication::processEvents();
@@ -97,17 +97,12 @@ void BM_IdleCpuAfterInductiveHeadPulled(benchmark::State& state) {
     for (auto _ : state) {
         qrt::testing::PtyPair a;
         qrt::testing::PtyPair b;
-        const std::string executable = "/tmp/qrt-bench-pull-" + std::to_string(::getpid());
-        std::ofstream(executable + ".ini")
-            << "[Config]\nInterfaceA=" << a.slavePath() << "\nInterfaceB=" << b.slavePath() << "\n";
-        TMainForm form({.portA = std::make_unique<qrt::link::QtSerialPort>(),
-                        .portB = std::make_unique<qrt::link::QtSerialPort>(),
-                        .clock = clock,
-                        .dialogs = dialogs,
-                        .executablePath = executable,
-                        .diagnostics = diagnostics,
-                        .availablePorts = {}});
-        form.BTOpenClick();
+        const std::string folder = "/tmp/qrt-bench-pull-" + std::to_string(::getpid());
+        std::filesystem::create_directories(folder);
+        auto window = qrt::testing::realWindow(folder, a.slavePath(), b.slavePath(), clock, dialogs,
+                                               diagnostics);
+        window.form->BTOpenClick();
+        window.ui->Timer1->start();
         b.closeMaster();
         const double cpuBefore = cpuSeconds();
         QEventLoop idle;
@@ -120,7 +115,7 @@ void BM_IdleCpuAfterInductiveHeadPulled(benchmark::State& state) {
             ++reports;
         }
         state.counters["loss_reports"] = static_cast<double>(reports);
-        std::filesystem::remove(executable + ".ini");
+        std::filesystem::remove_all(folder);
     }
 }
 BENCHMARK(BM_IdleCpuAfterInductiveHeadPulled)->Unit(benchmark::kSecond)->Iterations(1);

@@ -13,10 +13,10 @@
 #include <iostream>
 #include <span>
 
+#include "app/tool_core.h"
 #include "common/clock.h"
 #include "common/scan.h"
 #include "link/link.h"
-#include "link/main_state.h"
 #include "link/qt_serial_port.h"
 #include "receive/console_sink.h"
 #include "receive/poller.h"
@@ -88,24 +88,24 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
             char** argv) {
     using namespace qrt;
     QCoreApplication application(argc, argv);  // the serial backend expects one
-    link::Link link(std::make_unique<link::QtSerialPort>(),
-                    std::make_unique<link::QtSerialPort>(), std::cout);
+    common::SystemClock clock;
+    app::ToolCore core(std::make_unique<link::QtSerialPort>(),
+                       std::make_unique<link::QtSerialPort>(), std::cout, clock);
+    link::Link& link = core.link;
     link.multiplexMode = options.mux;
-    link::MainState state(link);
-    state.crcStart = crcStart;
-    state.idFilter = idFilter;
+    core.protocol.crcStart = crcStart;
+    receive::Poller& poller = core.poller;
+    poller.idFilter = idFilter;
+    poller.workBudget = std::chrono::milliseconds(250);
+    receive::ConsoleSink sink(stdout);
+    core.output.setPanes(&sink);
     if (!options.log.empty()) {
-        state.logFile.open(options.log);
+        core.logFile.open(options.log);
     }
     if (!link.OpenPort(link::Port::A, link::devicePath(options.port), 19200, 0)) {
         link.ClosePort(link::Port::A);
         return 1;
     }
-    common::SystemClock clock;
-    receive::ConsoleSink sink(stdout);
-    receive::ArchiveStore archive;
-    receive::Poller poller(state, clock, sink, archive);
-    poller.workBudget = std::chrono::milliseconds(250);
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
     int status = 0;
@@ -123,7 +123,7 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
             clock.sleep(std::min(left, std::chrono::milliseconds(50)));
         }
     }
-    state.logFile.flush();
+    core.logFile.flush();
     link.ClosePort(link::Port::A);
     return status;
 }

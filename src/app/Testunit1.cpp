@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 #include "app/log_pane.h"
 #include "commands/calibration.h"
 #include "commands/command_tables.h"
@@ -89,26 +89,24 @@ private:
 TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      clock_(services.clock),
+      core_(services.core),
       dialogs_(services.dialogs),
       availablePorts_(std::move(services.availablePorts)),
       executablePath_(std::move(services.executablePath)),
-      link_(std::move(services.portA), std::move(services.portB), services.diagnostics),
-      state_(link_),
-      sender_(state_, clock_),
       sink_(std::make_unique<PaneSink>(*this)),
-      poller_(state_, clock_, *sink_, archive_),
-      commands_(sender_, state_, clock_),
+      commands_(core_.sender, core_.clock),
       firmwareControls_(std::make_unique<FirmwareControls>(*this)),
-      firmware_(std::make_unique<firmware::FirmwareTransfer>(sender_, state_, clock_,
+      firmware_(std::make_unique<firmware::FirmwareTransfer>(core_.sender, core_.clock,
                                                              *firmwareControls_)) {
     setObjectName("MainForm");
     setWindowTitle("QRT Test");
     buildControls();
     setFixedSize(571, 713);
-    poller_.workBudget = std::chrono::milliseconds(250);
-    poller_.firmwarePacing = [this] { firmware_->pace(); };
-    poller_.firmwareStatus = [this](const frames::StandardFrame& frame) { firmware_->statusReply(frame); };
+    receive::Poller& poller = core_.poller;
+    poller.workBudget = std::chrono::milliseconds(250);
+    poller.firmwarePacing = [this] { firmware_->pace(); };
+    poller.firmwareStatus = [this](const frames::StandardFrame& frame) { firmware_->statusReply(frame); };
+    core_.output.setPanes(sink_.get());
     connectHandlers();
     setLinkControlsOpen(false);
     BTRcvVer->setEnabled(true);
@@ -116,18 +114,22 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     Timer1->start();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    core_.output.setPanes(nullptr);
+    core_.poller.firmwarePacing = nullptr;
+    core_.poller.firmwareStatus = nullptr;
+}
 
-QString TMainForm::serialText() const { return Ed_SNR->text(); }
-
-QString TMainForm::typeText() const { return ED_Typ->text(); }
+std::pair<std::string, std::string> TMainForm::moduleFields() const {
+    return {text(Ed_SNR), text(ED_Typ)};
+}
 
 void TMainForm::FormCreate() {
     setWindowTitle(QString::fromStdString(common::format(
         "QRT-Tester - V%d.%d.%d.%d", common::kVersionMajor, common::kVersionMinor,
         common::kVersionPatch, common::kVersionTweak)));
-    state_.iniPath = iniPathFor(executablePath_);
-    const common::SettingsFile settings(state_.iniPath);
+    iniPath_ = iniPathFor(executablePath_);
+    const common::SettingsFile settings(iniPath_);
     for (QComboBox* combo : {CB_ComA, CB_ComB}) {
         QStringList names;
         for (const std::string& name : availablePorts_ ? availablePorts_() : std::vector<std::string>{}) {
@@ -158,11 +160,11 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::FormClose() {
-    common::SettingsFile settings(state_.iniPath);
+    common::SettingsFile settings(iniPath_);
     settings.writeString("Config", "InterfaceA", text(CB_ComA));
     settings.writeString("Config", "InterfaceB", text(CB_ComB));
-    settings.writeString("Config", "MXL", state_.link.multiplexMode ? "1" : "0");
-    settings.writeString("Config", "binprot", state_.binaryProtocol ? "1" : "0");
+    settings.writeString("Config", "MXL", core_.link.multiplexMode ? "1" : "0");
+    settings.writeString("Config", "binprot", core_.protocol.binaryProtocol ? "1" : "0");
     settings.writeString("Settings", "ID", text(Ed_SNR));
     settings.writeString("Settings", "IDh", text(ED_Typ));
 }
@@ -189,48 +191,47 @@ void TMainForm::setLinkControlsOpen(bool open) {
 
 void TMainForm::BTOpenClick() {
     setLinkControlsOpen(true);
-    state_.startupSkipTicks = kStartupSkipTicks;
-    const common::SettingsFile settings(state_.iniPath);
+    core_.poller.startupSkipTicks = kStartupSkipTicks;
+    const common::SettingsFile settings(iniPath_);
     const std::string logPath = settings.readString("Log", "File", "", kLogFileBuffer);
     if (!logPath.empty()) {
-        state_.logFile.open(logPath);  // no log when it cannot be opened
+        core_.logFile.open(logPath);  // no log when it cannot be opened
     }
     const std::string nameA = text(CB_ComA);
     const std::string nameB = text(CB_ComB);
-    std::string failed;
-    if (!link_.OpenPort(link::Port::A, link::devicePath(nameA), kBaudA, kNoParity)) {
-        failed = nameA;
-    } else if (!state_.link.multiplexMode &&
-               !link_.OpenPort(link::Port::B, link::devicePath(nameB), kBaudB, kNoParity)) {
+    std::string failed = nameA;
+    link::PortResult opened = core_.link.OpenPort(link::Port::A, link::devicePath(nameA), kBaudA, kNoParity);
+    if (opened && !core_.link.multiplexMode) {
         failed = nameB;
+        opened = core_.link.OpenPort(link::Port::B, link::devicePath(nameB), kBaudB, kNoParity);
     }
-    if (failed.empty()) {
+    if (opened) {
         showFirmwarePaused(false);
         return;
     }
     const std::string message = common::format("Can't open %s", failed.c_str());
     BTCloseClick();
-    dialogs_.message(this, "QRTTest", QString::fromStdString(message));
+    dialogs_.message(this, "QRTTest", QString::fromStdString(message),
+                     QString::fromStdString(opened.failure));
 }
 
 void TMainForm::BTCloseClick() {
     setLinkControlsOpen(false);
     showFirmwarePaused(firmware_->running());
-    state_.logFile.close();
-    link_.ClosePort(link::Port::A);
-    if (!state_.link.multiplexMode) {
-        link_.ClosePort(link::Port::B);
+    core_.logFile.close();
+    core_.link.ClosePort(link::Port::A);
+    if (!core_.link.multiplexMode) {
+        core_.link.ClosePort(link::Port::B);
     }
 }
 
 void TMainForm::Timer1Timer() {
-    poller_.Timer1Timer();
-    if (const auto lost = link_.takeLostDevice()) {
+    core_.poller.Timer1Timer();
+    if (const auto lost = core_.link.takeLostDevice()) {
         // A pulled adapter: say so once, then leave the link closed as Close does.
         const std::string name = text(*lost == link::Port::A ? CB_ComA : CB_ComB);
         const std::string line = common::format("Device lost: %s", name.c_str());
-        ME_Debug->appendLine(line);
-        state_.logFile.writeLine(line);
+        core_.output.addDebugLine(line);
         BTCloseClick();
     }
 }
@@ -239,7 +240,7 @@ void TMainForm::addCommLine(std::string_view line) { ME_Comm->appendLine(line); 
 
 void TMainForm::CB_MXLClick() {
     const bool on = CB_MXL->isChecked();
-    state_.link.multiplexMode = on;
+    core_.link.multiplexMode = on;
     CB_ComB->setVisible(!on);
     Lb_Induktiv->setVisible(!on);
     for (QWidget* control : std::initializer_list<QWidget*>{Label2, EdRSSI0, CB_LED, CBTast, BTBeep,
@@ -249,7 +250,7 @@ void TMainForm::CB_MXLClick() {
     CBOnline->setVisible(false);
 }
 
-void TMainForm::CB_BinClick() { state_.binaryProtocol = CB_Bin->isChecked(); }
+void TMainForm::CB_BinClick() { core_.protocol.binaryProtocol = CB_Bin->isChecked(); }
 
 void TMainForm::CB_BroadcastClick() {
     const bool addressed = !CB_Broadcast->isChecked();
@@ -279,13 +280,13 @@ void TMainForm::CB_AuthClick() {
 }
 
 void TMainForm::ED_TypChange() {
-    state_.idFilter = commands::idFilterFor(CB_Filter->isChecked(), CB_Broadcast->isChecked(),
+    core_.poller.idFilter = commands::idFilterFor(CB_Filter->isChecked(), CB_Broadcast->isChecked(),
                                             text(Ed_SNR), text(ED_Typ));
 }
 
 void TMainForm::EDcrcChange() {
     if (const auto value = common::scanShortHex(text(EDcrc))) {
-        state_.crcStart = *value;
+        core_.protocol.crcStart = *value;
     }
 }
 
@@ -312,10 +313,10 @@ commands::ConfigurationFields TMainForm::configurationFields() const {
     return fields;
 }
 
-void TMainForm::BT_Radio_CMDClick() { commands::sendRadioCommand(sender_, state_, configurationFields()); }
+void TMainForm::BT_Radio_CMDClick() { commands::sendRadioCommand(core_.sender, configurationFields()); }
 
 void TMainForm::BT_Ind_CMDClick() {
-    commands::sendInductiveCommand(sender_, state_, configurationFields());
+    commands::sendInductiveCommand(core_.sender, configurationFields());
 }
 
 void TMainForm::BTNVWClick() { commands_.writeParameter(CBPar->currentIndex(), text(EDPar)); }
@@ -327,8 +328,8 @@ void TMainForm::CB_LEDChange(int index) {
 }
 
 void TMainForm::BtCalClick(int input) {
-    const common::SettingsFile settings(state_.iniPath);
-    commands::calibrate(input, sender_, state_, clock_, poller_, settings,
+    const common::SettingsFile settings(iniPath_);
+    commands::calibrate(input, core_.sender, core_.clock, core_.poller, settings,
                         [this](std::string_view line) { addCommLine(line); });
 }
 

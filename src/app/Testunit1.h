@@ -4,18 +4,13 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "app/tool_core.h"
 #include "commands/radio_command.h"
 #include "commands/service_commands.h"
 #include "firmware/firmware_transfer.h"
-#include "common/clock.h"
-#include "frames/frame_sender.h"
-#include "link/link.h"
-#include "link/main_state.h"
-#include "receive/poller.h"
 
 class QCheckBox;
 class QComboBox;
@@ -28,24 +23,23 @@ class QSpinBox;
 class QTimer;
 
 namespace qrt::app {
-class Dialogs;
 class LogPane;
+}
+namespace qrt::ui {
+class Dialogs;
 }
 
 /// What the main window is given by the program entry (or a test).
 struct MainFormServices {
-    std::unique_ptr<qrt::link::SerialPort> portA;
-    std::unique_ptr<qrt::link::SerialPort> portB;
-    qrt::common::Clock& clock;
-    qrt::app::Dialogs& dialogs;
+    qrt::app::ToolCore& core;
+    qrt::ui::Dialogs& dialogs;
     std::string executablePath;  // the settings file sits beside it
-    std::ostream& diagnostics;   // the link's diagnostic lines
     std::function<std::vector<std::string>()> availablePorts;
 };
 
-/// The main window: every control of the service tool, the shared state, the settings
-/// file, Open and Close, and the operator's commands. It reads its controls, calls the
-/// core and shows the results.
+/// The main window: every control of the service tool, the settings file, Open and
+/// Close, and the operator's commands. It reads its controls, calls the core and shows
+/// the results; the core's objects are given to it by the program entry.
 class TMainForm : public QWidget {
     Q_OBJECT
 
@@ -56,15 +50,9 @@ public:
     /// The archive window, shown by "Archives".
     void setArchiveWindow(QWidget* window) { archiveWindow_ = window; }
 
-    qrt::link::MainState& state() { return state_; }
-    qrt::receive::Poller& poller() { return poller_; }
-    qrt::receive::ArchiveStore& archiveStore() { return archive_; }
-    qrt::frames::FrameSender& sender() { return sender_; }
-    qrt::common::Clock& clock() { return clock_; }
-    qrt::firmware::FirmwareTransfer& firmware() { return *firmware_; }
-    qrt::app::Dialogs& dialogs() { return dialogs_; }
-    [[nodiscard]] QString serialText() const;
-    [[nodiscard]] QString typeText() const;
+    /// The serial number and module type fields (the archive window's module by radio).
+    [[nodiscard]] std::pair<std::string, std::string> moduleFields() const;
+    [[nodiscard]] const qrt::firmware::FirmwareTransfer& firmware() const { return *firmware_; }
 
     // Event handlers, named after their controls.
     void FormCreate();
@@ -105,23 +93,18 @@ private:
 
     [[nodiscard]] qrt::commands::ConfigurationFields configurationFields() const;
 
-    qrt::common::Clock& clock_;
-    qrt::app::Dialogs& dialogs_;
+    qrt::app::ToolCore& core_;
+    qrt::ui::Dialogs& dialogs_;
     std::function<std::vector<std::string>()> availablePorts_;
     std::string executablePath_;
-    qrt::link::Link link_;
-    qrt::link::MainState state_;
-    qrt::frames::FrameSender sender_;
-    qrt::receive::ArchiveStore archive_;
+    std::string iniPath_;
     std::unique_ptr<PaneSink> sink_;
-    qrt::receive::Poller poller_;
     qrt::commands::ServiceCommands commands_;
     std::unique_ptr<FirmwareControls> firmwareControls_;
     std::unique_ptr<qrt::firmware::FirmwareTransfer> firmware_;
     QWidget* archiveWindow_ = nullptr;
 
-public:
-    // Controls, named as on the form.
+    // Controls, named as on the form; tests find them by these object names.
     QWidget* Panel1 = nullptr;
     QLabel* Label3 = nullptr;
     QComboBox* CB_ComA = nullptr;

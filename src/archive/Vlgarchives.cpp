@@ -12,8 +12,7 @@
 #include <QVBoxLayout>
 #include <fstream>
 
-#include "app/Testunit1.h"
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 #include "archive/csv_export.h"
 
 using namespace qrt;
@@ -67,20 +66,20 @@ public:
         window_.Archive_Progress->repaint();
     }
     void dateError(const std::string& message) override {
-        window_.main_.dialogs().message(&window_, "QRTTest", QString::fromStdString(message));
+        window_.services_.dialogs.message(&window_, "QRTTest", QString::fromStdString(message), {});
     }
 
 private:
     TVLGLog& window_;
 };
 
-TVLGLog::TVLGLog(TMainForm& mainForm, QWidget* parent)
+TVLGLog::TVLGLog(ArchiveWindowServices services, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      main_(mainForm),
+      services_(std::move(services)),
       view_(std::make_unique<View>(*this)),
-      retrieval_(std::make_unique<archive::ArchiveRetrieval>(
-          mainForm.sender(), mainForm.state(), mainForm.clock(), mainForm.poller(),
-          mainForm.archiveStore(), *view_)) {
+      retrieval_(std::make_unique<archive::ArchiveRetrieval>(services_.sender, services_.clock,
+                                                             services_.poller, services_.archive,
+                                                             *view_)) {
     setObjectName("VLGLog");
     setWindowTitle("VLG Archive");
     RB_Ind = named(new QRadioButton("Induktiv"), "RB_Ind");
@@ -143,7 +142,7 @@ void TVLGLog::showEvent(QShowEvent* event) {
 
 void TVLGLog::FormShow() {
     Ed_ID->clear();
-    const common::DateTime now = main_.clock().localTime();
+    const common::DateTime now = services_.clock.localTime();
     DTP_Date->setDate(QDate(now.year, now.month, now.day).addDays(-1));
     DTP_Time->setTime(QTime(now.hour, now.minute, now.second));
     view_->showStatus("Ready", archive::StatusColour::Green);
@@ -157,9 +156,10 @@ archive::DateTimeValue TVLGLog::selectedStart() const {
 }
 
 void TVLGLog::BtInfoClick() {
+    auto [serial, type] = services_.moduleFields();
     retrieval_->BtInfoClick({.radio = RB_Radio->isChecked(),
-                             .serial = main_.serialText().toStdString(),
-                             .type = main_.typeText().toStdString(),
+                             .serial = std::move(serial),
+                             .type = std::move(type),
                              .selectedStart = selectedStart()});
 }
 
@@ -169,28 +169,28 @@ void TVLGLog::Bt_CSVClick() {
         return;
     }
     const std::string proposed =
-        archive::proposedCsvName(r.archiveType, r.archiveSerial, main_.clock().localTime());
-    const auto chosen = main_.dialogs().saveFile(this, QString::fromStdString(proposed),
+        archive::proposedCsvName(r.archiveType, r.archiveSerial, services_.clock.localTime());
+    const auto chosen = services_.dialogs.saveFile(this, QString::fromStdString(proposed),
                                                  "CSV-Datei|*.csv", "csv");
     if (!chosen) {
         return;  // cancelled: no file
     }
     std::ofstream out(chosen->toStdString(), std::ios::binary | std::ios::trunc);
     if (!out) {
-        main_.dialogs().message(this, "QRTTest", "Can't write " + *chosen);
+        services_.dialogs.message(this, "QRTTest", "Can't write " + *chosen, {});
         return;
     }
     const archive::ExportResult result = archive::writeCsv(
-        {main_.archiveStore().archiveWords, r.writeWord, r.firstRecord, selectedStart()}, out);
+        {services_.archive.archiveWords, r.writeWord, r.firstRecord, selectedStart()}, out);
     if (result.completed) {
         retrieval_->recordTime = result.recordTime;
         retrieval_->recordConfig = result.recordConfig;
     }
     out.close();
     if (!result.completed) {
-        main_.dialogs().message(this, "QRTTest", QString::fromStdString(result.error));
+        services_.dialogs.message(this, "QRTTest", QString::fromStdString(result.error), {});
     } else if (!out) {
-        main_.dialogs().message(this, "QRTTest", "Can't write " + *chosen);
+        services_.dialogs.message(this, "QRTTest", "Can't write " + *chosen, {});
     }
 }
 

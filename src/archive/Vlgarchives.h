@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "archive/archive_retrieval.h"
@@ -11,7 +12,22 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTimeEdit;
-class TMainForm;
+
+namespace qrt::ui {
+class Dialogs;
+}
+
+/// What the archive window is given by the program entry (or a test): the core objects
+/// it reads through, and the main window's module fields for a read by radio.
+struct ArchiveWindowServices {
+    qrt::frames::FrameSender& sender;
+    qrt::receive::Poller& poller;
+    qrt::receive::ArchiveStore& archive;
+    qrt::common::Clock& clock;
+    qrt::ui::Dialogs& dialogs;
+    /// The serial number and module type fields, read at each "Get Archive".
+    std::function<std::pair<std::string, std::string>()> moduleFields;
+};
 
 /// The archive window: reads a logging module's archive, inductively or by radio, and
 /// writes it as a CSV file.
@@ -19,7 +35,7 @@ class TVLGLog : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TVLGLog(TMainForm& mainForm, QWidget* parent = nullptr);
+    explicit TVLGLog(ArchiveWindowServices services, QWidget* parent = nullptr);
     ~TVLGLog() override;
 
     void FormShow();
@@ -27,8 +43,21 @@ public:
     void Bt_CSVClick();
     void BtCloseClick();
 
-    qrt::archive::ArchiveRetrieval& retrieval() { return *retrieval_; }
+    [[nodiscard]] const qrt::archive::ArchiveRetrieval& retrieval() const { return *retrieval_; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    class View;
+
+    [[nodiscard]] qrt::archive::DateTimeValue selectedStart() const;
+
+    ArchiveWindowServices services_;
+    std::unique_ptr<View> view_;
+    std::unique_ptr<qrt::archive::ArchiveRetrieval> retrieval_;
+
+    // Controls, named as on the form; tests find them by these object names.
     QRadioButton* RB_Ind = nullptr;
     QRadioButton* RB_Radio = nullptr;
     QLineEdit* Ed_ID = nullptr;
@@ -41,16 +70,4 @@ public:
     QPushButton* Bt_CSV = nullptr;
     QPushButton* BtClose = nullptr;
     QProgressBar* Archive_Progress = nullptr;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
-    class View;
-
-    [[nodiscard]] qrt::archive::DateTimeValue selectedStart() const;
-
-    TMainForm& main_;
-    std::unique_ptr<View> view_;
-    std::unique_ptr<qrt::archive::ArchiveRetrieval> retrieval_;
 };

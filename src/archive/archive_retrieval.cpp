@@ -12,12 +12,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint8_t kInfo = 0x43;
-constexpr std::uint8_t kWrapCheck = 0x44;
-constexpr std::uint8_t kSingleBlock = 0x81;
+namespace archive_request = frames::archive_request;
 constexpr std::uint32_t kParameterReply = 2;
 constexpr std::uint32_t kBlockAnnouncement = 22;
-constexpr std::uint32_t kBatch = 64;
+constexpr std::uint32_t kBatchBlocks = archive_request::kMaxBatch;
 constexpr std::int32_t kReplyPolls = 10;
 constexpr std::int32_t kInductiveBlockPolls = 10;
 constexpr std::int32_t kRadioBlockPolls = 25;
@@ -34,42 +32,22 @@ void ArchiveRetrieval::sendRequest(const RetrievalRequest& request, std::uint16_
         clock_.sleep(100ms);
     }
     firstRequest_ = false;
-    sender_.SendCommandFrame(frames::code::kNvr, moduleId_, wordPar, bytePar, state_.nextSequence());
-}
-
-bool ArchiveRetrieval::awaitReply(std::uint32_t type, std::uint32_t bytePar, std::int32_t polls,
-                                  std::chrono::milliseconds pause) {
-    store_.slot.expectedType = type;
-    store_.slot.expectedBytePar = bytePar;
-    poller_.replyWaitTicks = polls;
-    for (;;) {
-        clock_.sleep(pause);
-        poller_.Timer1Timer();
-        // The time-out is tested first: a reply in the last poll counts as none.
-        if (poller_.replyWaitTicks == 0) {
-            return false;
-        }
-        if (store_.slot.expectedType == 0) {
-            return true;
-        }
-    }
+    sender_.SendCommandFrame(frames::code::kNvr, moduleId_, wordPar, bytePar, sender_.protocol().nextSequence());
 }
 
 bool ArchiveRetrieval::awaitBlock(const RetrievalRequest& request) {
-    const bool arrived = awaitReply(kBlockAnnouncement, request.radio ? 3 : 0,
-                                    request.radio ? kRadioBlockPolls : kInductiveBlockPolls, 20ms);
-    if (arrived) {
-        noteBlock();
+    const auto announcement =
+        poller_.awaitArchiveReply(kBlockAnnouncement, request.radio ? 3 : 0,
+                                  request.radio ? kRadioBlockPolls : kInductiveBlockPolls, 20ms);
+    if (!announcement) {
+        return false;
     }
-    return arrived;
-}
-
-void ArchiveRetrieval::noteBlock() {
-    const auto number = static_cast<std::int16_t>(frames::readLe16(store_.slot.reply, 5));
+    const auto number = static_cast<std::int16_t>(frames::readLe16(*announcement, 5));
     if (number >= 0 && static_cast<std::uint32_t>(number) < kRingBlocks) {
         blockReceived.set(static_cast<std::size_t>(number));
     }
     view_.showProgress(static_cast<std::uint32_t>(blockReceived.count()), blocksToRead_);
+    return true;
 }
 
 void ArchiveRetrieval::BtInfoClick(const RetrievalRequest& request) {
@@ -81,7 +59,8 @@ void ArchiveRetrieval::BtInfoClick(const RetrievalRequest& request) {
         if (!serial || !type || *serial == 0 || *type == 0) {
             return;  // no module named: nothing is asked
         }
-        moduleId_ = static_cast<std::uint32_t>(*serial) | (static_cast<std::uint32_t>(*type) << 28);
+        moduleId_ = frames::commandModuleId(static_cast<std::uint32_t>(*type),
+                                            static_cast<std::uint32_t>(*serial));
     }
     switch (retrieve(request)) {
         case Step::Done:
@@ -102,34 +81,36 @@ void ArchiveRetrieval::BtInfoClick(const RetrievalRequest& request) {
 }
 
 ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& request) {
-    sendRequest(request, 0, kInfo);
+    sendRequest(request, 0, archive_request::kInfo);
     view_.showStatus("Busy", StatusColour::Yellow);
     blockReceived.reset();
-    if (!awaitReply(kParameterReply, kInfo, kReplyPolls, 100ms)) {
+    const auto info = poller_.awaitArchiveReply(kParameterReply, archive_request::kInfo, kReplyPolls, 100ms);
+    if (!info) {
         return Step::NoResponse;
     }
-    const std::uint32_t id = frames::readLe32(store_.slot.reply, 1);
-    archiveType = id >> 28;
-    archiveSerial = id & 0x0FFFFFFFu;
-    writeWord = frames::readLe16(store_.slot.reply, 5);
+    const std::uint32_t id = frames::readLe32(*info, 1);
+    archiveType = frames::moduleTypeOf(id);
+    archiveSerial = frames::serialOf(id);
+    writeWord = frames::readLe16(*info, 5);
     newestBlock = writeWord / 32;
     view_.showId(common::format("%u.%u", archiveType, archiveSerial));
     if (writeWord >= kRingWords) {
         return Step::NoResponse;  // a write position outside the ring cannot be read
     }
 
-    sendRequest(request, static_cast<std::uint16_t>((writeWord / 64) * 256 + 255), kWrapCheck);
-    if (!awaitReply(kParameterReply, kWrapCheck, kReplyPolls, 100ms)) {
+    sendRequest(request, static_cast<std::uint16_t>((writeWord / 64) * 256 + 255), archive_request::kWrapCheck);
+    const auto wrapCheck = poller_.awaitArchiveReply(kParameterReply, archive_request::kWrapCheck, kReplyPolls, 100ms);
+    if (!wrapCheck) {
         return Step::NoResponse;
     }
-    archiveWrapped = frames::readLe16(store_.slot.reply, 5) != 0xFFFF;
-    poller_.logger.resetRecord();
+    archiveWrapped = frames::readLe16(*wrapCheck, 5) != 0xFFFF;
+    poller_.resetLoggerRecord();
     blocksToRead_ = archiveWrapped ? kRingBlocks : newestBlock + 1;
     view_.showProgress(0, blocksToRead_);
 
-    if (newestBlock > kBatch - 1) {
-        batchStart = newestBlock - (kBatch - 1);
-        batchLength = kBatch;
+    if (newestBlock > kBatchBlocks - 1) {
+        batchStart = newestBlock - (kBatchBlocks - 1);
+        batchLength = kBatchBlocks;
     } else {
         batchStart = 0;
         batchLength = newestBlock + 1;
@@ -138,7 +119,7 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
     std::int32_t result = -1;
     for (;;) {
         sendRequest(request, static_cast<std::uint16_t>(batchStart),
-                    static_cast<std::uint8_t>(0x80 + batchLength));
+                    static_cast<std::uint8_t>(archive_request::kBatch + batchLength));
         for (std::uint32_t n = 0; n < batchLength; ++n) {
             if (!awaitBlock(request)) {
                 break;
@@ -146,7 +127,7 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
         }
         for (std::uint32_t b = batchStart; b < batchStart + batchLength; ++b) {
             if (!blockReceived.test(b)) {
-                sendRequest(request, static_cast<std::uint16_t>(b), kSingleBlock);
+                sendRequest(request, static_cast<std::uint16_t>(b), archive_request::kSingleBlock);
                 if (!awaitBlock(request)) {
                     return Step::NoResponse;
                 }
@@ -167,9 +148,9 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
             batchStart = kRingBlocks;
             lowestBlock = newestBlock + 1;
         }
-        if (lowestBlock + kBatch < batchStart) {
-            batchStart -= kBatch;
-            batchLength = kBatch;
+        if (lowestBlock + kBatchBlocks < batchStart) {
+            batchStart -= kBatchBlocks;
+            batchLength = kBatchBlocks;
         } else {
             batchLength = batchStart - lowestBlock;
             batchStart = lowestBlock;

@@ -41,9 +41,9 @@ class ArchiveRetrieval {
 public:
     static constexpr std::size_t kBlockFlags = 2046;
 
-    ArchiveRetrieval(frames::FrameSender& sender, link::MainState& state, common::Clock& clock,
-                     receive::Poller& poller, receive::ArchiveStore& store, RetrievalView& view)
-        : sender_(sender), state_(state), clock_(clock), poller_(poller), store_(store), view_(view) {}
+    ArchiveRetrieval(frames::FrameSender& sender, common::Clock& clock, receive::Poller& poller,
+                     receive::ArchiveStore& store, RetrievalView& view)
+        : sender_(sender), clock_(clock), poller_(poller), store_(store), view_(view) {}
 
     /// Get Archive: the whole retrieval, blocking until it ends.
     void BtInfoClick(const RetrievalRequest& request);
@@ -68,13 +68,9 @@ private:
 
     Step retrieve(const RetrievalRequest& request);
     void sendRequest(const RetrievalRequest& request, std::uint16_t wordPar, std::uint8_t bytePar);
-    bool awaitReply(std::uint32_t type, std::uint32_t bytePar, std::int32_t polls,
-                    std::chrono::milliseconds pause);
     bool awaitBlock(const RetrievalRequest& request);
-    void noteBlock();
 
     frames::FrameSender& sender_;
-    link::MainState& state_;
     common::Clock& clock_;
     receive::Poller& poller_;
     receive::ArchiveStore& store_;

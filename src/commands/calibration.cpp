@@ -14,28 +14,14 @@ constexpr std::uint32_t kParameterReadReply = 2;
 constexpr std::uint32_t kTelegram = 0x100;  // type 0, kept non-zero while waited for
 constexpr std::int32_t kWaitTicks = 10;
 constexpr int kLimit = 1000;  // hundredths of a degree
-
-// Waits for the reply slot, pumping the poller every 100 ms; false on time-out. The
-// tick count is tested before the slot.
-bool awaitReply(receive::Poller& poller, common::Clock& clock) {
-    poller.replyWaitTicks = kWaitTicks;
-    while (poller.replySlot.expectedType != 0) {
-        clock.sleep(100ms);
-        poller.Timer1Timer();
-        if (poller.replyWaitTicks == 0) {
-            return false;
-        }
-    }
-    return true;
-}
+constexpr std::chrono::milliseconds kWaitPause = 100ms;
 
 }  // namespace
 
-CalibrationOutcome calibrate(int input, frames::FrameSender& sender, link::MainState& state,
-                             common::Clock& clock, receive::Poller& poller,
-                             const common::SettingsFile& settings,
+CalibrationOutcome calibrate(int input, frames::FrameSender& sender, common::Clock& clock,
+                             receive::Poller& poller, const common::SettingsFile& settings,
                              const std::function<void(std::string_view)>& commLine) {
-    if (!state.binaryProtocol) {
+    if (!sender.protocol().binaryProtocol) {
         return CalibrationOutcome::Skipped;
     }
     const std::uint8_t offsetParameter = input == 1 ? 14 : 16;
@@ -43,22 +29,20 @@ CalibrationOutcome calibrate(int input, frames::FrameSender& sender, link::MainS
     const std::uint8_t telegramBytePar = input == 1 ? 2 : 3;
     const auto target = static_cast<std::int16_t>(settings.readInt("Calib", "Offset", -13));
 
-    poller.replySlot.expectedType = kParameterReadReply;
-    poller.replySlot.expectedBytePar = offsetParameter;
     sender.SendInductiveFrame(frames::code::kNvr, 0, offsetParameter, true);
-    if (!awaitReply(poller, clock)) {
+    const auto offsetReply = poller.awaitReply(kParameterReadReply, offsetParameter, kWaitTicks, kWaitPause);
+    if (!offsetReply) {
         return CalibrationOutcome::NoAnswer;
     }
     clock.sleep(200ms);
-    const auto oldOffset = static_cast<std::int16_t>(frames::readLe16(poller.replySlot.reply, 5));
+    const auto oldOffset = static_cast<std::int16_t>(frames::readLe16(*offsetReply, 5));
 
-    poller.replySlot.expectedType = kTelegram;
-    poller.replySlot.expectedBytePar = telegramBytePar;
     sender.SendInductiveFrame(frames::code::kMeasure, 0, request, true);
-    if (!awaitReply(poller, clock)) {
+    const auto telegram = poller.awaitReply(kTelegram, telegramBytePar, kWaitTicks, kWaitPause);
+    if (!telegram) {
         return CalibrationOutcome::NoAnswer;
     }
-    const auto measured = static_cast<std::int16_t>(frames::readLe16(poller.replySlot.reply, 5));
+    const auto measured = static_cast<std::int16_t>(frames::readLe16(*telegram, 5));
     const auto diff = static_cast<std::int16_t>(measured - (target + oldOffset));
     if (diff > kLimit || diff < -kLimit) {
         // The texts keep the accented letters of the module's service software.

@@ -19,9 +19,8 @@ enum class CalibrationOutcome { Skipped, NoAnswer, OutOfRange, Written };
 /// writes the offset that brings the reading to the target ("Calib"/"Offset" in the
 /// settings, hundredths of a degree, -13 when missing). Blocks, pumping the poller.
 /// Lines for the communication pane go to `commLine`.
-CalibrationOutcome calibrate(int input, frames::FrameSender& sender, link::MainState& state,
-                             common::Clock& clock, receive::Poller& poller,
-                             const common::SettingsFile& settings,
+CalibrationOutcome calibrate(int input, frames::FrameSender& sender, common::Clock& clock,
+                             receive::Poller& poller, const common::SettingsFile& settings,
                              const std::function<void(std::string_view)>& commLine);
 
 }  // namespace qrt::commands

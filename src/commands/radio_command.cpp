@@ -29,20 +29,15 @@ frames::ContentBlock contentBlock(const ConfigurationFields& fields, std::size_t
 
 }  // namespace
 
-void sendRadioCommand(frames::FrameSender& sender, link::MainState& state,
-                      const ConfigurationFields& fields) {
+void sendRadioCommand(frames::FrameSender& sender, const ConfigurationFields& fields) {
     const auto serial = static_cast<std::uint32_t>(common::scanInt(fields.serial).value_or(0));
     const auto type = static_cast<std::uint32_t>(common::scanInt(fields.type).value_or(0));
     const std::uint32_t bytePar = scanParameter(fields.bytePar, fields.byteHex);
     const std::uint32_t wordPar = scanParameter(fields.wordPar, fields.wordHex);
     const std::uint8_t code = itemAt(kCommandList, fields.commandIndex).value;
-    // The serial number's top bits are not cleared: they mix with the type.
-    std::uint32_t id = serial | (type << 28);
-    if (fields.broadcast) {
-        id = frames::kBroadcastId;
-    }
+    const std::uint32_t id = fields.broadcast ? frames::kBroadcastId : frames::commandModuleId(type, serial);
     sender.SendCommandFrame(code, id, static_cast<std::uint16_t>(wordPar),
-                            static_cast<std::uint8_t>(bytePar), state.nextSequence());
+                            static_cast<std::uint8_t>(bytePar), sender.protocol().nextSequence());
     std::optional<frames::ContentBlock> lastContent;
     if (fields.content) {
         lastContent = contentBlock(fields, 0);
@@ -52,13 +47,11 @@ void sendRadioCommand(frames::FrameSender& sender, link::MainState& state,
             sender.SendContentFrame(*lastContent);
         }
     }
-    frames::SendAuthenticator(sender, state, fields.authenticate, code, lastContent,
-                              fields.keyFields);
+    frames::SendAuthenticator(sender, fields.authenticate, code, lastContent, fields.keyFields);
 }
 
-void sendInductiveCommand(frames::FrameSender& sender, const link::MainState& state,
-                          const ConfigurationFields& fields) {
-    if (!state.binaryProtocol) {
+void sendInductiveCommand(frames::FrameSender& sender, const ConfigurationFields& fields) {
+    if (!sender.protocol().binaryProtocol) {
         return;
     }
     const std::uint32_t bytePar = scanParameter(fields.bytePar, fields.byteHex);
@@ -80,9 +73,9 @@ std::uint32_t idFilterFor(bool filterOn, bool broadcast, const std::string& seri
     if (!scannedSerial) {
         return 0;
     }
-    std::uint32_t filter = static_cast<std::uint32_t>(*scannedSerial);
+    const auto filter = static_cast<std::uint32_t>(*scannedSerial);
     if (const auto scannedType = common::scanInt(type)) {
-        filter = (filter & 0x0FFFFFFFu) | (static_cast<std::uint32_t>(*scannedType) << 28);
+        return frames::moduleId(static_cast<std::uint32_t>(*scannedType), filter);
     }
     return filter;
 }

@@ -30,13 +30,11 @@ struct ConfigurationFields {
 
 /// Sends the command by radio: command frame, up to two content frames and, for the
 /// commands that take one, the authenticator, back to back. Takes a sequence byte.
-void sendRadioCommand(frames::FrameSender& sender, link::MainState& state,
-                      const ConfigurationFields& fields);
+void sendRadioCommand(frames::FrameSender& sender, const ConfigurationFields& fields);
 
 /// Sends the command inductively (code, WordPar, BytePar after the line break), only
 /// while the binary protocol is on.
-void sendInductiveCommand(frames::FrameSender& sender, const link::MainState& state,
-                          const ConfigurationFields& fields);
+void sendInductiveCommand(frames::FrameSender& sender, const ConfigurationFields& fields);
 
 /// The receive ID filter: 0 when the filter is off, all ones with broadcast, else the
 /// serial number with the type in its top four bits (the bare serial number when the

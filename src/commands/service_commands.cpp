@@ -26,7 +26,7 @@ std::uint16_t bcdPair(int high, int low) {
 
 void ServiceCommands::sendText(const std::string& text) {
     sender_.SendBreak();
-    state_.link.PortWrite(link::Target::portB,
+    sender_.link().PortWrite(link::Target::PortB,
                           std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
@@ -36,7 +36,7 @@ void ServiceCommands::sendFrame(std::uint8_t code, std::uint16_t wordPar, std::u
 
 void ServiceCommands::sendEither(const std::string& text, std::uint8_t code, std::uint16_t wordPar,
                                  std::uint8_t bytePar) {
-    if (state_.binaryProtocol) {
+    if (sender_.protocol().binaryProtocol) {
         sendFrame(code, wordPar, bytePar);
     } else {
         sendText(text);
@@ -71,19 +71,19 @@ void ServiceCommands::start() { sendEither("\rOPR1,4,1\r", kOpr, 4, 1); }
 void ServiceCommands::stop() { sendEither("\rOPR0\r", kOpr, 0, 0); }
 
 void ServiceCommands::logOn() {
-    if (state_.binaryProtocol) {
+    if (sender_.protocol().binaryProtocol) {
         sendFrame(kOpr, 0, 0x82);
     }
 }
 
 void ServiceCommands::logOff() {
-    if (state_.binaryProtocol) {
+    if (sender_.protocol().binaryProtocol) {
         sendFrame(kOpr, 0, 0x80);
     }
 }
 
 void ServiceCommands::getClock() {
-    if (!state_.binaryProtocol) {
+    if (!sender_.protocol().binaryProtocol) {
         return;
     }
     sendFrame(kNvr, 0, 65);
@@ -92,7 +92,7 @@ void ServiceCommands::getClock() {
 }
 
 void ServiceCommands::setClock() {
-    if (!state_.binaryProtocol) {
+    if (!sender_.protocol().binaryProtocol) {
         return;
     }
     const common::DateTime now = clock_.utcTime();
@@ -104,13 +104,13 @@ void ServiceCommands::setClock() {
 }
 
 void ServiceCommands::measure(std::uint16_t wordPar, std::uint8_t bytePar) {
-    if (state_.binaryProtocol) {
+    if (sender_.protocol().binaryProtocol) {
         sendFrame(kMeasure, wordPar, bytePar);
     }
 }
 
 void ServiceCommands::boxCommand(std::uint8_t byte) {
-    state_.link.PortWrite(link::Target::BoxChannel, std::span(&byte, 1));
+    sender_.link().PortWrite(link::Target::BoxChannel, std::span(&byte, 1));
 }
 
 void ServiceCommands::beep(int length) {
@@ -120,7 +120,7 @@ void ServiceCommands::beep(int length) {
 
 void ServiceCommands::radioSettings(int channel, int power) {
     auto write = [&](const std::string& text) {
-        state_.link.PortWrite(link::Target::portA,
+        sender_.link().PortWrite(link::Target::PortA,
                               std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     };
     write(common::format("ER_CMD#C%u", static_cast<unsigned>(channel)));

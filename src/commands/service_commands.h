@@ -5,7 +5,6 @@
 
 #include "common/clock.h"
 #include "frames/frame_sender.h"
-#include "link/main_state.h"
 
 namespace qrt::commands {
 
@@ -17,8 +16,8 @@ public:
     /// The number sent with the text form of NVP.
     static constexpr int kNvpTextNumber = 0;
 
-    ServiceCommands(frames::FrameSender& sender, link::MainState& state, common::Clock& clock)
-        : sender_(sender), state_(state), clock_(clock) {}
+    ServiceCommands(frames::FrameSender& sender, common::Clock& clock)
+        : sender_(sender), clock_(clock) {}
 
     void version();  // "\rVER\r" or VER frame
     void parameterPage();  // "\rNVP0\r" or NVR frame with BytePar 255
@@ -51,7 +50,6 @@ private:
                     std::uint8_t bytePar);
 
     frames::FrameSender& sender_;
-    link::MainState& state_;
     common::Clock& clock_;
 };
 

@@ -104,7 +104,7 @@ FirmwareTransfer::StartResult FirmwareTransfer::start(const std::string& path) {
     countdown_ = std::max(view_.speed(), kFirstBlockPolls);
     const auto countField = static_cast<std::uint16_t>(family.countLessOne ? blockCount_ - 1 : blockCount_);
     sender_.SendCommandFrame(frames::code::kFirmwareStart, targetId_, countField, family.startFlag,
-                             state_.nextSequence());
+                             sender_.protocol().nextSequence());
     running_ = true;
     view_.showBlockCount(std::to_string(blockCount_));
     view_.showProgress(0, blockCount_);
@@ -122,10 +122,10 @@ void FirmwareTransfer::pace() {
     if (n > 0) {
         applyTargetRule();
         sender_.SendCommandFrame(frames::code::kFirmwareBlockHeader, targetId_, static_cast<std::uint16_t>(blockIndex_),
-                                 familyFor(targetType_).headerFlag, state_.nextSequence());
+                                 familyFor(targetType_).headerFlag, sender_.protocol().nextSequence());
         frames::writeCrc(block_, kBlockSize, frames::crc16(std::span(block_).first(kBlockSize),
-                                                           state_.crcStart));
-        state_.link.PortWrite(link::Target::portA, block_);
+                                                           sender_.protocol().crcStart));
+        sender_.link().PortWrite(link::Target::PortA, block_);
         view_.showBlock(std::to_string(blockIndex_));
         ++blocksSent_;
         view_.showProgress(std::min(blocksSent_, blockCount_), blockCount_);
@@ -138,7 +138,7 @@ void FirmwareTransfer::pace() {
 
 void FirmwareTransfer::endTransfer() {
     if (!singleBlock_) {
-        state_.link.PortWrite(link::Target::BoxChannel, std::span(&kEndOfTransfer, 1));
+        sender_.link().PortWrite(link::Target::BoxChannel, std::span(&kEndOfTransfer, 1));
         clock_.sleep(10ms);
     }
     image_.close();
@@ -160,7 +160,7 @@ void FirmwareTransfer::requestStatus() {
     targetType_ = typed->type;
     targetId_ = typed->id;
     sender_.SendCommandFrame(frames::code::kFirmwareControl, targetId_, 0, familyFor(targetType_).statusFlag,
-                             state_.nextSequence());
+                             sender_.protocol().nextSequence());
     statusPending_ = true;
 }
 
@@ -170,8 +170,9 @@ void FirmwareTransfer::reboot() {
         return;
     }
     targetId_ = typed->id;
-    sender_.SendCommandFrame(frames::code::kFirmwareControl, targetId_, 1, targetType_ == 7 ? 0x82 : 0x81,
-                             state_.nextSequence());
+    // The flag follows the family of the last transfer's or status request's target.
+    sender_.SendCommandFrame(frames::code::kFirmwareControl, targetId_, 1, familyFor(targetType_).rebootFlag,
+                             sender_.protocol().nextSequence());
 }
 
 void FirmwareTransfer::statusReply(const frames::StandardFrame& frame) {

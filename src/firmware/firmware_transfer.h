@@ -8,7 +8,6 @@
 #include "common/clock.h"
 #include "frames/command_frames.h"
 #include "frames/frame_sender.h"
-#include "link/main_state.h"
 
 namespace qrt::firmware {
 
@@ -36,9 +35,8 @@ class FirmwareTransfer {
 public:
     enum class StartResult { Started, CannotOpen, TooManyBlocks, WrongHeader };
 
-    FirmwareTransfer(frames::FrameSender& sender, link::MainState& state, common::Clock& clock,
-                     FirmwareView& view)
-        : sender_(sender), state_(state), clock_(clock), view_(view) {}
+    FirmwareTransfer(frames::FrameSender& sender, common::Clock& clock, FirmwareView& view)
+        : sender_(sender), clock_(clock), view_(view) {}
 
     /// Starts (or restarts from block 0) with the image at `path`: checks its size
     /// against the family and its header line ("TAG" + 1 byte + LF), then sends the
@@ -68,7 +66,6 @@ private:
     void endTransfer();
 
     frames::FrameSender& sender_;
-    link::MainState& state_;
     common::Clock& clock_;
     FirmwareView& view_;
     std::string imagePath_;

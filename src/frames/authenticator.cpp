@@ -27,15 +27,15 @@ TeaBlock authenticatorBlock(const StandardFrame& commandFrame,
     return TeaEncipher(key, input);
 }
 
-bool SendAuthenticator(FrameSender& sender, link::MainState& state, bool enabled,
+bool SendAuthenticator(FrameSender& sender, bool enabled,
                        std::uint8_t code, const std::optional<ContentBlock>& lastContent,
                        const KeyFieldTexts& keyFields) {
     if (!enabled || !takesAuthenticator(code)) {
         return false;
     }
-    state.authKey = authKeyFromFields(keyFields);
-    sender.SendContentFrame(authenticatorBlock(sender.lastCommandFrame(), lastContent,
-                                               state.authKey));
+    TeaKey& key = sender.protocol().authKey;
+    key = authKeyFromFields(keyFields);
+    sender.SendContentFrame(authenticatorBlock(sender.lastCommandFrame(), lastContent, key));
     return true;
 }
 

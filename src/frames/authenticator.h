@@ -31,9 +31,9 @@ using KeyFieldTexts = std::array<std::string, 8>;
                                           const TeaKey& key);
 
 /// Sends the authenticator as a content frame right behind the command, when `enabled`
-/// and the command qualifies; rebuilds `authKey` from the fields. Returns whether one
-/// was sent.
-bool SendAuthenticator(FrameSender& sender, link::MainState& state, bool enabled,
+/// and the command qualifies; rebuilds the protocol's `authKey` from the fields.
+/// Returns whether one was sent.
+bool SendAuthenticator(FrameSender& sender, bool enabled,
                        std::uint8_t code, const std::optional<ContentBlock>& lastContent,
                        const KeyFieldTexts& keyFields);
 

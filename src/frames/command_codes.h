@@ -26,4 +26,13 @@ inline constexpr std::uint8_t kAux2 = 25;
 inline constexpr std::uint8_t kDbw = 26;
 }  // namespace code
 
+/// BytePar of the parameter reads (NVR) that ask a logging module for its archive.
+namespace archive_request {
+inline constexpr std::uint8_t kInfo = 0x43;         // reply: the write position in WordPar
+inline constexpr std::uint8_t kWrapCheck = 0x44;    // reply: 0xFFFF while the ring has not wrapped
+inline constexpr std::uint8_t kBatch = 0x80;        // plus a count of 1 to 64: blocks from WordPar on
+inline constexpr std::uint8_t kSingleBlock = 0x81;  // the one block WordPar names
+inline constexpr std::uint8_t kMaxBatch = 64;
+}  // namespace archive_request
+
 }  // namespace qrt::frames

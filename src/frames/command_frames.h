@@ -3,18 +3,13 @@
 #include <array>
 #include <cstdint>
 
+#include "frames/module_id.h"
+
 namespace qrt::frames {
 
 using StandardFrame = std::array<std::uint8_t, 11>;
 using InductiveFrame = std::array<std::uint8_t, 6>;
 using ContentBlock = std::array<std::uint8_t, 8>;
-
-inline constexpr std::uint32_t kBroadcastId = 0xFFFFFFFF;
-
-/// Module ID of a type and serial number: type in bits 28 to 31.
-constexpr std::uint32_t moduleId(std::uint32_t type, std::uint32_t serial) {
-    return (type << 28) | (serial & 0x0FFFFFFFu);
-}
 
 /// A standard 11-byte frame with any header byte: header, ID, WordPar, BytePar,
 /// sequence, CRC over bytes 0 to 8 from `crcStart`, high byte first. Modules send

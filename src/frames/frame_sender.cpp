@@ -9,13 +9,13 @@ using namespace std::chrono_literals;
 std::size_t FrameSender::SendCommandFrame(std::uint8_t command, std::uint32_t id,
                                           std::uint16_t wordPar, std::uint8_t bytePar,
                                           std::uint8_t sequence) {
-    lastCommandFrame_ = buildCommandFrame(command, id, wordPar, bytePar, sequence, state_.crcStart);
-    return state_.link.PortWrite(link::Target::portA, lastCommandFrame_);
+    lastCommandFrame_ = buildCommandFrame(command, id, wordPar, bytePar, sequence, protocol_.crcStart);
+    return link_.PortWrite(link::Target::PortA, lastCommandFrame_);
 }
 
 std::size_t FrameSender::SendContentFrame(const ContentBlock& data) {
-    const StandardFrame frame = buildContentFrame(data, state_.crcStart);
-    return state_.link.PortWrite(link::Target::portA, frame);
+    const StandardFrame frame = buildContentFrame(data, protocol_.crcStart);
+    return link_.PortWrite(link::Target::PortA, frame);
 }
 
 std::size_t FrameSender::SendInductiveFrame(std::uint8_t code, std::uint16_t wordPar,
@@ -25,16 +25,16 @@ std::size_t FrameSender::SendInductiveFrame(std::uint8_t code, std::uint16_t wor
     if (withBreak) {
         SendBreak();
     }
-    return state_.link.PortWrite(link::Target::portB, frame);
+    return link_.PortWrite(link::Target::PortB, frame);
 }
 
 void FrameSender::SendBreak() {
-    if (state_.link.multiplexMode) {
+    if (link_.multiplexMode) {
         return;
     }
-    state_.link.setBreak(true);
+    link_.setBreak(true);
     clock_.sleep(50ms);
-    state_.link.setBreak(false);
+    link_.setBreak(false);
     clock_.sleep(100ms);
 }
 

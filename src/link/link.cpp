@@ -22,18 +22,17 @@ Link::Link(std::unique_ptr<SerialPort> portA, std::unique_ptr<SerialPort> portB,
            std::ostream& diagnostics)
     : portA_(std::move(portA)), portB_(std::move(portB)), diagnostics_(diagnostics) {}
 
-bool Link::OpenPort(Port which, const std::string& path, int baud, int parity) {
+PortResult Link::OpenPort(Port which, const std::string& path, int baud, int parity) {
     SerialPort& serial = port(which);
     if (serial.isOpen()) {
-        return true;
+        return PortResult::success();
     }
-    std::uint32_t error = 0;
     // The inductive head answers by radio, through the receiver: port B is only written.
     const Direction direction = which == Port::A ? Direction::ReadWrite : Direction::WriteOnly;
-    if (!serial.open(path, direction, error)) {
-        diagnostics_ << kTag << " Unable to open " << path << " Error: " << std::hex << error
-                     << std::dec << std::endl;
-        return false;
+    if (PortResult opened = serial.open(path, direction); !opened) {
+        diagnostics_ << kTag << " Unable to open " << path << " Error: " << std::hex
+                     << opened.errorCode << std::dec << std::endl;
+        return opened;
     }
     paths_[index(which)] = path;
     lost_[index(which)] = false;
@@ -42,20 +41,20 @@ bool Link::OpenPort(Port which, const std::string& path, int baud, int parity) {
                                 .dataBits = 8,
                                 .parity = parity,
                                 .stopBits = baud == 1200 ? 2 : 1};
-    if (!serial.configure(settings)) {
+    if (PortResult configured = serial.configure(settings); !configured) {
         diagnostics_ << kTag << " Unable to configure the serial port" << std::endl;
-        return false;
+        return configured;
     }
-    if (!serial.setTimeouts(kReadTotal, kReadInterByte, kWriteTotal)) {
+    if (PortResult timed = serial.setTimeouts(kReadTotal, kReadInterByte, kWriteTotal); !timed) {
         diagnostics_ << kTag << " Unable to set the time-out parameters" << std::endl;
-        return false;
+        return timed;
     }
     serial.setDtr(true);
     serial.setRts(true);
     rings_[0].clear();
     rings_[1].clear();
     mux.reset();
-    return true;
+    return PortResult::success();
 }
 
 bool Link::ClosePort(Port which) {
@@ -64,9 +63,8 @@ bool Link::ClosePort(Port which) {
     if (!serial.isOpen()) {
         return false;
     }
-    std::uint32_t error = 0;
-    if (!serial.close(error)) {
-        diagnostics_ << "Close Com Error: " << std::hex << error << std::dec << std::endl;
+    if (const PortResult closed = serial.close(); !closed) {
+        diagnostics_ << "Close Com Error: " << std::hex << closed.errorCode << std::dec << std::endl;
         return false;
     }
     return true;
@@ -78,8 +76,7 @@ bool Link::isOpen(Port which) const {
 
 std::size_t Link::PortWrite(Target target, std::span<const std::uint8_t> bytes) {
     if (multiplexMode) {
-        const auto channel = static_cast<std::uint8_t>(target);
-        const std::vector<std::uint8_t> frame = wrapMuxFrame(channel, bytes);
+        const std::vector<std::uint8_t> frame = wrapMuxFrame(muxChannel(target), bytes);
         if (!portA_->isOpen()) {
             return 0;
         }
@@ -90,7 +87,7 @@ std::size_t Link::PortWrite(Target target, std::span<const std::uint8_t> bytes) 
     if (target == Target::BoxChannel) {
         return 0;
     }
-    const Port which = target == Target::portA ? Port::A : Port::B;
+    const Port which = target == Target::PortA ? Port::A : Port::B;
     SerialPort& serial = port(which);
     if (!serial.isOpen()) {
         return 0;
@@ -149,8 +146,7 @@ void Link::checkLost(Port which) {
     }
     // A pulled adapter never comes back on the same handle: close it at once so
     // nothing polls a dead port, and report it once.
-    std::uint32_t error = 0;
-    serial.close(error);
+    (void)serial.close();
     lost_[index(which)] = true;
     diagnostics_ << kTag << ' ' << paths_[index(which)] << " lost" << std::endl;
 }

@@ -19,8 +19,22 @@ namespace qrt::link {
 enum class Port { A, B };
 
 /// Where a write goes: the receiver (port A), the inductive head (port B) or, on the
-/// multiplexed link only, the interface box itself (channel 2).
-enum class Target { portA, portB, BoxChannel };
+/// multiplexed link only, the interface box itself.
+enum class Target { PortA, PortB, BoxChannel };
+
+/// The multiplexed link's channel of a target: 0 the receiver, 1 the inductive head,
+/// 2 the interface box.
+[[nodiscard]] constexpr std::uint8_t muxChannel(Target target) {
+    switch (target) {
+        case Target::PortA:
+            return 0;
+        case Target::PortB:
+            return 1;
+        case Target::BoxChannel:
+            return 2;
+    }
+    return 0;
+}
 
 /// Device path of a port name: the name itself when it holds a '/', else "/dev/" + name.
 [[nodiscard]] std::string devicePath(const std::string& portName);
@@ -38,9 +52,9 @@ public:
     /// Opens and configures a port: 8 data bits, 2 stop bits at exactly 1200 baud
     /// else 1, read time-outs 50 ms total and 5 ms between bytes, write time-out
     /// 1000 ms, DTR then RTS asserted; empties both rings and resets the multiplexed
-    /// receive state. An open port is left alone (true). When configuring fails the
-    /// port stays open and the result is false; the caller closes it.
-    bool OpenPort(Port port, const std::string& path, int baud, int parity);
+    /// receive state. An open port is left alone (success). A failure carries its
+    /// reason; when configuring fails the port stays open and the caller closes it.
+    PortResult OpenPort(Port port, const std::string& path, int baud, int parity);
     /// Closes an open port; false when it was closed or closing failed.
     bool ClosePort(Port port);
     [[nodiscard]] bool isOpen(Port port) const;

@@ -28,15 +28,18 @@ public:
     MemoryPort(ByteSource source, std::size_t readSize)
         : source_(std::move(source)), readSize_(std::max<std::size_t>(readSize, 1)) {}
 
-    bool open(const std::string&, Direction, std::uint32_t&) override { return open_ = true; }
-    bool configure(const LineSettings&) override { return true; }
-    bool setTimeouts(std::chrono::milliseconds, std::chrono::milliseconds,
-                     std::chrono::milliseconds) override {
-        return true;
+    PortResult open(const std::string&, Direction) override {
+        open_ = true;
+        return PortResult::success();
     }
-    bool close(std::uint32_t&) override {
+    PortResult configure(const LineSettings&) override { return PortResult::success(); }
+    PortResult setTimeouts(std::chrono::milliseconds, std::chrono::milliseconds,
+                           std::chrono::milliseconds) override {
+        return PortResult::success();
+    }
+    PortResult close() override {
         open_ = false;
-        return true;
+        return PortResult::success();
     }
     [[nodiscard]] bool isOpen() const override { return open_; }
     std::size_t write(std::span<const std::uint8_t> bytes) override { return bytes.size(); }

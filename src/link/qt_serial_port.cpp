@@ -14,7 +14,7 @@ QtSerialPort::QtSerialPort() : port_(std::make_unique<QSerialPort>()) {}
 
 QtSerialPort::~QtSerialPort() = default;
 
-bool QtSerialPort::open(const std::string& path, Direction direction, std::uint32_t& errorCode) {
+PortResult QtSerialPort::open(const std::string& path, Direction direction) {
     lost_ = false;
     port_->setPortName(QString::fromStdString(path));
     errno = 0;
@@ -25,34 +25,34 @@ bool QtSerialPort::open(const std::string& path, Direction direction, std::uint3
                                                        : QIODevice::WriteOnly)) {
         // The system error number is what the operator's diagnostics need; the
         // lock-file refusal of a port already in use may leave it at 0.
-        errorCode = errno != 0 ? static_cast<std::uint32_t>(errno)
-                               : static_cast<std::uint32_t>(port_->error());
-        return false;
+        const auto errorCode = errno != 0 ? static_cast<std::uint32_t>(errno)
+                                          : static_cast<std::uint32_t>(port_->error());
+        return PortResult::failed(port_->errorString().toStdString(), errorCode);
     }
-    return true;
+    return PortResult::success();
 }
 
-bool QtSerialPort::configure(const LineSettings& settings) {
+PortResult QtSerialPort::configure(const LineSettings& settings) {
     const auto parity = settings.parity == 0 ? QSerialPort::NoParity : QSerialPort::EvenParity;
     const auto stopBits = settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop;
-    return port_->setBaudRate(settings.baudRate) &&
-           port_->setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)) &&
-           port_->setParity(parity) && port_->setStopBits(stopBits) &&
-           port_->setFlowControl(QSerialPort::NoFlowControl);
+    const bool applied = port_->setBaudRate(settings.baudRate) &&
+                         port_->setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)) &&
+                         port_->setParity(parity) && port_->setStopBits(stopBits) &&
+                         port_->setFlowControl(QSerialPort::NoFlowControl);
+    return applied ? PortResult::success() : PortResult::failed(port_->errorString().toStdString());
 }
 
-bool QtSerialPort::setTimeouts(std::chrono::milliseconds /*readTotal*/,
-                               std::chrono::milliseconds /*readInterByte*/,
-                               std::chrono::milliseconds writeTotal) {
+PortResult QtSerialPort::setTimeouts(std::chrono::milliseconds /*readTotal*/,
+                                     std::chrono::milliseconds /*readInterByte*/,
+                                     std::chrono::milliseconds writeTotal) {
     // Read time-outs are passed with every read; only the write bound is kept.
     writeTimeout_ = writeTotal;
-    return true;
+    return PortResult::success();
 }
 
-bool QtSerialPort::close(std::uint32_t& errorCode) {
-    errorCode = 0;
+PortResult QtSerialPort::close() {
     port_->close();
-    return true;
+    return PortResult::success();
 }
 
 bool QtSerialPort::isOpen() const { return port_->isOpen(); }

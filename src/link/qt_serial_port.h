@@ -17,11 +17,12 @@ public:
     QtSerialPort();
     ~QtSerialPort() override;
 
-    bool open(const std::string& path, Direction direction, std::uint32_t& errorCode) override;
-    bool configure(const LineSettings& settings) override;
-    bool setTimeouts(std::chrono::milliseconds readTotal, std::chrono::milliseconds readInterByte,
-                     std::chrono::milliseconds writeTotal) override;
-    bool close(std::uint32_t& errorCode) override;
+    PortResult open(const std::string& path, Direction direction) override;
+    PortResult configure(const LineSettings& settings) override;
+    PortResult setTimeouts(std::chrono::milliseconds readTotal,
+                           std::chrono::milliseconds readInterByte,
+                           std::chrono::milliseconds writeTotal) override;
+    PortResult close() override;
     [[nodiscard]] bool isOpen() const override;
     std::size_t write(std::span<const std::uint8_t> bytes) override;
     std::size_t read(std::span<std::uint8_t> into, std::chrono::milliseconds total,

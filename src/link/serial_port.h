@@ -16,6 +16,20 @@ struct LineSettings {
     int stopBits = 1;
 };
 
+/// What became of opening, configuring or closing a port: success, or why not, in
+/// words, with the system's error number for the diagnostic line.
+struct [[nodiscard]] PortResult {
+    std::string failure;         // empty on success
+    std::uint32_t errorCode = 0;  // the system's error number, 0 when there is none
+
+    [[nodiscard]] static PortResult success() { return {}; }
+    [[nodiscard]] static PortResult failed(std::string reason, std::uint32_t errorCode = 0) {
+        return {reason.empty() ? std::string("unknown error") : std::move(reason), errorCode};
+    }
+    [[nodiscard]] bool ok() const { return failure.empty(); }
+    explicit operator bool() const { return ok(); }
+};
+
 /// How a port is used. A port that is only written to is opened for writing alone, so
 /// whatever its device sends stays with the driver instead of piling up in the program.
 enum class Direction { ReadWrite, WriteOnly };
@@ -26,17 +40,16 @@ class SerialPort {
 public:
     virtual ~SerialPort() = default;
 
-    /// Opens the device in the given direction. On failure returns false and
-    /// `errorCode` holds the system's error number.
-    virtual bool open(const std::string& path, Direction direction, std::uint32_t& errorCode) = 0;
-    /// Applies baud rate, data bits, parity, stop bits, no flow control. False on failure.
-    virtual bool configure(const LineSettings& settings) = 0;
-    /// Sets the read (total, between bytes) and write time-outs. False on failure.
-    virtual bool setTimeouts(std::chrono::milliseconds readTotal,
-                             std::chrono::milliseconds readInterByte,
-                             std::chrono::milliseconds writeTotal) = 0;
-    /// Closes the device. On failure returns false and `errorCode` holds the error.
-    virtual bool close(std::uint32_t& errorCode) = 0;
+    /// Opens the device in the given direction.
+    virtual PortResult open(const std::string& path, Direction direction) = 0;
+    /// Applies baud rate, data bits, parity, stop bits, no flow control.
+    virtual PortResult configure(const LineSettings& settings) = 0;
+    /// Sets the read (total, between bytes) and write time-outs.
+    virtual PortResult setTimeouts(std::chrono::milliseconds readTotal,
+                                   std::chrono::milliseconds readInterByte,
+                                   std::chrono::milliseconds writeTotal) = 0;
+    /// Closes the device.
+    virtual PortResult close() = 0;
     [[nodiscard]] virtual bool isOpen() const = 0;
 
     /// Writes the whole run; returns the number of bytes written, 0 on failure.

@@ -9,7 +9,9 @@ namespace qrt::receive {
 class OutputSink {
 public:
     virtual ~OutputSink() = default;
-    /// A line for the debug pane (the poller also writes it to the log file).
+    /// A poll begins (the log file is flushed now and then).
+    virtual void pollStarted() {}
+    /// A line for the debug pane (and the log file).
     virtual void addDebugLine(std::string_view line) = 0;
     /// A line for the communication pane.
     virtual void addCommLine(std::string_view line) = 0;

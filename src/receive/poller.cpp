@@ -15,25 +15,24 @@ constexpr std::size_t kShortTelegramSize = 7;
 constexpr std::size_t kStandardFrameSize = 11;
 constexpr std::size_t kLoggerBlockSize = 66;
 constexpr std::size_t kFirmwareEchoSize = 130;
-constexpr std::uint8_t kLogFlushInterval = 20;  // flush when the count taken exceeds it
 
 }  // namespace
 
-Poller::Poller(link::MainState& state, common::Clock& clock, OutputSink& output,
-               ArchiveStore& archive)
-    : state_(state), clock_(clock), output_(output), archive_(archive) {}
+Poller::Poller(link::Link& link, const frames::ProtocolSettings& protocol, common::Clock& clock,
+               OutputSink& output, ArchiveStore& archive)
+    : link_(link), protocol_(protocol), clock_(clock), output_(output), archive_(archive) {}
 
 void Poller::Timer1Timer() {
-    flushLogNowAndThen();
+    output_.pollStarted();
     stampTime();
-    if (replyWaitTicks != 0) {
-        --replyWaitTicks;
+    if (replyWaitTicks_ != 0) {
+        --replyWaitTicks_;
     }
-    if (state_.startupSkipTicks != 0) {
-        --state_.startupSkipTicks;
+    if (startupSkipTicks != 0) {
+        --startupSkipTicks;
         return;
     }
-    if (!state_.link.isOpen(link::Port::A)) {
+    if (!link_.isOpen(link::Port::A)) {
         return;
     }
     showBoxStatus();
@@ -43,37 +42,59 @@ void Poller::Timer1Timer() {
     receive();
 }
 
-void Poller::flushLogNowAndThen() {
-    if (!state_.logFile.isOpen()) {
-        return;
-    }
-    if (logFlushCounter++ > kLogFlushInterval) {
-        state_.logFile.flush();
-        logFlushCounter = 0;
+std::optional<frames::StandardFrame> Poller::awaitReply(std::uint32_t type,
+                                                        std::uint32_t bytePar,
+                                                        std::int32_t polls,
+                                                        std::chrono::milliseconds pause) {
+    return await(replySlot_, type, bytePar, polls, pause);
+}
+
+std::optional<frames::StandardFrame> Poller::awaitArchiveReply(std::uint32_t type,
+                                                               std::uint32_t bytePar,
+                                                               std::int32_t polls,
+                                                               std::chrono::milliseconds pause) {
+    return await(archive_.slot, type, bytePar, polls, pause);
+}
+
+std::optional<frames::StandardFrame> Poller::await(ReplySlot& slot, std::uint32_t type,
+                                                   std::uint32_t bytePar, std::int32_t polls,
+                                                   std::chrono::milliseconds pause) {
+    slot.expectedType = type;
+    slot.expectedBytePar = bytePar;
+    replyWaitTicks_ = polls;
+    for (;;) {
+        clock_.sleep(pause);
+        Timer1Timer();
+        if (replyWaitTicks_ == 0) {
+            return std::nullopt;
+        }
+        if (slot.expectedType == 0) {
+            return slot.reply;
+        }
     }
 }
 
 void Poller::stampTime() {
     if (fixedTimestamp) {
-        decode.timestamp = *fixedTimestamp;
+        decode_.timestamp = *fixedTimestamp;
         return;
     }
     const common::DateTime now = clock_.localTime();
-    decode.timestamp = common::format("%02u:%02u:%02u.%01u", static_cast<unsigned>(now.hour),
+    decode_.timestamp = common::format("%02u:%02u:%02u.%01u", static_cast<unsigned>(now.hour),
                                       static_cast<unsigned>(now.minute),
                                       static_cast<unsigned>(now.second),
                                       static_cast<unsigned>(now.millisecond / 100));
 }
 
 void Poller::showBoxStatus() {
-    const link::MuxReceiver& mux = state_.link.mux;
-    if (mux.keyState != shownKeyState) {
-        shownKeyState = mux.keyState;
-        output_.showKeyState((shownKeyState & 1) != 0);
+    const link::MuxReceiver& mux = link_.mux;
+    if (mux.keyState != shownKeyState_) {
+        shownKeyState_ = mux.keyState;
+        output_.showKeyState((shownKeyState_ & 1) != 0);
     }
-    if (mux.boxVersion != shownBoxVersion) {
-        shownBoxVersion = mux.boxVersion;
-        output_.showBoxVersion(common::format("%04X", shownBoxVersion));
+    if (mux.boxVersion != shownBoxVersion_) {
+        shownBoxVersion_ = mux.boxVersion;
+        output_.showBoxVersion(common::format("%04X", shownBoxVersion_));
     }
 }
 
@@ -82,49 +103,49 @@ std::size_t Poller::fill() {
     // of overwriting frames not yet looked at. With a frame's worth already buffered,
     // take only what the port has ready, unless a logger block or firmware echo is
     // still arriving: the frame search would cut into it.
-    link::Link& link = state_.link;
+    link::Link& link = link_;
     const std::size_t held = link.ringHeld(kReceiverRing);
     const std::size_t room = link::ReceiveRing::kCapacity - held;
     std::size_t awaited = kStandardFrameSize;
-    if (decode.decoderState == DecoderState::LoggerBlockExpected) {
+    if (decode_.decoderState == DecoderState::LoggerBlockExpected) {
         awaited = kLoggerBlockSize;
-    } else if (decode.decoderState == DecoderState::SkipFirmwareBlock) {
+    } else if (decode_.decoderState == DecoderState::SkipFirmwareBlock) {
         awaited = kFirmwareEchoSize;
     }
     return link.PortFill(kReceiverRing, room, held < awaited);
 }
 
 void Poller::read(std::span<std::uint8_t> into) {
-    state_.link.RingRead(kReceiverRing, into);
+    link_.RingRead(kReceiverRing, into);
     bytesRemoved_ += into.size();
 }
 
 void Poller::receive() {
-    link::Link& link = state_.link;
+    link::Link& link = link_;
     const auto started = clock_.now();
     std::size_t n = fill();
     if (n == 0) {
         return;
     }
     for (;;) {
-        if (n >= kFirmwareEchoSize && decode.decoderState == DecoderState::SkipFirmwareBlock) {
+        if (n >= kFirmwareEchoSize && decode_.decoderState == DecoderState::SkipFirmwareBlock) {
             std::array<std::uint8_t, kFirmwareEchoSize> echo{};
             read(echo);
-            decode.decoderState = DecoderState::Idle;
+            decode_.decoderState = DecoderState::Idle;
         } else if (n >= kLoggerBlockSize &&
-                   decode.decoderState == DecoderState::LoggerBlockExpected) {
+                   decode_.decoderState == DecoderState::LoggerBlockExpected) {
             LoggerBlock block{};
             read(block);
-            decode.decoderState = DecoderState::Idle;
-            const bool goOn = logger.decode(
-                block, decode.loggerBlock, decode.loggerType, state_.crcStart, archive_,
+            decode_.decoderState = DecoderState::Idle;
+            const bool goOn = logger_.decode(
+                block, decode_.loggerBlock, decode_.loggerType, protocol_.crcStart, archive_,
                 [this](std::string_view line) { output_.addCommLine(line); });
             if (!goOn) {
                 return;
             }
         } else if (n >= kShortTelegramSize) {
-            decode.commLine.clear();
-            std::uint16_t crc = state_.crcStart;
+            decode_.commLine.clear();
+            std::uint16_t crc = protocol_.crcStart;
             for (std::size_t i = 0; i < 5; ++i) {
                 crc = frames::Crc16Update(crc, link.RingPeek(kReceiverRing, i));
             }
@@ -132,8 +153,8 @@ void Poller::receive() {
                 link.RingPeek(kReceiverRing, 6) == (crc & 0xFFu)) {
                 ShortTelegram telegram{};
                 read(telegram);
-                addDebugLine(decodeShortTelegram(telegram, decode.timestamp,
-                                                 link.mux.signalLevel));
+                output_.addDebugLine(decodeShortTelegram(telegram, decode_.timestamp,
+                                                         link.mux.signalLevel));
             } else if (n >= kStandardFrameSize) {
                 for (std::size_t i = 5; i < 9; ++i) {
                     crc = frames::Crc16Update(crc, link.RingPeek(kReceiverRing, i));
@@ -168,28 +189,28 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
     const FrameFields f(frame);
     const std::uint32_t type = f.type();
     // A type-5 frame behind an accepted frame carries data in its ID bytes.
-    const bool bypass = type == 5 && lastFrameAccepted;
-    if (!bypass && state_.idFilter != 0 && state_.idFilter != f.id) {
-        lastFrameAccepted = false;
-        decode.decoderState = DecoderState::Idle;
+    const bool bypass = type == 5 && lastFrameAccepted_;
+    if (!bypass && idFilter != 0 && idFilter != f.id) {
+        lastFrameAccepted_ = false;
+        decode_.decoderState = DecoderState::Idle;
         return;
     }
-    lastFrameAccepted = true;
+    lastFrameAccepted_ = true;
     if (type == 0) {
-        if (decodeSpontaneousTelegram(frame, decode, state_.link.mux.signalLevel)) {
-            output_.showBackgroundLevel(common::format("%i", state_.link.mux.backgroundLevel));
+        if (decodeSpontaneousTelegram(frame, decode_, link_.mux.signalLevel)) {
+            output_.showBackgroundLevel(common::format("%i", link_.mux.backgroundLevel));
         }
     } else if (type == 5) {
-        decodeType5Frame(frame, decode);
+        decodeType5Frame(frame, decode_);
     } else {
-        decodeReply(frame, decode);
+        decodeReply(frame, decode_);
         if (type == 20 && firmwareStatus) {
             firmwareStatus(frame);
         }
     }
-    addDebugLine(decode.debugLine);
-    if (!decode.commLine.empty()) {
-        output_.addCommLine(decode.commLine);
+    output_.addDebugLine(decode_.debugLine);
+    if (!decode_.commLine.empty()) {
+        output_.addCommLine(decode_.commLine);
     }
     matchReplySlots(frame, type);
 }
@@ -204,16 +225,11 @@ void Poller::matchReplySlots(const frames::StandardFrame& frame, std::uint32_t t
             archiveSlot.expectedType = 0;
         }
     }
-    if (replySlot.expectedType != 0 && (replySlot.expectedType & 0xFFu) == type &&
-        replySlot.expectedBytePar == bytePar) {
-        replySlot.reply = frame;
-        replySlot.expectedType = 0;
+    if (replySlot_.expectedType != 0 && (replySlot_.expectedType & 0xFFu) == type &&
+        replySlot_.expectedBytePar == bytePar) {
+        replySlot_.reply = frame;
+        replySlot_.expectedType = 0;
     }
-}
-
-void Poller::addDebugLine(std::string_view line) {
-    output_.addDebugLine(line);
-    state_.logFile.writeLine(line);
 }
 
 }  // namespace qrt::receive

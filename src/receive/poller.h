@@ -9,7 +9,8 @@
 
 #include "common/clock.h"
 #include "frames/command_frames.h"
-#include "link/main_state.h"
+#include "frames/protocol_settings.h"
+#include "link/link.h"
 #include "receive/decode_state.h"
 #include "receive/logger_decoder.h"
 #include "receive/output_sink.h"
@@ -23,16 +24,39 @@ namespace qrt::receive {
 /// and fills the reply slots.
 class Poller {
 public:
-    Poller(link::MainState& state, common::Clock& clock, OutputSink& output, ArchiveStore& archive);
+    Poller(link::Link& link, const frames::ProtocolSettings& protocol, common::Clock& clock,
+           OutputSink& output, ArchiveStore& archive);
 
     /// One poll (the 500 ms timer's tick; waiting operations call it directly).
     void Timer1Timer();
 
+    /// Waits for the answer to a command just sent: arms the main reply slot for a
+    /// frame of `type` (0x100 for a spontaneous telegram) and `bytePar`, then sleeps
+    /// `pause` and polls until it arrives or `polls` polls have passed. The time-out
+    /// is tested first, so a reply in the last poll counts as none. Returns the frame.
+    std::optional<frames::StandardFrame> awaitReply(std::uint32_t type, std::uint32_t bytePar,
+                                                    std::int32_t polls,
+                                                    std::chrono::milliseconds pause);
+    /// The same with the archive window's reply slot, which stays armed while logger
+    /// blocks (type 22) are awaited.
+    std::optional<frames::StandardFrame> awaitArchiveReply(std::uint32_t type,
+                                                           std::uint32_t bytePar,
+                                                           std::int32_t polls,
+                                                           std::chrono::milliseconds pause);
+
+    /// Forgets a partly read logger record (before an archive retrieval).
+    void resetLoggerRecord() { logger_.resetRecord(); }
+    [[nodiscard]] const LoggerBlockDecoder& logger() const { return logger_; }
+    [[nodiscard]] const DecodeState& decodeState() const { return decode_; }
+    [[nodiscard]] bool lastFrameAccepted() const { return lastFrameAccepted_; }
+
+    // Settings.
+    std::uint32_t idFilter = 0;          // 0 = no receive filter
+    std::int32_t startupSkipTicks = 0;   // polls still to be skipped after Open
     /// Called once per poll, before any received byte is read, while port A is open.
     std::function<void()> firmwarePacing;
     /// Called for every accepted firmware status reply (type 20).
     std::function<void(const frames::StandardFrame&)> firmwareStatus;
-
     /// Longest time a poll keeps working off received bytes; the rest waits for the
     /// next poll. Unset: a poll works until fewer than 11 bytes remain.
     std::optional<std::chrono::milliseconds> workBudget;
@@ -42,31 +66,30 @@ public:
     /// Bytes taken out of the receiver's ring so far (read, dropped or cleared).
     [[nodiscard]] std::uint64_t bytesRemoved() const { return bytesRemoved_; }
 
-    // Poller state shared with the waiting operations and the decoders.
-    DecodeState decode;
-    bool lastFrameAccepted = false;
-    std::int32_t replyWaitTicks = 0;
-    ReplySlot replySlot;
-    std::int32_t shownKeyState = 0;
-    std::uint32_t shownBoxVersion = 0;
-    std::uint8_t logFlushCounter = 0;
-    LoggerBlockDecoder logger;
-
 private:
-    void flushLogNowAndThen();
+    std::optional<frames::StandardFrame> await(ReplySlot& slot, std::uint32_t type,
+                                               std::uint32_t bytePar, std::int32_t polls,
+                                               std::chrono::milliseconds pause);
     void stampTime();
     void showBoxStatus();
     void receive();
     std::size_t fill();
     void processStandardFrame(const frames::StandardFrame& frame);
     void matchReplySlots(const frames::StandardFrame& frame, std::uint32_t type);
-    void addDebugLine(std::string_view line);
     void read(std::span<std::uint8_t> into);
 
-    link::MainState& state_;
+    link::Link& link_;
+    const frames::ProtocolSettings& protocol_;
     common::Clock& clock_;
     OutputSink& output_;
     ArchiveStore& archive_;
+    DecodeState decode_;
+    LoggerBlockDecoder logger_;
+    bool lastFrameAccepted_ = false;
+    std::int32_t replyWaitTicks_ = 0;
+    ReplySlot replySlot_;
+    std::int32_t shownKeyState_ = 0;
+    std::uint32_t shownBoxVersion_ = 0;
     std::uint64_t bytesRemoved_ = 0;
 };
 

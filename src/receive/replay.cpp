@@ -4,7 +4,6 @@
 #include <sstream>
 
 #include "link/link.h"
-#include "link/main_state.h"
 #include "receive/poller.h"
 
 namespace qrt::receive {
@@ -19,13 +18,12 @@ void replayCapture(const link::ByteSource& capture, const ReplayOptions& options
                                          std::vector<std::uint8_t>{}, 1),
                     diagnostics);
     link.multiplexMode = options.multiplexed;
-    link.OpenPort(link::Port::A, "capture", 19200, 0);
-    link::MainState state(link);
-    state.crcStart = options.crcStart;
-    state.idFilter = options.idFilter;
+    (void)link.OpenPort(link::Port::A, "capture", 19200, 0);  // a capture always opens
+    const frames::ProtocolSettings protocol{.crcStart = options.crcStart};
     common::StoppedClock clock;
     ArchiveStore archive;
-    Poller poller(state, clock, output, archive);
+    Poller poller(link, protocol, clock, output, archive);
+    poller.idFilter = options.idFilter;
     poller.fixedTimestamp = options.timestamp;
     for (;;) {
         if (options.armArchiveSlot) {

@@ -62,9 +62,13 @@ std::string expectedCsv(const sim::ArchiveRing& ring) {
 class ArchiveEndToEnd : public ::testing::TestWithParam<bool>, protected SimWindowFixture {
 protected:
     ArchiveEndToEnd() : SimWindowFixture(std::make_unique<QuickClock>()) {}
-    ~ArchiveEndToEnd() override { archive_.reset(); }
+    ~ArchiveEndToEnd() override {
+        archiveUi_.reset();
+        archive_.reset();
+    }
 
     std::unique_ptr<TVLGLog> archive_;
+    std::unique_ptr<ArchiveWindowControls> archiveUi_;
 };
 
 }  // namespace
@@ -76,19 +80,20 @@ TEST_P(ArchiveEndToEnd, FullWrappedArchiveWithLostBlocksGivesTheExpectedCsv) {
         "archive_start=2026-10-01T00:00,lose_archive_blocks=5/700/2043",
         kRows, kRowsPerRecord, kConfig);
     start({"--module", module, "--head", "6.16"}, "binprot=1\n[Settings]\nID=16\nIDh=6\n");
-    archive_ = std::make_unique<TVLGLog>(*form_);
+    archive_ = archiveWindow(*core_, dialogs_, *form_);
+    archiveUi_ = std::make_unique<ArchiveWindowControls>(*archive_);
     archive_->show();
-    archive_->DTP_Date->setDate(QDate(2000, 1, 1));  // read the whole ring
-    (radio ? archive_->RB_Radio : archive_->RB_Ind)->setChecked(true);
+    archiveUi_->DTP_Date->setDate(QDate(2000, 1, 1));  // read the whole ring
+    (radio ? archiveUi_->RB_Radio : archiveUi_->RB_Ind)->setChecked(true);
 
-    QTest::mouseClick(archive_->BtInfo, Qt::LeftButton);
-    EXPECT_EQ(archive_->ED_Status->text(), "Ready") << readText(path("sim.log")).substr(0, 2000);
+    QTest::mouseClick(archiveUi_->BtInfo, Qt::LeftButton);
+    EXPECT_EQ(archiveUi_->ED_Status->text(), "Ready") << readText(path("sim.log")).substr(0, 2000);
     EXPECT_TRUE(archive_->retrieval().archiveWrapped);
     EXPECT_EQ(archive_->retrieval().blockReceived.count(), 2044u);
-    ASSERT_TRUE(archive_->Bt_CSV->isEnabled());
+    ASSERT_TRUE(archiveUi_->Bt_CSV->isEnabled());
 
     dialogs_.saveAnswer = QString::fromStdString(path("archive.csv"));
-    QTest::mouseClick(archive_->Bt_CSV, Qt::LeftButton);
+    QTest::mouseClick(archiveUi_->Bt_CSV, Qt::LeftButton);
     const std::string csv = readText(path("archive.csv"));
     const std::string expected = expectedCsv(sim::ArchiveRing(archiveConfig()));
     EXPECT_EQ(csv.size(), expected.size());

@@ -29,28 +29,37 @@ double cpuSeconds() {
 class FaultEndToEnd : public ::testing::Test, protected SimWindowFixture {
 protected:
     FaultEndToEnd() : SimWindowFixture(std::make_unique<QuickClock>()) {}
-    ~FaultEndToEnd() override { archive_.reset(); }
+    ~FaultEndToEnd() override {
+        archiveUi_.reset();
+        archive_.reset();
+    }
+    void showArchiveWindow() {
+        archive_ = archiveWindow(*core_, dialogs_, *form_);
+        archiveUi_ = std::make_unique<ArchiveWindowControls>(*archive_);
+        archive_->show();
+    }
 
     void start(const std::vector<std::string>& simArgs) {
         SimWindowFixture::start(simArgs, "binprot=1\n[Settings]\nID=16\nIDh=6\n");
     }
-    void open() { ASSERT_TRUE(openLink(*form_)); }
+    void open() { ASSERT_TRUE(openLink(window_)); }
 
     /// The lost device was reported exactly once and the link is closed.
     void expectLostOnce() {
         for (int i = 0; i < 5; ++i) {
             form_->Timer1Timer();
         }
-        const std::string lines = form_->ME_Debug->toPlainText().toStdString();
+        const std::string lines = ui_->ME_Debug->toPlainText().toStdString();
         const auto first = lines.find("Device lost");
         EXPECT_NE(first, std::string::npos);
         EXPECT_EQ(first, lines.rfind("Device lost"));
-        EXPECT_TRUE(form_->BTOpen->isEnabled());
-        EXPECT_FALSE(form_->BTClose->isEnabled());
+        EXPECT_TRUE(ui_->BTOpen->isEnabled());
+        EXPECT_FALSE(ui_->BTClose->isEnabled());
     }
-    std::size_t commLines() const { return form_->ME_Comm->lineCount(); }
+    std::size_t commLines() const { return ui_->ME_Comm->lineCount(); }
 
     std::unique_ptr<TVLGLog> archive_;
+    std::unique_ptr<ArchiveWindowControls> archiveUi_;
 };
 
 }  // namespace
@@ -64,27 +73,27 @@ TEST_F(FaultEndToEnd, NoisyRadioNeverStopsTheDecoding) {
         std::this_thread::sleep_for(50ms);
     }
     // Most telegrams still arrive whole; the window kept polling.
-    EXPECT_GT(form_->ME_Debug->lineCount(), 20u);
-    EXPECT_TRUE(form_->BTClose->isEnabled());
+    EXPECT_GT(ui_->ME_Debug->lineCount(), 20u);
+    EXPECT_TRUE(ui_->BTClose->isEnabled());
 }
 
 TEST_F(FaultEndToEnd, AdapterPulledWhileIdleOrSendingIsReportedOnceAndUsesNoCpu) {
     start({"--module", "5.1234"});
     pullAdapter();
-    QTest::mouseClick(form_->BT_Radio_CMD, Qt::LeftButton);  // writes to a dead port
+    QTest::mouseClick(ui_->BT_Radio_CMD, Qt::LeftButton);  // writes to a dead port
     expectLostOnce();
-    form_->Timer1->start();
+    ui_->Timer1->start();
     const double before = cpuSeconds();
     QTest::qWait(2000);
     EXPECT_LT(cpuSeconds() - before, 0.2);  // the closed window only ticks its timer
-    form_->Timer1->stop();
+    ui_->Timer1->stop();
     replug();
     open();
 }
 
 TEST_F(FaultEndToEnd, AdapterPulledDuringCalibrationEndsItSilently) {
     start({"--module", "6.16", "--pull-after", "0.4"});
-    QTest::mouseClick(form_->BtCal1, Qt::LeftButton);  // the break and waits outlast the pull
+    QTest::mouseClick(ui_->BtCal1, Qt::LeftButton);  // the break and waits outlast the pull
     expectLostOnce();
     replug();
     open();
@@ -95,7 +104,7 @@ TEST_F(FaultEndToEnd, AdapterPulledDuringFirmwarePausesTheTransferUntilTheNextOp
     std::ofstream(path("fw.bin"), std::ios::binary) << "DKM2\r\n" << std::string(128 * 6, 'q');
     form_->findChild<QSpinBox*>("UD_Speed")->setValue(2);
     dialogs_.openAnswer = QString::fromStdString(path("fw.bin"));
-    QTest::mouseClick(form_->BT_FW_Start, Qt::LeftButton);
+    QTest::mouseClick(ui_->BT_FW_Start, Qt::LeftButton);
     for (int i = 0; i < 6; ++i) {
         form_->Timer1Timer();
     }
@@ -107,25 +116,24 @@ TEST_F(FaultEndToEnd, AdapterPulledDuringFirmwarePausesTheTransferUntilTheNextOp
     while (form_->firmware().running()) {
         form_->Timer1Timer();
     }
-    EXPECT_EQ(form_->ED_FW_BLH->text(), "6");
-    form_->Ed_SNR->setText("16");
-    form_->ED_Typ->setText("5");
-    QTest::mouseClick(form_->BT_FW_STAT, Qt::LeftButton);
+    EXPECT_EQ(ui_->ED_FW_BLH->text(), "6");
+    ui_->Ed_SNR->setText("16");
+    ui_->ED_Typ->setText("5");
+    QTest::mouseClick(ui_->BT_FW_STAT, Qt::LeftButton);
     EXPECT_TRUE(waitFor([&] {
         form_->Timer1Timer();
         return !form_->firmware().statusPending();
     }, 10s));
     // Blocks sent while the adapter was out are named missing; the operator resends them.
-    EXPECT_FALSE(form_->ED_FW_BL->text().isEmpty());
+    EXPECT_FALSE(ui_->ED_FW_BL->text().isEmpty());
 }
 
 TEST_F(FaultEndToEnd, AdapterPulledDuringArchiveRetrievalEndsItAsNoResponse) {
     start({"--module", "6.16,archive_rows=20000", "--head", "6.16", "--pull-after", "1.5"});
-    archive_ = std::make_unique<TVLGLog>(*form_);
-    archive_->show();
-    archive_->DTP_Date->setDate(QDate(2000, 1, 1));
-    QTest::mouseClick(archive_->BtInfo, Qt::LeftButton);
-    EXPECT_EQ(archive_->ED_Status->text(), "No Response");
+    showArchiveWindow();
+    archiveUi_->DTP_Date->setDate(QDate(2000, 1, 1));
+    QTest::mouseClick(archiveUi_->BtInfo, Qt::LeftButton);
+    EXPECT_EQ(archiveUi_->ED_Status->text(), "No Response");
     expectLostOnce();
     replug();
     open();
@@ -133,18 +141,17 @@ TEST_F(FaultEndToEnd, AdapterPulledDuringArchiveRetrievalEndsItAsNoResponse) {
 
 TEST_F(FaultEndToEnd, RepliesThatNeverComeEndEachOperationAsItShould) {
     start({"--module", "6.16,archive_rows=100", "--head", "6.16", "--drop-replies", "100"});
-    QTest::mouseClick(form_->BtCal1, Qt::LeftButton);
+    QTest::mouseClick(ui_->BtCal1, Qt::LeftButton);
     EXPECT_EQ(commLines(), 0u);  // calibration ends without a word
-    archive_ = std::make_unique<TVLGLog>(*form_);
-    archive_->show();
-    QTest::mouseClick(archive_->BtInfo, Qt::LeftButton);
-    EXPECT_EQ(archive_->ED_Status->text(), "No Response");
-    form_->Ed_SNR->setText("16");
-    form_->ED_Typ->setText("6");
-    QTest::mouseClick(form_->BT_FW_STAT, Qt::LeftButton);
+    showArchiveWindow();
+    QTest::mouseClick(archiveUi_->BtInfo, Qt::LeftButton);
+    EXPECT_EQ(archiveUi_->ED_Status->text(), "No Response");
+    ui_->Ed_SNR->setText("16");
+    ui_->ED_Typ->setText("6");
+    QTest::mouseClick(ui_->BT_FW_STAT, Qt::LeftButton);
     for (int i = 0; i < 10; ++i) {
         form_->Timer1Timer();
     }
     EXPECT_TRUE(form_->firmware().statusPending());  // no time-out: it waits on
-    EXPECT_EQ(form_->ED_FW_BL->text(), "0");
+    EXPECT_EQ(ui_->ED_FW_BL->text(), "0");
 }

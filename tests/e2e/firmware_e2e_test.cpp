@@ -72,15 +72,15 @@ TEST_P(FirmwareEndToEnd, ImageArrivesWholeAndALostBlockIsResentOnStatRetry) {
                     diagnostics);
     link.multiplexMode = c.multiplexed;
     ASSERT_TRUE(link.OpenPort(link::Port::A, path("a"), 19200, 0));
-    link::MainState state(link);
+    frames::ProtocolSettings protocol;
     FakeClock clock;
-    frames::FrameSender sender(state, clock);
+    frames::FrameSender sender(link, protocol, clock);
     RecordingSink sink;
     receive::ArchiveStore archive;
-    receive::Poller poller(state, clock, sink, archive);
+    receive::Poller poller(link, protocol, clock, sink, archive);
     View view;
     view.targetFields = {c.singleModule, "1234", "5"};
-    firmware::FirmwareTransfer transfer(sender, state, clock, view);
+    firmware::FirmwareTransfer transfer(sender, clock, view);
     poller.firmwarePacing = [&] { transfer.pace(); };
     poller.firmwareStatus = [&](const frames::StandardFrame& f) { transfer.statusReply(f); };
 

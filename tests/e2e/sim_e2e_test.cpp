@@ -76,9 +76,8 @@ struct TestClient {
     explicit TestClient(bool multiplexed)
         : link(std::make_unique<link::QtSerialPort>(), std::make_unique<link::QtSerialPort>(),
                diagnostics),
-          state(link),
-          sender(state, clock),
-          poller(state, clock, sink, archive) {
+          sender(link, protocol, clock),
+          poller(link, protocol, clock, sink, archive) {
         link.multiplexMode = multiplexed;
         poller.fixedTimestamp = "T";
     }
@@ -98,7 +97,7 @@ struct TestClient {
     }
     std::ostringstream diagnostics;
     link::Link link;
-    link::MainState state;
+    frames::ProtocolSettings protocol;
     FakeClock clock;
     frames::FrameSender sender;
     RecordingSink sink;
@@ -114,8 +113,8 @@ TEST_F(SimEndToEnd, CommandsFromATestClientAreLoggedByteForByteAndAnswered) {
     ASSERT_TRUE(client.link.OpenPort(link::Port::A, path("a"), 19200, 0));
     ASSERT_TRUE(client.link.OpenPort(link::Port::B, path("b"), 1200, 0));
 
-    client.state.frameSequence = 41;
-    client.sender.SendCommandFrame(11, 0x500004D2, 0, 14, client.state.nextSequence());
+    client.protocol.frameSequence = 41;
+    client.sender.SendCommandFrame(11, 0x500004D2, 0, 14, client.protocol.nextSequence());
     const auto expected = frames::buildCommandFrame(11, 0x500004D2, 0, 14, 41, 0);
     std::string crc = toHex(std::span(expected).subspan(9));
     crc.erase(2, 1);
@@ -123,7 +122,7 @@ TEST_F(SimEndToEnd, CommandsFromATestClientAreLoggedByteForByteAndAnswered) {
     EXPECT_TRUE(client.awaitComm("ID:5.1234 NVR:14:0 0x0"));
 
     const std::string ver = "\rVER\r";
-    client.link.PortWrite(link::Target::portB, std::vector<std::uint8_t>(ver.begin(), ver.end()));
+    client.link.PortWrite(link::Target::PortB, std::vector<std::uint8_t>(ver.begin(), ver.end()));
     EXPECT_TRUE(waitForText(path("sim.log"), "B< text \\rVER\\r"));
     EXPECT_TRUE(client.awaitComm("ID:5.1234 Version:2.3 run"));
 
@@ -140,12 +139,12 @@ TEST_F(SimEndToEnd, AuthenticatedModuleObeysTheRightKeyAndIgnoresAWrongOne) {
     frames::KeyFieldTexts wrong = right;
     wrong[7] = "3211";
 
-    client.sender.SendCommandFrame(12, 0x5000004D, 0x1234, 9, client.state.nextSequence());
-    frames::SendAuthenticator(client.sender, client.state, true, 12, std::nullopt, wrong);
+    client.sender.SendCommandFrame(12, 0x5000004D, 0x1234, 9, client.protocol.nextSequence());
+    frames::SendAuthenticator(client.sender, true, 12, std::nullopt, wrong);
     EXPECT_TRUE(waitForText(path("sim.log"), "module 5.77 ignores NVW: authenticator does not check"));
 
-    client.sender.SendCommandFrame(12, 0x5000004D, 0x1234, 9, client.state.nextSequence());
-    frames::SendAuthenticator(client.sender, client.state, true, 12, std::nullopt, right);
+    client.sender.SendCommandFrame(12, 0x5000004D, 0x1234, 9, client.protocol.nextSequence());
+    frames::SendAuthenticator(client.sender, true, 12, std::nullopt, right);
     EXPECT_TRUE(client.awaitComm("ID:5.77 NVW:9:4660"));
     EXPECT_EQ(simLog().find("A> NVW reply"), simLog().rfind("A> NVW reply"));
 }
@@ -155,7 +154,7 @@ TEST_F(SimEndToEnd, ClosingAndReopeningThePortKeepsTheSimulatorServing) {
     for (int round = 0; round < 3; ++round) {
         TestClient client(false);
         ASSERT_TRUE(client.link.OpenPort(link::Port::A, path("a"), 19200, 0));
-        client.sender.SendCommandFrame(15, 0x500004D2, 0, 0, client.state.nextSequence());
+        client.sender.SendCommandFrame(15, 0x500004D2, 0, 0, client.protocol.nextSequence());
         EXPECT_TRUE(client.awaitComm("ID:5.1234 Version:1.0 run")) << "round " << round;
         client.link.ClosePort(link::Port::A);
     }
@@ -180,7 +179,7 @@ TEST_F(SimEndToEnd, PulledAdapterIsReportedOnceAndTheSimulatorComesBack) {
     sim_->signal(SIGUSR2);
     ASSERT_TRUE(waitForText(path("sim.log"), "ports back"));
     ASSERT_TRUE(client.link.OpenPort(link::Port::A, path("a"), 19200, 0));
-    client.sender.SendCommandFrame(15, 0x500004D2, 0, 0, client.state.nextSequence());
+    client.sender.SendCommandFrame(15, 0x500004D2, 0, 0, client.protocol.nextSequence());
     EXPECT_TRUE(client.awaitComm("ID:5.1234 Version:1.0 run"));
 }
 

@@ -29,45 +29,45 @@ protected:
 
 TEST_F(WindowEndToEnd, DirectLinkCommandsRepliesAndCalibration) {
     start({"--module", "5.1234,version=2.3,temp1=5.00", "--head", "5.1234"}, false);
-    form_->CB_Cmd->setCurrentIndex(1);  // NVR
-    form_->Ed_BytePar->setText("66");
-    QTest::mouseClick(form_->BT_Radio_CMD, Qt::LeftButton);
-    EXPECT_TRUE(paneHas(form_->ME_Comm, "ID:5.1234 Date:"));
-    QTest::mouseClick(form_->BTReset, Qt::LeftButton);  // inductive VER
-    EXPECT_TRUE(paneHas(form_->ME_Comm, "ID:5.1234 Version:2.3 run"));
+    ui_->CB_Cmd->setCurrentIndex(1);  // NVR
+    ui_->Ed_BytePar->setText("66");
+    QTest::mouseClick(ui_->BT_Radio_CMD, Qt::LeftButton);
+    EXPECT_TRUE(paneHas(ui_->ME_Comm, "ID:5.1234 Date:"));
+    QTest::mouseClick(ui_->BTReset, Qt::LeftButton);  // inductive VER
+    EXPECT_TRUE(paneHas(ui_->ME_Comm, "ID:5.1234 Version:2.3 run"));
     // Target -13: the module reads 5.00 with offset 0, so the new offset is -5.13.
-    QTest::mouseClick(form_->BtCal1, Qt::LeftButton);
-    EXPECT_TRUE(paneHas(form_->ME_Comm, "Neuer Offsetwert -5.13\u00DD C"));
+    QTest::mouseClick(ui_->BtCal1, Qt::LeftButton);
+    EXPECT_TRUE(paneHas(ui_->ME_Comm, "Neuer Offsetwert -5.13\u00DD C"));
     EXPECT_TRUE(waitForText(path("sim.log"), "B< NVW wp 0xFDFF bp 14 crc ok"));
-    QTest::mouseClick(form_->BtTemp, Qt::LeftButton);
-    EXPECT_TRUE(paneHas(form_->ME_Debug, "R:1 ID:5.1234 Temp1   T:-0.13"));
-    QTest::mouseClick(form_->BTClose, Qt::LeftButton);
-    EXPECT_TRUE(form_->BTOpen->isEnabled());
+    QTest::mouseClick(ui_->BtTemp, Qt::LeftButton);
+    EXPECT_TRUE(paneHas(ui_->ME_Debug, "R:1 ID:5.1234 Temp1   T:-0.13"));
+    QTest::mouseClick(ui_->BTClose, Qt::LeftButton);
+    EXPECT_TRUE(ui_->BTOpen->isEnabled());
 }
 
 TEST_F(WindowEndToEnd, MultiplexedLinkShowsBoxVersionKeyStateAndSignalLevel) {
     start({"--mux", "--module", "6.16,period=0.3", "--key-every", "0.5"}, true);
-    QTest::mouseClick(form_->BTRcvVer, Qt::LeftButton);
+    QTest::mouseClick(ui_->BTRcvVer, Qt::LeftButton);
     EXPECT_TRUE(waitFor([&] {
         form_->Timer1Timer();
-        return form_->EdVersion->text() == "0123";
+        return ui_->EdVersion->text() == "0123";
     }, 10s));
     EXPECT_TRUE(waitFor([&] {
         form_->Timer1Timer();
-        return form_->CBTast->isChecked();
+        return ui_->CBTast->isChecked();
     }, 10s));
-    EXPECT_TRUE(paneHas(form_->ME_Debug, "R:1 ID:6.16 Temp1   T:21.50 "));
-    const auto lines = form_->ME_Debug->toPlainText().toStdString();
+    EXPECT_TRUE(paneHas(ui_->ME_Debug, "R:1 ID:6.16 Temp1   T:21.50 "));
+    const auto lines = ui_->ME_Debug->toPlainText().toStdString();
     EXPECT_NE(lines.find(" 50\n"), std::string::npos);  // the simulator's signal level byte 0xC0
-    EXPECT_EQ(form_->EdRSSI0->text(), "-50");
+    EXPECT_EQ(ui_->EdRSSI0->text(), "-50");
 }
 
 TEST_F(WindowEndToEnd, PulledAdapterClosesTheLinkOnceAndOpenWorksAgain) {
     start({"--module", "5.1234"}, false);
     pullAdapter();
-    EXPECT_TRUE(paneHas(form_->ME_Debug, "Device lost: " + path("a")));
-    EXPECT_TRUE(form_->BTOpen->isEnabled());
+    EXPECT_TRUE(paneHas(ui_->ME_Debug, "Device lost: " + path("a")));
+    EXPECT_TRUE(ui_->BTOpen->isEnabled());
     replug();
-    QTest::mouseClick(form_->BTOpen, Qt::LeftButton);
-    EXPECT_TRUE(form_->BTClose->isEnabled());
+    QTest::mouseClick(ui_->BTOpen, Qt::LeftButton);
+    EXPECT_TRUE(ui_->BTClose->isEnabled());
 }

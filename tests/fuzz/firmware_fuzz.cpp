@@ -43,14 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ostringstream diagnostics;
     link::Link link(std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
                     std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1), diagnostics);
-    link.OpenPort(link::Port::A, "a", 19200, 0);
-    link::MainState state(link);
+    (void)link.OpenPort(link::Port::A, "a", 19200, 0);
+    frames::ProtocolSettings protocol;
     common::StoppedClock clock;
-    frames::FrameSender sender(state, clock);
+    frames::FrameSender sender(link, protocol, clock);
     View view;
     view.fields.type = std::to_string(data[0] & 0x0F);
     view.speedValue = 2 + (data[0] >> 4) % 4;
-    firmware::FirmwareTransfer transfer(sender, state, clock, view);
+    firmware::FirmwareTransfer transfer(sender, clock, view);
     transfer.start(path);
     // The rest: status replies of 8 bytes (ID, WordPar, BytePar, one spare), each after a
     // status request and a few polls.

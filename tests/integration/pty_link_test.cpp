@@ -35,9 +35,9 @@ protected:
 TEST_F(PtyLinkTest, OpensBothPortsAndCarriesBytesBothWays) {
     ASSERT_TRUE(link.OpenPort(Port::A, a.slavePath(), 19200, 0)) << diagnostics.str();
     ASSERT_TRUE(link.OpenPort(Port::B, b.slavePath(), 1200, 0)) << diagnostics.str();
-    EXPECT_EQ(link.PortWrite(Target::portA, hexBytes("0F FF FF FF FF 00 00 00 00 E0 01")), 11u);
+    EXPECT_EQ(link.PortWrite(Target::PortA, hexBytes("0F FF FF FF FF 00 00 00 00 E0 01")), 11u);
     EXPECT_EQ(toHex(a.receive(11, seconds(2))), "0F FF FF FF FF 00 00 00 00 E0 01");
-    EXPECT_EQ(link.PortWrite(Target::portB, hexBytes("0D 56 45 52 0D")), 5u);
+    EXPECT_EQ(link.PortWrite(Target::PortB, hexBytes("0D 56 45 52 0D")), 5u);
     EXPECT_EQ(toHex(b.receive(5, seconds(2))), "0D 56 45 52 0D");
 
     a.send(hexBytes("01 02 03 04"));
@@ -81,7 +81,7 @@ TEST_F(PtyLinkTest, PeerClosingItsEndClosesThePortWithoutSpinning) {
     EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 2000);
     EXPECT_FALSE(link.isOpen(Port::A));
     EXPECT_EQ(link.takeLostDevice(), Port::A);
-    EXPECT_EQ(link.PortWrite(Target::portA, hexBytes("01")), 0u);
+    EXPECT_EQ(link.PortWrite(Target::PortA, hexBytes("01")), 0u);
 }
 
 TEST_F(PtyLinkTest, InductiveHeadGoneIsNoticedWithoutReadingIt) {

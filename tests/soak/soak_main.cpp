@@ -31,11 +31,11 @@ int main(int argc, char** argv) {
     qrt::common::SystemClock clock;
     qrt::testing::FakeDialogs dialogs;
     std::ostringstream diagnostics;
-    const auto window = qrt::testing::realWindow(folder, argv[2], argv[3], clock, dialogs, diagnostics,
+    auto window = qrt::testing::realWindow(folder, argv[2], argv[3], clock, dialogs, diagnostics,
                                                  "[Log]\nFile=" + log + "\n");
-    TMainForm& form = *window;
+    TMainForm& form = *window.form;
     form.show();
-    if (!qrt::testing::openLink(form)) {
+    if (!qrt::testing::openLink(window)) {
         std::cerr << "cannot open the simulator's ports\n";
         return 1;
     }
@@ -58,17 +58,17 @@ int main(int argc, char** argv) {
         }
         if (elapsed >= 70 && rssAtFirstMinute == 0) {
             rssAtFirstMinute = qrt::testing::residentKilobytes();
-            linesAtFirstMinute = form.ME_Debug->lineCount() + form.ME_Comm->lineCount();
+            linesAtFirstMinute = window.ui->ME_Debug->lineCount() + window.ui->ME_Comm->lineCount();
         }
         if (std::chrono::steady_clock::now() > end - std::chrono::minutes(1)) {
             slowestLastMinute = std::max(slowestLastMinute, took);
         }
         std::this_thread::sleep_until(t0 + std::chrono::milliseconds(500));
     }
-    const std::size_t debugLines = form.ME_Debug->lineCount();
-    const std::size_t lines = debugLines + form.ME_Comm->lineCount();
+    const std::size_t debugLines = window.ui->ME_Debug->lineCount();
+    const std::size_t lines = debugLines + window.ui->ME_Comm->lineCount();
     const long rss = qrt::testing::residentKilobytes();
-    QTest::mouseClick(form.BTClose, Qt::LeftButton);
+    QTest::mouseClick(window.ui->BTClose, Qt::LeftButton);
     std::size_t logged = 0;
     std::ifstream in(log);
     for (std::string line; std::getline(in, line);) {

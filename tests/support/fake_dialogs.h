@@ -3,15 +3,16 @@
 #include <QStringList>
 #include <optional>
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 
 namespace qrt::testing {
 
 /// Dialogs that never block: messages are recorded, file dialogs answer from a script.
-class FakeDialogs final : public app::Dialogs {
+class FakeDialogs final : public ui::Dialogs {
 public:
-    void message(QWidget*, const QString& title, const QString& text) override {
+    void message(QWidget*, const QString& title, const QString& text, const QString& reason) override {
         messages << title + ": " + text;
+        reasons << reason;
     }
     std::optional<QString> openFile(QWidget*, const QString& filter, const QString& suffix) override {
         openRequests << filter + " " + suffix;
@@ -24,6 +25,7 @@ public:
     }
 
     QStringList messages;
+    QStringList reasons;  // the informative text of each message
     QStringList openRequests;
     QStringList saveRequests;
     std::optional<QString> openAnswer;

@@ -4,40 +4,39 @@
 
 namespace qrt::testing {
 
-bool FakeSerialPort::open(const std::string& path, link::Direction direction,
-                          std::uint32_t& errorCode) {
+link::PortResult FakeSerialPort::open(const std::string& path, link::Direction direction) {
     calls.push_back({"open", {}, {}, false});
     if (failOpen) {
-        errorCode = 2;  // no such file
-        return false;
+        return link::PortResult::failed("No such file or directory", 2);
     }
     openedPath = path;
     openedDirection = direction;
     open_ = true;
     lost_ = false;
-    return true;
+    return link::PortResult::success();
 }
 
-bool FakeSerialPort::configure(const link::LineSettings& lineSettings) {
+link::PortResult FakeSerialPort::configure(const link::LineSettings& lineSettings) {
     calls.push_back({"configure", {}, lineSettings, false});
     settings = lineSettings;
-    return !failConfigure;
+    return failConfigure ? link::PortResult::failed("Unsupported operation")
+                         : link::PortResult::success();
 }
 
-bool FakeSerialPort::setTimeouts(std::chrono::milliseconds total, std::chrono::milliseconds gap,
+link::PortResult FakeSerialPort::setTimeouts(std::chrono::milliseconds total, std::chrono::milliseconds gap,
                                  std::chrono::milliseconds write) {
     calls.push_back({"timeouts", {}, {}, false});
     readTotal = total;
     readInterByte = gap;
     writeTotal = write;
-    return !failTimeouts;
+    return failTimeouts ? link::PortResult::failed("Unsupported operation")
+                        : link::PortResult::success();
 }
 
-bool FakeSerialPort::close(std::uint32_t& errorCode) {
+link::PortResult FakeSerialPort::close() {
     calls.push_back({"close", {}, {}, false});
-    errorCode = 0;
     open_ = false;
-    return true;
+    return link::PortResult::success();
 }
 
 std::size_t FakeSerialPort::write(std::span<const std::uint8_t> bytes) {

@@ -21,11 +21,12 @@ public:
         bool on = false;
     };
 
-    bool open(const std::string& path, link::Direction direction, std::uint32_t& errorCode) override;
-    bool configure(const link::LineSettings& settings) override;
-    bool setTimeouts(std::chrono::milliseconds readTotal, std::chrono::milliseconds readInterByte,
-                     std::chrono::milliseconds writeTotal) override;
-    bool close(std::uint32_t& errorCode) override;
+    link::PortResult open(const std::string& path, link::Direction direction) override;
+    link::PortResult configure(const link::LineSettings& settings) override;
+    link::PortResult setTimeouts(std::chrono::milliseconds readTotal,
+                                 std::chrono::milliseconds readInterByte,
+                                 std::chrono::milliseconds writeTotal) override;
+    link::PortResult close() override;
     [[nodiscard]] bool isOpen() const override { return open_; }
     std::size_t write(std::span<const std::uint8_t> bytes) override;
     std::size_t read(std::span<std::uint8_t> into, std::chrono::milliseconds total,

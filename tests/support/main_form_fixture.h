@@ -18,6 +18,7 @@
 #include "support/fake_dialogs.h"
 #include "support/fake_serial_port.h"
 #include "support/hex.h"
+#include "support/window_controls.h"
 
 namespace qrt::testing {
 
@@ -32,7 +33,9 @@ protected:
         std::filesystem::create_directories(folder_);
     }
     void TearDown() override {
+        ui.reset();
         form.reset();
+        core.reset();
         std::filesystem::remove_all(folder_);
     }
 
@@ -50,23 +53,22 @@ protected:
         auto b = std::make_unique<FakeSerialPort>();
         portA = a.get();
         portB = b.get();
+        core = std::make_unique<app::ToolCore>(std::move(a), std::move(b), diagnostics, clock);
         form = std::make_unique<TMainForm>(MainFormServices{
-            .portA = std::move(a),
-            .portB = std::move(b),
-            .clock = clock,
+            .core = *core,
             .dialogs = dialogs,
             .executablePath = (folder_ / "qrt-tester").string(),
-            .diagnostics = diagnostics,
             .availablePorts = [] { return std::vector<std::string>{"ttyUSB0"}; }});
+        ui = std::make_unique<MainFormControls>(*form);
     }
 
     /// Creates the window and opens the link; the six start-up polls are passed.
     void openLink(bool binary = false) {
         createForm();
-        form->CB_Bin->setChecked(binary);
-        click(form->BTOpen);
-        ASSERT_TRUE(form->BTClose->isEnabled()) << dialogs.messages.join("; ").toStdString();
-        form->state().startupSkipTicks = 0;
+        ui->CB_Bin->setChecked(binary);
+        click(ui->BTOpen);
+        ASSERT_TRUE(ui->BTClose->isEnabled()) << dialogs.messages.join("; ").toStdString();
+        core->poller.startupSkipTicks = 0;
         portA->calls.clear();
         portB->calls.clear();
         clock.sleeps.clear();
@@ -101,7 +103,9 @@ protected:
     FakeDialogs dialogs;
     FakeSerialPort* portA = nullptr;
     FakeSerialPort* portB = nullptr;
+    std::unique_ptr<app::ToolCore> core;
     std::unique_ptr<TMainForm> form;
+    std::unique_ptr<MainFormControls> ui;
 };
 
 }  // namespace qrt::testing

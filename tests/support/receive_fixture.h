@@ -8,7 +8,8 @@
 #include "frames/command_frames.h"
 #include "frames/device_frames.h"
 #include "link/link.h"
-#include "link/main_state.h"
+#include "common/log_file.h"
+#include "receive/log_file_sink.h"
 #include "receive/poller.h"
 #include "support/fake_clock.h"
 #include "support/fake_serial_port.h"
@@ -24,8 +25,7 @@ protected:
         portA = a.get();
         link = std::make_unique<link::Link>(std::move(a), std::make_unique<FakeSerialPort>(),
                                             diagnostics);
-        state = std::make_unique<link::MainState>(*link);
-        poller = std::make_unique<receive::Poller>(*state, clock, sink, archive);
+        poller = std::make_unique<receive::Poller>(*link, protocol, clock, output, archive);
         poller->fixedTimestamp = "12:00:00.0";
     }
 
@@ -38,16 +38,18 @@ protected:
     [[nodiscard]] std::vector<std::uint8_t> frame(std::uint8_t header, std::uint32_t id,
                                                   std::uint16_t wp, std::uint8_t bp,
                                                   std::uint8_t seq = 0) const {
-        const auto f = frames::buildStandardFrame(header, id, wp, bp, seq, state->crcStart);
+        const auto f = frames::buildStandardFrame(header, id, wp, bp, seq, protocol.crcStart);
         return {f.begin(), f.end()};
     }
 
     std::ostringstream diagnostics;
     FakeSerialPort* portA = nullptr;
     std::unique_ptr<link::Link> link;
-    std::unique_ptr<link::MainState> state;
+    frames::ProtocolSettings protocol;
     FakeClock clock;
     RecordingSink sink;
+    common::LogFile logFile;
+    receive::LogFileSink output{logFile, &sink};
     receive::ArchiveStore archive;
     std::unique_ptr<receive::Poller> poller;
 };

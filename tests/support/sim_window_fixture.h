@@ -22,7 +22,7 @@ protected:
     explicit SimWindowFixture(std::unique_ptr<common::Clock> clock)
         : ownClock_(std::move(clock)), clock_(*ownClock_) {}
     ~SimWindowFixture() {
-        form_.reset();
+        window_ = {};
         sim_.reset();
     }
 
@@ -34,9 +34,12 @@ protected:
         args.insert(args.end(), simArgs.begin(), simArgs.end());
         sim_ = std::make_unique<ChildProcess>(args, path("sim.log"));
         ASSERT_TRUE(waitForText(path("sim.log"), "module ")) << readText(path("sim.log"));
-        form_ = realWindow(folder_.path().string(), path("a"), path("b"), clock_, dialogs_,
+        window_ = realWindow(folder_.path().string(), path("a"), path("b"), clock_, dialogs_,
                            diagnostics_, moreSettings);
-        ASSERT_TRUE(openLink(*form_)) << dialogs_.messages.join(";").toStdString();
+        core_ = window_.core.get();
+        form_ = window_.form.get();
+        ui_ = window_.ui.get();
+        ASSERT_TRUE(openLink(window_)) << dialogs_.messages.join(";").toStdString();
     }
 
     /// Polls until a line of the pane holds `text`.
@@ -76,7 +79,10 @@ protected:
     FakeDialogs dialogs_;
     std::ostringstream diagnostics_;
     std::unique_ptr<ChildProcess> sim_;
-    std::unique_ptr<TMainForm> form_;
+    RealWindow window_;
+    app::ToolCore* core_ = nullptr;
+    TMainForm* form_ = nullptr;
+    MainFormControls* ui_ = nullptr;
 };
 
 }  // namespace qrt::testing

@@ -65,12 +65,11 @@ protected:
         portA = a.get();
         portB = b.get();
         link = std::make_unique<link::Link>(std::move(a), std::move(b), diagnostics);
-        state = std::make_unique<link::MainState>(*link);
-        link->OpenPort(link::Port::A, "a", 19200, 0);
-        link->OpenPort(link::Port::B, "b", 1200, 0);
-        sender = std::make_unique<frames::FrameSender>(*state, clock);
-        poller = std::make_unique<receive::Poller>(*state, clock, sink, store);
-        retrieval = std::make_unique<ArchiveRetrieval>(*sender, *state, clock, *poller, store, view);
+        EXPECT_TRUE(link->OpenPort(link::Port::A, "a", 19200, 0));
+        EXPECT_TRUE(link->OpenPort(link::Port::B, "b", 1200, 0));
+        sender = std::make_unique<frames::FrameSender>(*link, protocol, clock);
+        poller = std::make_unique<receive::Poller>(*link, protocol, clock, sink, store);
+        retrieval = std::make_unique<ArchiveRetrieval>(*sender, clock, *poller, store, view);
         sim::SimOptions options;
         options.headModule = 0x60000010;
         installation = std::make_unique<SimulatedInstallation>(*portA, *portB, options, modules);
@@ -101,7 +100,7 @@ protected:
     FakeSerialPort* portA = nullptr;
     FakeSerialPort* portB = nullptr;
     std::unique_ptr<link::Link> link;
-    std::unique_ptr<link::MainState> state;
+    frames::ProtocolSettings protocol;
     FakeClock clock;
     RecordingSink sink;
     receive::ArchiveStore store;
@@ -129,7 +128,7 @@ TEST_F(ArchiveRetrievalTest, NewestBlock3UnwrappedIsOneBatch) {
     EXPECT_TRUE(view.csv);
     EXPECT_EQ(view.progress, (std::pair<std::uint32_t, std::uint32_t>{4, 4}));
     // The logger block decoder's record state was reset after the wrap check.
-    EXPECT_EQ(poller->logger.valueIndex, -1);
+    EXPECT_EQ(poller->logger().valueIndex, -1);
 }
 
 TEST_F(ArchiveRetrievalTest, NewestBlock128ReadsDownToBlock0) {

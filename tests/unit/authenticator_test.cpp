@@ -24,22 +24,21 @@ protected:
         portA = a.get();
         link = std::make_unique<Link>(std::move(a), std::make_unique<FakeSerialPort>(),
                                       diagnostics);
-        state = std::make_unique<MainState>(*link);
-        link->OpenPort(Port::A, "a", 19200, 0);
-        sender = std::make_unique<FrameSender>(*state, clock);
+        EXPECT_TRUE(link->OpenPort(Port::A, "a", 19200, 0));
+        sender = std::make_unique<FrameSender>(*link, protocol, clock);
     }
     // Sends a command as the radio button does, with optional content, and returns the
     // frames written.
     std::vector<std::vector<std::uint8_t>> send(std::uint8_t code, std::uint32_t id,
                                                 std::vector<ContentBlock> contents, bool enabled) {
         portA->takeWritten();
-        sender->SendCommandFrame(code, id, 0x0102, 0x03, state->nextSequence());
+        sender->SendCommandFrame(code, id, 0x0102, 0x03, protocol.nextSequence());
         std::optional<ContentBlock> last;
         for (const ContentBlock& block : contents) {
             sender->SendContentFrame(block);
             last = block;
         }
-        SendAuthenticator(*sender, *state, enabled, code, last, kKeyFields);
+        SendAuthenticator(*sender, enabled, code, last, kKeyFields);
         const auto bytes = portA->takeWritten();
         std::vector<std::vector<std::uint8_t>> frames;
         for (std::size_t at = 0; at + 11 <= bytes.size(); at += 11) {
@@ -52,7 +51,7 @@ protected:
     std::ostringstream diagnostics;
     FakeSerialPort* portA = nullptr;
     std::unique_ptr<Link> link;
-    std::unique_ptr<MainState> state;
+    ProtocolSettings protocol;
     FakeClock clock;
     std::unique_ptr<FrameSender> sender;
 };
@@ -87,7 +86,7 @@ TEST_F(AuthenticatorTest, EnciphersCommandBytesXorTheLastContentBlock) {
     EXPECT_EQ(frames[3][0], 5);
     const TeaBlock expected = expectedAuthenticator(frames[0], second);
     EXPECT_EQ(toHex(std::span(frames[3]).subspan(1, 8)), toHex(expected));
-    EXPECT_EQ(state->authKey, (TeaKey{0x45670123, 0xCDEF89AB, 0xBA98FEDC, 0x32107654}));
+    EXPECT_EQ(protocol.authKey, (TeaKey{0x45670123, 0xCDEF89AB, 0xBA98FEDC, 0x32107654}));
 }
 
 TEST_F(AuthenticatorTest, BroadcastUsesFfIdBytesAndSequenceMakesEachOneDiffer) {

@@ -43,10 +43,9 @@ protected:
         auto a = std::make_unique<FakeSerialPort>();
         portA = a.get();
         link = std::make_unique<link::Link>(std::move(a), std::make_unique<FakeSerialPort>(), diagnostics);
-        state = std::make_unique<link::MainState>(*link);
-        link->OpenPort(link::Port::A, "a", 19200, 0);
-        sender = std::make_unique<frames::FrameSender>(*state, clock);
-        transfer = std::make_unique<FirmwareTransfer>(*sender, *state, clock, view);
+        EXPECT_TRUE(link->OpenPort(link::Port::A, "a", 19200, 0));
+        sender = std::make_unique<frames::FrameSender>(*link, protocol, clock);
+        transfer = std::make_unique<FirmwareTransfer>(*sender, clock, view);
         folder = std::filesystem::temp_directory_path() /
                  ("qrt_fw_" + std::to_string(::getpid()) + "_" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -93,7 +92,7 @@ protected:
     std::ostringstream diagnostics;
     FakeSerialPort* portA = nullptr;
     std::unique_ptr<link::Link> link;
-    std::unique_ptr<link::MainState> state;
+    frames::ProtocolSettings protocol;
     FakeClock clock;
     FakeView view;
     std::unique_ptr<frames::FrameSender> sender;
@@ -127,7 +126,7 @@ TEST_F(FirmwareTransferTest, FamiliesTagsAndLimits) {
     // A line feed as the fifth byte would shift the body by one: refused.
     EXPECT_EQ(transfer->start(image("HVN \n\n", 10, "e.bin")), FirmwareTransfer::StartResult::WrongHeader);
     // No type read since start-up: "DKM2" and 256 blocks.
-    FirmwareTransfer fresh(*sender, *state, clock, view);
+    FirmwareTransfer fresh(*sender, clock, view);
     view.targetFields = {false, "1", "7"};
     EXPECT_EQ(fresh.start(image("dkm2\r\n", 128 * 256, "d.bin")), FirmwareTransfer::StartResult::Started);
     EXPECT_EQ(fresh.targetId(), 0xFFFFFFFFu);
@@ -176,7 +175,7 @@ TEST_F(FirmwareTransferTest, BlocksLeaveAtTheFourthPollThenEverySpeedPolls) {
 }
 
 TEST_F(FirmwareTransferTest, ShortLastBlockIsPaddedWithZerosAndCheckedOverAll128Bytes) {
-    state->crcStart = 0x1D0F;
+    protocol.crcStart = 0x1D0F;
     ASSERT_EQ(transfer->start(image("DKM2\r\n", 128 + 5)), FirmwareTransfer::StartResult::Started);
     takeWrites();
     const auto sent = poll(10);
@@ -253,7 +252,7 @@ TEST_F(FirmwareTransferTest, MissingBlockIsResentAloneUnderAFreshHeader) {
     takeWrites();
     transfer->statusReply(frames::buildStandardFrame(20, 0x500004D2, 2, 1, 0, 0));
     EXPECT_TRUE(transfer->running());
-    state->frameSequence = 200;
+    protocol.frameSequence = 200;
     const auto sent = poll(3);
     ASSERT_EQ(sent.size(), 2u);  // header and block, no end marker
     EXPECT_EQ(sent[0].poll, 1u);
@@ -298,9 +297,9 @@ TEST_F(FirmwareTransferTest, UnscannableFieldsBroadcastTheBlocksAndSilenceStatus
 }
 
 TEST_F(FirmwareTransferTest, SequenceByteIsSharedWithOtherSenders) {
-    state->frameSequence = 254;
+    protocol.frameSequence = 254;
     ASSERT_EQ(transfer->start(image("DKM2\r\n", 10)), FirmwareTransfer::StartResult::Started);
-    sender->SendCommandFrame(15, 1, 0, 0, state->nextSequence());
+    sender->SendCommandFrame(15, 1, 0, 0, protocol.nextSequence());
     takeWrites();
     const auto sent = poll(4);
     EXPECT_EQ(sent[0].bytes[8], 0);  // block header after 254 (start) and 255 (VER)

@@ -56,16 +56,15 @@ protected:
         portA = a.get();
         portB = b.get();
         link = std::make_unique<Link>(std::move(a), std::move(b), diagnostics);
-        state = std::make_unique<MainState>(*link);
-        link->OpenPort(Port::A, "a", 19200, 0);
-        link->OpenPort(Port::B, "b", 1200, 0);
-        sender = std::make_unique<FrameSender>(*state, clock);
+        EXPECT_TRUE(link->OpenPort(Port::A, "a", 19200, 0));
+        EXPECT_TRUE(link->OpenPort(Port::B, "b", 1200, 0));
+        sender = std::make_unique<FrameSender>(*link, protocol, clock);
     }
     std::ostringstream diagnostics;
     FakeSerialPort* portA = nullptr;
     FakeSerialPort* portB = nullptr;
     std::unique_ptr<Link> link;
-    std::unique_ptr<MainState> state;
+    ProtocolSettings protocol;
     FakeClock clock;
     std::unique_ptr<FrameSender> sender;
 };
@@ -96,9 +95,9 @@ TEST_F(FrameSenderTest, MultiplexedInductiveFrameHasNoBreakAndGoesOnChannel1) {
 }
 
 TEST_F(FrameSenderTest, SequenceCounterWrapsFrom255To0) {
-    state->frameSequence = 254;
+    protocol.frameSequence = 254;
     for (int i = 0; i < 3; ++i) {
-        sender->SendCommandFrame(15, kBroadcastId, 0, 0, state->nextSequence());
+        sender->SendCommandFrame(15, kBroadcastId, 0, 0, protocol.nextSequence());
     }
     const auto written = portA->takeWritten();
     ASSERT_EQ(written.size(), 33u);

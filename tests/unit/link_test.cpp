@@ -125,8 +125,8 @@ TEST_F(LinkTest, EverySuccessfulOpenEmptiesBothRingsAndResetsTheSplitter) {
 
 TEST_F(LinkTest, DirectWritesGoToTheirPortAndTheBoxChannelSendsNothing) {
     openBoth();
-    EXPECT_EQ(link->PortWrite(Target::portA, hexBytes("AA BB")), 2u);
-    EXPECT_EQ(link->PortWrite(Target::portB, hexBytes("CC")), 1u);
+    EXPECT_EQ(link->PortWrite(Target::PortA, hexBytes("AA BB")), 2u);
+    EXPECT_EQ(link->PortWrite(Target::PortB, hexBytes("CC")), 1u);
     EXPECT_EQ(link->PortWrite(Target::BoxChannel, hexBytes("E0")), 0u);
     EXPECT_EQ(toHex(portA->takeWritten()), "AA BB");
     EXPECT_EQ(toHex(portB->takeWritten()), "CC");
@@ -135,14 +135,14 @@ TEST_F(LinkTest, DirectWritesGoToTheirPortAndTheBoxChannelSendsNothing) {
 TEST_F(LinkTest, MultiplexedWritesAreWrappedForTheirChannelOnPortA) {
     link->multiplexMode = true;
     ASSERT_TRUE(link->OpenPort(Port::A, "/dev/ttyA", 19200, 0));
-    EXPECT_EQ(link->PortWrite(Target::portB, hexBytes("10 02 10")), 9u);
+    EXPECT_EQ(link->PortWrite(Target::PortB, hexBytes("10 02 10")), 9u);
     EXPECT_EQ(link->PortWrite(Target::BoxChannel, hexBytes("E0")), 5u);
     EXPECT_EQ(toHex(portA->takeWritten()), "02 01 10 10 02 10 10 10 03 02 02 E0 10 03");
     EXPECT_TRUE(portB->calls.empty());
 }
 
 TEST_F(LinkTest, WritesAndFillsOnAClosedPortDoNothing) {
-    EXPECT_EQ(link->PortWrite(Target::portA, hexBytes("01")), 0u);
+    EXPECT_EQ(link->PortWrite(Target::PortA, hexBytes("01")), 0u);
     openBoth();
     portA->queueInput(hexBytes("01 02"));
     EXPECT_EQ(link->PortFill(0), 2u);
@@ -178,7 +178,7 @@ TEST_F(LinkTest, LostDeviceIsClosedAndReportedOnce) {
     EXPECT_EQ(link->takeLostDevice(), Port::A);
     EXPECT_EQ(link->takeLostDevice(), std::nullopt);
     link->PortFill(0);
-    EXPECT_EQ(link->PortWrite(Target::portA, hexBytes("01")), 0u);
+    EXPECT_EQ(link->PortWrite(Target::PortA, hexBytes("01")), 0u);
     EXPECT_EQ(diagnostics.str().find("lost"), diagnostics.str().rfind("lost"));
     EXPECT_NE(diagnostics.str().find("QRTTest /dev/ttyA lost\n"), std::string::npos);
 }

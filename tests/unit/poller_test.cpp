@@ -147,7 +147,7 @@ TEST_F(PollerTest, WindowedPollStopsAfterItsWorkBudget) {
         void addCommLine(std::string_view) override {}
     } slowSink;
     slowSink.clock = &clock;
-    receive::Poller budgeted(*state, clock, slowSink, archive);
+    receive::Poller budgeted(*link, protocol, clock, slowSink, archive);
     budgeted.workBudget = std::chrono::milliseconds(250);
     budgeted.Timer1Timer();
     EXPECT_EQ(slowSink.lines, 3u);
@@ -157,7 +157,7 @@ TEST_F(PollerTest, WindowedPollStopsAfterItsWorkBudget) {
 
 TEST_F(PollerTest, SixPollsAfterOpenLeaveThePortAlone) {
     open();
-    state->startupSkipTicks = 6;
+    poller->startupSkipTicks = 6;
     portA->queueInput(frame(0x01, 0x50001234, 0x0203, 0, 9));
     for (int i = 0; i < 6; ++i) {
         poller->Timer1Timer();
@@ -168,13 +168,32 @@ TEST_F(PollerTest, SixPollsAfterOpenLeaveThePortAlone) {
 }
 
 TEST_F(PollerTest, ClosedPortOnlyCountsDownAndReadsNothing) {
-    poller->replyWaitTicks = 2;
     bool paced = false;
     poller->firmwarePacing = [&] { paced = true; };
-    poller->Timer1Timer();
-    EXPECT_EQ(poller->replyWaitTicks, 1);
+    EXPECT_EQ(poller->awaitReply(2, 0, 2, std::chrono::milliseconds(100)), std::nullopt);
+    EXPECT_EQ(clock.sleeps.size(), 2u);  // the wait counted down on a closed port
     EXPECT_FALSE(paced);
     EXPECT_TRUE(portA->readSizes.empty());
+}
+
+TEST_F(PollerTest, WaitForReplyTestsTheTimeOutBeforeTheSlot) {
+    open();
+    const auto match = frame(0x02, 0x50001234, 754, 65);
+    struct Case {
+        std::int32_t polls;
+        bool answered;
+    };
+    // The reply arrives in the second poll: with two polls allowed it counts as none.
+    for (const Case c : {Case{2, false}, Case{3, true}}) {
+        portA->input.clear();
+        portA->queueInput({});
+        portA->queueInput(match);
+        const auto reply = poller->awaitReply(2, 65, c.polls, std::chrono::milliseconds(100));
+        EXPECT_EQ(reply.has_value(), c.answered) << c.polls;
+        if (reply) {
+            EXPECT_EQ(toHex(*reply), toHex(match));
+        }
+    }
 }
 
 TEST_F(PollerTest, FirmwarePacingRunsBeforeAnyByteIsRead) {
@@ -187,7 +206,7 @@ TEST_F(PollerTest, FirmwarePacingRunsBeforeAnyByteIsRead) {
 
 TEST_F(PollerTest, IdFilterPassesOnlyItsModuleAndType5OnlyBehindAnAcceptedFrame) {
     open();
-    state->idFilter = 0x50001234;
+    poller->idFilter = 0x50001234;
     const auto accepted = frame(0x01, 0x50001234, 0x0203, 0, 1);
     const auto rejected = frame(0x01, 0x50009999, 0x0203, 0, 2);
     const auto samples = frame(0x05, 0x00020001, 0x0004, 0x00, 0x00);
@@ -195,12 +214,12 @@ TEST_F(PollerTest, IdFilterPassesOnlyItsModuleAndType5OnlyBehindAnAcceptedFrame)
     poller->Timer1Timer();
     ASSERT_EQ(sink.lines.size(), 4u);
     EXPECT_EQ(sink.lines[2], "D CONT:1 2 4 0 ");
-    EXPECT_FALSE(poller->lastFrameAccepted);
+    EXPECT_FALSE(poller->lastFrameAccepted());
 }
 
 TEST_F(PollerTest, BroadcastFilterPassesOnlyAllOnesIds) {
     open();
-    state->idFilter = 0xFFFFFFFF;
+    poller->idFilter = 0xFFFFFFFF;
     portA->queueInput(join({frame(0x01, 0x50001234, 0, 0), frame(0x01, 0xFFFFFFFF, 0, 0)}));
     poller->Timer1Timer();
     ASSERT_EQ(sink.lines.size(), 2u);
@@ -209,23 +228,26 @@ TEST_F(PollerTest, BroadcastFilterPassesOnlyAllOnesIds) {
 
 TEST_F(PollerTest, RejectedFrameCancelsAnAnnouncedLoggerBlock) {
     open();
-    state->idFilter = 0x50001234;
-    poller->decode.decoderState = DecoderState::LoggerBlockExpected;
+    poller->idFilter = 0x50001234;
+    portA->queueInput(frame(0x16, 0x50001234, 7, 0));  // announces a logger block
+    poller->Timer1Timer();
+    ASSERT_EQ(poller->decodeState().decoderState, DecoderState::LoggerBlockExpected);
+    sink.lines.clear();
     portA->queueInput(frame(0x02, 0x60000001, 0, 0));
     poller->Timer1Timer();
-    EXPECT_EQ(poller->decode.decoderState, DecoderState::Idle);
+    EXPECT_EQ(poller->decodeState().decoderState, DecoderState::Idle);
     EXPECT_TRUE(sink.lines.empty());
 }
 
 TEST_F(PollerTest, MainReplySlotTakesTheFirstMatchingFrame) {
     open();
-    poller->replySlot = {.expectedType = 0x100, .expectedBytePar = 2, .reply = {}};
     const auto otherBp = frame(0x20, 0x60000010, 111, 3);
     const auto match = frame(0x20, 0x60000010, 222, 2);
     portA->queueInput(join({otherBp, match, frame(0x20, 0x60000010, 333, 2)}));
-    poller->Timer1Timer();
-    EXPECT_EQ(poller->replySlot.expectedType, 0u);
-    EXPECT_EQ(toHex(poller->replySlot.reply), toHex(match));
+    const auto reply = poller->awaitReply(0x100, 2, 10, std::chrono::milliseconds(100));
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(clock.sleeps.size(), 1u);
+    EXPECT_EQ(toHex(*reply), toHex(match));
 }
 
 TEST_F(PollerTest, ArchiveSlotStaysArmedForLoggerBlocksAndStoresTheBlock) {
@@ -282,11 +304,11 @@ TEST_F(PollerTest, FirmwareStatusRepliesGoToTheFirmwareHook) {
 
 TEST_F(PollerTest, CrcStartAppliesToReceivedFrames) {
     open();
-    state->crcStart = 0x1D0F;
+    protocol.crcStart = 0x1D0F;
     portA->queueInput(frame(0x01, 0x50001234, 0x0203, 0, 9));
     poller->Timer1Timer();
     EXPECT_EQ(sink.lines.size(), 2u);
-    state->crcStart = 0;
+    protocol.crcStart = 0;
     auto f = frames::buildStandardFrame(0x01, 0x50001234, 0x0203, 0, 9, 0x1D0F);
     portA->queueInput(bytesOf(f));
     poller->Timer1Timer();
@@ -311,21 +333,21 @@ TEST_F(PollerTest, DebugLinesGoToTheLogFileAndItIsFlushedEvery22Polls) {
     const auto path = std::filesystem::temp_directory_path() /
                       ("qrt_poller_log_" + std::to_string(::getpid()) + ".txt");
     std::filesystem::remove(path);
-    state->logFile.open(path.string());
+    logFile.open(path.string());
     open();
     portA->queueInput(join({frame(0x01, 0x50001234, 0x0203, 0, 9),
                             bytesOf(frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0))}));
     poller->Timer1Timer();
     poller->Timer1Timer();
-    EXPECT_EQ(poller->logFlushCounter, 2);
+    EXPECT_EQ(output.logFlushCounter(), 2);
     for (int i = 0; i < 20; ++i) {
         poller->Timer1Timer();
     }
-    EXPECT_EQ(poller->logFlushCounter, 0);  // the 22nd poll flushed
+    EXPECT_EQ(output.logFlushCounter(), 0);  // the 22nd poll flushed
     std::ifstream in(path);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text,
               "12:00:00.0  ID:5.4660 pt:1 bp:0 wp:515 9\n12:00:00.0  ID:5 T:21.50 B:3.00 1 0\n");
-    state->logFile.close();
+    logFile.close();
     std::filesystem::remove(path);
 }

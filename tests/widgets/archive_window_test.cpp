@@ -4,6 +4,7 @@
 
 #include "archive/Vlgarchives.h"
 #include "support/main_form_fixture.h"
+#include "support/real_window.h"
 #include "support/simulated_installation.h"
 
 using namespace qrt;
@@ -25,12 +26,14 @@ protected:
                                std::chrono::hours(10) + std::chrono::minutes(30);
         installation = std::make_unique<SimulatedInstallation>(*portA, *portB, sim::SimOptions{},
                                                                std::vector{module});
-        window = std::make_unique<TVLGLog>(*form);
+        window = archiveWindow(*core, dialogs, *form);
+        archiveUi = std::make_unique<ArchiveWindowControls>(*window);
         window->show();
-        window->DTP_Date->setDate(QDate(2000, 1, 1));
+        archiveUi->DTP_Date->setDate(QDate(2000, 1, 1));
     }
     std::unique_ptr<SimulatedInstallation> installation;
     std::unique_ptr<TVLGLog> window;
+    std::unique_ptr<ArchiveWindowControls> archiveUi;
 };
 
 }  // namespace
@@ -38,34 +41,36 @@ protected:
 TEST_F(ArchiveWindow, ShowsYesterdayNowAndReadyOnGreen) {
     createForm();
     clock.local = {2026, 3, 1, 14, 5, 30, 0};
-    TVLGLog log(*form);
+    window = archiveWindow(*core, dialogs, *form);
+    TVLGLog& log = *window;
+    archiveUi = std::make_unique<ArchiveWindowControls>(log);
     EXPECT_EQ(log.windowTitle(), "VLG Archive");
     log.show();
-    EXPECT_EQ(log.DTP_Date->date(), QDate(2026, 2, 28));
-    EXPECT_EQ(log.DTP_Time->time(), QTime(14, 5, 30));
-    EXPECT_EQ(log.ED_Status->text(), "Ready");
-    EXPECT_EQ(log.ED_Status->palette().color(QPalette::Base), QColor(0, 255, 0));
-    EXPECT_TRUE(log.RB_Ind->isChecked());
-    EXPECT_FALSE(log.Bt_CSV->isEnabled());
-    click(log.BtClose);
+    EXPECT_EQ(archiveUi->DTP_Date->date(), QDate(2026, 2, 28));
+    EXPECT_EQ(archiveUi->DTP_Time->time(), QTime(14, 5, 30));
+    EXPECT_EQ(archiveUi->ED_Status->text(), "Ready");
+    EXPECT_EQ(archiveUi->ED_Status->palette().color(QPalette::Base), QColor(0, 255, 0));
+    EXPECT_TRUE(archiveUi->RB_Ind->isChecked());
+    EXPECT_FALSE(archiveUi->Bt_CSV->isEnabled());
+    click(archiveUi->BtClose);
     EXPECT_FALSE(log.isVisible());
 }
 
 TEST_F(ArchiveWindow, RetrievesAndWritesTheCsvUnderTheChosenName) {
     openArchive(3);
-    click(window->BtInfo);
-    EXPECT_EQ(window->ED_Status->text(), "Ready");
-    EXPECT_EQ(window->Ed_ID->text(), "6.16");
-    EXPECT_EQ(window->ED_Date->text(), "12.05.2015");
-    EXPECT_EQ(window->ED_Time->text(), "10:30:00");
-    ASSERT_TRUE(window->Bt_CSV->isEnabled());
+    click(archiveUi->BtInfo);
+    EXPECT_EQ(archiveUi->ED_Status->text(), "Ready");
+    EXPECT_EQ(archiveUi->Ed_ID->text(), "6.16");
+    EXPECT_EQ(archiveUi->ED_Date->text(), "12.05.2015");
+    EXPECT_EQ(archiveUi->ED_Time->text(), "10:30:00");
+    ASSERT_TRUE(archiveUi->Bt_CSV->isEnabled());
 
     clock.local = {2024, 1, 31, 9, 0, 0, 0};
-    click(window->Bt_CSV);  // cancelled: nothing written
+    click(archiveUi->Bt_CSV);  // cancelled: nothing written
     EXPECT_EQ(dialogs.saveRequests, QStringList{"6.16-20240131.csv CSV-Datei|*.csv csv"});
     const auto csv = folder_ / "archive.csv";
     dialogs.saveAnswer = QString::fromStdString(csv.string());
-    click(window->Bt_CSV);
+    click(archiveUi->Bt_CSV);
     const std::string text = [&] {
         std::ifstream in(csv, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -75,14 +80,14 @@ TEST_F(ArchiveWindow, RetrievesAndWritesTheCsvUnderTheChosenName) {
     EXPECT_EQ(text.find('\n'), std::string::npos);
 
     dialogs.saveAnswer = QString::fromStdString((folder_ / "no-such-folder" / "a.csv").string());
-    click(window->Bt_CSV);
+    click(archiveUi->Bt_CSV);
     EXPECT_TRUE(dialogs.messages.last().startsWith("QRTTest: Can't write"));
 }
 
 TEST_F(ArchiveWindow, NoAnswerShowsNoResponseInRed) {
     openArchive(0);
-    click(window->BtInfo);
-    EXPECT_EQ(window->ED_Status->text(), "No Response");
-    EXPECT_EQ(window->ED_Status->palette().color(QPalette::Base), QColor(255, 0, 0));
-    EXPECT_FALSE(window->Bt_CSV->isEnabled());
+    click(archiveUi->BtInfo);
+    EXPECT_EQ(archiveUi->ED_Status->text(), "No Response");
+    EXPECT_EQ(archiveUi->ED_Status->palette().color(QPalette::Base), QColor(255, 0, 0));
+    EXPECT_FALSE(archiveUi->Bt_CSV->isEnabled());
 }

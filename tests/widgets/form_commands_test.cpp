@@ -37,18 +37,18 @@ protected:
 
 TEST_F(FormCommands, InductiveTextCommandsFollowTheLineBreak) {
     openLink(false);
-    click(form->BTSTRT);
+    click(ui->BTSTRT);
     EXPECT_EQ(inductiveTraffic(), (std::vector<std::string>{"break on", "break off",
                                                             "0D 4F 50 52 31 2C 34 2C 31 0D"}));
     EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{50ms, 100ms}));
-    click(form->BTReset);
-    click(form->BTSTP);
-    click(form->BTNVP);
+    click(ui->BTReset);
+    click(ui->BTSTP);
+    click(ui->BTNVP);
     EXPECT_EQ(writes(portB), (std::vector<std::string>{text("\rVER\r"), text("\rOPR0\r"),
                                                        text("\rNVP0\r")}));
-    for (QPushButton* silent : {form->BTLogOn, form->BTLogOff, form->BTSetRTC, form->BTGetRTC,
-                                form->BtTemp, form->BtTemp1, form->BtTemp2, form->BtDig,
-                                form->btLEDs, form->BtCal1, form->BT_Ind_CMD}) {
+    for (QPushButton* silent : {ui->BTLogOn, ui->BTLogOff, ui->BTSetRTC, ui->BTGetRTC,
+                                ui->BtTemp, ui->BtTemp1, ui->BtTemp2, ui->BtDig,
+                                ui->btLEDs, ui->BtCal1, ui->BT_Ind_CMD}) {
         click(silent);
     }
     EXPECT_TRUE(inductiveTraffic().empty());  // binary protocol only: not even a break
@@ -56,29 +56,29 @@ TEST_F(FormCommands, InductiveTextCommandsFollowTheLineBreak) {
 
 TEST_F(FormCommands, WriteParameterInTextAndBinaryForm) {
     openLink(false);
-    form->CBPar->setCurrentIndex(18);  // "20 SetCnt1"
-    form->EDPar->setText("0x10");
-    click(form->BTNVW);
-    form->EDPar->setText("-2");
-    click(form->BTNVW);
-    form->EDPar->setText("");
-    click(form->BTNVW);
-    form->EDPar->setText("abc");
-    click(form->BTNVW);
+    ui->CBPar->setCurrentIndex(18);  // "20 SetCnt1"
+    ui->EDPar->setText("0x10");
+    click(ui->BTNVW);
+    ui->EDPar->setText("-2");
+    click(ui->BTNVW);
+    ui->EDPar->setText("");
+    click(ui->BTNVW);
+    ui->EDPar->setText("abc");
+    click(ui->BTNVW);
     EXPECT_EQ(writes(portB), (std::vector<std::string>{text("\rNVW20,16\r"), text("\rNVW20,-2\r")}));
-    form->CB_Bin->setChecked(true);
-    form->EDPar->setText("0x10");
-    click(form->BTNVW);
-    form->EDPar->setText("-2");
-    click(form->BTNVW);
+    ui->CB_Bin->setChecked(true);
+    ui->EDPar->setText("0x10");
+    click(ui->BTNVW);
+    ui->EDPar->setText("-2");
+    click(ui->BTNVW);
     EXPECT_EQ(writes(portB), (std::vector<std::string>{inductive(12, 16, 20), inductive(12, 0xFFFE, 20)}));
 }
 
 TEST_F(FormCommands, BinaryServiceButtonsSendTheirFrames) {
     openLink(true);
-    for (QPushButton* b : {form->BTReset, form->BTNVP, form->BTSTRT, form->BTSTP, form->BTLogOn,
-                           form->BTLogOff, form->BtTemp, form->BtTemp1, form->BtTemp2, form->BtDig,
-                           form->btLEDs}) {
+    for (QPushButton* b : {ui->BTReset, ui->BTNVP, ui->BTSTRT, ui->BTSTP, ui->BTLogOn,
+                           ui->BTLogOff, ui->BtTemp, ui->BtTemp1, ui->BtTemp2, ui->BtDig,
+                           ui->btLEDs}) {
         click(b);
     }
     EXPECT_EQ(writes(portB),
@@ -92,34 +92,34 @@ TEST_F(FormCommands, ClockIsSetInBcdFromUtcAndReadWithAPause) {
     openLink(true);
     clock.utc = {2026, 12, 7, 13, 5, 9, 0};
     clock.local = {2026, 12, 7, 14, 5, 9, 0};
-    click(form->BTSetRTC);
+    click(ui->BTSetRTC);
     EXPECT_EQ(writes(portB), (std::vector<std::string>{inductive(12, 0x0509, 66), inductive(12, 0x0713, 68),
                                                        inductive(12, 0x2612, 71)}));
     EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{50ms, 100ms, 200ms, 50ms, 100ms,
                                                                      200ms, 50ms, 100ms}));
     clock.sleeps.clear();
-    click(form->BTGetRTC);
+    click(ui->BTGetRTC);
     EXPECT_EQ(writes(portB), (std::vector<std::string>{inductive(11, 0, 65), inductive(11, 0, 66)}));
     EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{50ms, 100ms, 400ms, 50ms, 100ms}));
 }
 
 TEST_F(FormCommands, RadioCommandWithTwoContentFramesAndAuthenticator) {
     openLink();
-    form->CB_Cmd->setCurrentIndex(14);  // DBW
-    form->Ed_SNR->setText("1234");
-    form->ED_Typ->setText("5");
-    form->Ed_BytePar->setText("300");
-    form->Ed_WordPar->setText("-1");
-    form->CB_Cont->setChecked(true);
-    form->CB_Cont2->setChecked(true);
-    form->CB_ContHex->setChecked(true);
+    ui->CB_Cmd->setCurrentIndex(14);  // DBW
+    ui->Ed_SNR->setText("1234");
+    ui->ED_Typ->setText("5");
+    ui->Ed_BytePar->setText("300");
+    ui->Ed_WordPar->setText("-1");
+    ui->CB_Cont->setChecked(true);
+    ui->CB_Cont2->setChecked(true);
+    ui->CB_ContHex->setChecked(true);
     for (std::size_t i = 0; i < 8; ++i) {
-        form->Ed_Cont[i]->setText(QString::number(0x1110 * (i + 1), 16));
+        ui->Ed_Cont[i]->setText(QString::number(0x1110 * (i + 1), 16));
     }
-    form->CB_Auth->setChecked(true);
-    EXPECT_TRUE(form->ED_Key[0]->isEnabled());
-    form->state().frameSequence = 7;
-    click(form->BT_Radio_CMD);
+    ui->CB_Auth->setChecked(true);
+    EXPECT_TRUE(ui->ED_Key[0]->isEnabled());
+    core->protocol.frameSequence = 7;
+    click(ui->BT_Radio_CMD);
     const auto out = writes(portA);
     ASSERT_EQ(out.size(), 4u);
     const auto command = frames::buildCommandFrame(26, 0x500004D2, 0xFFFF, 0x2C, 7, 0);
@@ -130,88 +130,88 @@ TEST_F(FormCommands, RadioCommandWithTwoContentFramesAndAuthenticator) {
     EXPECT_EQ(out[2], toHex(frames::buildContentFrame(second, 0)));
     const frames::TeaKey key{0x45670123, 0xCDEF89AB, 0xBA98FEDC, 0x32107654};
     EXPECT_EQ(out[3], toHex(frames::buildContentFrame(frames::authenticatorBlock(command, second, key), 0)));
-    EXPECT_EQ(form->state().frameSequence, 8);
+    EXPECT_EQ(core->protocol.frameSequence, 8);
 }
 
 TEST_F(FormCommands, BroadcastAndScanFormatsAndTheSequenceWrap) {
     openLink();
-    form->Ed_SNR->setText("010");
-    form->ED_Typ->setText("5");
-    click(form->BT_Radio_CMD);
+    ui->Ed_SNR->setText("010");
+    ui->ED_Typ->setText("5");
+    click(ui->BT_Radio_CMD);
     EXPECT_EQ(writes(portA)[0].substr(0, 14), "0A 08 00 00 50");  // INF to 5.8: "%i" reads octal
-    form->CB_Broadcast->setChecked(true);
-    EXPECT_FALSE(form->Ed_SNR->isEnabled());
-    form->CB_Cmd->setCurrentIndex(8);  // DATA
-    form->CB_ByteHex->setChecked(true);
-    form->Ed_BytePar->setText("ff");
+    ui->CB_Broadcast->setChecked(true);
+    EXPECT_FALSE(ui->Ed_SNR->isEnabled());
+    ui->CB_Cmd->setCurrentIndex(8);  // DATA
+    ui->CB_ByteHex->setChecked(true);
+    ui->Ed_BytePar->setText("ff");
     for (int i = 0; i < 255; ++i) {
-        click(form->BT_Radio_CMD);
+        click(ui->BT_Radio_CMD);
     }
     const auto out = writes(portA);
     ASSERT_EQ(out.size(), 255u);
     EXPECT_EQ(out[0].substr(0, 26), "00 FF FF FF FF 00 00 FF 01");
-    EXPECT_EQ(form->state().frameSequence, 0);  // 256 commands: back where it started
+    EXPECT_EQ(core->protocol.frameSequence, 0);  // 256 commands: back where it started
 }
 
 TEST_F(FormCommands, InductiveConfigurationCommandCarriesCodeAndParametersOnly) {
     openLink(true);
-    form->CB_Cmd->setCurrentIndex(14);
-    form->Ed_BytePar->setText("20");
-    form->Ed_WordPar->setText("0x1234");
-    click(form->BT_Ind_CMD);
+    ui->CB_Cmd->setCurrentIndex(14);
+    ui->Ed_BytePar->setText("20");
+    ui->Ed_WordPar->setText("0x1234");
+    click(ui->BT_Ind_CMD);
     EXPECT_EQ(writes(portB), (std::vector<std::string>{inductive(26, 0x1234, 20)}));
 }
 
 TEST_F(FormCommands, IdFilterFollowsItsFourTriggers) {
     createForm();
-    form->Ed_SNR->setText("12");
-    form->ED_Typ->setText("x");
-    EXPECT_EQ(form->state().idFilter, 0u);
-    form->CB_Filter->setChecked(true);
-    EXPECT_EQ(form->state().idFilter, 12u);
-    form->ED_Typ->setText("5");
-    EXPECT_EQ(form->state().idFilter, 0x5000000Cu);
-    form->CB_Broadcast->setChecked(true);  // not a trigger by itself
-    EXPECT_EQ(form->state().idFilter, 0x5000000Cu);
-    form->CB_ID->setChecked(true);
-    EXPECT_EQ(form->state().idFilter, 0xFFFFFFFFu);
-    form->CB_Filter->setChecked(false);
-    EXPECT_EQ(form->state().idFilter, 0u);
+    ui->Ed_SNR->setText("12");
+    ui->ED_Typ->setText("x");
+    EXPECT_EQ(core->poller.idFilter, 0u);
+    ui->CB_Filter->setChecked(true);
+    EXPECT_EQ(core->poller.idFilter, 12u);
+    ui->ED_Typ->setText("5");
+    EXPECT_EQ(core->poller.idFilter, 0x5000000Cu);
+    ui->CB_Broadcast->setChecked(true);  // not a trigger by itself
+    EXPECT_EQ(core->poller.idFilter, 0x5000000Cu);
+    ui->CB_ID->setChecked(true);
+    EXPECT_EQ(core->poller.idFilter, 0xFFFFFFFFu);
+    ui->CB_Filter->setChecked(false);
+    EXPECT_EQ(core->poller.idFilter, 0u);
 }
 
 TEST_F(FormCommands, CrcStartComesFromItsFieldAndKeepsItsValueOnJunk) {
     openLink();
-    form->EDcrc->setText("1D0F");
-    EXPECT_EQ(form->state().crcStart, 0x1D0F);
-    form->EDcrc->setText("xyz");
-    EXPECT_EQ(form->state().crcStart, 0x1D0F);
-    click(form->BT_Radio_CMD);
+    ui->EDcrc->setText("1D0F");
+    EXPECT_EQ(core->protocol.crcStart, 0x1D0F);
+    ui->EDcrc->setText("xyz");
+    EXPECT_EQ(core->protocol.crcStart, 0x1D0F);
+    click(ui->BT_Radio_CMD);
     EXPECT_EQ(writes(portA)[0], toHex(frames::buildCommandFrame(10, 0x50000000, 0, 0, 0, 0x1D0F)));
 }
 
 TEST_F(FormCommands, BoxCommandsGoOnlyOverTheMultiplexedLink) {
     openLink();
-    click(form->BTRcvVer);
-    click(form->BtBoot);
+    click(ui->BTRcvVer);
+    click(ui->BtBoot);
     EXPECT_TRUE(writes(portA).empty());
-    click(form->BTClose);
-    form->CB_MXL->setChecked(true);
-    click(form->BTOpen);
-    click(form->BTRcvVer);
-    click(form->BtBoot);
-    form->UD_Beep->setValue(7);
+    click(ui->BTClose);
+    ui->CB_MXL->setChecked(true);
+    click(ui->BTOpen);
+    click(ui->BTRcvVer);
+    click(ui->BtBoot);
+    ui->UD_Beep->setValue(7);
     clock.sleeps.clear();
-    click(form->BTBeep);
+    click(ui->BTBeep);
     EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{10ms}));
-    form->CB_LED->setCurrentIndex(12);  // by program: nothing
-    QTest::keyClick(form->CB_LED, Qt::Key_Up);  // by the operator: sent
+    ui->CB_LED->setCurrentIndex(12);  // by program: nothing
+    QTest::keyClick(ui->CB_LED, Qt::Key_Up);  // by the operator: sent
     EXPECT_EQ(writes(portA), (std::vector<std::string>{"02 02 E0 10 03", "02 02 F0 10 03",
                                                        "02 02 87 10 03", "02 02 16 10 03"}));
 }
 
 TEST_F(FormCommands, RadioSettingsTextsWithTheirPauses) {
     openLink();
-    click(form->BT_ChanPwr);
+    click(ui->BT_ChanPwr);
     EXPECT_EQ(writes(portA), (std::vector<std::string>{text("ER_CMD#C7"), text("ACK"), text("ER_CMD#p9"),
                                                        text("ACK")}));
     EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{35ms, 100ms, 35ms}));
@@ -239,10 +239,10 @@ protected:
 TEST_F(Calibration, WritesTheOffsetThatBringsTheReadingToTheTarget) {
     openLink(true);
     scriptModule(0, 87);
-    click(form->BtCal1);
+    click(ui->BtCal1);
     EXPECT_EQ(writes(portB), (std::vector<std::string>{inductive(11, 0, 14), inductive(23, 0, 0),
                                                        inductive(12, 0xFF9C, 14)}));
-    const auto comm = paneLines(form->ME_Comm);
+    const auto comm = paneLines(ui->ME_Comm);
     ASSERT_FALSE(comm.empty());
     EXPECT_EQ(comm.back(), "Neuer Offsetwert -1.00\u00DD C");
 }
@@ -251,7 +251,7 @@ TEST_F(Calibration, TargetComesFromTheSettingsAndCal2UsesParameter16) {
     writeIni("[Calib]\nOffset=250\n");
     openLink(true);
     scriptModule(100, 1350, 2);  // diff = 1350 - (250 + 100) = 1000: still accepted
-    click(form->BtCal2);
+    click(ui->BtCal2);
     EXPECT_EQ(writes(portB), (std::vector<std::string>{inductive(11, 0, 16), inductive(23, 0, 1),
                                                        inductive(12, static_cast<std::uint16_t>(-1000), 16)}));
 }
@@ -259,30 +259,30 @@ TEST_F(Calibration, TargetComesFromTheSettingsAndCal2UsesParameter16) {
 TEST_F(Calibration, CorrectionBeyondTheLimitIsRefused) {
     openLink(true);
     scriptModule(0, 988);  // diff 1001
-    click(form->BtCal1);
+    click(ui->BtCal1);
     EXPECT_EQ(writes(portB).size(), 2u);
-    EXPECT_EQ(paneLines(form->ME_Comm).back(), "Kalibrierwert au\u00EEerhalb des erlaubten Bereiches");
+    EXPECT_EQ(paneLines(ui->ME_Comm).back(), "Kalibrierwert au\u00EEerhalb des erlaubten Bereiches");
     scriptModule(0, -1014);  // diff -1001
-    click(form->BtCal1);
+    click(ui->BtCal1);
     EXPECT_EQ(writes(portB).size(), 2u);
     scriptModule(0, -1013);  // diff -1000
-    click(form->BtCal1);
+    click(ui->BtCal1);
     EXPECT_EQ(writes(portB).size(), 3u);
 }
 
 TEST_F(Calibration, NoAnswerEndsSilentlyAfterTenPolls) {
     openLink(true);
-    click(form->BtCal1);
+    click(ui->BtCal1);
     EXPECT_EQ(writes(portB).size(), 1u);
-    EXPECT_EQ(form->ME_Comm->lineCount(), 0u);
+    EXPECT_EQ(ui->ME_Comm->lineCount(), 0u);
     EXPECT_EQ(std::count(clock.sleeps.begin(), clock.sleeps.end(), 100ms), 10 + 1);  // polls + break
 }
 
 TEST_F(FormCommands, FirmwareStartAsksForTheImageAndCancelStartsNothing) {
     openLink();
-    form->CB_ID->setChecked(true);
-    form->Ed_SNR->setText("1234");
-    click(form->BT_FW_Start);  // the dialog is cancelled
+    ui->CB_ID->setChecked(true);
+    ui->Ed_SNR->setText("1234");
+    click(ui->BT_FW_Start);  // the dialog is cancelled
     EXPECT_EQ(dialogs.openRequests, QStringList{QString::fromUtf8("Binär-File|*.bin bin")});
     EXPECT_TRUE(writes(portA).empty());
     EXPECT_FALSE(form->firmware().running());
@@ -290,25 +290,25 @@ TEST_F(FormCommands, FirmwareStartAsksForTheImageAndCancelStartsNothing) {
     const auto image = folder_ / "fw.bin";
     std::ofstream(image, std::ios::binary) << "DKM2\r\n" << std::string(300, 'x');
     dialogs.openAnswer = QString::fromStdString(image.string());
-    click(form->BT_FW_Start);
+    click(ui->BT_FW_Start);
     EXPECT_EQ(writes(portA), (std::vector<std::string>{
                                  toHex(frames::buildCommandFrame(17, 0x500004D2, 3, 0x81, 0, 0))}));
-    EXPECT_EQ(form->ED_FW_BLH->text(), "3");
-    click(form->BT_FW_Start);  // running: restarts without a dialog
+    EXPECT_EQ(ui->ED_FW_BLH->text(), "3");
+    click(ui->BT_FW_Start);  // running: restarts without a dialog
     EXPECT_EQ(dialogs.openRequests.size(), 2);
     for (int i = 0; i < 4; ++i) {
         form->Timer1Timer();
     }
-    EXPECT_EQ(form->ED_FW_BL->text(), "0");
-    EXPECT_EQ(form->FW_Progress->value(), 1);
-    click(form->BTClose);  // the transfer pauses with the link
-    EXPECT_TRUE(form->FW_Progress->isTextVisible());
+    EXPECT_EQ(ui->ED_FW_BL->text(), "0");
+    EXPECT_EQ(ui->FW_Progress->value(), 1);
+    click(ui->BTClose);  // the transfer pauses with the link
+    EXPECT_TRUE(ui->FW_Progress->isTextVisible());
     form->Timer1Timer();
-    EXPECT_EQ(form->FW_Progress->value(), 1);
-    click(form->BT_FW_Stop);  // disabled with the link closed
+    EXPECT_EQ(ui->FW_Progress->value(), 1);
+    click(ui->BT_FW_Stop);  // disabled with the link closed
     EXPECT_TRUE(form->firmware().running());
-    click(form->BTOpen);
-    EXPECT_FALSE(form->FW_Progress->isTextVisible());
-    click(form->BT_FW_Stop);
+    click(ui->BTOpen);
+    EXPECT_FALSE(ui->FW_Progress->isTextVisible());
+    click(ui->BT_FW_Stop);
     EXPECT_FALSE(form->firmware().running());
 }

@@ -17,8 +17,7 @@ namespace code = frames::code;
 constexpr std::uint8_t kTelegramHeader = 0x20;  // R field 1: a spontaneous telegram
 constexpr std::uint8_t kTimeParameter = 65;
 constexpr std::uint8_t kDateParameter = 66;
-constexpr std::uint8_t kArchiveInfo = 0x43;
-constexpr std::uint8_t kArchiveWrapCheck = 0x44;
+namespace archive_request = frames::archive_request;
 constexpr std::uint8_t kNvpQuery = 255;
 constexpr std::uint8_t kOffsetPt = 14;
 constexpr std::uint8_t kOffsetPt2 = 16;
@@ -112,14 +111,15 @@ std::vector<Transmission> Module::handle(const Request& request, sys_seconds now
 std::vector<Transmission> Module::parameterRead(const Request& request, sys_seconds now) {
     const std::uint8_t bp = request.bytePar;
     const std::uint8_t seq = request.sequence;
-    if (archive_ && bp == kArchiveInfo) {
+    if (archive_ && bp == archive_request::kInfo) {
         return {reply(2, archive_->writeWord(), bp, seq, "archive info reply")};
     }
-    if (archive_ && bp == kArchiveWrapCheck) {
+    if (archive_ && bp == archive_request::kWrapCheck) {
         return {reply(2, archive_->wrapped() ? 0 : 0xFFFF, bp, seq, "archive wrap check reply")};
     }
-    if (archive_ && bp > 0x80 && bp <= 0x80 + 64) {
-        return archiveBlocks(request, bp - 0x80u);
+    if (archive_ && bp > archive_request::kBatch &&
+        bp <= archive_request::kBatch + archive_request::kMaxBatch) {
+        return archiveBlocks(request, bp - archive_request::kBatch);
     }
     if (bp == kNvpQuery) {
         return {reply(4, static_cast<std::uint16_t>(parameters_.size()), bp, seq, "NVP reply")};

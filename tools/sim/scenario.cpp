@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "common/scan.h"
+#include "frames/module_id.h"
 
 namespace qrt::sim {
 
@@ -55,7 +56,7 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> moduleName(const std::str
     }
     const auto type = integer(text.substr(0, dot));
     const auto serial = integer(text.substr(dot + 1));
-    if (!type || !serial || *type > 15 || *serial > 0x0FFFFFFF) {
+    if (!type || !serial || *type > 15 || *serial > frames::kSerialMask) {
         return std::nullopt;
     }
     return std::make_pair(*type, *serial);

@@ -6,6 +6,7 @@
 #include "common/text_format.h"
 #include "frames/byte_order.h"
 #include "frames/command_codes.h"
+#include "frames/module_id.h"
 #include "link/mux_framing.h"
 
 namespace qrt::sim {
@@ -41,7 +42,9 @@ const char* commandName(std::uint8_t code) {
     }
 }
 
-std::string idText(std::uint32_t id) { return format("%u.%u", id >> 28, id & 0x0FFFFFFFu); }
+std::string idText(std::uint32_t id) {
+    return format("%u.%u", frames::moduleTypeOf(id), frames::serialOf(id));
+}
 
 std::string hexText(const Bytes& bytes) {
     std::string text;

@@ -5,14 +5,16 @@
 
 class QWidget;
 
-namespace qrt::app {
+namespace qrt::ui {
 
 /// The modal dialogs of the two windows, behind a seam so widget tests never block.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
-    /// A message box with OK and Cancel; the answer is not needed.
-    virtual void message(QWidget* parent, const QString& title, const QString& text) = 0;
+    /// A message box with OK and Cancel, and the reason beneath the text when there is
+    /// one (its informative text); the answer is not needed.
+    virtual void message(QWidget* parent, const QString& title, const QString& text,
+                         const QString& reason) = 0;
     /// An open-file dialog; empty when the operator cancels.
     virtual std::optional<QString> openFile(QWidget* parent, const QString& filter,
                                             const QString& defaultSuffix) = 0;
@@ -24,7 +26,8 @@ public:
 /// The real dialogs.
 class QtDialogs final : public Dialogs {
 public:
-    void message(QWidget* parent, const QString& title, const QString& text) override;
+    void message(QWidget* parent, const QString& title, const QString& text,
+                 const QString& reason) override;
     std::optional<QString> openFile(QWidget* parent, const QString& filter,
                                     const QString& defaultSuffix) override;
     std::optional<QString> saveFile(QWidget* parent, const QString& proposedName,
@@ -34,4 +37,4 @@ public:
 /// A filter in the "Name|*.ext" form turned into the dialog's "Name (*.ext)" form.
 [[nodiscard]] QString dialogFilter(const QString& filter);
 
-}  // namespace qrt::app
+}  // namespace qrt::ui

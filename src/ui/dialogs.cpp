@@ -1,9 +1,9 @@
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
 
-namespace qrt::app {
+namespace qrt::ui {
 
 QString dialogFilter(const QString& filter) {
     const QStringList parts = filter.split('|');
@@ -13,8 +13,12 @@ QString dialogFilter(const QString& filter) {
     return parts[0] + " (" + parts[1] + ")";
 }
 
-void QtDialogs::message(QWidget* parent, const QString& title, const QString& text) {
-    QMessageBox::information(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel);
+void QtDialogs::message(QWidget* parent, const QString& title, const QString& text,
+                        const QString& reason) {
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                    parent);
+    box.setInformativeText(reason);
+    box.exec();
 }
 
 std::optional<QString> QtDialogs::openFile(QWidget* parent, const QString& filter,
@@ -40,4 +44,4 @@ std::optional<QString> QtDialogs::saveFile(QWidget* parent, const QString& propo
     return dialog.selectedFiles().front();
 }
 
-}  // namespace qrt::app
+}  // namespace qrt::ui
