@@ -61,9 +61,10 @@ void BM_FullReadAtLineRate(benchmark::State& state) {
     std::filesystem::create_directories(dir);
     const std::string a = (dir / "a").string();
     const std::string b = (dir / "b").string();
-    const std::string command = std::string(QRT_SIM_PATH) + " --realtime --link-a " + a + " --link-b " + b +
-                                " --module 6.16,archive_rows=40000,archive_record_rows=120,"
-                                "archive_config=769,archive_start=2026-10-01T00:00 > /dev/null 2>&1 & echo $!";
+    const std::string command =
+        std::string(QRT_SIM_PATH) + " --realtime --link-a " + a + " --link-b " + b +
+        " --module 6.16,archive_rows=40000,archive_record_rows=120,"
+        "archive_config=769,archive_start=2026-10-01T00:00 > /dev/null 2>&1 & echo $!";
     FILE* pipe = ::popen(command.c_str(), "r");
     int pid = 0;
     if (std::fscanf(pipe, "%d", &pid) != 1) {
@@ -74,7 +75,8 @@ void BM_FullReadAtLineRate(benchmark::State& state) {
     common::SystemClock clock;
     testing::FakeDialogs dialogs;
     std::ostringstream diagnostics;
-    auto window = testing::realWindow(dir.string(), a, b, clock, dialogs, diagnostics, "binprot=1\n");
+    auto window =
+        testing::realWindow(dir.string(), a, b, clock, dialogs, diagnostics, "binprot=1\n");
     testing::openLink(window);
     const auto archiveWindow = testing::archiveWindow(*window.core, dialogs, *window.form);
     const TVLGLog& archive = *archiveWindow;

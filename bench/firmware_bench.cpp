@@ -34,7 +34,8 @@ void BM_FirmwareTransfer1024Blocks(benchmark::State& state) {
     const std::string path = writeImage();
     std::ostringstream diagnostics;
     link::Link link(std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
-                    std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1), diagnostics);
+                    std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
+                    diagnostics);
     (void)link.OpenPort(link::Port::A, "a", 19200, 0);
     frames::ProtocolSettings protocol;
     common::StoppedClock clock;

@@ -1,7 +1,6 @@
 // Throughput of the receive path: offline decoding of captures, and a live poll
 // over a pseudo-terminal fed at and above the 19200-baud line rate.
 #include <benchmark/benchmark.h>
-
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -28,7 +27,7 @@ namespace {
 using namespace qrt;
 
 class CountingSink final : public receive::OutputSink {
-public:
+  public:
     void addDebugLine(std::string_view) override { ++lines; }
     void addCommLine(std::string_view) override { ++lines; }
     std::size_t lines = 0;
@@ -56,7 +55,8 @@ void replayBenchmark(benchmark::State& state, const std::vector<std::uint8_t>& c
         receive::replayCapture(capture, {.multiplexed = multiplexed}, sink);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(capture.size()));
-    state.counters["lines"] = static_cast<double>(sink.lines) / static_cast<double>(state.iterations());
+    state.counters["lines"] =
+        static_cast<double>(sink.lines) / static_cast<double>(state.iterations());
 }
 
 void BM_ReplayMixed10MB(benchmark::State& state) {
@@ -86,7 +86,8 @@ void BM_MonitorPeakMemory(benchmark::State& state) {
         const auto block = mixedCapture(1'000'000);
         std::ofstream out(path, std::ios::binary);
         for (std::size_t written = 0; written < megabytes * 1'000'000; written += block.size()) {
-            out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
+            out.write(reinterpret_cast<const char*>(block.data()),
+                      static_cast<std::streamsize>(block.size()));
         }
     }
     long peakKilobytes = 0;
@@ -107,7 +108,12 @@ void BM_MonitorPeakMemory(benchmark::State& state) {
     state.counters["peak_RSS_MB"] = static_cast<double>(peakKilobytes) / 1024.0;
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(megabytes * 1'000'000));
 }
-BENCHMARK(BM_MonitorPeakMemory)->Arg(300)->Arg(1000)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_MonitorPeakMemory)
+    ->Arg(300)
+    ->Arg(1000)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
 
 // A real port over a pseudo-terminal, as the window polls it.
 struct LivePoller {
@@ -133,8 +139,8 @@ void BM_LivePollBurstOf50Frames(benchmark::State& state) {
     LivePoller live;
     std::vector<std::uint8_t> burst;
     for (int i = 0; i < 50; ++i) {
-        const auto f = frames::buildStandardFrame(0x02, 0x50001234, 754, 65,
-                                                  static_cast<std::uint8_t>(i), 0);
+        const auto f =
+            frames::buildStandardFrame(0x02, 0x50001234, 754, 65, static_cast<std::uint8_t>(i), 0);
         burst.insert(burst.end(), f.begin(), f.end());
     }
     for (auto _ : state) {
@@ -172,8 +178,9 @@ void BM_LiveLineRateStream(benchmark::State& state) {
         while (!done || live.sink.lines < 2 * kFrames) {
             const auto t0 = std::chrono::steady_clock::now();
             live.poller.Timer1Timer();
-            const auto took = std::chrono::duration<double, std::milli>(
-                                  std::chrono::steady_clock::now() - t0).count();
+            const auto took =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                    .count();
             longest = std::max(longest, took);
             if (done && took < 60) {
                 break;

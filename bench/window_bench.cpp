@@ -12,13 +12,13 @@
 #include <sstream>
 
 #include "app/Testunit1.h"
-#include "ui/dialogs.h"
 #include "app/log_pane.h"
 #include "link/memory_port.h"
-#include "support/pty_pair.h"
-#include "support/real_window.h"
 #include "support/fake_dialogs.h"
 #include "support/process_memory.h"
+#include "support/pty_pair.h"
+#include "support/real_window.h"
+#include "ui/dialogs.h"
 
 namespace {
 
@@ -53,14 +53,16 @@ void BM_PaneAppendMillionLines(benchmark::State& state) {
                 pane.appendLine(line);
             }
             QCoreApplication::processEvents();  // the repaint a timer tick would cause
-            const double us = std::chrono::duration<double, std::micro>(
-                                  std::chrono::steady_clock::now() - start).count() / 100000;
+            const double us =
+                std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                    .count() /
+                100000;
             (slice == 0 ? firstSlice : lastSlice) = us;
         }
         state.counters["us_per_line_first_100k"] = firstSlice;
         state.counters["us_per_line_last_100k"] = lastSlice;
-        state.counters["store_bytes_per_line"] =
-            static_cast<double>(pane.store().capacityBytes()) / static_cast<double>(pane.lineCount());
+        state.counters["store_bytes_per_line"] = static_cast<double>(pane.store().capacityBytes()) /
+                                                 static_cast<double>(pane.lineCount());
         state.counters["rss_bytes_per_line"] =
             static_cast<double>(qrt::testing::residentKilobytes() - before) * 1024.0 / 1e6;
     }
@@ -73,9 +75,10 @@ void BM_WindowStartToShown(benchmark::State& state) {
     qrt::testing::FakeDialogs dialogs;
     std::ostringstream diagnostics;
     for (auto _ : state) {
-        qrt::app::ToolCore core(std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
-                                std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
-                                diagnostics, clock);
+        qrt::app::ToolCore core(
+            std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
+            std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1), diagnostics,
+            clock);
         TMainForm form({.core = core,
                         .dialogs = dialogs,
                         .executablePath = "/tmp/qrt-bench-tester",
@@ -111,7 +114,8 @@ void BM_IdleCpuAfterInductiveHeadPulled(benchmark::State& state) {
         state.counters["cpu_percent"] = (cpuSeconds() - cpuBefore) / 15.0 * 100.0;
         const std::string lines = diagnostics.str();
         std::size_t reports = 0;
-        for (auto at = lines.find(" lost\n"); at != std::string::npos; at = lines.find(" lost\n", at + 1)) {
+        for (auto at = lines.find(" lost\n"); at != std::string::npos;
+             at = lines.find(" lost\n", at + 1)) {
             ++reports;
         }
         state.counters["loss_reports"] = static_cast<double>(reports);

@@ -1,11 +1,10 @@
 // qrt-monitor: the program's receive path without a window. Decodes a byte capture
 // of interface A (offline) or a live port into the lines of the two panes.
-#include <CLI/CLI.hpp>
-#include <QCoreApplication>
-
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+#include <QCoreApplication>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -26,12 +25,14 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-void requestStop(int) { stopRequested = 1; }
+void requestStop(int) {
+    stopRequested = 1;
+}
 
 /// A capture file or standard input, read in blocks as the replay asks for them. A
 /// read error ends the capture and is kept for the report.
 class CaptureFile {
-public:
+  public:
     explicit CaptureFile(const std::string& path)
         : name_(path.empty() || path == "-" ? "standard input" : path),
           descriptor_(path.empty() || path == "-" ? STDIN_FILENO
@@ -67,7 +68,7 @@ public:
         return error_ == 0 ? std::string() : "cannot read " + name_ + ": " + std::strerror(error_);
     }
 
-private:
+  private:
     std::string name_;
     int descriptor_;
     int error_ = 0;
@@ -117,7 +118,8 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
             status = 1;
             break;
         }
-        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - started);
+        const auto spent =
+            std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - started);
         for (auto left = std::chrono::milliseconds(500) - spent;
              left.count() > 0 && stopRequested == 0; left -= std::chrono::milliseconds(50)) {
             clock.sleep(std::min(left, std::chrono::milliseconds(50)));
@@ -131,13 +133,14 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Decodes telegrams and replies from interface A into the lines of the "
-                 "tool's two panes: \"D \" for the debug pane, \"C \" for the communication "
-                 "pane.\n"
-                 "  qrt-monitor [--mux] [--crc-start HEX] [--id-filter HEX] [--read-size N] "
-                 "[--time TEXT] [FILE]\n"
-                 "  qrt-monitor --port NAME [--mux] [--crc-start HEX] [--id-filter HEX] "
-                 "[--log FILE]"};
+    CLI::App app{
+        "Decodes telegrams and replies from interface A into the lines of the "
+        "tool's two panes: \"D \" for the debug pane, \"C \" for the communication "
+        "pane.\n"
+        "  qrt-monitor [--mux] [--crc-start HEX] [--id-filter HEX] [--read-size N] "
+        "[--time TEXT] [FILE]\n"
+        "  qrt-monitor --port NAME [--mux] [--crc-start HEX] [--id-filter HEX] "
+        "[--log FILE]"};
     Options options;
     app.add_flag("--mux", options.mux, "Multiplexed link (interface box)");
     app.add_option("--crc-start", options.crcStart, "CRC start value, hexadecimal (default 0)");
@@ -147,8 +150,8 @@ int main(int argc, char** argv) {
                          ->check(CLI::Range(1, 128));
     auto* time = app.add_option("--time", options.time,
                                 "Offline: time stamp of every line (default 00:00:00.0)");
-    auto* port = app.add_option("--port", options.port,
-                                "Live: port name or device path of interface A");
+    auto* port =
+        app.add_option("--port", options.port, "Live: port name or device path of interface A");
     app.add_option("--log", options.log, "Live: append the debug lines to this log file")
         ->needs(port);
     app.add_option("FILE", options.file, "Offline: capture file (default or \"-\": standard input)")
@@ -172,13 +175,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     qrt::receive::ConsoleSink sink(stdout);
-    qrt::receive::replayCapture([&capture](std::span<std::uint8_t> into) { return capture.read(into); },
-                                {.multiplexed = options.mux,
-                                 .crcStart = *crcStart,
-                                 .idFilter = *idFilter,
-                                 .readSize = options.readSize,
-                                 .timestamp = options.time},
-                                sink);
+    qrt::receive::replayCapture(
+        [&capture](std::span<std::uint8_t> into) { return capture.read(into); },
+        {.multiplexed = options.mux,
+         .crcStart = *crcStart,
+         .idFilter = *idFilter,
+         .readSize = options.readSize,
+         .timestamp = options.time},
+        sink);
     std::fflush(stdout);
     if (!capture.failure().empty()) {
         std::cerr << "qrt-monitor: " << capture.failure() << '\n';

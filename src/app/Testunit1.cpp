@@ -12,7 +12,6 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "ui/dialogs.h"
 #include "app/log_pane.h"
 #include "commands/calibration.h"
 #include "commands/command_tables.h"
@@ -20,6 +19,7 @@
 #include "common/settings_file.h"
 #include "common/text_format.h"
 #include "common/version.h"
+#include "ui/dialogs.h"
 
 using namespace qrt;
 
@@ -36,8 +36,12 @@ constexpr std::size_t kSerialBuffer = 11;
 constexpr std::size_t kTypeBuffer = 2;
 constexpr std::size_t kLogFileBuffer = 130;
 
-std::string text(const QLineEdit* edit) { return edit->text().toStdString(); }
-std::string text(const QComboBox* combo) { return combo->currentText().toStdString(); }
+std::string text(const QLineEdit* edit) {
+    return edit->text().toStdString();
+}
+std::string text(const QComboBox* combo) {
+    return combo->currentText().toStdString();
+}
 
 std::string iniPathFor(const std::string& executable) {
     return std::filesystem::path(executable).replace_extension(".ini").string();
@@ -47,25 +51,27 @@ std::string iniPathFor(const std::string& executable) {
 
 /// Decoded lines and the box status go to the window's controls.
 class TMainForm::PaneSink final : public receive::OutputSink {
-public:
+  public:
     explicit PaneSink(TMainForm& form) : form_(form) {}
     void addDebugLine(std::string_view line) override { form_.ME_Debug->appendLine(line); }
     void addCommLine(std::string_view line) override { form_.ME_Comm->appendLine(line); }
     void showKeyState(bool pressed) override { form_.CBTast->setChecked(pressed); }
     void showBoxVersion(std::string_view text) override {
-        form_.EdVersion->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+        form_.EdVersion->setText(
+            QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     }
     void showBackgroundLevel(std::string_view text) override {
-        form_.EdRSSI0->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+        form_.EdRSSI0->setText(
+            QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     }
 
-private:
+  private:
     TMainForm& form_;
 };
 
 /// The firmware group's controls as the transfer sees them.
 class TMainForm::FirmwareControls final : public firmware::FirmwareView {
-public:
+  public:
     explicit FirmwareControls(TMainForm& form) : form_(form) {}
     [[nodiscard]] firmware::FirmwareTarget target() const override {
         return {form_.CB_ID->isChecked(), text(form_.Ed_SNR), text(form_.ED_Typ)};
@@ -82,7 +88,7 @@ public:
         form_.FW_Progress->setValue(static_cast<int>(sent));
     }
 
-private:
+  private:
     TMainForm& form_;
 };
 
@@ -105,7 +111,9 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     receive::Poller& poller = core_.poller;
     poller.workBudget = std::chrono::milliseconds(250);
     poller.firmwarePacing = [this] { firmware_->pace(); };
-    poller.firmwareStatus = [this](const frames::StandardFrame& frame) { firmware_->statusReply(frame); };
+    poller.firmwareStatus = [this](const frames::StandardFrame& frame) {
+        firmware_->statusReply(frame);
+    };
     core_.output.setPanes(sink_.get());
     connectHandlers();
     setLinkControlsOpen(false);
@@ -125,18 +133,20 @@ std::pair<std::string, std::string> TMainForm::moduleFields() const {
 }
 
 void TMainForm::FormCreate() {
-    setWindowTitle(QString::fromStdString(common::format(
-        "QRT-Tester - V%d.%d.%d.%d", common::kVersionMajor, common::kVersionMinor,
-        common::kVersionPatch, common::kVersionTweak)));
+    setWindowTitle(QString::fromStdString(
+        common::format("QRT-Tester - V%d.%d.%d.%d", common::kVersionMajor, common::kVersionMinor,
+                       common::kVersionPatch, common::kVersionTweak)));
     iniPath_ = iniPathFor(executablePath_);
     const common::SettingsFile settings(iniPath_);
     for (QComboBox* combo : {CB_ComA, CB_ComB}) {
         QStringList names;
-        for (const std::string& name : availablePorts_ ? availablePorts_() : std::vector<std::string>{}) {
+        for (const std::string& name :
+             availablePorts_ ? availablePorts_() : std::vector<std::string>{}) {
             names << QString::fromStdString(name);
         }
         for (int i = 1; i <= 16; ++i) {
-            const QString usual = i <= 4 ? QString("ttyS%1").arg(i - 1) : QString("ttyUSB%1").arg(i - 5);
+            const QString usual =
+                i <= 4 ? QString("ttyS%1").arg(i - 1) : QString("ttyUSB%1").arg(i - 5);
             if (!names.contains(usual)) {
                 names << usual;
             }
@@ -155,8 +165,10 @@ void TMainForm::FormCreate() {
     CB_LED->setCurrentIndex(1);
     CB_Cmd->setCurrentIndex(0);
     CBPar->setCurrentIndex(3);
-    Ed_SNR->setText(QString::fromStdString(settings.readString("Settings", "ID", "0", kSerialBuffer)));
-    ED_Typ->setText(QString::fromStdString(settings.readString("Settings", "IDh", "5", kTypeBuffer)));
+    Ed_SNR->setText(
+        QString::fromStdString(settings.readString("Settings", "ID", "0", kSerialBuffer)));
+    ED_Typ->setText(
+        QString::fromStdString(settings.readString("Settings", "IDh", "5", kTypeBuffer)));
 }
 
 void TMainForm::FormClose() {
@@ -179,9 +191,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::setLinkControlsOpen(bool open) {
     for (QWidget* control : std::initializer_list<QWidget*>{
-             BTReset, BTNVP, BTNVW, BTSTRT, BTSTP, BTRcvVer, BTBeep, BT_Radio_CMD, BTSetRTC, BTGetRTC,
-             BT_Ind_CMD, BTLogOn, BTLogOff, BT_ChanPwr, BtTemp, BtTemp1, BtTemp2, BtDig, btLEDs,
-             BtCal1, BtCal2, BtArchives, GB_FW, BTClose}) {
+             BTReset,  BTNVP,    BTNVW,      BTSTRT,  BTSTP,    BTRcvVer,   BTBeep, BT_Radio_CMD,
+             BTSetRTC, BTGetRTC, BT_Ind_CMD, BTLogOn, BTLogOff, BT_ChanPwr, BtTemp, BtTemp1,
+             BtTemp2,  BtDig,    btLEDs,     BtCal1,  BtCal2,   BtArchives, GB_FW,  BTClose}) {
         control->setEnabled(open);
     }
     for (QWidget* control : std::initializer_list<QWidget*>{BTOpen, CB_ComA, CB_ComB, CB_MXL}) {
@@ -200,7 +212,8 @@ void TMainForm::BTOpenClick() {
     const std::string nameA = text(CB_ComA);
     const std::string nameB = text(CB_ComB);
     std::string failed = nameA;
-    link::PortResult opened = core_.link.OpenPort(link::Port::A, link::devicePath(nameA), kBaudA, kNoParity);
+    link::PortResult opened =
+        core_.link.OpenPort(link::Port::A, link::devicePath(nameA), kBaudA, kNoParity);
     if (opened && !core_.link.multiplexMode) {
         failed = nameB;
         opened = core_.link.OpenPort(link::Port::B, link::devicePath(nameB), kBaudB, kNoParity);
@@ -236,21 +249,25 @@ void TMainForm::Timer1Timer() {
     }
 }
 
-void TMainForm::addCommLine(std::string_view line) { ME_Comm->appendLine(line); }
+void TMainForm::addCommLine(std::string_view line) {
+    ME_Comm->appendLine(line);
+}
 
 void TMainForm::CB_MXLClick() {
     const bool on = CB_MXL->isChecked();
     core_.link.multiplexMode = on;
     CB_ComB->setVisible(!on);
     Lb_Induktiv->setVisible(!on);
-    for (QWidget* control : std::initializer_list<QWidget*>{Label2, EdRSSI0, CB_LED, CBTast, BTBeep,
-                                                           EdVersion}) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{Label2, EdRSSI0, CB_LED, CBTast, BTBeep, EdVersion}) {
         control->setVisible(on);
     }
     CBOnline->setVisible(false);
 }
 
-void TMainForm::CB_BinClick() { core_.protocol.binaryProtocol = CB_Bin->isChecked(); }
+void TMainForm::CB_BinClick() {
+    core_.protocol.binaryProtocol = CB_Bin->isChecked();
+}
 
 void TMainForm::CB_BroadcastClick() {
     const bool addressed = !CB_Broadcast->isChecked();
@@ -281,7 +298,7 @@ void TMainForm::CB_AuthClick() {
 
 void TMainForm::ED_TypChange() {
     core_.poller.idFilter = commands::idFilterFor(CB_Filter->isChecked(), CB_Broadcast->isChecked(),
-                                            text(Ed_SNR), text(ED_Typ));
+                                                  text(Ed_SNR), text(ED_Typ));
 }
 
 void TMainForm::EDcrcChange() {
@@ -313,15 +330,21 @@ commands::ConfigurationFields TMainForm::configurationFields() const {
     return fields;
 }
 
-void TMainForm::BT_Radio_CMDClick() { commands::sendRadioCommand(core_.sender, configurationFields()); }
+void TMainForm::BT_Radio_CMDClick() {
+    commands::sendRadioCommand(core_.sender, configurationFields());
+}
 
 void TMainForm::BT_Ind_CMDClick() {
     commands::sendInductiveCommand(core_.sender, configurationFields());
 }
 
-void TMainForm::BTNVWClick() { commands_.writeParameter(CBPar->currentIndex(), text(EDPar)); }
+void TMainForm::BTNVWClick() {
+    commands_.writeParameter(CBPar->currentIndex(), text(EDPar));
+}
 
-void TMainForm::BTBeepClick() { commands_.beep(UD_Beep->value()); }
+void TMainForm::BTBeepClick() {
+    commands_.beep(UD_Beep->value());
+}
 
 void TMainForm::CB_LEDChange(int index) {
     commands_.boxCommand(commands::itemAt(commands::kLedList, index).value);

@@ -43,7 +43,7 @@ struct MainFormServices {
 class TMainForm : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit TMainForm(MainFormServices services, QWidget* parent = nullptr);
     ~TMainForm() override;
 
@@ -61,10 +61,10 @@ public:
     void BTCloseClick();
     void Timer1Timer();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     class PaneSink;
     class FirmwareControls;
 

@@ -11,7 +11,7 @@ namespace qrt::app {
 /// The lines of a text pane, packed into one buffer: about the line's own bytes plus
 /// eight bytes each, and appending costs the same however many lines it holds.
 class LineStore {
-public:
+  public:
     /// Appends text; a "\r\n" or "\n" inside starts a further line.
     void append(std::string_view text);
     void clear();
@@ -24,7 +24,7 @@ public:
         return text_.capacity() + ends_.capacity() * sizeof(std::uint64_t);
     }
 
-private:
+  private:
     void push(std::string_view line);
 
     std::string text_;

@@ -89,13 +89,16 @@ void LogPane::copy() const {
     }
 }
 
-int LogPane::visibleLines() const { return std::max(1, viewport()->height() / lineHeight_); }
+int LogPane::visibleLines() const {
+    return std::max(1, viewport()->height() / lineHeight_);
+}
 
 void LogPane::updateScrollBars() {
     const auto count = static_cast<int>(std::min<std::size_t>(lines_.size(), INT32_MAX));
     verticalScrollBar()->setRange(0, std::max(0, count - visibleLines()));
     verticalScrollBar()->setPageStep(visibleLines());
-    const auto width = static_cast<int>(std::min<std::size_t>(lines_.longest(), 100000)) * charWidth_;
+    const auto width =
+        static_cast<int>(std::min<std::size_t>(lines_.longest(), 100000)) * charWidth_;
     horizontalScrollBar()->setRange(0, std::max(0, width + charWidth_ - viewport()->width()));
     horizontalScrollBar()->setPageStep(viewport()->width());
 }
@@ -117,7 +120,8 @@ void LogPane::paintEvent(QPaintEvent*) {
     const Position from = std::min(anchor_, cursor_);
     const Position to = std::max(anchor_, cursor_);
     const QColor highlight = palette().color(QPalette::Highlight);
-    for (int row = 0; row <= visibleLines() && first + static_cast<std::size_t>(row) < lines_.size(); ++row) {
+    for (int row = 0;
+         row <= visibleLines() && first + static_cast<std::size_t>(row) < lines_.size(); ++row) {
         const std::size_t index = first + static_cast<std::size_t>(row);
         const QString text = lineText(index);
         const int top = row * lineHeight_;
@@ -140,8 +144,8 @@ LogPane::Position LogPane::positionAt(const QPoint& point) const {
     const std::size_t line =
         std::min(lines_.size() - 1, static_cast<std::size_t>(verticalScrollBar()->value()) + row);
     const int x = point.x() - 2 + horizontalScrollBar()->value();
-    const qsizetype column = std::clamp<qsizetype>((x + charWidth_ / 2) / charWidth_, 0,
-                                                   lineText(line).size());
+    const qsizetype column =
+        std::clamp<qsizetype>((x + charWidth_ / 2) / charWidth_, 0, lineText(line).size());
     return {line, column};
 }
 

@@ -14,7 +14,7 @@ namespace qrt::app {
 class LogPane : public QAbstractScrollArea {
     Q_OBJECT
 
-public:
+  public:
     explicit LogPane(QWidget* parent = nullptr);
 
     /// Appends one line (UTF-8); an embedded line break starts a further line.
@@ -29,7 +29,7 @@ public:
     void copy() const;
     [[nodiscard]] const LineStore& store() const { return lines_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -37,7 +37,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
+  private:
     struct Position {
         std::size_t line = 0;
         qsizetype column = 0;

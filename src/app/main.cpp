@@ -6,10 +6,10 @@
 #include <iostream>
 
 #include "app/Testunit1.h"
-#include "ui/dialogs.h"
 #include "app/tool_core.h"
 #include "archive/Vlgarchives.h"
 #include "link/qt_serial_port.h"
+#include "ui/dialogs.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

@@ -182,13 +182,13 @@ void TMainForm::buildControls() {
     auto* panel = new QVBoxLayout(Panel1);
     panel->setContentsMargins(4, 4, 4, 2);
     panel->setSpacing(3);
-    panel->addLayout(row({Label3, CB_ComA, Lb_Induktiv, CB_ComB, CB_MXL, CB_Bin, nullptr, BTOpen,
-                          BTClose},
-                         false));
-    panel->addLayout(row({BTReset, BTNVP, CBPar, EDPar, BTNVW, BTSTRT, BTSTP, nullptr, BTCLEAR}, false));
-    panel->addLayout(row({BTSetRTC, BTGetRTC, BTLogOn, BTLogOff, nullptr, Label2, EdRSSI0, CBTast,
-                          EdVersion},
-                         false));
+    panel->addLayout(row(
+        {Label3, CB_ComA, Lb_Induktiv, CB_ComB, CB_MXL, CB_Bin, nullptr, BTOpen, BTClose}, false));
+    panel->addLayout(
+        row({BTReset, BTNVP, CBPar, EDPar, BTNVW, BTSTRT, BTSTP, nullptr, BTCLEAR}, false));
+    panel->addLayout(
+        row({BTSetRTC, BTGetRTC, BTLogOn, BTLogOff, nullptr, Label2, EdRSSI0, CBTast, EdVersion},
+            false));
     panel->addLayout(row({Label12, UD_Chan, Label13, UD_Pwr, BT_ChanPwr, nullptr, BTRcvVer, BtBoot,
                           UD_Beep, BTBeep, CB_LED, CBOnline},
                          false));
@@ -224,9 +224,9 @@ void TMainForm::buildControls() {
     config->setHorizontalSpacing(4);
     config->setVerticalSpacing(3);
     config->addLayout(row({CB_Cmd, CB_Filter, CB_Broadcast}), 0, 0, 1, 4);
-    config->addLayout(row({label("Label_Typ", "Typ"), ED_Typ, label("Label_SNR", "Seriennummer"),
-                           Ed_SNR}),
-                      1, 0, 1, 4);
+    config->addLayout(
+        row({label("Label_Typ", "Typ"), ED_Typ, label("Label_SNR", "Seriennummer"), Ed_SNR}), 1, 0,
+        1, 4);
     config->addLayout(row({label("Label_BytePar", "BytePar"), Ed_BytePar, CB_ByteHex}), 2, 0, 1, 2);
     config->addLayout(row({label("Label_WordPar", "WordPar"), Ed_WordPar, CB_WordHex}), 2, 2, 1, 2);
     config->addLayout(row({CB_Cont, CB_ContHex, CB_Cont2}), 3, 0, 1, 4);
@@ -245,8 +245,8 @@ void TMainForm::buildControls() {
     // Authenticator key.
     Authenticate = group("Authenticate", "Authenticate");
     CB_Auth = checkBox("CB_Auth", "Enable");
-    static constexpr std::array<const char*, 8> kKeyNames{"ED_Key1", "ED_Key2", "ED_Key3", "ED_Key4",
-                                                          "ED_Key5", "ED_Key6", "ED_Key7", "ED_Key8"};
+    static constexpr std::array<const char*, 8> kKeyNames{
+        "ED_Key1", "ED_Key2", "ED_Key3", "ED_Key4", "ED_Key5", "ED_Key6", "ED_Key7", "ED_Key8"};
     // Default key words; the operator types the installation's own key over them.
     static constexpr std::array<const char*, 8> kDefaultKey{"0123", "4567", "89AB", "CDEF",
                                                             "FEDC", "BA98", "7654", "3210"};
@@ -279,8 +279,8 @@ void TMainForm::buildControls() {
     firmware->setSpacing(3);
     firmware->addLayout(row({CB_ID, nullptr, label("Label_Speed", "Speed"), UD_Speed}, false));
     firmware->addLayout(row({BT_FW_Start, BT_FW_Stop}));
-    firmware->addLayout(row({label("Label_Block", "Block"), ED_FW_BL, label("Label_von", "von"),
-                             ED_FW_BLH}));
+    firmware->addLayout(
+        row({label("Label_Block", "Block"), ED_FW_BL, label("Label_von", "von"), ED_FW_BLH}));
     firmware->addLayout(row({BT_FW_STAT, BT_Reboot}));
     firmware->addWidget(FW_Progress);
 

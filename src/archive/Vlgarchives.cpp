@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 #include <fstream>
 
-#include "ui/dialogs.h"
 #include "archive/csv_export.h"
+#include "ui/dialogs.h"
 
 using namespace qrt;
 
@@ -41,7 +41,7 @@ QColor colourOf(archive::StatusColour colour) {
 
 /// The window's controls as the retrieval sees them.
 class TVLGLog::View final : public archive::RetrievalView {
-public:
+  public:
     explicit View(TVLGLog& window) : window_(window) {}
     void showId(const std::string& text) override {
         window_.Ed_ID->setText(QString::fromStdString(text));
@@ -69,7 +69,7 @@ public:
         window_.services_.dialogs.message(&window_, "QRTTest", QString::fromStdString(message), {});
     }
 
-private:
+  private:
     TVLGLog& window_;
 };
 
@@ -77,9 +77,8 @@ TVLGLog::TVLGLog(ArchiveWindowServices services, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       services_(std::move(services)),
       view_(std::make_unique<View>(*this)),
-      retrieval_(std::make_unique<archive::ArchiveRetrieval>(services_.sender, services_.clock,
-                                                             services_.poller, services_.archive,
-                                                             *view_)) {
+      retrieval_(std::make_unique<archive::ArchiveRetrieval>(
+          services_.sender, services_.clock, services_.poller, services_.archive, *view_)) {
     setObjectName("VLGLog");
     setWindowTitle("VLG Archive");
     RB_Ind = named(new QRadioButton("Induktiv"), "RB_Ind");
@@ -151,8 +150,8 @@ void TVLGLog::FormShow() {
 archive::DateTimeValue TVLGLog::selectedStart() const {
     const QDate date = DTP_Date->date();
     const QTime time = DTP_Time->time();
-    return archive::toValue({date.year(), date.month(), date.day(), time.hour(), time.minute(),
-                             time.second(), 0});
+    return archive::toValue(
+        {date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second(), 0});
 }
 
 void TVLGLog::BtInfoClick() {
@@ -171,7 +170,7 @@ void TVLGLog::Bt_CSVClick() {
     const std::string proposed =
         archive::proposedCsvName(r.archiveType, r.archiveSerial, services_.clock.localTime());
     const auto chosen = services_.dialogs.saveFile(this, QString::fromStdString(proposed),
-                                                 "CSV-Datei|*.csv", "csv");
+                                                   "CSV-Datei|*.csv", "csv");
     if (!chosen) {
         return;  // cancelled: no file
     }
@@ -194,4 +193,6 @@ void TVLGLog::Bt_CSVClick() {
     }
 }
 
-void TVLGLog::BtCloseClick() { hide(); }
+void TVLGLog::BtCloseClick() {
+    hide();
+}

@@ -34,7 +34,7 @@ struct ArchiveWindowServices {
 class TVLGLog : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit TVLGLog(ArchiveWindowServices services, QWidget* parent = nullptr);
     ~TVLGLog() override;
 
@@ -45,10 +45,10 @@ public:
 
     [[nodiscard]] const qrt::archive::ArchiveRetrieval& retrieval() const { return *retrieval_; }
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     class View;
 
     [[nodiscard]] qrt::archive::DateTimeValue selectedStart() const;

@@ -1,10 +1,10 @@
-#include "frames/command_codes.h"
 #include "archive/archive_retrieval.h"
 
 #include "archive/record_search.h"
 #include "common/scan.h"
 #include "common/text_format.h"
 #include "frames/byte_order.h"
+#include "frames/command_codes.h"
 
 namespace qrt::archive {
 
@@ -32,7 +32,8 @@ void ArchiveRetrieval::sendRequest(const RetrievalRequest& request, std::uint16_
         clock_.sleep(100ms);
     }
     firstRequest_ = false;
-    sender_.SendCommandFrame(frames::code::kNvr, moduleId_, wordPar, bytePar, sender_.protocol().nextSequence());
+    sender_.SendCommandFrame(frames::code::kNvr, moduleId_, wordPar, bytePar,
+                             sender_.protocol().nextSequence());
 }
 
 bool ArchiveRetrieval::awaitBlock(const RetrievalRequest& request) {
@@ -84,7 +85,8 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
     sendRequest(request, 0, archive_request::kInfo);
     view_.showStatus("Busy", StatusColour::Yellow);
     blockReceived.reset();
-    const auto info = poller_.awaitArchiveReply(kParameterReply, archive_request::kInfo, kReplyPolls, 100ms);
+    const auto info =
+        poller_.awaitArchiveReply(kParameterReply, archive_request::kInfo, kReplyPolls, 100ms);
     if (!info) {
         return Step::NoResponse;
     }
@@ -98,8 +100,10 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
         return Step::NoResponse;  // a write position outside the ring cannot be read
     }
 
-    sendRequest(request, static_cast<std::uint16_t>((writeWord / 64) * 256 + 255), archive_request::kWrapCheck);
-    const auto wrapCheck = poller_.awaitArchiveReply(kParameterReply, archive_request::kWrapCheck, kReplyPolls, 100ms);
+    sendRequest(request, static_cast<std::uint16_t>((writeWord / 64) * 256 + 255),
+                archive_request::kWrapCheck);
+    const auto wrapCheck =
+        poller_.awaitArchiveReply(kParameterReply, archive_request::kWrapCheck, kReplyPolls, 100ms);
     if (!wrapCheck) {
         return Step::NoResponse;
     }
@@ -134,7 +138,8 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
             }
         }
         lastBatchStart = batchStart;
-        const RecordSearchResult found = findRecord(store_.archiveWords, 32 * batchStart, writeWord);
+        const RecordSearchResult found =
+            findRecord(store_.archiveWords, 32 * batchStart, writeWord);
         if (found.outcome == RecordSearchResult::Outcome::InvalidDate) {
             dateError_ = found.error;
             return Step::DateError;
@@ -159,7 +164,8 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
         if (lastBatchStart == lowestBlock || batchLength == 0) {
             break;
         }
-        if (found.outcome == RecordSearchResult::Outcome::Found && recordTime <= request.selectedStart) {
+        if (found.outcome == RecordSearchResult::Outcome::Found &&
+            recordTime <= request.selectedStart) {
             break;
         }
     }

@@ -16,9 +16,9 @@ enum class StatusColour : std::uint32_t { Yellow = 0x00FFFF, Green = 0x00FF00, R
 
 /// Where the retrieval shows what it does.
 class RetrievalView {
-public:
+  public:
     virtual ~RetrievalView() = default;
-    virtual void showId(const std::string& text) = 0;  // repainted at once
+    virtual void showId(const std::string& text) = 0;                           // repainted at once
     virtual void showStatus(const std::string& text, StatusColour colour) = 0;  // repainted at once
     virtual void showFirstRecord(const std::string& date, const std::string& time) = 0;
     virtual void enableCsv(bool enabled) = 0;
@@ -29,16 +29,16 @@ public:
 
 /// What the operator chose for one retrieval.
 struct RetrievalRequest {
-    bool radio = false;         // "Funk"; else inductive
-    std::string serial;         // the main window's serial number field (radio only)
-    std::string type;           // the main window's module type field (radio only)
+    bool radio = false;               // "Funk"; else inductive
+    std::string serial;               // the main window's serial number field (radio only)
+    std::string type;                 // the main window's module type field (radio only)
     DateTimeValue selectedStart = 0;  // how far back to read
 };
 
 /// Reads a logging module's archive ring, newest blocks first, into the archive store,
 /// pumping the poller itself, and finds the oldest record to export.
 class ArchiveRetrieval {
-public:
+  public:
     static constexpr std::size_t kBlockFlags = 2046;
 
     ArchiveRetrieval(frames::FrameSender& sender, common::Clock& clock, receive::Poller& poller,
@@ -63,7 +63,7 @@ public:
     DateTimeValue recordTime = 0;
     std::uint16_t recordConfig = 0;
 
-private:
+  private:
     enum class Step { Done, NoResponse, DateError };
 
     Step retrieve(const RetrievalRequest& request);

@@ -21,17 +21,26 @@ constexpr double kHourPerSecond = static_cast<double>(0.00027777778f);
 
 const char* headerText(std::uint8_t kind) {
     switch (kind) {
-        case 1: return ";Temp0";
-        case 2: return ";Temp1";
-        case 3: return ";Temp2";
+        case 1:
+            return ";Temp0";
+        case 2:
+            return ";Temp1";
+        case 3:
+            return ";Temp2";
         case 4:
-        case 5: return ";Status1";
-        case 6: return ";Status1;Status2";
-        case 7: return ";Counter1";
-        case 8: return ";Counter2";
+        case 5:
+            return ";Status1";
+        case 6:
+            return ";Status1;Status2";
+        case 7:
+            return ";Counter1";
+        case 8:
+            return ";Counter2";
         case 9:
-        case 10: return ";HourMeter1";
-        default: return "";
+        case 10:
+            return ";HourMeter1";
+        default:
+            return "";
     }
 }
 
@@ -49,13 +58,19 @@ std::string field(std::uint8_t kind, std::uint16_t w) {
     switch (kind) {
         case 1:
         case 2:
-        case 3: return format(";%4.2f", static_cast<std::int16_t>(w) * 0.01);
-        case 4: return format(";%u", evenBits(x));
-        case 5: return format(";%u", evenBits(x >> 1));
-        case 6: return format(";%u;%u", evenBits(x), evenBits(x >> 1));
+        case 3:
+            return format(";%4.2f", static_cast<std::int16_t>(w) * 0.01);
+        case 4:
+            return format(";%u", evenBits(x));
+        case 5:
+            return format(";%u", evenBits(x >> 1));
+        case 6:
+            return format(";%u;%u", evenBits(x), evenBits(x >> 1));
         case 9:
-        case 10: return format(";%4.2f", x * kHourPerSecond);
-        default: return format(";%u", x);
+        case 10:
+            return format(";%4.2f", x * kHourPerSecond);
+        default:
+            return format(";%u", x);
     }
 }
 
@@ -78,7 +93,8 @@ void decimalCommas(std::string& line) {
 
 }  // namespace
 
-std::string proposedCsvName(std::uint32_t type, std::uint32_t serial, const common::DateTime& today) {
+std::string proposedCsvName(std::uint32_t type, std::uint32_t serial,
+                            const common::DateTime& today) {
     return format("%u.%u-%4.4u%2.2u%2.2u.csv", type, serial, static_cast<unsigned>(today.year),
                   static_cast<unsigned>(today.month), static_cast<unsigned>(today.day));
 }
@@ -110,12 +126,15 @@ ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
     // that form no header costs one search, not one each.
     std::uint32_t searchedFrom = 0;
     std::optional<RecordSearchResult> lastSearch;
-    auto distance = [](std::uint32_t from, std::uint32_t to) { return (to + kRingWords - from) % kRingWords; };
+    auto distance = [](std::uint32_t from, std::uint32_t to) {
+        return (to + kRingWords - from) % kRingWords;
+    };
     auto nextRecord = [&](std::uint32_t from) {
         const bool reusable =
-            lastSearch && (lastSearch->outcome == RecordSearchResult::Outcome::NotFound ||
-                           distance(searchedFrom, from) <=
-                               distance(searchedFrom, static_cast<std::uint32_t>(lastSearch->index)));
+            lastSearch &&
+            (lastSearch->outcome == RecordSearchResult::Outcome::NotFound ||
+             distance(searchedFrom, from) <=
+                 distance(searchedFrom, static_cast<std::uint32_t>(lastSearch->index)));
         if (!reusable) {
             searchedFrom = from;
             lastSearch = findRecord(source.words, from, source.writeWord);

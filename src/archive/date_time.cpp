@@ -37,7 +37,8 @@ std::optional<DateTimeValue> encodeDate(int y, int m, int d) {
     if (m < 1 || m > 12 || d < 1 || d > 31) {
         return std::nullopt;
     }
-    const year_month_day date{year(y), month(static_cast<unsigned>(m)), day(static_cast<unsigned>(d))};
+    const year_month_day date{year(y), month(static_cast<unsigned>(m)),
+                              day(static_cast<unsigned>(d))};
     if (!date.ok()) {
         return std::nullopt;
     }

@@ -8,7 +8,9 @@ namespace qrt::archive {
 
 namespace {
 
-bool flagged(std::uint16_t word) { return (word & 1u) != 0; }
+bool flagged(std::uint16_t word) {
+    return (word & 1u) != 0;
+}
 
 RecordSearchResult decodeHeader(std::array<std::uint16_t, 4> header, std::uint32_t at) {
     for (std::size_t n = 1; n <= 3; ++n) {
@@ -27,7 +29,8 @@ RecordSearchResult decodeHeader(std::array<std::uint16_t, 4> header, std::uint32
     if (!date || !time) {
         result.outcome = RecordSearchResult::Outcome::InvalidDate;
         result.error = common::format(
-            "Invalid date or time in the archive record at word %u: %02d.%02d.%04d, minute %u of the day",
+            "Invalid date or time in the archive record at word %u: %02d.%02d.%04d, minute %u of "
+            "the day",
             at, day, month, year, minutes);
         return result;
     }
@@ -48,8 +51,8 @@ RecordSearchResult findRecord(std::span<const std::uint16_t> words, std::uint32_
     }
     for (std::uint32_t steps = 0; steps < kRingWords; ++steps) {
         // A header that straddles the ring's end continues at its start.
-        if (flagged(word(i)) && flagged(word(i + 1)) && flagged(word(i + 2)) && flagged(word(i + 3)) &&
-            !flagged(word(i + 4))) {
+        if (flagged(word(i)) && flagged(word(i + 1)) && flagged(word(i + 2)) &&
+            flagged(word(i + 3)) && !flagged(word(i + 4))) {
             return decodeHeader({word(i), word(i + 1), word(i + 2), word(i + 3)}, i);
         }
         i = (i + 1) % kRingWords;

@@ -15,10 +15,10 @@ inline constexpr std::uint32_t kRingBlocks = 2044;
 /// A record header found in the archive copy.
 struct RecordSearchResult {
     enum class Outcome { Found, NotFound, InvalidDate } outcome = Outcome::NotFound;
-    std::int32_t index = -1;       // word index of the header
-    DateTimeValue time = 0;        // its date and time
-    std::uint16_t config = 0;      // its configuration word
-    std::string error;             // what was wrong with an invalid date or time
+    std::int32_t index = -1;   // word index of the header
+    DateTimeValue time = 0;    // its date and time
+    std::uint16_t config = 0;  // its configuration word
+    std::string error;         // what was wrong with an invalid date or time
 };
 
 /// Looks for a record header (four words with bit 0 set, then one with bit 0 clear)

@@ -1,8 +1,8 @@
-#include "frames/command_codes.h"
 #include "commands/calibration.h"
 
 #include "common/text_format.h"
 #include "frames/byte_order.h"
+#include "frames/command_codes.h"
 
 namespace qrt::commands {
 
@@ -30,7 +30,8 @@ CalibrationOutcome calibrate(int input, frames::FrameSender& sender, common::Clo
     const auto target = static_cast<std::int16_t>(settings.readInt("Calib", "Offset", -13));
 
     sender.SendInductiveFrame(frames::code::kNvr, 0, offsetParameter, true);
-    const auto offsetReply = poller.awaitReply(kParameterReadReply, offsetParameter, kWaitTicks, kWaitPause);
+    const auto offsetReply =
+        poller.awaitReply(kParameterReadReply, offsetParameter, kWaitTicks, kWaitPause);
     if (!offsetReply) {
         return CalibrationOutcome::NoAnswer;
     }
@@ -46,12 +47,15 @@ CalibrationOutcome calibrate(int input, frames::FrameSender& sender, common::Clo
     const auto diff = static_cast<std::int16_t>(measured - (target + oldOffset));
     if (diff > kLimit || diff < -kLimit) {
         // The texts keep the accented letters of the module's service software.
-        commLine("Kalibrierwert au\xC3\xAE" "erhalb des erlaubten Bereiches");
+        commLine(
+            "Kalibrierwert au\xC3\xAE"
+            "erhalb des erlaubten Bereiches");
         return CalibrationOutcome::OutOfRange;
     }
     clock.sleep(200ms);
     const auto newOffset = static_cast<std::int16_t>(-diff);
-    sender.SendInductiveFrame(frames::code::kNvw, static_cast<std::uint16_t>(newOffset), offsetParameter, true);
+    sender.SendInductiveFrame(frames::code::kNvw, static_cast<std::uint16_t>(newOffset),
+                              offsetParameter, true);
     commLine(common::format("Neuer Offsetwert %4.2f\xC3\x9D C", newOffset * 0.01));
     return CalibrationOutcome::Written;
 }

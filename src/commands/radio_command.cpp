@@ -35,7 +35,8 @@ void sendRadioCommand(frames::FrameSender& sender, const ConfigurationFields& fi
     const std::uint32_t bytePar = scanParameter(fields.bytePar, fields.byteHex);
     const std::uint32_t wordPar = scanParameter(fields.wordPar, fields.wordHex);
     const std::uint8_t code = itemAt(kCommandList, fields.commandIndex).value;
-    const std::uint32_t id = fields.broadcast ? frames::kBroadcastId : frames::commandModuleId(type, serial);
+    const std::uint32_t id =
+        fields.broadcast ? frames::kBroadcastId : frames::commandModuleId(type, serial);
     sender.SendCommandFrame(code, id, static_cast<std::uint16_t>(wordPar),
                             static_cast<std::uint8_t>(bytePar), sender.protocol().nextSequence());
     std::optional<frames::ContentBlock> lastContent;

@@ -26,8 +26,9 @@ std::uint16_t bcdPair(int high, int low) {
 
 void ServiceCommands::sendText(const std::string& text) {
     sender_.SendBreak();
-    sender_.link().PortWrite(link::Target::PortB,
-                          std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    sender_.link().PortWrite(
+        link::Target::PortB,
+        std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 void ServiceCommands::sendFrame(std::uint8_t code, std::uint16_t wordPar, std::uint8_t bytePar) {
@@ -43,7 +44,9 @@ void ServiceCommands::sendEither(const std::string& text, std::uint8_t code, std
     }
 }
 
-void ServiceCommands::version() { sendEither("\rVER\r", kVer, 0, 0); }
+void ServiceCommands::version() {
+    sendEither("\rVER\r", kVer, 0, 0);
+}
 
 void ServiceCommands::parameterPage() {
     sendEither(common::format("\rNVP%i\r", kNvpTextNumber), kNvr, 0, 255);
@@ -52,7 +55,8 @@ void ServiceCommands::parameterPage() {
 void ServiceCommands::writeParameter(int parameterIndex, const std::string& valueText) {
     const std::uint8_t number = itemAt(kParameterList, parameterIndex).value;
     std::optional<std::int32_t> value;
-    if (valueText.size() >= 2 && valueText[0] == '0' && (valueText[1] == 'x' || valueText[1] == 'X')) {
+    if (valueText.size() >= 2 && valueText[0] == '0' &&
+        (valueText[1] == 'x' || valueText[1] == 'X')) {
         if (const auto hex = common::scanHex(valueText.substr(2))) {
             value = static_cast<std::int32_t>(*hex);
         }
@@ -66,9 +70,13 @@ void ServiceCommands::writeParameter(int parameterIndex, const std::string& valu
                static_cast<std::uint16_t>(*value), number);
 }
 
-void ServiceCommands::start() { sendEither("\rOPR1,4,1\r", kOpr, 4, 1); }
+void ServiceCommands::start() {
+    sendEither("\rOPR1,4,1\r", kOpr, 4, 1);
+}
 
-void ServiceCommands::stop() { sendEither("\rOPR0\r", kOpr, 0, 0); }
+void ServiceCommands::stop() {
+    sendEither("\rOPR0\r", kOpr, 0, 0);
+}
 
 void ServiceCommands::logOn() {
     if (sender_.protocol().binaryProtocol) {
@@ -120,8 +128,9 @@ void ServiceCommands::beep(int length) {
 
 void ServiceCommands::radioSettings(int channel, int power) {
     auto write = [&](const std::string& text) {
-        sender_.link().PortWrite(link::Target::PortA,
-                              std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        sender_.link().PortWrite(
+            link::Target::PortA,
+            std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     };
     write(common::format("ER_CMD#C%u", static_cast<unsigned>(channel)));
     clock_.sleep(35ms);

@@ -12,14 +12,14 @@ namespace qrt::commands {
 /// text lines or, with the binary protocol, inductive frames), to the interface box
 /// (one byte on its channel), and the receiver's radio settings. All fire and forget.
 class ServiceCommands {
-public:
+  public:
     /// The number sent with the text form of NVP.
     static constexpr int kNvpTextNumber = 0;
 
     ServiceCommands(frames::FrameSender& sender, common::Clock& clock)
         : sender_(sender), clock_(clock) {}
 
-    void version();  // "\rVER\r" or VER frame
+    void version();        // "\rVER\r" or VER frame
     void parameterPage();  // "\rNVP0\r" or NVR frame with BytePar 255
     /// Writes a parameter: the number from the parameter list's item, the value text read
     /// as hexadecimal after "0x"/"0X", else with "%i". Nothing is sent when it does not scan.
@@ -43,7 +43,7 @@ public:
     /// The receiver's radio channel and transmit power texts with their pauses.
     void radioSettings(int channel, int power);
 
-private:
+  private:
     void sendText(const std::string& text);
     void sendFrame(std::uint8_t code, std::uint16_t wordPar, std::uint8_t bytePar);
     void sendEither(const std::string& text, std::uint8_t code, std::uint16_t wordPar,

@@ -19,7 +19,7 @@ struct DateTime {
 /// Time source and blocking sleep. The protocol engines wait through it, so tests
 /// can run them in virtual time.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     [[nodiscard]] virtual DateTime localTime() const = 0;
     [[nodiscard]] virtual DateTime utcTime() const = 0;
@@ -31,7 +31,7 @@ public:
 
 /// The system clock.
 class SystemClock final : public Clock {
-public:
+  public:
     [[nodiscard]] DateTime localTime() const override;
     [[nodiscard]] DateTime utcTime() const override;
     [[nodiscard]] std::chrono::steady_clock::time_point now() const override;
@@ -40,7 +40,7 @@ public:
 
 /// A clock that never moves and never waits: for decoding captures offline.
 class StoppedClock final : public Clock {
-public:
+  public:
     [[nodiscard]] DateTime localTime() const override { return {}; }
     [[nodiscard]] DateTime utcTime() const override { return {}; }
     [[nodiscard]] std::chrono::steady_clock::time_point now() const override { return {}; }

@@ -8,7 +8,7 @@ namespace qrt::common {
 
 /// The log file: every debug-pane line followed by "\n", appended.
 class LogFile {
-public:
+  public:
     LogFile() = default;
     ~LogFile() { close(); }
     LogFile(const LogFile&) = delete;
@@ -25,7 +25,7 @@ public:
     void writeLine(std::string_view line);
     void flush();
 
-private:
+  private:
     std::FILE* file_ = nullptr;
 };
 

@@ -12,14 +12,13 @@ namespace qrt::common {
 /// that cannot be parsed, or is no regular file (a FIFO, a device), gives defaults
 /// and is never overwritten.
 class SettingsFile {
-public:
+  public:
     explicit SettingsFile(std::string path) : path_(std::move(path)) {}
 
     /// Reads text through a buffer of `bufferSize` bytes: at most bufferSize - 1
     /// characters come back.
     [[nodiscard]] std::string readString(const char* section, const char* key,
-                                         const std::string& fallback,
-                                         std::size_t bufferSize) const;
+                                         const std::string& fallback, std::size_t bufferSize) const;
     /// Reads an integer: the value's leading decimal number (0 when it has none), or
     /// `fallback` when the key is missing.
     [[nodiscard]] int readInt(const char* section, const char* key, int fallback) const;
@@ -32,7 +31,7 @@ public:
 
     [[nodiscard]] const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 

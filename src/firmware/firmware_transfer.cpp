@@ -1,4 +1,3 @@
-#include "frames/command_codes.h"
 #include "firmware/firmware_transfer.h"
 
 #include <algorithm>
@@ -6,9 +5,10 @@
 #include <filesystem>
 
 #include "common/scan.h"
-#include "frames/byte_order.h"
-#include "frames/crc16.h"
 #include "firmware/firmware_family.h"
+#include "frames/byte_order.h"
+#include "frames/command_codes.h"
+#include "frames/crc16.h"
 
 namespace qrt::firmware {
 
@@ -102,7 +102,8 @@ FirmwareTransfer::StartResult FirmwareTransfer::start(const std::string& path) {
     blockIndex_ = 0;
     blocksSent_ = 0;
     countdown_ = std::max(view_.speed(), kFirstBlockPolls);
-    const auto countField = static_cast<std::uint16_t>(family.countLessOne ? blockCount_ - 1 : blockCount_);
+    const auto countField =
+        static_cast<std::uint16_t>(family.countLessOne ? blockCount_ - 1 : blockCount_);
     sender_.SendCommandFrame(frames::code::kFirmwareStart, targetId_, countField, family.startFlag,
                              sender_.protocol().nextSequence());
     running_ = true;
@@ -121,10 +122,12 @@ void FirmwareTransfer::pace() {
     const auto n = static_cast<std::size_t>(image_.gcount());
     if (n > 0) {
         applyTargetRule();
-        sender_.SendCommandFrame(frames::code::kFirmwareBlockHeader, targetId_, static_cast<std::uint16_t>(blockIndex_),
-                                 familyFor(targetType_).headerFlag, sender_.protocol().nextSequence());
-        frames::writeCrc(block_, kBlockSize, frames::crc16(std::span(block_).first(kBlockSize),
-                                                           sender_.protocol().crcStart));
+        sender_.SendCommandFrame(
+            frames::code::kFirmwareBlockHeader, targetId_, static_cast<std::uint16_t>(blockIndex_),
+            familyFor(targetType_).headerFlag, sender_.protocol().nextSequence());
+        frames::writeCrc(
+            block_, kBlockSize,
+            frames::crc16(std::span(block_).first(kBlockSize), sender_.protocol().crcStart));
         sender_.link().PortWrite(link::Target::PortA, block_);
         view_.showBlock(std::to_string(blockIndex_));
         ++blocksSent_;
@@ -159,8 +162,8 @@ void FirmwareTransfer::requestStatus() {
     }
     targetType_ = typed->type;
     targetId_ = typed->id;
-    sender_.SendCommandFrame(frames::code::kFirmwareControl, targetId_, 0, familyFor(targetType_).statusFlag,
-                             sender_.protocol().nextSequence());
+    sender_.SendCommandFrame(frames::code::kFirmwareControl, targetId_, 0,
+                             familyFor(targetType_).statusFlag, sender_.protocol().nextSequence());
     statusPending_ = true;
 }
 
@@ -171,8 +174,8 @@ void FirmwareTransfer::reboot() {
     }
     targetId_ = typed->id;
     // The flag follows the family of the last transfer's or status request's target.
-    sender_.SendCommandFrame(frames::code::kFirmwareControl, targetId_, 1, familyFor(targetType_).rebootFlag,
-                             sender_.protocol().nextSequence());
+    sender_.SendCommandFrame(frames::code::kFirmwareControl, targetId_, 1,
+                             familyFor(targetType_).rebootFlag, sender_.protocol().nextSequence());
 }
 
 void FirmwareTransfer::statusReply(const frames::StandardFrame& frame) {
@@ -188,7 +191,8 @@ void FirmwareTransfer::statusReply(const frames::StandardFrame& frame) {
         return;
     }
     std::ifstream image(imagePath_, std::ios::binary);
-    image.seekg(static_cast<std::streamoff>(kHeaderSize + kBlockSize * static_cast<std::size_t>(wp)));
+    image.seekg(
+        static_cast<std::streamoff>(kHeaderSize + kBlockSize * static_cast<std::size_t>(wp)));
     if (!image.is_open() || !image) {
         return;  // the image is gone: nothing to resend
     }

@@ -20,7 +20,7 @@ struct FirmwareTarget {
 
 /// Where the transfer shows its progress: the "Block" and "von" fields and a bar.
 class FirmwareView {
-public:
+  public:
     virtual ~FirmwareView() = default;
     [[nodiscard]] virtual FirmwareTarget target() const = 0;
     [[nodiscard]] virtual int speed() const = 0;  // polls between two blocks, 2 to 5
@@ -32,7 +32,7 @@ public:
 /// Loads a firmware image into one module or all modules by radio, one 128-byte block
 /// every few polls, with a status request and the resend of a single missing block.
 class FirmwareTransfer {
-public:
+  public:
     enum class StartResult { Started, CannotOpen, TooManyBlocks, WrongHeader };
 
     FirmwareTransfer(frames::FrameSender& sender, common::Clock& clock, FirmwareView& view)
@@ -61,7 +61,7 @@ public:
     [[nodiscard]] std::uint32_t blockCount() const { return blockCount_; }
     [[nodiscard]] bool statusPending() const { return statusPending_; }
 
-private:
+  private:
     void applyTargetRule();
     void endTransfer();
 

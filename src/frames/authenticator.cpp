@@ -27,8 +27,8 @@ TeaBlock authenticatorBlock(const StandardFrame& commandFrame,
     return TeaEncipher(key, input);
 }
 
-bool SendAuthenticator(FrameSender& sender, bool enabled,
-                       std::uint8_t code, const std::optional<ContentBlock>& lastContent,
+bool SendAuthenticator(FrameSender& sender, bool enabled, std::uint8_t code,
+                       const std::optional<ContentBlock>& lastContent,
                        const KeyFieldTexts& keyFields) {
     if (!enabled || !takesAuthenticator(code)) {
         return false;

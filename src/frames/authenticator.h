@@ -33,8 +33,8 @@ using KeyFieldTexts = std::array<std::string, 8>;
 /// Sends the authenticator as a content frame right behind the command, when `enabled`
 /// and the command qualifies; rebuilds the protocol's `authKey` from the fields.
 /// Returns whether one was sent.
-bool SendAuthenticator(FrameSender& sender, bool enabled,
-                       std::uint8_t code, const std::optional<ContentBlock>& lastContent,
+bool SendAuthenticator(FrameSender& sender, bool enabled, std::uint8_t code,
+                       const std::optional<ContentBlock>& lastContent,
                        const KeyFieldTexts& keyFields);
 
 }  // namespace qrt::frames

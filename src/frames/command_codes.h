@@ -15,8 +15,8 @@ inline constexpr std::uint8_t kNvw = 12;  // parameter write
 inline constexpr std::uint8_t kDbr = 13;
 inline constexpr std::uint8_t kAut = 14;
 inline constexpr std::uint8_t kVer = 15;
-inline constexpr std::uint8_t kOpr = 16;  // operate: start, stop, logging on and off
-inline constexpr std::uint8_t kFirmwareStart = 17;        // "FUINI"
+inline constexpr std::uint8_t kOpr = 16;            // operate: start, stop, logging on and off
+inline constexpr std::uint8_t kFirmwareStart = 17;  // "FUINI"
 inline constexpr std::uint8_t kFirmwareBlockHeader = 18;  // a 130-byte block follows
 inline constexpr std::uint8_t kFirmwareControl = 19;      // "ecFUST": status or reboot
 inline constexpr std::uint8_t kFurem = 21;
@@ -28,9 +28,9 @@ inline constexpr std::uint8_t kDbw = 26;
 
 /// BytePar of the parameter reads (NVR) that ask a logging module for its archive.
 namespace archive_request {
-inline constexpr std::uint8_t kInfo = 0x43;         // reply: the write position in WordPar
-inline constexpr std::uint8_t kWrapCheck = 0x44;    // reply: 0xFFFF while the ring has not wrapped
-inline constexpr std::uint8_t kBatch = 0x80;        // plus a count of 1 to 64: blocks from WordPar on
+inline constexpr std::uint8_t kInfo = 0x43;       // reply: the write position in WordPar
+inline constexpr std::uint8_t kWrapCheck = 0x44;  // reply: 0xFFFF while the ring has not wrapped
+inline constexpr std::uint8_t kBatch = 0x80;      // plus a count of 1 to 64: blocks from WordPar on
 inline constexpr std::uint8_t kSingleBlock = 0x81;  // the one block WordPar names
 inline constexpr std::uint8_t kMaxBatch = 64;
 }  // namespace archive_request

@@ -9,7 +9,8 @@ using namespace std::chrono_literals;
 std::size_t FrameSender::SendCommandFrame(std::uint8_t command, std::uint32_t id,
                                           std::uint16_t wordPar, std::uint8_t bytePar,
                                           std::uint8_t sequence) {
-    lastCommandFrame_ = buildCommandFrame(command, id, wordPar, bytePar, sequence, protocol_.crcStart);
+    lastCommandFrame_ =
+        buildCommandFrame(command, id, wordPar, bytePar, sequence, protocol_.crcStart);
     return link_.PortWrite(link::Target::PortA, lastCommandFrame_);
 }
 

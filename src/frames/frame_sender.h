@@ -13,7 +13,7 @@ namespace qrt::frames {
 /// settings kept beside it. Nothing is checked: a write to a closed port is lost, and
 /// no sender looks at the result.
 class FrameSender {
-public:
+  public:
     FrameSender(link::Link& link, ProtocolSettings& protocol, common::Clock& clock)
         : link_(link), protocol_(protocol), clock_(clock) {}
 
@@ -39,7 +39,7 @@ public:
     /// first six bytes); the authenticator enciphers its bytes 1 to 8.
     [[nodiscard]] const StandardFrame& lastCommandFrame() const { return lastCommandFrame_; }
 
-private:
+  private:
     link::Link& link_;
     ProtocolSettings& protocol_;
     common::Clock& clock_;

@@ -22,7 +22,11 @@ constexpr std::uint32_t commandModuleId(std::uint32_t type, std::uint32_t serial
     return (type << 28) | serial;
 }
 
-constexpr std::uint32_t moduleTypeOf(std::uint32_t id) { return id >> 28; }
-constexpr std::uint32_t serialOf(std::uint32_t id) { return id & kSerialMask; }
+constexpr std::uint32_t moduleTypeOf(std::uint32_t id) {
+    return id >> 28;
+}
+constexpr std::uint32_t serialOf(std::uint32_t id) {
+    return id & kSerialMask;
+}
 
 }  // namespace qrt::frames

@@ -10,7 +10,9 @@ constexpr std::chrono::milliseconds kReadTotal{50};
 constexpr std::chrono::milliseconds kReadInterByte{5};
 constexpr std::chrono::milliseconds kWriteTotal{1000};
 
-std::size_t index(Port port) { return port == Port::A ? 0 : 1; }
+std::size_t index(Port port) {
+    return port == Port::A ? 0 : 1;
+}
 
 }  // namespace
 
@@ -37,10 +39,8 @@ PortResult Link::OpenPort(Port which, const std::string& path, int baud, int par
     paths_[index(which)] = path;
     lost_[index(which)] = false;
     diagnostics_ << kTag << ' ' << path << " opened" << std::endl;
-    const LineSettings settings{.baudRate = baud,
-                                .dataBits = 8,
-                                .parity = parity,
-                                .stopBits = baud == 1200 ? 2 : 1};
+    const LineSettings settings{
+        .baudRate = baud, .dataBits = 8, .parity = parity, .stopBits = baud == 1200 ? 2 : 1};
     if (PortResult configured = serial.configure(settings); !configured) {
         diagnostics_ << kTag << " Unable to configure the serial port" << std::endl;
         return configured;
@@ -64,7 +64,8 @@ bool Link::ClosePort(Port which) {
         return false;
     }
     if (const PortResult closed = serial.close(); !closed) {
-        diagnostics_ << "Close Com Error: " << std::hex << closed.errorCode << std::dec << std::endl;
+        diagnostics_ << "Close Com Error: " << std::hex << closed.errorCode << std::dec
+                     << std::endl;
         return false;
     }
     return true;

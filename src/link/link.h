@@ -43,7 +43,7 @@ enum class Target { PortA, PortB, BoxChannel };
 /// access to the serial hardware. Diagnostics go to `diagnostics` (standard output
 /// in the program), each as one line starting with the program tag.
 class Link {
-public:
+  public:
     static constexpr std::size_t kMaxRead = 128;
 
     Link(std::unique_ptr<SerialPort> portA, std::unique_ptr<SerialPort> portB,
@@ -91,7 +91,7 @@ public:
     bool multiplexMode = false;
     MuxReceiver mux;
 
-private:
+  private:
     SerialPort& port(Port which) { return which == Port::A ? *portA_ : *portB_; }
     ReceiveRing& ring(int channel) { return rings_[static_cast<std::size_t>(channel) & 1]; }
     void checkLost(Port which);

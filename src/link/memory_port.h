@@ -20,11 +20,13 @@ using ByteSource = std::function<std::size_t(std::span<std::uint8_t> into)>;
 /// streamed from a source in large blocks, so a capture of any size needs only the
 /// block in memory.
 class MemoryPort final : public SerialPort {
-public:
+  public:
     static constexpr std::size_t kBlockSize = 1 << 20;
 
     MemoryPort(std::vector<std::uint8_t> input, std::size_t readSize)
-        : block_(std::move(input)), end_(block_.size()), readSize_(std::max<std::size_t>(readSize, 1)) {}
+        : block_(std::move(input)),
+          end_(block_.size()),
+          readSize_(std::max<std::size_t>(readSize, 1)) {}
     MemoryPort(ByteSource source, std::size_t readSize)
         : source_(std::move(source)), readSize_(std::max<std::size_t>(readSize, 1)) {}
 
@@ -65,7 +67,7 @@ public:
     /// Bytes delivered so far.
     [[nodiscard]] std::uint64_t position() const { return position_; }
 
-private:
+  private:
     ByteSource source_;
     std::vector<std::uint8_t> block_;
     std::size_t begin_ = 0;

@@ -2,7 +2,8 @@
 
 namespace qrt::link {
 
-std::vector<std::uint8_t> wrapMuxFrame(std::uint8_t channel, std::span<const std::uint8_t> payload) {
+std::vector<std::uint8_t> wrapMuxFrame(std::uint8_t channel,
+                                       std::span<const std::uint8_t> payload) {
     std::vector<std::uint8_t> frame;
     frame.reserve(2 * payload.size() + 4);
     frame.push_back(kStx);

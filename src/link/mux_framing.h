@@ -27,7 +27,7 @@ inline constexpr std::uint8_t kEtx = 0x03;
 /// The receive side of the multiplexed link: splits the incoming byte stream into
 /// ring 0 (receiver), ring 1 (inductive head) and the box status values.
 class MuxReceiver {
-public:
+  public:
     static constexpr std::int32_t kWaitStx = -1;
     static constexpr std::int32_t kWaitChannel = -2;
 
@@ -47,7 +47,7 @@ public:
     std::int32_t keyState = 0;
     std::uint32_t boxVersion = 0;
 
-private:
+  private:
     void deliver(std::int32_t channel, std::uint8_t byte, ReceiveRing& ring0, ReceiveRing& ring1);
 };
 

@@ -35,10 +35,11 @@ PortResult QtSerialPort::open(const std::string& path, Direction direction) {
 PortResult QtSerialPort::configure(const LineSettings& settings) {
     const auto parity = settings.parity == 0 ? QSerialPort::NoParity : QSerialPort::EvenParity;
     const auto stopBits = settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop;
-    const bool applied = port_->setBaudRate(settings.baudRate) &&
-                         port_->setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)) &&
-                         port_->setParity(parity) && port_->setStopBits(stopBits) &&
-                         port_->setFlowControl(QSerialPort::NoFlowControl);
+    const bool applied =
+        port_->setBaudRate(settings.baudRate) &&
+        port_->setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)) &&
+        port_->setParity(parity) && port_->setStopBits(stopBits) &&
+        port_->setFlowControl(QSerialPort::NoFlowControl);
     return applied ? PortResult::success() : PortResult::failed(port_->errorString().toStdString());
 }
 
@@ -55,14 +56,16 @@ PortResult QtSerialPort::close() {
     return PortResult::success();
 }
 
-bool QtSerialPort::isOpen() const { return port_->isOpen(); }
+bool QtSerialPort::isOpen() const {
+    return port_->isOpen();
+}
 
 std::size_t QtSerialPort::write(std::span<const std::uint8_t> bytes) {
     if (!port_->isOpen() || lost_) {
         return 0;
     }
-    const qint64 written =
-        port_->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    const qint64 written = port_->write(reinterpret_cast<const char*>(bytes.data()),
+                                        static_cast<qint64>(bytes.size()));
     if (written < 0) {
         noteError();
         return 0;
@@ -105,11 +108,17 @@ std::size_t QtSerialPort::read(std::span<std::uint8_t> into, std::chrono::millis
     return received;
 }
 
-void QtSerialPort::setDtr(bool on) { port_->setDataTerminalReady(on); }
+void QtSerialPort::setDtr(bool on) {
+    port_->setDataTerminalReady(on);
+}
 
-void QtSerialPort::setRts(bool on) { port_->setRequestToSend(on); }
+void QtSerialPort::setRts(bool on) {
+    port_->setRequestToSend(on);
+}
 
-void QtSerialPort::setBreak(bool on) { port_->setBreakEnabled(on); }
+void QtSerialPort::setBreak(bool on) {
+    port_->setBreakEnabled(on);
+}
 
 void QtSerialPort::checkPresent() {
 #ifdef Q_OS_UNIX
@@ -118,13 +127,16 @@ void QtSerialPort::checkPresent() {
     }
     // A hang-up shows in the poll events whatever is asked for; nothing is read.
     pollfd descriptor{static_cast<int>(port_->handle()), 0, 0};
-    if (::poll(&descriptor, 1, 0) > 0 && (descriptor.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+    if (::poll(&descriptor, 1, 0) > 0 &&
+        (descriptor.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
         lost_ = true;
     }
 #endif
 }
 
-bool QtSerialPort::deviceLost() const { return lost_; }
+bool QtSerialPort::deviceLost() const {
+    return lost_;
+}
 
 void QtSerialPort::noteError() {
     switch (port_->error()) {

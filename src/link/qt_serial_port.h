@@ -13,7 +13,7 @@ namespace qrt::link {
 /// The real serial backend: Qt Serial Port used through its blocking calls,
 /// without an event loop, so a lost device cannot make it spin.
 class QtSerialPort final : public SerialPort {
-public:
+  public:
     QtSerialPort();
     ~QtSerialPort() override;
 
@@ -33,7 +33,7 @@ public:
     void checkPresent() override;
     [[nodiscard]] bool deviceLost() const override;
 
-private:
+  private:
     void noteError();
 
     std::unique_ptr<QSerialPort> port_;

@@ -11,7 +11,7 @@ namespace qrt::link {
 /// full ring drops the oldest byte and keeps the newest. Reads do not check how
 /// many bytes are held: callers take only what `held()` reported.
 class ReceiveRing {
-public:
+  public:
     static constexpr std::size_t kSize = 1024;
     static constexpr std::size_t kCapacity = kSize - 1;
 
@@ -46,7 +46,7 @@ public:
 
     void clear() { write_ = read_ = 0; }
 
-private:
+  private:
     std::array<std::uint8_t, kSize> bytes_{};
     std::size_t write_ = 0;
     std::size_t read_ = 0;

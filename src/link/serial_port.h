@@ -19,7 +19,7 @@ struct LineSettings {
 /// What became of opening, configuring or closing a port: success, or why not, in
 /// words, with the system's error number for the diagnostic line.
 struct [[nodiscard]] PortResult {
-    std::string failure;         // empty on success
+    std::string failure;          // empty on success
     std::uint32_t errorCode = 0;  // the system's error number, 0 when there is none
 
     [[nodiscard]] static PortResult success() { return {}; }
@@ -37,7 +37,7 @@ enum class Direction { ReadWrite, WriteOnly };
 /// One serial device, used synchronously. The real backend wraps the operating
 /// system's port; tests use a fake that records calls and plays scripted input.
 class SerialPort {
-public:
+  public:
     virtual ~SerialPort() = default;
 
     /// Opens the device in the given direction.

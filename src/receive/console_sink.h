@@ -10,12 +10,12 @@ namespace qrt::receive {
 /// Writes each debug-pane line as "D " + line + "\n" and each communication-pane
 /// line as "C " + line + "\n", bytes unchanged, in the order they are added.
 class ConsoleSink final : public OutputSink {
-public:
+  public:
     explicit ConsoleSink(std::FILE* out) : out_(out) {}
     void addDebugLine(std::string_view line) override { put('D', line); }
     void addCommLine(std::string_view line) override { put('C', line); }
 
-private:
+  private:
     void put(char pane, std::string_view line) {
         std::fputc(pane, out_);
         std::fputc(' ', out_);

@@ -11,7 +11,7 @@ namespace qrt::receive {
 /// The log file's one writer: decorates the panes' sink, so every debug-pane line also
 /// goes to the log file, followed by "\n", and the log is flushed every 22 polls.
 class LogFileSink final : public OutputSink {
-public:
+  public:
     explicit LogFileSink(common::LogFile& logFile, OutputSink* panes = nullptr)
         : logFile_(logFile), panes_(panes) {}
 
@@ -28,7 +28,7 @@ public:
     /// Polls since the log was last flushed.
     [[nodiscard]] std::uint8_t logFlushCounter() const { return logFlushCounter_; }
 
-private:
+  private:
     common::LogFile& logFile_;
     OutputSink* panes_;
     std::uint8_t logFlushCounter_ = 0;

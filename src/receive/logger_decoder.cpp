@@ -34,7 +34,8 @@ bool LoggerBlockDecoder::decode(const LoggerBlock& block, std::int32_t loggerBlo
     if (archive.slot.expectedType == 22) {
         archive.slot.expectedType = 0;
         // A block number from the radio outside the store is never written.
-        const std::int32_t number = static_cast<std::int16_t>(frames::readLe16(archive.slot.reply, 5));
+        const std::int32_t number =
+            static_cast<std::int16_t>(frames::readLe16(archive.slot.reply, 5));
         if (number >= 0 && number < ArchiveStore::kBlocks) {
             const std::size_t first = static_cast<std::size_t>(number) * kWordCount;
             for (std::size_t i = 0; i < kWordCount; ++i) {

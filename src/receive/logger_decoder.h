@@ -18,7 +18,7 @@ using LoggerBlock = std::array<std::uint8_t, 66>;
 /// little-endian words and their CRC. Keeps the record state between blocks, so a
 /// record may straddle two blocks.
 class LoggerBlockDecoder {
-public:
+  public:
     using CommOutput = std::function<void(std::string_view)>;
 
     /// Checks the CRC, hands the block to the archive store when it waits for blocks
@@ -41,7 +41,7 @@ public:
     bool datePending = false;
     std::uint16_t timeMark = 0;
 
-private:
+  private:
     void decodeFlaggedWord(std::span<const std::uint16_t> words, std::size_t i,
                            std::size_t& earlyCount, std::string& line);
     void decodeDateMarkWord(std::uint16_t w, std::string& line, const CommOutput& output);

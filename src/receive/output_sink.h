@@ -7,7 +7,7 @@ namespace qrt::receive {
 /// Where decoded lines and the interface box's status go: the two panes and the
 /// status controls of the main window, or a console in the tools.
 class OutputSink {
-public:
+  public:
     virtual ~OutputSink() = default;
     /// A poll begins (the log file is flushed now and then).
     virtual void pollStarted() {}

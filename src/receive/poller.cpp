@@ -42,8 +42,7 @@ void Poller::Timer1Timer() {
     receive();
 }
 
-std::optional<frames::StandardFrame> Poller::awaitReply(std::uint32_t type,
-                                                        std::uint32_t bytePar,
+std::optional<frames::StandardFrame> Poller::awaitReply(std::uint32_t type, std::uint32_t bytePar,
                                                         std::int32_t polls,
                                                         std::chrono::milliseconds pause) {
     return await(replySlot_, type, bytePar, polls, pause);
@@ -80,10 +79,9 @@ void Poller::stampTime() {
         return;
     }
     const common::DateTime now = clock_.localTime();
-    decode_.timestamp = common::format("%02u:%02u:%02u.%01u", static_cast<unsigned>(now.hour),
-                                      static_cast<unsigned>(now.minute),
-                                      static_cast<unsigned>(now.second),
-                                      static_cast<unsigned>(now.millisecond / 100));
+    decode_.timestamp = common::format(
+        "%02u:%02u:%02u.%01u", static_cast<unsigned>(now.hour), static_cast<unsigned>(now.minute),
+        static_cast<unsigned>(now.second), static_cast<unsigned>(now.millisecond / 100));
 }
 
 void Poller::showBoxStatus() {
@@ -153,8 +151,8 @@ void Poller::receive() {
                 link.RingPeek(kReceiverRing, 6) == (crc & 0xFFu)) {
                 ShortTelegram telegram{};
                 read(telegram);
-                output_.addDebugLine(decodeShortTelegram(telegram, decode_.timestamp,
-                                                         link.mux.signalLevel));
+                output_.addDebugLine(
+                    decodeShortTelegram(telegram, decode_.timestamp, link.mux.signalLevel));
             } else if (n >= kStandardFrameSize) {
                 for (std::size_t i = 5; i < 9; ++i) {
                     crc = frames::Crc16Update(crc, link.RingPeek(kReceiverRing, i));

@@ -23,7 +23,7 @@ namespace qrt::receive {
 /// standard frames by their CRC, filters them by module ID, decodes them into lines
 /// and fills the reply slots.
 class Poller {
-public:
+  public:
     Poller(link::Link& link, const frames::ProtocolSettings& protocol, common::Clock& clock,
            OutputSink& output, ArchiveStore& archive);
 
@@ -51,8 +51,8 @@ public:
     [[nodiscard]] bool lastFrameAccepted() const { return lastFrameAccepted_; }
 
     // Settings.
-    std::uint32_t idFilter = 0;          // 0 = no receive filter
-    std::int32_t startupSkipTicks = 0;   // polls still to be skipped after Open
+    std::uint32_t idFilter = 0;         // 0 = no receive filter
+    std::int32_t startupSkipTicks = 0;  // polls still to be skipped after Open
     /// Called once per poll, before any received byte is read, while port A is open.
     std::function<void()> firmwarePacing;
     /// Called for every accepted firmware status reply (type 20).
@@ -66,7 +66,7 @@ public:
     /// Bytes taken out of the receiver's ring so far (read, dropped or cleared).
     [[nodiscard]] std::uint64_t bytesRemoved() const { return bytesRemoved_; }
 
-private:
+  private:
     std::optional<frames::StandardFrame> await(ReplySlot& slot, std::uint32_t type,
                                                std::uint32_t bytePar, std::int32_t polls,
                                                std::chrono::milliseconds pause);

@@ -14,8 +14,8 @@ void replayCapture(const link::ByteSource& capture, const ReplayOptions& options
         capture, std::min<std::size_t>(options.readSize, link::Link::kMaxRead));
     link::MemoryPort& input = *port;
     std::ostringstream diagnostics;
-    link::Link link(std::move(port), std::make_unique<link::MemoryPort>(
-                                         std::vector<std::uint8_t>{}, 1),
+    link::Link link(std::move(port),
+                    std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
                     diagnostics);
     link.multiplexMode = options.multiplexed;
     (void)link.OpenPort(link::Port::A, "capture", 19200, 0);  // a capture always opens

@@ -11,9 +11,9 @@ using common::format;
 
 namespace {
 
-constexpr std::array<const char*, 11> kChannelNames{
-    "Bat_Dig", "Config ", "Temp1  ", "Temp2  ", "Count1 ", "Count2 ",
-    "Aux1   ", "Aux2   ", "Aux3   ", "Aux4   ", "Aux5   "};
+constexpr std::array<const char*, 11> kChannelNames{"Bat_Dig", "Config ", "Temp1  ", "Temp2  ",
+                                                    "Count1 ", "Count2 ", "Aux1   ", "Aux2   ",
+                                                    "Aux3   ", "Aux4   ", "Aux5   "};
 
 constexpr double kTemperatureScale = 0.01;
 constexpr double kBatteryScale = 0.02;
@@ -106,8 +106,7 @@ void decodeType5Frame(const frames::StandardFrame& frame, DecodeState& state) {
             const auto value = static_cast<std::int16_t>(frames::readLe16(frame, 1 + 2 * i));
             ++state.sampleCounter;
             state.debugLine += format("%i ", value);
-            state.commLine +=
-                format("%4u:%i ", static_cast<unsigned>(state.sampleCounter), value);
+            state.commLine += format("%4u:%i ", static_cast<unsigned>(state.sampleCounter), value);
         }
     }
     state.decoderState = DecoderState::Idle;

@@ -9,7 +9,7 @@ namespace qrt::ui {
 
 /// The modal dialogs of the two windows, behind a seam so widget tests never block.
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     /// A message box with OK and Cancel, and the reason beneath the text when there is
     /// one (its informative text); the answer is not needed.
@@ -20,12 +20,13 @@ public:
                                             const QString& defaultSuffix) = 0;
     /// A save-file dialog proposing a name; empty when the operator cancels.
     virtual std::optional<QString> saveFile(QWidget* parent, const QString& proposedName,
-                                            const QString& filter, const QString& defaultSuffix) = 0;
+                                            const QString& filter,
+                                            const QString& defaultSuffix) = 0;
 };
 
 /// The real dialogs.
 class QtDialogs final : public Dialogs {
-public:
+  public:
     void message(QWidget* parent, const QString& title, const QString& text,
                  const QString& reason) override;
     std::optional<QString> openFile(QWidget* parent, const QString& filter,

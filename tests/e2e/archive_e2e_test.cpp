@@ -35,12 +35,15 @@ sim::ArchiveConfig archiveConfig() {
 // The CSV of every record the ring still holds whole: those whose header lies at or
 // behind the start of the block after the newest one.
 std::string expectedCsv(const sim::ArchiveRing& ring) {
-    const std::uint64_t total = 2ull * kRows + 4ull * ((kRows + kRowsPerRecord - 1) / kRowsPerRecord);
+    const std::uint64_t total =
+        2ull * kRows + 4ull * ((kRows + kRowsPerRecord - 1) / kRowsPerRecord);
     const std::uint64_t writeWord = total % sim::ArchiveRing::kWords;
-    const std::uint64_t oldestKept = total - sim::ArchiveRing::kWords + (32 * (writeWord / 32 + 1) - writeWord);
+    const std::uint64_t oldestKept =
+        total - sim::ArchiveRing::kWords + (32 * (writeWord / 32 + 1) - writeWord);
     std::string csv = "DateTime;Temp0;Counter1\r";
     for (std::uint32_t row = 0; row < kRows; ++row) {
-        const std::uint64_t header = (row / kRowsPerRecord) * static_cast<std::uint64_t>(kWordsPerRecord);
+        const std::uint64_t header =
+            (row / kRowsPerRecord) * static_cast<std::uint64_t>(kWordsPerRecord);
         if (header < oldestKept) {
             continue;
         }
@@ -48,19 +51,19 @@ std::string expectedCsv(const sim::ArchiveRing& ring) {
         const sys_days day = floor<days>(r.time);
         const year_month_day date{day};
         const hh_mm_ss<seconds> time{r.time - day};
-        csv += common::format("%02u.%02u.%04d %02ld:%02ld:%02ld;%d,%02d;%u\r",
-                              static_cast<unsigned>(date.day()), static_cast<unsigned>(date.month()),
-                              static_cast<int>(date.year()), time.hours().count(),
-                              time.minutes().count(), static_cast<long>(time.seconds().count()),
-                              static_cast<std::int16_t>(r.words[0]) / 100,
-                              std::abs(static_cast<std::int16_t>(r.words[0]) % 100),
-                              static_cast<unsigned>(r.words[1] >> 1));
+        csv += common::format(
+            "%02u.%02u.%04d %02ld:%02ld:%02ld;%d,%02d;%u\r", static_cast<unsigned>(date.day()),
+            static_cast<unsigned>(date.month()), static_cast<int>(date.year()),
+            time.hours().count(), time.minutes().count(), static_cast<long>(time.seconds().count()),
+            static_cast<std::int16_t>(r.words[0]) / 100,
+            std::abs(static_cast<std::int16_t>(r.words[0]) % 100),
+            static_cast<unsigned>(r.words[1] >> 1));
     }
     return csv;
 }
 
 class ArchiveEndToEnd : public ::testing::TestWithParam<bool>, protected SimWindowFixture {
-protected:
+  protected:
     ArchiveEndToEnd() : SimWindowFixture(std::make_unique<QuickClock>()) {}
     ~ArchiveEndToEnd() override {
         archiveUi_.reset();
@@ -97,10 +100,11 @@ TEST_P(ArchiveEndToEnd, FullWrappedArchiveWithLostBlocksGivesTheExpectedCsv) {
     const std::string csv = readText(path("archive.csv"));
     const std::string expected = expectedCsv(sim::ArchiveRing(archiveConfig()));
     EXPECT_EQ(csv.size(), expected.size());
-    EXPECT_TRUE(csv == expected) << "first difference at byte "
-                                 << std::distance(csv.begin(), std::mismatch(csv.begin(), csv.end(),
-                                                                             expected.begin(), expected.end())
-                                                                   .first);
+    EXPECT_TRUE(csv == expected)
+        << "first difference at byte "
+        << std::distance(
+               csv.begin(),
+               std::mismatch(csv.begin(), csv.end(), expected.begin(), expected.end()).first);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, ArchiveEndToEnd, ::testing::Values(false, true),

@@ -27,7 +27,7 @@ double cpuSeconds() {
 }
 
 class FaultEndToEnd : public ::testing::Test, protected SimWindowFixture {
-protected:
+  protected:
     FaultEndToEnd() : SimWindowFixture(std::make_unique<QuickClock>()) {}
     ~FaultEndToEnd() override {
         archiveUi_.reset();
@@ -65,8 +65,8 @@ protected:
 }  // namespace
 
 TEST_F(FaultEndToEnd, NoisyRadioNeverStopsTheDecoding) {
-    start({"--corrupt", "10", "--noise", "2000", "--module", "5.1234,period=0.05,telegrams=temp1/batdig/short",
-           "--module", "6.16,period=0.05"});
+    start({"--corrupt", "10", "--noise", "2000", "--module",
+           "5.1234,period=0.05,telegrams=temp1/batdig/short", "--module", "6.16,period=0.05"});
     const auto until = std::chrono::steady_clock::now() + 4s;
     while (std::chrono::steady_clock::now() < until) {
         form_->Timer1Timer();
@@ -120,10 +120,12 @@ TEST_F(FaultEndToEnd, AdapterPulledDuringFirmwarePausesTheTransferUntilTheNextOp
     ui_->Ed_SNR->setText("16");
     ui_->ED_Typ->setText("5");
     QTest::mouseClick(ui_->BT_FW_STAT, Qt::LeftButton);
-    EXPECT_TRUE(waitFor([&] {
-        form_->Timer1Timer();
-        return !form_->firmware().statusPending();
-    }, 10s));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            form_->Timer1Timer();
+            return !form_->firmware().statusPending();
+        },
+        10s));
     // Blocks sent while the adapter was out are named missing; the operator resends them.
     EXPECT_FALSE(ui_->ED_FW_BL->text().isEmpty());
 }

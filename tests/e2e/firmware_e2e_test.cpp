@@ -36,7 +36,7 @@ struct Case {
 };
 
 class FirmwareEndToEnd : public ::testing::TestWithParam<Case> {
-protected:
+  protected:
     std::string path(const char* name) const { return folder_.file(name); }
     TempFolder folder_{"qrt_fw_e2e"};
 };
@@ -55,10 +55,17 @@ std::string body(std::size_t size) {
 
 TEST_P(FirmwareEndToEnd, ImageArrivesWholeAndALostBlockIsResentOnStatRetry) {
     const Case c = GetParam();
-    std::vector<std::string> args{QRT_SIM_PATH,   "--link-a", path("a"), "--link-b", path("b"),
-                                  "--module",     "5.1234,lose_firmware_blocks=3",
-                                  "--module",     "5.99",
-                                  "--firmware-out", path("received.bin")};
+    std::vector<std::string> args{QRT_SIM_PATH,
+                                  "--link-a",
+                                  path("a"),
+                                  "--link-b",
+                                  path("b"),
+                                  "--module",
+                                  "5.1234,lose_firmware_blocks=3",
+                                  "--module",
+                                  "5.99",
+                                  "--firmware-out",
+                                  path("received.bin")};
     if (c.multiplexed) {
         args.push_back("--mux");
     }
@@ -95,10 +102,12 @@ TEST_P(FirmwareEndToEnd, ImageArrivesWholeAndALostBlockIsResentOnStatRetry) {
         view.block.clear();
         view.targetFields.singleModule = true;
         transfer.requestStatus();
-        waitFor([&] {
-            poller.Timer1Timer();
-            return !view.block.empty();
-        }, 10s);
+        waitFor(
+            [&] {
+                poller.Timer1Timer();
+                return !view.block.empty();
+            },
+            10s);
         return view.block;
     };
     EXPECT_EQ(statusAfterRequest(), "3");  // the block lost on the radio
@@ -111,7 +120,8 @@ TEST_P(FirmwareEndToEnd, ImageArrivesWholeAndALostBlockIsResentOnStatRetry) {
     EXPECT_EQ(received.substr(0, image.size()), image);
     EXPECT_EQ(received.substr(image.size()), std::string(128 * 10 - image.size(), '\0'));
     if (!c.singleModule) {
-        EXPECT_NE(readText(path("sim.log")).find("A< block header id 15.268435455"), std::string::npos);
+        EXPECT_NE(readText(path("sim.log")).find("A< block header id 15.268435455"),
+                  std::string::npos);
     }
 }
 
@@ -119,6 +129,7 @@ INSTANTIATE_TEST_SUITE_P(Links, FirmwareEndToEnd,
                          ::testing::Values(Case{false, true}, Case{false, false}, Case{true, true},
                                            Case{true, false}),
                          [](const auto& param) {
-                             return std::string(param.param.multiplexed ? "Multiplexed" : "Direct") +
+                             return std::string(param.param.multiplexed ? "Multiplexed"
+                                                                        : "Direct") +
                                     (param.param.singleModule ? "OneModule" : "AllModules");
                          });

@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 namespace {
 
 class SimEndToEnd : public ::testing::Test {
-protected:
+  protected:
     ~SimEndToEnd() override {
         monitor_.reset();
         sim_.reset();
@@ -50,8 +50,8 @@ protected:
 }  // namespace
 
 TEST_F(SimEndToEnd, MonitorDecodesTheScenarioTelegramsOnADirectLink) {
-    startSim({"--module", "5.1234,period=0.2,temp1=12.34,telegrams=temp1/short",
-              "--module", "3.77,period=0.2,temp1=-4.5,battery=2.9"});
+    startSim({"--module", "5.1234,period=0.2,temp1=12.34,telegrams=temp1/short", "--module",
+              "3.77,period=0.2,temp1=-4.5,battery=2.9"});
     startMonitor({});
     EXPECT_TRUE(waitForText(path("monitor.log"), "R:1 ID:5.1234 Temp1   T:12.34"));
     EXPECT_TRUE(waitForText(path("monitor.log"), "ID:210 T:12.34 B:3.00 1 0"));
@@ -63,7 +63,8 @@ TEST_F(SimEndToEnd, MonitorShowsTheSignalLevelOnAMultiplexedLink) {
     startSim({"--mux", "--module", "6.16,period=0.2,temp2=7.25,telegrams=temp2/batdig"});
     startMonitor({"--mux"});
     EXPECT_TRUE(waitForText(path("monitor.log"), "R:1 ID:6.16 Temp2   T:7.25  "));
-    EXPECT_TRUE(waitForText(path("monitor.log"), "D     Temp1   T:21.50 Temp2   T:7.25  Count1  C:0 "));
+    EXPECT_TRUE(
+        waitForText(path("monitor.log"), "D     Temp1   T:21.50 Temp2   T:7.25  Count1  C:0 "));
     const std::string log = readText(path("monitor.log"));
     const auto line = log.find("Temp2   T:7.25 ");
     EXPECT_NE(log.find(" 50\n", line), std::string::npos);  // signal byte 0xC0
@@ -118,7 +119,8 @@ TEST_F(SimEndToEnd, CommandsFromATestClientAreLoggedByteForByteAndAnswered) {
     const auto expected = frames::buildCommandFrame(11, 0x500004D2, 0, 14, 41, 0);
     std::string crc = toHex(std::span(expected).subspan(9));
     crc.erase(2, 1);
-    EXPECT_TRUE(waitForText(path("sim.log"), "A< NVR id 5.1234 wp 0x0000 bp 14 seq 41 crc " + crc + " crc ok"));
+    EXPECT_TRUE(waitForText(path("sim.log"),
+                            "A< NVR id 5.1234 wp 0x0000 bp 14 seq 41 crc " + crc + " crc ok"));
     EXPECT_TRUE(client.awaitComm("ID:5.1234 NVR:14:0 0x0"));
 
     const std::string ver = "\rVER\r";
@@ -135,13 +137,15 @@ TEST_F(SimEndToEnd, AuthenticatedModuleObeysTheRightKeyAndIgnoresAWrongOne) {
     startSim({"--module", "5.77,key=0123:4567:89AB:CDEF:FEDC:BA98:7654:3210"});
     TestClient client(false);
     ASSERT_TRUE(client.link.OpenPort(link::Port::A, path("a"), 19200, 0));
-    const frames::KeyFieldTexts right{"0123", "4567", "89AB", "CDEF", "FEDC", "BA98", "7654", "3210"};
+    const frames::KeyFieldTexts right{"0123", "4567", "89AB", "CDEF",
+                                      "FEDC", "BA98", "7654", "3210"};
     frames::KeyFieldTexts wrong = right;
     wrong[7] = "3211";
 
     client.sender.SendCommandFrame(12, 0x5000004D, 0x1234, 9, client.protocol.nextSequence());
     frames::SendAuthenticator(client.sender, true, 12, std::nullopt, wrong);
-    EXPECT_TRUE(waitForText(path("sim.log"), "module 5.77 ignores NVW: authenticator does not check"));
+    EXPECT_TRUE(
+        waitForText(path("sim.log"), "module 5.77 ignores NVW: authenticator does not check"));
 
     client.sender.SendCommandFrame(12, 0x5000004D, 0x1234, 9, client.protocol.nextSequence());
     frames::SendAuthenticator(client.sender, true, 12, std::nullopt, right);

@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 namespace {
 
 class WindowEndToEnd : public ::testing::Test, protected SimWindowFixture {
-protected:
+  protected:
     WindowEndToEnd() : SimWindowFixture(std::make_unique<common::SystemClock>()) {}
 
     void start(const std::vector<std::string>& simArgs, bool multiplexed) {
@@ -48,14 +48,18 @@ TEST_F(WindowEndToEnd, DirectLinkCommandsRepliesAndCalibration) {
 TEST_F(WindowEndToEnd, MultiplexedLinkShowsBoxVersionKeyStateAndSignalLevel) {
     start({"--mux", "--module", "6.16,period=0.3", "--key-every", "0.5"}, true);
     QTest::mouseClick(ui_->BTRcvVer, Qt::LeftButton);
-    EXPECT_TRUE(waitFor([&] {
-        form_->Timer1Timer();
-        return ui_->EdVersion->text() == "0123";
-    }, 10s));
-    EXPECT_TRUE(waitFor([&] {
-        form_->Timer1Timer();
-        return ui_->CBTast->isChecked();
-    }, 10s));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            form_->Timer1Timer();
+            return ui_->EdVersion->text() == "0123";
+        },
+        10s));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            form_->Timer1Timer();
+            return ui_->CBTast->isChecked();
+        },
+        10s));
     EXPECT_TRUE(paneHas(ui_->ME_Debug, "R:1 ID:6.16 Temp1   T:21.50 "));
     const auto lines = ui_->ME_Debug->toPlainText().toStdString();
     EXPECT_NE(lines.find(" 50\n"), std::string::npos);  // the simulator's signal level byte 0xC0

@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The rest fills the store from a chosen word on, round the ring; 0xFFFF elsewhere.
     std::vector<std::uint16_t> words(65536, 0xFFFF);
     for (std::size_t i = 8; i + 1 < size; i += 2) {
-        words[(placedAt + (i - 8) / 2) % 65536] = static_cast<std::uint16_t>(data[i] | (data[i + 1] << 8));
+        words[(placedAt + (i - 8) / 2) % 65536] =
+            static_cast<std::uint16_t>(data[i] | (data[i + 1] << 8));
     }
     const RecordSearchResult found = findRecord(words, searchStart, writeWord);
     std::ostringstream out;

@@ -32,9 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     // Byte 0: module type and speed; byte 1: how many bytes are the image.
-    static const std::string path =
-        (std::filesystem::temp_directory_path() / ("qrt_fuzz_fw_" + std::to_string(::getpid()) + ".bin"))
-            .string();
+    static const std::string path = (std::filesystem::temp_directory_path() /
+                                     ("qrt_fuzz_fw_" + std::to_string(::getpid()) + ".bin"))
+                                        .string();
     const std::size_t imageSize = std::min<std::size_t>(size - 2, data[1] * 16u);
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::ostringstream diagnostics;
     link::Link link(std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
-                    std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1), diagnostics);
+                    std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
+                    diagnostics);
     (void)link.OpenPort(link::Port::A, "a", 19200, 0);
     frames::ProtocolSettings protocol;
     common::StoppedClock clock;

@@ -17,7 +17,8 @@ using Bytes = std::vector<std::uint8_t>;
 void write(const std::filesystem::path& folder, const std::string& name, const Bytes& bytes) {
     std::filesystem::create_directories(folder);
     std::ofstream(folder / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 template <typename Frame>
@@ -68,9 +69,10 @@ int main(int argc, char** argv) {
     mux.insert(mux.end(), box.begin(), box.end());
     write(root / "receive", "multiplexed", mux);
 
-    const std::string ini = "; tool\n[Config]\nInterfaceA=/dev/ttyUSB0\nInterfaceB=COM2\nMXL=5\n"
-                            "binprot=1\n[Settings]\nID=0x0FFFFFFF\nIDh=12\n[Log]\nFile=/tmp/x.log\n"
-                            "[Calib]\nOffset=-25\n";
+    const std::string ini =
+        "; tool\n[Config]\nInterfaceA=/dev/ttyUSB0\nInterfaceB=COM2\nMXL=5\n"
+        "binprot=1\n[Settings]\nID=0x0FFFFFFF\nIDh=12\n[Log]\nFile=/tmp/x.log\n"
+        "[Calib]\nOffset=-25\n";
     write(root / "settings", "tool.ini", Bytes(ini.begin(), ini.end()));
 
     for (const auto& [type, tag] : {std::pair{8, "RQW1"}, {7, "HVN "}, {5, "DKM2"}}) {
@@ -93,8 +95,14 @@ int main(int argc, char** argv) {
     config.config = 0x0301;
     config.start = std::chrono::sys_days{std::chrono::year(2015) / 5 / 12};
     const qrt::sim::ArchiveRing ring(config);
-    Bytes archive{static_cast<std::uint8_t>(ring.writeWord()), static_cast<std::uint8_t>(ring.writeWord() >> 8),
-                  0, 0, 0, 0, 0, 0};
+    Bytes archive{static_cast<std::uint8_t>(ring.writeWord()),
+                  static_cast<std::uint8_t>(ring.writeWord() >> 8),
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0};
     for (std::uint32_t b = 0; b * 32 < ring.writeWord() + 32u; ++b) {
         for (const std::uint16_t w : ring.block(b)) {
             archive.push_back(static_cast<std::uint8_t>(w));

@@ -9,14 +9,14 @@
 namespace {
 
 class CheckingSink final : public qrt::receive::OutputSink {
-public:
+  public:
     void addDebugLine(std::string_view line) override { touch(line); }
     void addCommLine(std::string_view line) override { touch(line); }
     void showKeyState(bool) override {}
     void showBoxVersion(std::string_view text) override { touch(text); }
     void showBackgroundLevel(std::string_view text) override { touch(text); }
 
-private:
+  private:
     void touch(std::string_view text) {
         for (const char c : text) {
             sum_ += static_cast<unsigned char>(c);

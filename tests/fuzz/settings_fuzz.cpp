@@ -10,9 +10,9 @@
 #include "common/settings_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path =
-        (std::filesystem::temp_directory_path() / ("qrt_fuzz_settings_" + std::to_string(::getpid()) + ".ini"))
-            .string();
+    static const std::string path = (std::filesystem::temp_directory_path() /
+                                     ("qrt_fuzz_settings_" + std::to_string(::getpid()) + ".ini"))
+                                        .string();
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

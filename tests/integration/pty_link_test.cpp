@@ -17,7 +17,7 @@ using qrt::testing::toHex;
 namespace {
 
 class PtyLinkTest : public ::testing::Test {
-protected:
+  protected:
     PtyLinkTest()
         : link(std::make_unique<QtSerialPort>(), std::make_unique<QtSerialPort>(), diagnostics) {}
     void SetUp() override {

@@ -21,9 +21,9 @@ TEST(SpecialFiles, LogFileTakesOnlyRegularFilesAndDevicesAndNeverWaits) {
         std::string path;
         bool opens;
     };
-    for (const Case& c : {Case{folder.file("new.log"), true}, Case{"/dev/null", true},
-                          Case{fifo, false}, Case{folder.path().string(), false},
-                          Case{folder.file("missing/x.log"), false}}) {
+    for (const Case& c :
+         {Case{folder.file("new.log"), true}, Case{"/dev/null", true}, Case{fifo, false},
+          Case{folder.path().string(), false}, Case{folder.file("missing/x.log"), false}}) {
         LogFile log;
         EXPECT_EQ(log.open(c.path), c.opens) << c.path;
         log.writeLine("12:00:00.0  ID:5.1");

@@ -1,16 +1,16 @@
+#include "sim/scenario.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-
-#include "sim/scenario.h"
 
 using namespace qrt::sim;
 
 namespace {
 
 class ScenarioTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path_ = std::filesystem::temp_directory_path() /
                 ("qrt_scenario_" + std::to_string(::getpid()) + ".ini");
@@ -30,10 +30,11 @@ protected:
 }  // namespace
 
 TEST_F(ScenarioTest, ReadsSimSettingsAndModules) {
-    ASSERT_TRUE(load("[sim]\ncrc_start=1D0F\nbox_version=0x0456\nhead=6.16\n"
-                     "[module 5.1234]\nversion=2.3\nperiod=1.5\ntelegrams=temp1/short\n"
-                     "key=0123:4567:89AB:CDEF:FEDC:BA98:7654:3210\n"
-                     "[module 6.16]\ntemp1=-12.5\narchive_rows=500\narchive_start=2026-11-30T23:15\n"))
+    ASSERT_TRUE(
+        load("[sim]\ncrc_start=1D0F\nbox_version=0x0456\nhead=6.16\n"
+             "[module 5.1234]\nversion=2.3\nperiod=1.5\ntelegrams=temp1/short\n"
+             "key=0123:4567:89AB:CDEF:FEDC:BA98:7654:3210\n"
+             "[module 6.16]\ntemp1=-12.5\narchive_rows=500\narchive_start=2026-11-30T23:15\n"))
         << error_;
     EXPECT_EQ(scenario_.options.crcStart, 0x1D0F);
     EXPECT_EQ(scenario_.options.boxVersion, 0x0456);
@@ -66,10 +67,13 @@ TEST_F(ScenarioTest, MalformedFilesAreRefusedNamingTheLine) {
         std::string error;
     };
     for (const Case& c : {
-             Case{"[module 5.1]\nperiod\n", "line 2: expected [section] or key=value, got 'period'"},
+             Case{"[module 5.1]\nperiod\n",
+                  "line 2: expected [section] or key=value, got 'period'"},
              Case{"[module 5.1\nperiod=1\n", "line 1: unclosed section '[module 5.1'"},
-             Case{"[module 5.1]\n[sim]\n[module 5.1]\n", "line 3: [module 5.1] repeated (first at line 1)"},
-             Case{"[module 5.1]\nperiod=1\nperiod=2\n", "line 3: [module 5.1] period: repeated (first at line 2)"},
+             Case{"[module 5.1]\n[sim]\n[module 5.1]\n",
+                  "line 3: [module 5.1] repeated (first at line 1)"},
+             Case{"[module 5.1]\nperiod=1\nperiod=2\n",
+                  "line 3: [module 5.1] period: repeated (first at line 2)"},
              Case{"[module 5.1]\ntelegrams=\n", "line 2: [module 5.1] telegrams: empty value"},
              Case{"period=1\n", "line 1: key=value before the first section"},
          }) {

@@ -44,7 +44,8 @@ std::string expected(std::uint8_t type, std::uint32_t id, std::uint16_t wp, std:
 TEST(SimModule, AnswersVersionParameterReadAndWrite) {
     Module m(config(), 0);
     EXPECT_EQ(replyHex(m.handle(radio(15, 0, 0), kNow)), expected(1, 0x500004D2, 0x0203, 0, 7));
-    EXPECT_EQ(replyHex(m.handle(radio(12, 0xFF9C, 14), kNow)), expected(3, 0x500004D2, 0xFF9C, 14, 7));
+    EXPECT_EQ(replyHex(m.handle(radio(12, 0xFF9C, 14), kNow)),
+              expected(3, 0x500004D2, 0xFF9C, 14, 7));
     EXPECT_EQ(replyHex(m.handle(radio(11, 0, 14), kNow)), expected(2, 0x500004D2, 0xFF9C, 14, 7));
     EXPECT_EQ(replyHex(m.handle(radio(11, 0, 255), kNow)), expected(4, 0x500004D2, 2, 255, 7));
     EXPECT_EQ(replyHex(m.handle(radio(10, 0, 1), kNow)), expected(7, 0x500004D2, 150, 1, 7));
@@ -65,7 +66,8 @@ TEST(SimModule, ClockIsReadAsMinutesAndPackedDateAndSetInBcd) {
     m.handle(radio(12, 0x0509, 66), later);
     m.handle(radio(12, 0x0713, 68), later);
     m.handle(radio(12, 0x2612, 71), later);
-    EXPECT_EQ(replyHex(m.handle(radio(11, 0, 65), later)), expected(2, 0x500004D2, 13 * 60 + 5, 65, 7));
+    EXPECT_EQ(replyHex(m.handle(radio(11, 0, 65), later)),
+              expected(2, 0x500004D2, 13 * 60 + 5, 65, 7));
     const std::uint16_t date = 7 | (12 << 5) | (26 << 9);
     EXPECT_EQ(replyHex(m.handle(radio(11, 0, 66), later)), expected(2, 0x500004D2, date, 66, 7));
 }
@@ -89,14 +91,15 @@ TEST(SimModule, DbrReplyIsFollowedByNumberedSamples) {
     ASSERT_EQ(out.size(), 5u);
     EXPECT_EQ(toHex(out[0].bytes), expected(8, 0x500004D2, 100, 4, 7));
     EXPECT_EQ(out[1].bytes[0], 5);
-    EXPECT_TRUE(frames::crcMatches(std::span(out[4].bytes).first(9), out[4].bytes[9], out[4].bytes[10], 0));
+    EXPECT_TRUE(
+        frames::crcMatches(std::span(out[4].bytes).first(9), out[4].bytes[9], out[4].bytes[10], 0));
 }
 
 TEST(SimModule, FirmwareStatusNamesTheFirstMissingBlockThenGood) {
     Module m(config(8, 5), 0);
     EXPECT_EQ(replyHex(m.handle(radio(19, 0, 0xFF), kNow)),
               expected(20, 0x80000005, 0xFFFE, 0, 7));  // no transfer started
-    m.handle(radio(17, 2, 0xFF), kNow);  // type 8: count field is the count less one
+    m.handle(radio(17, 2, 0xFF), kNow);                 // type 8: count field is the count less one
     const std::vector<std::uint8_t> data(128, 0xAB);
     m.firmware().block(0, data);
     m.firmware().block(2, data);
@@ -139,12 +142,14 @@ TEST(SimArchive, RingHoldsFlaggedHeaderRecordsAndAnswersInfoWrapAndBlocks) {
     EXPECT_EQ(first[4] & 1, 0);
 
     EXPECT_EQ(replyHex(m.handle(radio(11, 0, 0x43), kNow)), expected(2, 0x500004D2, 208, 0x43, 7));
-    EXPECT_EQ(replyHex(m.handle(radio(11, 0x00FF, 0x44), kNow)), expected(2, 0x500004D2, 0xFFFF, 0x44, 7));
+    EXPECT_EQ(replyHex(m.handle(radio(11, 0x00FF, 0x44), kNow)),
+              expected(2, 0x500004D2, 0xFFFF, 0x44, 7));
     const auto blocks = m.handle(radio(11, 0, 0x83), kNow);
     ASSERT_EQ(blocks.size(), 2u);  // block 1 lost once
     EXPECT_EQ(toHex(std::span(blocks[1].bytes).first(11)), expected(22, 0x500004D2, 2, 3, 7));
     EXPECT_EQ(blocks[1].bytes.size(), 11 + 66u);
-    const auto again = m.handle({.path = Path::Inductive, .code = 11, .wordPar = 1, .bytePar = 0x81}, kNow);
+    const auto again =
+        m.handle({.path = Path::Inductive, .code = 11, .wordPar = 1, .bytePar = 0x81}, kNow);
     ASSERT_EQ(again.size(), 1u);
     EXPECT_EQ(again[0].bytes[7], 0);  // inductive replies carry BytePar 0
 }
@@ -164,8 +169,11 @@ namespace {
 
 struct SimHarness {
     explicit SimHarness(std::vector<ModuleConfig> modules, SimOptions options = {})
-        : sim(options, modules,
-              [this](int channel, const Bytes& bytes) { sent.push_back({channel, bytes}); },
+        : sim(
+              options, modules,
+              [this](int channel, const Bytes& bytes) {
+                  sent.push_back({channel, bytes});
+              },
               [this](const std::string& line) { log.push_back(line); }) {}
     void radioCommand(std::uint8_t code, std::uint32_t id, std::uint16_t wp, std::uint8_t bp,
                       std::uint8_t seq, const std::vector<frames::StandardFrame>& extra = {}) {
@@ -188,7 +196,8 @@ TEST(SimAuthentication, CommandWithTheRightKeyIsObeyedAndWithAWrongKeyIgnored) {
     c.authKey = frames::TeaKey{0x45670123, 0xCDEF89AB, 0xBA98FEDC, 0x32107654};
     SimHarness h({c});
     const auto command = frames::buildCommandFrame(12, 0x500004D2, 0x0042, 20, 9, 0);
-    const auto good = frames::buildContentFrame(frames::authenticatorBlock(command, {}, *c.authKey), 0);
+    const auto good =
+        frames::buildContentFrame(frames::authenticatorBlock(command, {}, *c.authKey), 0);
     h.radioCommand(12, 0x500004D2, 0x0042, 20, 9, {good});
     ASSERT_EQ(h.sent.size(), 1u);
     EXPECT_EQ(toHex(h.sent[0].second), expected(3, 0x500004D2, 0x0042, 20, 9));
@@ -211,7 +220,8 @@ TEST(SimReceiver, BroadcastReachesEveryModuleAndJunkIsLogged) {
     h.radioCommand(15, frames::kBroadcastId, 0, 0, 3);
     EXPECT_EQ(h.sent.size(), 2u);
     EXPECT_EQ(h.log.front(), "A< junk (2 bytes, no frame): 13 37");
-    EXPECT_TRUE(h.log[1].starts_with("A< VER id 15.268435455 wp 0x0000 bp 0 seq 3 crc ")) << h.log[1];
+    EXPECT_TRUE(h.log[1].starts_with("A< VER id 15.268435455 wp 0x0000 bp 0 seq 3 crc "))
+        << h.log[1];
     EXPECT_EQ(h.log[1].substr(h.log[1].size() - 7), " crc ok");
 }
 

@@ -1,7 +1,8 @@
+#include "sim/stream_parsers.h"
+
 #include <gtest/gtest.h>
 
 #include "frames/command_frames.h"
-#include "sim/stream_parsers.h"
 #include "support/hex.h"
 
 using namespace qrt;

@@ -17,7 +17,6 @@
 #include "support/process_memory.h"
 #include "support/real_window.h"
 
-
 int main(int argc, char** argv) {
     if (argc != 5) {
         std::cerr << "usage: qrt-soak MINUTES LINK-A LINK-B FOLDER\n";
@@ -32,7 +31,7 @@ int main(int argc, char** argv) {
     qrt::testing::FakeDialogs dialogs;
     std::ostringstream diagnostics;
     auto window = qrt::testing::realWindow(folder, argv[2], argv[3], clock, dialogs, diagnostics,
-                                                 "[Log]\nFile=" + log + "\n");
+                                           "[Log]\nFile=" + log + "\n");
     TMainForm& form = *window.form;
     form.show();
     if (!qrt::testing::openLink(window)) {
@@ -50,7 +49,9 @@ int main(int argc, char** argv) {
         const auto t0 = std::chrono::steady_clock::now();
         form.Timer1Timer();
         QCoreApplication::processEvents();
-        const double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        const double took =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count();
         const double elapsed = std::chrono::duration<double>(t0 - start).count();
         ++polls;
         if (elapsed > 10 && elapsed < 70) {
@@ -74,16 +75,19 @@ int main(int argc, char** argv) {
     for (std::string line; std::getline(in, line);) {
         ++logged;
     }
-    const double bytesPerLine = lines > linesAtFirstMinute
-                                    ? (rss - rssAtFirstMinute) * 1024.0 / static_cast<double>(lines - linesAtFirstMinute)
-                                    : 0;
-    std::printf("polls %zu, pane lines %zu (debug %zu), log lines %zu\n", polls, lines, debugLines, logged);
+    const double bytesPerLine =
+        lines > linesAtFirstMinute
+            ? (rss - rssAtFirstMinute) * 1024.0 / static_cast<double>(lines - linesAtFirstMinute)
+            : 0;
+    std::printf("polls %zu, pane lines %zu (debug %zu), log lines %zu\n", polls, lines, debugLines,
+                logged);
     std::printf("memory growth per pane line after the first minute: %.1f bytes\n", bytesPerLine);
     std::printf("slowest poll: first minute %.1f ms, last minute %.1f ms\n", slowestFirstMinute,
                 slowestLastMinute);
     const bool logComplete = logged == debugLines;
     std::printf("log file %s\n", logComplete ? "complete" : "INCOMPLETE");
-    return logComplete && bytesPerLine <= 200 && slowestLastMinute <= std::max(300.0, slowestFirstMinute * 1.5)
+    return logComplete && bytesPerLine <= 200 &&
+                   slowestLastMinute <= std::max(300.0, slowestFirstMinute * 1.5)
                ? 0
                : 1;
 }

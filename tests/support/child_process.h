@@ -1,11 +1,11 @@
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -18,7 +18,7 @@ namespace qrt::testing {
 /// A program started for an end-to-end test, its standard output going to a file.
 /// Stopped (SIGTERM, then waited for) when the object goes.
 class ChildProcess {
-public:
+  public:
     ChildProcess(const std::vector<std::string>& argv, const std::string& outputPath) {
         pid_ = ::fork();
         if (pid_ == 0) {
@@ -57,7 +57,7 @@ public:
         return status_;
     }
 
-private:
+  private:
     pid_t pid_ = -1;
     int status_ = -1;
 };

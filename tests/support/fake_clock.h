@@ -9,7 +9,7 @@ namespace qrt::testing {
 
 /// Virtual time: sleeping advances it at once and is recorded.
 class FakeClock final : public common::Clock {
-public:
+  public:
     [[nodiscard]] common::DateTime localTime() const override { return at(local); }
     [[nodiscard]] common::DateTime utcTime() const override { return at(utc); }
     [[nodiscard]] std::chrono::steady_clock::time_point now() const override {
@@ -25,10 +25,11 @@ public:
     std::chrono::milliseconds elapsed{0};
     std::vector<std::chrono::milliseconds> sleeps;
 
-private:
+  private:
     // The time of day moves on with the virtual time slept.
     [[nodiscard]] common::DateTime at(common::DateTime base) const {
-        const long long ms = base.millisecond + 1000LL * (base.second + 60LL * (base.minute + 60LL * base.hour)) +
+        const long long ms = base.millisecond +
+                             1000LL * (base.second + 60LL * (base.minute + 60LL * base.hour)) +
                              elapsed.count();
         base.millisecond = static_cast<int>(ms % 1000);
         base.second = static_cast<int>(ms / 1000 % 60);

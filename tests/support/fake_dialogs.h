@@ -9,12 +9,14 @@ namespace qrt::testing {
 
 /// Dialogs that never block: messages are recorded, file dialogs answer from a script.
 class FakeDialogs final : public ui::Dialogs {
-public:
-    void message(QWidget*, const QString& title, const QString& text, const QString& reason) override {
+  public:
+    void message(QWidget*, const QString& title, const QString& text,
+                 const QString& reason) override {
         messages << title + ": " + text;
         reasons << reason;
     }
-    std::optional<QString> openFile(QWidget*, const QString& filter, const QString& suffix) override {
+    std::optional<QString> openFile(QWidget*, const QString& filter,
+                                    const QString& suffix) override {
         openRequests << filter + " " + suffix;
         return openAnswer;
     }

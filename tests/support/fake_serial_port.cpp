@@ -23,8 +23,9 @@ link::PortResult FakeSerialPort::configure(const link::LineSettings& lineSetting
                          : link::PortResult::success();
 }
 
-link::PortResult FakeSerialPort::setTimeouts(std::chrono::milliseconds total, std::chrono::milliseconds gap,
-                                 std::chrono::milliseconds write) {
+link::PortResult FakeSerialPort::setTimeouts(std::chrono::milliseconds total,
+                                             std::chrono::milliseconds gap,
+                                             std::chrono::milliseconds write) {
     calls.push_back({"timeouts", {}, {}, false});
     readTotal = total;
     readInterByte = gap;

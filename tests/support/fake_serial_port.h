@@ -13,7 +13,7 @@ namespace qrt::testing {
 /// A serial port that records every call and plays scripted input: each queued
 /// chunk is what one read delivers (cut to the read's size, the rest stays queued).
 class FakeSerialPort final : public link::SerialPort {
-public:
+  public:
     struct Call {
         std::string what;  // "open", "configure", "write", "break", "dtr", "rts", "close", ...
         std::vector<std::uint8_t> bytes;
@@ -63,7 +63,7 @@ public:
     bool failConfigure = false;
     bool failTimeouts = false;
 
-private:
+  private:
     std::vector<std::uint8_t> written_;
     bool open_ = false;
     bool lost_ = false;

@@ -25,7 +25,7 @@ namespace qrt::testing {
 /// The real main window over fake ports, a virtual clock and scripted dialogs, with its
 /// settings file in a folder of its own.
 class MainFormFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder_ = std::filesystem::temp_directory_path() /
                   ("qrt_form_" + std::to_string(::getpid()) + "_" +
@@ -54,11 +54,11 @@ protected:
         portA = a.get();
         portB = b.get();
         core = std::make_unique<app::ToolCore>(std::move(a), std::move(b), diagnostics, clock);
-        form = std::make_unique<TMainForm>(MainFormServices{
-            .core = *core,
-            .dialogs = dialogs,
-            .executablePath = (folder_ / "qrt-tester").string(),
-            .availablePorts = [] { return std::vector<std::string>{"ttyUSB0"}; }});
+        form = std::make_unique<TMainForm>(
+            MainFormServices{.core = *core,
+                             .dialogs = dialogs,
+                             .executablePath = (folder_ / "qrt-tester").string(),
+                             .availablePorts = [] { return std::vector<std::string>{"ttyUSB0"}; }});
         ui = std::make_unique<MainFormControls>(*form);
     }
 

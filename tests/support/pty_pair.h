@@ -16,7 +16,7 @@ namespace qrt::testing {
 /// A pseudo-terminal: the test holds the master, the code under test opens the slave
 /// by its path, as it would a serial adapter.
 class PtyPair {
-public:
+  public:
     PtyPair() {
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
         if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
@@ -63,7 +63,7 @@ public:
         }
     }
 
-private:
+  private:
     int master_ = -1;
     std::string slavePath_;
 };

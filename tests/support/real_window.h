@@ -30,15 +30,17 @@ inline RealWindow realWindow(const std::string& folder, const std::string& portA
                              const std::string& portB, common::Clock& clock, ui::Dialogs& dialogs,
                              std::ostream& diagnostics, const std::string& moreSettings = "") {
     std::ofstream(folder + "/qrt-tester.ini")
-        << "[Config]\nInterfaceA=" << portA << "\nInterfaceB=" << portB << "\n" << moreSettings;
+        << "[Config]\nInterfaceA=" << portA << "\nInterfaceB=" << portB << "\n"
+        << moreSettings;
     RealWindow window;
-    window.core = std::make_unique<app::ToolCore>(std::make_unique<link::QtSerialPort>(),
-                                                  std::make_unique<link::QtSerialPort>(),
-                                                  diagnostics, clock);
-    window.form = std::make_unique<TMainForm>(MainFormServices{.core = *window.core,
-                                                               .dialogs = dialogs,
-                                                               .executablePath = folder + "/qrt-tester",
-                                                               .availablePorts = {}});
+    window.core =
+        std::make_unique<app::ToolCore>(std::make_unique<link::QtSerialPort>(),
+                                        std::make_unique<link::QtSerialPort>(), diagnostics, clock);
+    window.form =
+        std::make_unique<TMainForm>(MainFormServices{.core = *window.core,
+                                                     .dialogs = dialogs,
+                                                     .executablePath = folder + "/qrt-tester",
+                                                     .availablePorts = {}});
     window.ui = std::make_unique<MainFormControls>(*window.form);
     window.ui->Timer1->stop();
     return window;
@@ -54,13 +56,13 @@ inline bool openLink(RealWindow& window) {
 /// The archive window over a main window's core, as the program entry builds it.
 inline std::unique_ptr<TVLGLog> archiveWindow(app::ToolCore& core, ui::Dialogs& dialogs,
                                               const TMainForm& form) {
-    return std::make_unique<TVLGLog>(ArchiveWindowServices{
-        .sender = core.sender,
-        .poller = core.poller,
-        .archive = core.archive,
-        .clock = core.clock,
-        .dialogs = dialogs,
-        .moduleFields = [&form] { return form.moduleFields(); }});
+    return std::make_unique<TVLGLog>(
+        ArchiveWindowServices{.sender = core.sender,
+                              .poller = core.poller,
+                              .archive = core.archive,
+                              .clock = core.clock,
+                              .dialogs = dialogs,
+                              .moduleFields = [&form] { return form.moduleFields(); }});
 }
 
 }  // namespace qrt::testing

@@ -5,10 +5,10 @@
 #include <memory>
 #include <sstream>
 
+#include "common/log_file.h"
 #include "frames/command_frames.h"
 #include "frames/device_frames.h"
 #include "link/link.h"
-#include "common/log_file.h"
 #include "receive/log_file_sink.h"
 #include "receive/poller.h"
 #include "support/fake_clock.h"
@@ -19,7 +19,7 @@ namespace qrt::testing {
 
 /// A poller on an open port A that plays scripted input, with virtual time.
 class ReceiveFixture : public ::testing::Test {
-protected:
+  protected:
     ReceiveFixture() {
         auto a = std::make_unique<FakeSerialPort>();
         portA = a.get();

@@ -9,7 +9,7 @@ namespace qrt::testing {
 
 /// Records every line and status change in order; "D "/"C " prefixes tell the panes apart.
 class RecordingSink final : public receive::OutputSink {
-public:
+  public:
     void addDebugLine(std::string_view line) override { lines.push_back("D " + std::string(line)); }
     void addCommLine(std::string_view line) override { lines.push_back("C " + std::string(line)); }
     void showKeyState(bool pressed) override { keyStates.push_back(pressed); }

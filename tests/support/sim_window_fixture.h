@@ -18,7 +18,7 @@ namespace qrt::testing {
 
 /// qrt-sim on pseudo-terminals and the real main window opened on them.
 class SimWindowFixture {
-protected:
+  protected:
     explicit SimWindowFixture(std::unique_ptr<common::Clock> clock)
         : ownClock_(std::move(clock)), clock_(*ownClock_) {}
     ~SimWindowFixture() {
@@ -35,7 +35,7 @@ protected:
         sim_ = std::make_unique<ChildProcess>(args, path("sim.log"));
         ASSERT_TRUE(waitForText(path("sim.log"), "module ")) << readText(path("sim.log"));
         window_ = realWindow(folder_.path().string(), path("a"), path("b"), clock_, dialogs_,
-                           diagnostics_, moreSettings);
+                             diagnostics_, moreSettings);
         core_ = window_.core.get();
         form_ = window_.form.get();
         ui_ = window_.ui.get();

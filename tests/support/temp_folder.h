@@ -11,7 +11,7 @@ namespace qrt::testing {
 /// A folder of the running test's own under the system's temporary folder, removed
 /// with the object (kept when the test failed, for a look at its files).
 class TempFolder {
-public:
+  public:
     explicit TempFolder(const std::string& prefix) {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = prefix + "_" + std::to_string(::getpid());
@@ -35,9 +35,11 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-    [[nodiscard]] std::string file(const std::string& name) const { return (path_ / name).string(); }
+    [[nodiscard]] std::string file(const std::string& name) const {
+        return (path_ / name).string();
+    }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -2,15 +2,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QDateEdit>
-#include <QTimeEdit>
 #include <QSpinBox>
+#include <QTimeEdit>
 #include <QTimer>
 #include <array>
 #include <stdexcept>

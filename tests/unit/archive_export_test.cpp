@@ -81,34 +81,45 @@ TEST(RecordSearch, InvalidDateOrTimeIsReported) {
 
 TEST(CsvExport, WorkedExampleByteForByte) {
     const auto words = store({kHeader, {0x0866, 0x0870}});
-    EXPECT_EQ(exportOf(words, 6), "DateTime;Temp0\r12.05.2015 10:30:00;21,50\r12.05.2015 10:31:00;21,60\r");
+    EXPECT_EQ(exportOf(words, 6),
+              "DateTime;Temp0\r12.05.2015 10:30:00;21,50\r12.05.2015 10:31:00;21,60\r");
 }
 
 TEST(CsvExport, IntervalTableAdvancesEachRow) {
     const auto words = store({{0x44ED, 0x0097, 0x1EAD, 0x6001}, {0x0866, 0x0870, 0x0002}});
-    EXPECT_EQ(exportOf(words, 7), "DateTime;Temp0\r12.05.2015 10:30:00;21,50\r"
-                                  "12.05.2015 10:40:00;21,60\r12.05.2015 10:50:00;0,02\r");
+    EXPECT_EQ(exportOf(words, 7),
+              "DateTime;Temp0\r12.05.2015 10:30:00;21,50\r"
+              "12.05.2015 10:40:00;21,60\r12.05.2015 10:50:00;0,02\r");
 }
 
 TEST(CsvExport, StatusPairsHourMetersAndCounters) {
     // a = 1, b = 1: the status pair; then a header with hour meter 1 and counter 2.
-    const auto words = store({{0x04ED, 0x0097, 0x1EAD, 0x0481}, {0x0AAA},
-                              {0x04ED, 0x0097, 0x1EAD, 0x0981}, {0x1C20, 0x0014}});
-    EXPECT_EQ(exportOf(words, 11), "DateTime;Status1;Status2\r12.05.2015 10:30:00;63;0\r"
-                                   "DateTime;HourMeter1;Counter2\r12.05.2015 10:30:00;1,00;10\r");
+    const auto words = store({{0x04ED, 0x0097, 0x1EAD, 0x0481},
+                              {0x0AAA},
+                              {0x04ED, 0x0097, 0x1EAD, 0x0981},
+                              {0x1C20, 0x0014}});
+    EXPECT_EQ(exportOf(words, 11),
+              "DateTime;Status1;Status2\r12.05.2015 10:30:00;63;0\r"
+              "DateTime;HourMeter1;Counter2\r12.05.2015 10:30:00;1,00;10\r");
     // b = 1 alone is headed ";Status1" too, and a = 3, b = 3 repeat ";HourMeter1".
-    const auto status2 = store({{0x04ED, 0x0097, 0x1EAD, 0x0401}, {0x1554},
-                                {0x04ED, 0x0097, 0x1EAD, 0x0D81}, {0x1C20, 0x1C20}});
-    EXPECT_EQ(exportOf(status2, 11), "DateTime;Status1\r12.05.2015 10:30:00;63\r"
-                                     "DateTime;HourMeter1;HourMeter1\r12.05.2015 10:30:00;1,00;1,00\r");
+    const auto status2 = store({{0x04ED, 0x0097, 0x1EAD, 0x0401},
+                                {0x1554},
+                                {0x04ED, 0x0097, 0x1EAD, 0x0D81},
+                                {0x1C20, 0x1C20}});
+    EXPECT_EQ(exportOf(status2, 11),
+              "DateTime;Status1\r12.05.2015 10:30:00;63\r"
+              "DateTime;HourMeter1;HourMeter1\r12.05.2015 10:30:00;1,00;1,00\r");
 }
 
 TEST(CsvExport, SameConfigurationWritesNoSecondHeaderAndACutRowIsDropped) {
     // Temp0 and Temp1 (0x0003); the second record cuts the first's second row short.
-    const auto words = store({{0x44ED, 0x0097, 0x1EAD, 0x0003}, {0x0866, 0x0870, 0x0002},
-                              {0x44EF, 0x0097, 0x1EAD, 0x0003}, {0x0004, 0x0006}});
-    EXPECT_EQ(exportOf(words, 13), "DateTime;Temp0;Temp1\r12.05.2015 10:30:00;21,50;21,60\r"
-                                   "12.05.2015 10:31:00;0,04;0,06\r");
+    const auto words = store({{0x44ED, 0x0097, 0x1EAD, 0x0003},
+                              {0x0866, 0x0870, 0x0002},
+                              {0x44EF, 0x0097, 0x1EAD, 0x0003},
+                              {0x0004, 0x0006}});
+    EXPECT_EQ(exportOf(words, 13),
+              "DateTime;Temp0;Temp1\r12.05.2015 10:30:00;21,50;21,60\r"
+              "12.05.2015 10:31:00;0,04;0,06\r");
 }
 
 TEST(CsvExport, ConfigurationWord0GivesOneFieldRowsWithoutHeader) {
@@ -119,8 +130,9 @@ TEST(CsvExport, ConfigurationWord0GivesOneFieldRowsWithoutHeader) {
 TEST(CsvExport, RowsBeforeTheSelectedStartAreSkipped) {
     const auto words = store({kHeader, {0x0866, 0x0870, 0x0002}});
     const DateTimeValue start = *encodeDate(2015, 5, 12) + *encodeTime(10, 31, 0);
-    EXPECT_EQ(exportOf(words, 7, 0, start), "DateTime;Temp0\r12.05.2015 10:31:00;21,60\r"
-                                            "12.05.2015 10:32:00;0,02\r");
+    EXPECT_EQ(exportOf(words, 7, 0, start),
+              "DateTime;Temp0\r12.05.2015 10:31:00;21,60\r"
+              "12.05.2015 10:32:00;0,02\r");
     EXPECT_EQ(exportOf(words, 7, 0, start + 1), "");
 }
 
@@ -155,7 +167,8 @@ TEST(CsvExport, HeaderReachingTheWritePositionEndsTheExportInsteadOfCirclingTheR
     // first header again, two words before the write position (a fuzzer's find: the rows
     // were written again and again).
     const auto words = store({kHeader, {0x0866, 0x0870, 0xFFFF}});
-    EXPECT_EQ(exportOf(words, 2), "DateTime;Temp0\r12.05.2015 10:30:00;21,50\r12.05.2015 10:31:00;21,60\r");
+    EXPECT_EQ(exportOf(words, 2),
+              "DateTime;Temp0\r12.05.2015 10:30:00;21,50\r12.05.2015 10:31:00;21,60\r");
 }
 
 TEST(CsvExport, WritePositionOutsideTheRingExportsNothing) {

@@ -1,8 +1,9 @@
+#include "archive/archive_retrieval.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "archive/archive_retrieval.h"
 #include "archive/record_search.h"
 #include "frames/byte_order.h"
 #include "support/fake_clock.h"
@@ -23,7 +24,9 @@ struct FakeRetrievalView final : RetrievalView {
         statuses.push_back(text);
         colour = c;
     }
-    void showFirstRecord(const std::string& d, const std::string& t) override { first = d + " " + t; }
+    void showFirstRecord(const std::string& d, const std::string& t) override {
+        first = d + " " + t;
+    }
     void enableCsv(bool on) override { csv = on; }
     void showProgress(std::uint32_t received, std::uint32_t total) override {
         progress = {received, total};
@@ -58,7 +61,7 @@ sim::ModuleConfig logger(std::uint32_t rows, std::uint16_t config = 0x0001,
 }
 
 class ArchiveRetrievalTest : public ::testing::Test {
-protected:
+  protected:
     void build(const std::vector<sim::ModuleConfig>& modules) {
         auto a = std::make_unique<FakeSerialPort>();
         auto b = std::make_unique<FakeSerialPort>();

@@ -1,8 +1,9 @@
+#include "frames/authenticator.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "frames/authenticator.h"
 #include "support/fake_clock.h"
 #include "support/fake_serial_port.h"
 #include "support/hex.h"
@@ -18,12 +19,12 @@ namespace {
 const KeyFieldTexts kKeyFields{"0123", "4567", "89AB", "CDEF", "FEDC", "BA98", "7654", "3210"};
 
 class AuthenticatorTest : public ::testing::Test {
-protected:
+  protected:
     AuthenticatorTest() {
         auto a = std::make_unique<FakeSerialPort>();
         portA = a.get();
-        link = std::make_unique<Link>(std::move(a), std::make_unique<FakeSerialPort>(),
-                                      diagnostics);
+        link =
+            std::make_unique<Link>(std::move(a), std::make_unique<FakeSerialPort>(), diagnostics);
         EXPECT_TRUE(link->OpenPort(Port::A, "a", 19200, 0));
         sender = std::make_unique<FrameSender>(*link, protocol, clock);
     }

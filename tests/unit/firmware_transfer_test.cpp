@@ -1,10 +1,11 @@
+#include "firmware/firmware_transfer.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "firmware/firmware_transfer.h"
 #include "frames/crc16.h"
 #include "support/fake_clock.h"
 #include "support/fake_serial_port.h"
@@ -38,11 +39,12 @@ struct Sent {
 };
 
 class FirmwareTransferTest : public ::testing::Test {
-protected:
+  protected:
     FirmwareTransferTest() {
         auto a = std::make_unique<FakeSerialPort>();
         portA = a.get();
-        link = std::make_unique<link::Link>(std::move(a), std::make_unique<FakeSerialPort>(), diagnostics);
+        link = std::make_unique<link::Link>(std::move(a), std::make_unique<FakeSerialPort>(),
+                                            diagnostics);
         EXPECT_TRUE(link->OpenPort(link::Port::A, "a", 19200, 0));
         sender = std::make_unique<frames::FrameSender>(*link, protocol, clock);
         transfer = std::make_unique<FirmwareTransfer>(*sender, clock, view);
@@ -106,7 +108,8 @@ TEST_F(FirmwareTransferTest, StartFrameCarriesTheFamilyCountAndFlag) {
     view.targetFields = {true, "77", "8"};
     const auto path = image("RQW1\r\n", 128 * 1024);
     ASSERT_EQ(transfer->start(path), FirmwareTransfer::StartResult::Started);
-    EXPECT_EQ(toHex(takeWrites()), toHex(frames::buildCommandFrame(17, 0x8000004D, 1023, 0xFF, 0, 0)));
+    EXPECT_EQ(toHex(takeWrites()),
+              toHex(frames::buildCommandFrame(17, 0x8000004D, 1023, 0xFF, 0, 0)));
     EXPECT_EQ(view.countText, "1024");
     EXPECT_TRUE(transfer->running());
 
@@ -118,26 +121,33 @@ TEST_F(FirmwareTransferTest, StartFrameCarriesTheFamilyCountAndFlag) {
 
 TEST_F(FirmwareTransferTest, FamiliesTagsAndLimits) {
     view.targetFields = {true, "1", "7"};
-    EXPECT_EQ(transfer->start(image("hvn \r\n", 128 * 432)), FirmwareTransfer::StartResult::Started);
+    EXPECT_EQ(transfer->start(image("hvn \r\n", 128 * 432)),
+              FirmwareTransfer::StartResult::Started);
     EXPECT_EQ(toHex(takeWrites()).substr(0, 26), "11 01 00 00 70 B0 01 82 00");
     EXPECT_EQ(transfer->start(image("HVN \r\n", 128 * 432 + 1, "b.bin")),
               FirmwareTransfer::StartResult::TooManyBlocks);
-    EXPECT_EQ(transfer->start(image("DKM2\r\n", 10, "c.bin")), FirmwareTransfer::StartResult::WrongHeader);
+    EXPECT_EQ(transfer->start(image("DKM2\r\n", 10, "c.bin")),
+              FirmwareTransfer::StartResult::WrongHeader);
     // A line feed as the fifth byte would shift the body by one: refused.
-    EXPECT_EQ(transfer->start(image("HVN \n\n", 10, "e.bin")), FirmwareTransfer::StartResult::WrongHeader);
+    EXPECT_EQ(transfer->start(image("HVN \n\n", 10, "e.bin")),
+              FirmwareTransfer::StartResult::WrongHeader);
     // No type read since start-up: "DKM2" and 256 blocks.
     FirmwareTransfer fresh(*sender, clock, view);
     view.targetFields = {false, "1", "7"};
-    EXPECT_EQ(fresh.start(image("dkm2\r\n", 128 * 256, "d.bin")), FirmwareTransfer::StartResult::Started);
+    EXPECT_EQ(fresh.start(image("dkm2\r\n", 128 * 256, "d.bin")),
+              FirmwareTransfer::StartResult::Started);
     EXPECT_EQ(fresh.targetId(), 0xFFFFFFFFu);
     EXPECT_EQ(toHex(takeWrites()).substr(0, 26), "11 FF FF FF FF 00 01 81 01");
 }
 
 TEST_F(FirmwareTransferTest, HeaderMustBeTheTagOneByteAndALineFeed) {
     EXPECT_EQ(transfer->start(image("DKM2\n", 200)), FirmwareTransfer::StartResult::WrongHeader);
-    EXPECT_EQ(transfer->start(image("DKM2xx\n", 200, "b.bin")), FirmwareTransfer::StartResult::WrongHeader);
-    EXPECT_EQ(transfer->start(image("", 0, "empty.bin")), FirmwareTransfer::StartResult::WrongHeader);
-    EXPECT_EQ(transfer->start((folder / "missing.bin").string()), FirmwareTransfer::StartResult::CannotOpen);
+    EXPECT_EQ(transfer->start(image("DKM2xx\n", 200, "b.bin")),
+              FirmwareTransfer::StartResult::WrongHeader);
+    EXPECT_EQ(transfer->start(image("", 0, "empty.bin")),
+              FirmwareTransfer::StartResult::WrongHeader);
+    EXPECT_EQ(transfer->start((folder / "missing.bin").string()),
+              FirmwareTransfer::StartResult::CannotOpen);
     EXPECT_EQ(transfer->start(folder.string()), FirmwareTransfer::StartResult::CannotOpen);
     EXPECT_TRUE(takeWrites().empty());
 }
@@ -158,7 +168,8 @@ TEST_F(FirmwareTransferTest, EmptyBodyAnnouncesNoBlocksAndEndsAtTheFirstDuePoll)
 TEST_F(FirmwareTransferTest, BlocksLeaveAtTheFourthPollThenEverySpeedPolls) {
     for (const int speed : {2, 3, 4, 5}) {
         view.speedValue = speed;
-        ASSERT_EQ(transfer->start(image("DKM2\r\n", 128 * 3)), FirmwareTransfer::StartResult::Started);
+        ASSERT_EQ(transfer->start(image("DKM2\r\n", 128 * 3)),
+                  FirmwareTransfer::StartResult::Started);
         takeWrites();
         std::vector<std::size_t> headerPolls;
         for (const Sent& s : poll(40)) {
@@ -181,7 +192,8 @@ TEST_F(FirmwareTransferTest, ShortLastBlockIsPaddedWithZerosAndCheckedOverAll128
     const auto sent = poll(10);
     // header, block 0, header, block 1; the end marker goes nowhere on a direct link
     ASSERT_EQ(sent.size(), 4u);
-    EXPECT_EQ(toHex(sent[2].bytes), toHex(frames::buildCommandFrame(18, 0x500004D2, 1, 0x81, 2, 0x1D0F)));
+    EXPECT_EQ(toHex(sent[2].bytes),
+              toHex(frames::buildCommandFrame(18, 0x500004D2, 1, 0x81, 2, 0x1D0F)));
     const std::vector<std::uint8_t>& block = sent[3].bytes;
     ASSERT_EQ(block.size(), 130u);
     for (std::size_t i = 0; i < 5; ++i) {
@@ -256,7 +268,8 @@ TEST_F(FirmwareTransferTest, MissingBlockIsResentAloneUnderAFreshHeader) {
     const auto sent = poll(3);
     ASSERT_EQ(sent.size(), 2u);  // header and block, no end marker
     EXPECT_EQ(sent[0].poll, 1u);
-    EXPECT_EQ(toHex(sent[0].bytes), toHex(frames::buildCommandFrame(18, 0x500004D2, 2, 0x81, 200, 0)));
+    EXPECT_EQ(toHex(sent[0].bytes),
+              toHex(frames::buildCommandFrame(18, 0x500004D2, 2, 0x81, 200, 0)));
     EXPECT_EQ(sent[1].bytes[0], static_cast<std::uint8_t>(256 * 7));
     EXPECT_FALSE(transfer->running());
     EXPECT_EQ(clock.sleeps.size(), 1u);  // only the first transfer's end marker pause
@@ -274,7 +287,8 @@ TEST_F(FirmwareTransferTest, StopDuringAResendSendsNothing) {
 
 TEST_F(FirmwareTransferTest, RestartWithAnImageThatCannotBeOpenedLeavesTheTransferRunning) {
     ASSERT_EQ(transfer->start(image("DKM2\r\n", 128 * 4)), FirmwareTransfer::StartResult::Started);
-    EXPECT_EQ(transfer->start((folder / "gone.bin").string()), FirmwareTransfer::StartResult::CannotOpen);
+    EXPECT_EQ(transfer->start((folder / "gone.bin").string()),
+              FirmwareTransfer::StartResult::CannotOpen);
     EXPECT_TRUE(transfer->running());
 }
 

@@ -49,7 +49,7 @@ TEST(CommandFrames, CrcStartChangesElevenByteFramesButNotTheInductiveFrame) {
 namespace {
 
 class FrameSenderTest : public ::testing::Test {
-protected:
+  protected:
     FrameSenderTest() {
         auto a = std::make_unique<FakeSerialPort>();
         auto b = std::make_unique<FakeSerialPort>();
@@ -81,9 +81,10 @@ TEST_F(FrameSenderTest, InductiveFrameFollowsABreakOf50msAnd100msQuiet) {
             order.push_back("write " + toHex(call.bytes));
         }
     }
-    EXPECT_EQ(order, (std::vector<std::string>{"break on", "break off", "write 0F 00 00 00 14 03"}));
-    EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{std::chrono::milliseconds(50),
-                                                                     std::chrono::milliseconds(100)}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"break on", "break off", "write 0F 00 00 00 14 03"}));
+    EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{
+                                std::chrono::milliseconds(50), std::chrono::milliseconds(100)}));
 }
 
 TEST_F(FrameSenderTest, MultiplexedInductiveFrameHasNoBreakAndGoesOnChannel1) {

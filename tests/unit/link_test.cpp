@@ -1,8 +1,9 @@
+#include "link/link.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "link/link.h"
 #include "support/fake_serial_port.h"
 #include "support/hex.h"
 
@@ -14,7 +15,7 @@ using qrt::testing::toHex;
 namespace {
 
 class LinkTest : public ::testing::Test {
-protected:
+  protected:
     LinkTest() {
         auto a = std::make_unique<FakeSerialPort>();
         auto b = std::make_unique<FakeSerialPort>();

@@ -1,8 +1,9 @@
+#include "receive/logger_decoder.h"
+
 #include <gtest/gtest.h>
 
 #include "frames/device_frames.h"
 #include "receive/channel_list.h"
-#include "receive/logger_decoder.h"
 
 using namespace qrt;
 using namespace qrt::receive;
@@ -15,14 +16,13 @@ struct Decoded {
 };
 
 class LoggerDecoderTest : public ::testing::Test {
-protected:
+  protected:
     Decoded decode(const frames::LoggerWords& words, std::int32_t block, std::int32_t type,
                    std::uint16_t crcStart = 0) {
         Decoded result;
-        result.goOn = decoder.decode(frames::buildLoggerBlock(words, crcStart), block, type, 0,
-                                     archive, [&](std::string_view l) {
-                                         result.lines.emplace_back(l);
-                                     });
+        result.goOn =
+            decoder.decode(frames::buildLoggerBlock(words, crcStart), block, type, 0, archive,
+                           [&](std::string_view l) { result.lines.emplace_back(l); });
         return result;
     }
     /// A block of the given words, the rest filled with the end mark 0xFFFF.
@@ -80,7 +80,8 @@ TEST_F(LoggerDecoderTest, BadCrcShowsCrcErrorAndGoesOn) {
 
 TEST_F(LoggerDecoderTest, DateMarkRecordsStartANewLine) {
     const Decoded d = decode(block({0x0866, 0x9699, 0x1EAC, 0x0866, 0xFF9C}), 1, 3);
-    EXPECT_EQ(d.lines, (std::vector<std::string>{" 21.50", "12.05.2015 19:00 Bat:3.00 21.50 -1.00"}));
+    EXPECT_EQ(d.lines,
+              (std::vector<std::string>{" 21.50", "12.05.2015 19:00 Bat:3.00 21.50 -1.00"}));
 }
 
 TEST_F(LoggerDecoderTest, DateMarkSplitAcrossBlocksIsCompletedByTheNextBlock) {
@@ -115,15 +116,15 @@ TEST_F(LoggerDecoderTest, FlaggedHeaderRecordShowsDateConfigBatteryAndValues) {
 TEST_F(LoggerDecoderTest, HeaderBitsRestoreBit0OfTheOtherHeaderWords) {
     // Bit 14 of word 0 set: the configuration word keeps its bit 0 (Temp0).
     const Decoded d = decode(block({0x44ED, 0x0097, 0x1EAD, 0x0001, 0x0866}), 1, 6);
-    EXPECT_EQ(d.lines, (std::vector<std::string>{
-                           " # 12.05.2015 10:30 Cfg: 0x0001 Bat:3.00 T0:21.50"}));
+    EXPECT_EQ(d.lines,
+              (std::vector<std::string>{" # 12.05.2015 10:30 Cfg: 0x0001 Bat:3.00 T0:21.50"}));
 }
 
 TEST_F(LoggerDecoderTest, ThreeHeaderWordsKeepThePreviousConfiguration) {
     decode(block({0x44ED, 0x0097, 0x1EAD, 0x0001, 0x0866}), 1, 5);
     const Decoded d = decode(block({0x04ED, 0x0097, 0x1EAD, 0x0870}), 2, 5);
-    EXPECT_EQ(d.lines, (std::vector<std::string>{
-                           " # 12.05.2015 10:30 Cfg: 0x0001 Bat:3.00 T0:21.60"}));
+    EXPECT_EQ(d.lines,
+              (std::vector<std::string>{" # 12.05.2015 10:30 Cfg: 0x0001 Bat:3.00 T0:21.60"}));
 }
 
 TEST_F(LoggerDecoderTest, EarlyValuesBelongToTheRecordFromTheBlockBefore) {
@@ -153,8 +154,9 @@ TEST_F(LoggerDecoderTest, DataWordsWithoutAHeaderAfterPosition3AreShownRaw) {
 TEST_F(LoggerDecoderTest, HourMetersCountersAndStatusValues) {
     // Cfg 0x0D80: a = 3 (hour meter 1), b = 3 (hour meter 2); then status (a = 1).
     const Decoded d = decode(block({0x0565, 0x0097, 0x1EAD, 0x0D81, 0x1C20, 0x0014}), 1, 5);
-    EXPECT_EQ(d.lines, (std::vector<std::string>{
-                           " # 12.05.2015 11:30 Cfg: 0x0d80 Bat:3.00 BZ1:3600 BZ2:10"}));
+    EXPECT_EQ(
+        d.lines,
+        (std::vector<std::string>{" # 12.05.2015 11:30 Cfg: 0x0d80 Bat:3.00 BZ1:3600 BZ2:10"}));
     const Decoded s = decode(block({0x0565, 0x0097, 0x1EAD, 0x0081, 0x0AAA}), 1, 5);
     EXPECT_EQ(s.lines[0].substr(s.lines[0].size() - 7), " U:0555");
 }

@@ -1,6 +1,7 @@
+#include "link/mux_framing.h"
+
 #include <gtest/gtest.h>
 
-#include "link/mux_framing.h"
 #include "support/hex.h"
 
 using namespace qrt::link;

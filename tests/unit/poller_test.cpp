@@ -65,9 +65,8 @@ TEST_F(PollerTest, GarbageBeforeAFrameIsDroppedByteByByteInDirectMode) {
     portA->queueInput(join({hexBytes("FF 00 13 37 42 99 01 02 03 04 05 06 07"),
                             frame(0x01, 0x50001234, 0x0203, 0, 9)}));
     poller->Timer1Timer();
-    EXPECT_EQ(sink.lines,
-              (std::vector<std::string>{"D 12:00:00.0  ID:5.4660 pt:1 bp:0 wp:515 9",
-                                        "C ID:5.4660 Version:2.3 run"}));
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{"D 12:00:00.0  ID:5.4660 pt:1 bp:0 wp:515 9",
+                                                    "C ID:5.4660 Version:2.3 run"}));
 }
 
 TEST_F(PollerTest, BadFrameInMultiplexedModeDiscardsTheWholeRing) {
@@ -120,9 +119,9 @@ TEST_F(PollerTest, ReadsNoMoreThanTheRingHasRoomFor) {
         backlog.insert(backlog.end(), f.begin(), f.end());
     }
     for (std::size_t at = 0; at < backlog.size(); at += 128) {
-        portA->queueInput({backlog.begin() + static_cast<std::ptrdiff_t>(at),
-                           backlog.begin() + static_cast<std::ptrdiff_t>(
-                                                 std::min(at + 128, backlog.size()))});
+        portA->queueInput(
+            {backlog.begin() + static_cast<std::ptrdiff_t>(at),
+             backlog.begin() + static_cast<std::ptrdiff_t>(std::min(at + 128, backlog.size()))});
     }
     poller->Timer1Timer();
     EXPECT_EQ(sink.lines.size(), 400u);  // no frame lost to a full ring
@@ -266,8 +265,8 @@ TEST_F(PollerTest, ArchiveSlotStaysArmedForLoggerBlocksAndStoresTheBlock) {
     EXPECT_EQ(toHex(archive.slot.reply), toHex(announcement));
     EXPECT_EQ(archive.archiveWords[96], 0x1000);
     EXPECT_EQ(archive.archiveWords[127], 0x101F);
-    EXPECT_EQ(sink.lines.size(), 2u);     // the announcement; the poll ended with the block
-    EXPECT_EQ(link->ringHeld(0), 11u);    // the version reply waits for the next poll
+    EXPECT_EQ(sink.lines.size(), 2u);   // the announcement; the poll ended with the block
+    EXPECT_EQ(link->ringHeld(0), 11u);  // the version reply waits for the next poll
 }
 
 TEST_F(PollerTest, ArchiveSlotForOtherTypesDisarmsOnTheReply) {
@@ -284,8 +283,8 @@ TEST_F(PollerTest, ArchiveSlotForOtherTypesDisarmsOnTheReply) {
 TEST_F(PollerTest, FirmwareBlockEchoIsSkippedWhole) {
     open();
     std::vector<std::uint8_t> echo(130, 0x01);  // would be garbage to the frame search
-    portA->queueInput(join({frame(0x12, 0x50001234, 7, 0x81), echo,
-                            frame(0x01, 0x50001234, 0x0203, 0, 9)}));
+    portA->queueInput(
+        join({frame(0x12, 0x50001234, 7, 0x81), echo, frame(0x01, 0x50001234, 0x0203, 0, 9)}));
     poller->Timer1Timer();
     ASSERT_EQ(sink.lines.size(), 3u);
     EXPECT_EQ(sink.lines[0], "D 12:00:00.0  ID:5.4660 pt:18 bp:129 wp:7 0");

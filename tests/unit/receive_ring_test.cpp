@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "link/receive_ring.h"
+
+#include <gtest/gtest.h>
 
 using qrt::link::ReceiveRing;
 

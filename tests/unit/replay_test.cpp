@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
+#include "receive/replay.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -10,7 +11,6 @@
 #include "frames/command_frames.h"
 #include "frames/device_frames.h"
 #include "link/mux_framing.h"
-#include "receive/replay.h"
 #include "support/recording_sink.h"
 
 using namespace qrt;
@@ -20,7 +20,9 @@ namespace {
 // Telegrams and replies of every kind, each as a module sends it.
 std::vector<std::uint8_t> captureOfTelegrams() {
     std::vector<std::uint8_t> capture;
-    auto add = [&](const auto& frame) { capture.insert(capture.end(), frame.begin(), frame.end()); };
+    auto add = [&](const auto& frame) {
+        capture.insert(capture.end(), frame.begin(), frame.end());
+    };
     add(frames::buildStandardFrame(0x20, 0x60000010, 0x0866, 0x12, 3, 0));
     add(frames::buildStandardFrame(0x01, 0x50001234, 0x0203, 0, 9, 0));
     add(frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0));
@@ -54,7 +56,9 @@ TEST(Replay, ByteAtATimeGivesTheSameLinesAsFullReads) {
 
 TEST(Replay, NoiseIsSkippedAndALoggerBlockFollowsItsAnnouncement) {
     std::vector<std::uint8_t> capture{0x13, 0x37};
-    auto add = [&](const auto& frame) { capture.insert(capture.end(), frame.begin(), frame.end()); };
+    auto add = [&](const auto& frame) {
+        capture.insert(capture.end(), frame.begin(), frame.end());
+    };
     add(frames::buildStandardFrame(0x16, 0x30001234, 1, 0, 4, 0));
     frames::LoggerWords words{};
     words.fill(0xFFFF);
@@ -92,8 +96,9 @@ TEST(Replay, IdFilterCrcStartAndTimeStampOptions) {
         const auto f = frames::buildStandardFrame(0x03, id, 1, 2, 3, 0x1D0F);
         capture.insert(capture.end(), f.begin(), f.end());
     }
-    EXPECT_EQ(replay(capture, {.crcStart = 0x1D0F, .idFilter = 0x50009999, .timestamp = "T"}),
-              (std::vector<std::string>{"D T  ID:5.39321 pt:3 bp:2 wp:1 3", "C ID:5.39321 NVW:2:1"}));
+    EXPECT_EQ(
+        replay(capture, {.crcStart = 0x1D0F, .idFilter = 0x50009999, .timestamp = "T"}),
+        (std::vector<std::string>{"D T  ID:5.39321 pt:3 bp:2 wp:1 3", "C ID:5.39321 NVW:2:1"}));
     EXPECT_TRUE(replay(capture, {}).empty());
 }
 
@@ -130,14 +135,16 @@ TEST(MonitorTool, PrintsThePaneLinesOfACaptureFile) {
                       ("qrt_monitor_capture_" + std::to_string(::getpid()) + ".bin");
     const auto capture = captureOfTelegrams();
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(capture.data()), static_cast<std::streamsize>(capture.size()));
+        .write(reinterpret_cast<const char*>(capture.data()),
+               static_cast<std::streamsize>(capture.size()));
     const std::string command =
         std::string(QRT_MONITOR_PATH) + " --read-size 1 --time 01:02:03.4 " + path.string();
     const auto [status, output] = run(command);
     EXPECT_EQ(status, 0);
     std::filesystem::remove(path);
-    EXPECT_NE(output.find("D 01:02:03.4  ID:5.4660 pt:1 bp:0 wp:515 9\nC ID:5.4660 Version:2.3 run\n"),
-              std::string::npos);
+    EXPECT_NE(
+        output.find("D 01:02:03.4  ID:5.4660 pt:1 bp:0 wp:515 9\nC ID:5.4660 Version:2.3 run\n"),
+        std::string::npos);
     EXPECT_NE(output.find("C ID:5.4660 Date:21.06.2015\n"), std::string::npos);
 }
 
@@ -146,11 +153,14 @@ TEST(MonitorTool, UnreadableInputIsReportedWithItsReason) {
         std::string arguments;
         std::string message;
     };
-    for (const Case& c : {Case{"/", "qrt-monitor: cannot read /: Is a directory\n"},
-                          Case{"< /", "qrt-monitor: cannot read standard input: Is a directory\n"},
-                          Case{"/proc/self/mem", "qrt-monitor: cannot read /proc/self/mem: Input/output error\n"},
-                          Case{"/no/such/capture", "qrt-monitor: cannot read /no/such/capture: No such file or directory\n"}}) {
-        const auto [status, output] = run(std::string(QRT_MONITOR_PATH) + " " + c.arguments + " 2>&1");
+    for (const Case& c :
+         {Case{"/", "qrt-monitor: cannot read /: Is a directory\n"},
+          Case{"< /", "qrt-monitor: cannot read standard input: Is a directory\n"},
+          Case{"/proc/self/mem", "qrt-monitor: cannot read /proc/self/mem: Input/output error\n"},
+          Case{"/no/such/capture",
+               "qrt-monitor: cannot read /no/such/capture: No such file or directory\n"}}) {
+        const auto [status, output] =
+            run(std::string(QRT_MONITOR_PATH) + " " + c.arguments + " 2>&1");
         EXPECT_EQ(status, 1) << c.arguments;
         EXPECT_EQ(output, c.message) << c.arguments;
     }

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "common/scan.h"
+
+#include <gtest/gtest.h>
 
 using namespace qrt::common;
 

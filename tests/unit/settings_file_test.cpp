@@ -1,17 +1,17 @@
+#include "common/settings_file.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "common/settings_file.h"
-
 using qrt::common::SettingsFile;
 
 namespace {
 
 class SettingsFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path_ = std::filesystem::temp_directory_path() /
                 ("qrt_settings_" + std::to_string(::getpid()) + "_" +

@@ -1,9 +1,10 @@
+#include "receive/telegram_decoder.h"
+
 #include <gtest/gtest.h>
 
 #include "frames/command_frames.h"
 #include "frames/device_frames.h"
 #include "receive/reply_decoder.h"
-#include "receive/telegram_decoder.h"
 
 using namespace qrt;
 using namespace qrt::receive;

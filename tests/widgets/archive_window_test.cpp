@@ -13,7 +13,7 @@ using namespace qrt::testing;
 namespace {
 
 class ArchiveWindow : public MainFormFixture {
-protected:
+  protected:
     void openArchive(std::uint32_t rows) {
         openLink(true);
         sim::ModuleConfig module;

@@ -11,7 +11,7 @@ using namespace std::chrono_literals;
 namespace {
 
 class FormCommands : public MainFormFixture {
-protected:
+  protected:
     // The break calls and writes on port B, in order.
     std::vector<std::string> inductiveTraffic() {
         std::vector<std::string> out;
@@ -38,17 +38,17 @@ protected:
 TEST_F(FormCommands, InductiveTextCommandsFollowTheLineBreak) {
     openLink(false);
     click(ui->BTSTRT);
-    EXPECT_EQ(inductiveTraffic(), (std::vector<std::string>{"break on", "break off",
-                                                            "0D 4F 50 52 31 2C 34 2C 31 0D"}));
+    EXPECT_EQ(inductiveTraffic(),
+              (std::vector<std::string>{"break on", "break off", "0D 4F 50 52 31 2C 34 2C 31 0D"}));
     EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{50ms, 100ms}));
     click(ui->BTReset);
     click(ui->BTSTP);
     click(ui->BTNVP);
-    EXPECT_EQ(writes(portB), (std::vector<std::string>{text("\rVER\r"), text("\rOPR0\r"),
-                                                       text("\rNVP0\r")}));
-    for (QPushButton* silent : {ui->BTLogOn, ui->BTLogOff, ui->BTSetRTC, ui->BTGetRTC,
-                                ui->BtTemp, ui->BtTemp1, ui->BtTemp2, ui->BtDig,
-                                ui->btLEDs, ui->BtCal1, ui->BT_Ind_CMD}) {
+    EXPECT_EQ(writes(portB),
+              (std::vector<std::string>{text("\rVER\r"), text("\rOPR0\r"), text("\rNVP0\r")}));
+    for (QPushButton* silent :
+         {ui->BTLogOn, ui->BTLogOff, ui->BTSetRTC, ui->BTGetRTC, ui->BtTemp, ui->BtTemp1,
+          ui->BtTemp2, ui->BtDig, ui->btLEDs, ui->BtCal1, ui->BT_Ind_CMD}) {
         click(silent);
     }
     EXPECT_TRUE(inductiveTraffic().empty());  // binary protocol only: not even a break
@@ -65,27 +65,28 @@ TEST_F(FormCommands, WriteParameterInTextAndBinaryForm) {
     click(ui->BTNVW);
     ui->EDPar->setText("abc");
     click(ui->BTNVW);
-    EXPECT_EQ(writes(portB), (std::vector<std::string>{text("\rNVW20,16\r"), text("\rNVW20,-2\r")}));
+    EXPECT_EQ(writes(portB),
+              (std::vector<std::string>{text("\rNVW20,16\r"), text("\rNVW20,-2\r")}));
     ui->CB_Bin->setChecked(true);
     ui->EDPar->setText("0x10");
     click(ui->BTNVW);
     ui->EDPar->setText("-2");
     click(ui->BTNVW);
-    EXPECT_EQ(writes(portB), (std::vector<std::string>{inductive(12, 16, 20), inductive(12, 0xFFFE, 20)}));
+    EXPECT_EQ(writes(portB),
+              (std::vector<std::string>{inductive(12, 16, 20), inductive(12, 0xFFFE, 20)}));
 }
 
 TEST_F(FormCommands, BinaryServiceButtonsSendTheirFrames) {
     openLink(true);
-    for (QPushButton* b : {ui->BTReset, ui->BTNVP, ui->BTSTRT, ui->BTSTP, ui->BTLogOn,
-                           ui->BTLogOff, ui->BtTemp, ui->BtTemp1, ui->BtTemp2, ui->BtDig,
-                           ui->btLEDs}) {
+    for (QPushButton* b : {ui->BTReset, ui->BTNVP, ui->BTSTRT, ui->BTSTP, ui->BTLogOn, ui->BTLogOff,
+                           ui->BtTemp, ui->BtTemp1, ui->BtTemp2, ui->BtDig, ui->btLEDs}) {
         click(b);
     }
-    EXPECT_EQ(writes(portB),
-              (std::vector<std::string>{inductive(15, 0, 0), inductive(11, 0, 255), inductive(16, 4, 1),
-                                        inductive(16, 0, 0), inductive(16, 0, 0x82), inductive(16, 0, 0x80),
-                                        inductive(23, 0, 0), inductive(23, 0, 1), inductive(23, 0, 2),
-                                        inductive(23, 0, 3), inductive(23, 4, 4)}));
+    EXPECT_EQ(writes(portB), (std::vector<std::string>{
+                                 inductive(15, 0, 0), inductive(11, 0, 255), inductive(16, 4, 1),
+                                 inductive(16, 0, 0), inductive(16, 0, 0x82),
+                                 inductive(16, 0, 0x80), inductive(23, 0, 0), inductive(23, 0, 1),
+                                 inductive(23, 0, 2), inductive(23, 0, 3), inductive(23, 4, 4)}));
 }
 
 TEST_F(FormCommands, ClockIsSetInBcdFromUtcAndReadWithAPause) {
@@ -93,14 +94,17 @@ TEST_F(FormCommands, ClockIsSetInBcdFromUtcAndReadWithAPause) {
     clock.utc = {2026, 12, 7, 13, 5, 9, 0};
     clock.local = {2026, 12, 7, 14, 5, 9, 0};
     click(ui->BTSetRTC);
-    EXPECT_EQ(writes(portB), (std::vector<std::string>{inductive(12, 0x0509, 66), inductive(12, 0x0713, 68),
-                                                       inductive(12, 0x2612, 71)}));
+    EXPECT_EQ(writes(portB),
+              (std::vector<std::string>{inductive(12, 0x0509, 66), inductive(12, 0x0713, 68),
+                                        inductive(12, 0x2612, 71)}));
     EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{50ms, 100ms, 200ms, 50ms, 100ms,
-                                                                     200ms, 50ms, 100ms}));
+                                                                    200ms, 50ms, 100ms}));
     clock.sleeps.clear();
     click(ui->BTGetRTC);
-    EXPECT_EQ(writes(portB), (std::vector<std::string>{inductive(11, 0, 65), inductive(11, 0, 66)}));
-    EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{50ms, 100ms, 400ms, 50ms, 100ms}));
+    EXPECT_EQ(writes(portB),
+              (std::vector<std::string>{inductive(11, 0, 65), inductive(11, 0, 66)}));
+    EXPECT_EQ(clock.sleeps,
+              (std::vector<std::chrono::milliseconds>{50ms, 100ms, 400ms, 50ms, 100ms}));
 }
 
 TEST_F(FormCommands, RadioCommandWithTwoContentFramesAndAuthenticator) {
@@ -125,11 +129,13 @@ TEST_F(FormCommands, RadioCommandWithTwoContentFramesAndAuthenticator) {
     const auto command = frames::buildCommandFrame(26, 0x500004D2, 0xFFFF, 0x2C, 7, 0);
     EXPECT_EQ(out[0], toHex(command));
     EXPECT_EQ(out[0].substr(3, 11), "D2 04 00 50");
-    EXPECT_EQ(out[1], toHex(frames::buildContentFrame({0x10, 0x11, 0x20, 0x22, 0x30, 0x33, 0x40, 0x44}, 0)));
+    EXPECT_EQ(out[1], toHex(frames::buildContentFrame(
+                          {0x10, 0x11, 0x20, 0x22, 0x30, 0x33, 0x40, 0x44}, 0)));
     const frames::ContentBlock second{0x50, 0x55, 0x60, 0x66, 0x70, 0x77, 0x80, 0x88};
     EXPECT_EQ(out[2], toHex(frames::buildContentFrame(second, 0)));
     const frames::TeaKey key{0x45670123, 0xCDEF89AB, 0xBA98FEDC, 0x32107654};
-    EXPECT_EQ(out[3], toHex(frames::buildContentFrame(frames::authenticatorBlock(command, second, key), 0)));
+    EXPECT_EQ(out[3], toHex(frames::buildContentFrame(
+                          frames::authenticatorBlock(command, second, key), 0)));
     EXPECT_EQ(core->protocol.frameSequence, 8);
 }
 
@@ -203,7 +209,7 @@ TEST_F(FormCommands, BoxCommandsGoOnlyOverTheMultiplexedLink) {
     clock.sleeps.clear();
     click(ui->BTBeep);
     EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{10ms}));
-    ui->CB_LED->setCurrentIndex(12);  // by program: nothing
+    ui->CB_LED->setCurrentIndex(12);          // by program: nothing
     QTest::keyClick(ui->CB_LED, Qt::Key_Up);  // by the operator: sent
     EXPECT_EQ(writes(portA), (std::vector<std::string>{"02 02 E0 10 03", "02 02 F0 10 03",
                                                        "02 02 87 10 03", "02 02 16 10 03"}));
@@ -212,22 +218,21 @@ TEST_F(FormCommands, BoxCommandsGoOnlyOverTheMultiplexedLink) {
 TEST_F(FormCommands, RadioSettingsTextsWithTheirPauses) {
     openLink();
     click(ui->BT_ChanPwr);
-    EXPECT_EQ(writes(portA), (std::vector<std::string>{text("ER_CMD#C7"), text("ACK"), text("ER_CMD#p9"),
-                                                       text("ACK")}));
+    EXPECT_EQ(writes(portA), (std::vector<std::string>{text("ER_CMD#C7"), text("ACK"),
+                                                       text("ER_CMD#p9"), text("ACK")}));
     EXPECT_EQ(clock.sleeps, (std::vector<std::chrono::milliseconds>{35ms, 100ms, 35ms}));
 }
 
 namespace {
 
 class Calibration : public FormCommands {
-protected:
+  protected:
     // The module's answers: its offset parameter, then the measured temperature.
     void scriptModule(std::int16_t oldOffset, std::int16_t measured, int input = 1) {
-        const auto reply = frames::buildStandardFrame(2, 0x60000010, static_cast<std::uint16_t>(oldOffset),
-                                                      input == 1 ? 14 : 16, 1, 0);
-        const auto telegram = frames::buildStandardFrame(0x20, 0x60000010,
-                                                         static_cast<std::uint16_t>(measured),
-                                                         input == 1 ? 2 : 3, 2, 0);
+        const auto reply = frames::buildStandardFrame(
+            2, 0x60000010, static_cast<std::uint16_t>(oldOffset), input == 1 ? 14 : 16, 1, 0);
+        const auto telegram = frames::buildStandardFrame(
+            0x20, 0x60000010, static_cast<std::uint16_t>(measured), input == 1 ? 2 : 3, 2, 0);
         portA->queueInput({reply.begin(), reply.end()});
         portA->queueInput({});  // a poll with nothing
         portA->queueInput({telegram.begin(), telegram.end()});
@@ -252,8 +257,9 @@ TEST_F(Calibration, TargetComesFromTheSettingsAndCal2UsesParameter16) {
     openLink(true);
     scriptModule(100, 1350, 2);  // diff = 1350 - (250 + 100) = 1000: still accepted
     click(ui->BtCal2);
-    EXPECT_EQ(writes(portB), (std::vector<std::string>{inductive(11, 0, 16), inductive(23, 0, 1),
-                                                       inductive(12, static_cast<std::uint16_t>(-1000), 16)}));
+    EXPECT_EQ(writes(portB),
+              (std::vector<std::string>{inductive(11, 0, 16), inductive(23, 0, 1),
+                                        inductive(12, static_cast<std::uint16_t>(-1000), 16)}));
 }
 
 TEST_F(Calibration, CorrectionBeyondTheLimitIsRefused) {
@@ -261,7 +267,8 @@ TEST_F(Calibration, CorrectionBeyondTheLimitIsRefused) {
     scriptModule(0, 988);  // diff 1001
     click(ui->BtCal1);
     EXPECT_EQ(writes(portB).size(), 2u);
-    EXPECT_EQ(paneLines(ui->ME_Comm).back(), "Kalibrierwert au\u00EEerhalb des erlaubten Bereiches");
+    EXPECT_EQ(paneLines(ui->ME_Comm).back(),
+              "Kalibrierwert au\u00EEerhalb des erlaubten Bereiches");
     scriptModule(0, -1014);  // diff -1001
     click(ui->BtCal1);
     EXPECT_EQ(writes(portB).size(), 2u);
@@ -275,7 +282,8 @@ TEST_F(Calibration, NoAnswerEndsSilentlyAfterTenPolls) {
     click(ui->BtCal1);
     EXPECT_EQ(writes(portB).size(), 1u);
     EXPECT_EQ(ui->ME_Comm->lineCount(), 0u);
-    EXPECT_EQ(std::count(clock.sleeps.begin(), clock.sleeps.end(), 100ms), 10 + 1);  // polls + break
+    EXPECT_EQ(std::count(clock.sleeps.begin(), clock.sleeps.end(), 100ms),
+              10 + 1);  // polls + break
 }
 
 TEST_F(FormCommands, FirmwareStartAsksForTheImageAndCancelStartsNothing) {

@@ -1,3 +1,5 @@
+#include "app/log_pane.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -6,7 +8,6 @@
 #include <QTest>
 
 #include "app/line_store.h"
-#include "app/log_pane.h"
 
 using qrt::app::LineStore;
 using qrt::app::LogPane;
@@ -50,7 +51,8 @@ TEST(LogPane, SelectsAndCopiesLikeATextBox) {
     pane.appendLine("beta gamma");
     pane.appendLine("Neuer Offsetwert -1.00\xC3\x9D C");
     pane.selectAll();
-    EXPECT_EQ(pane.selectedText(), QString::fromUtf8("alpha\nbeta gamma\nNeuer Offsetwert -1.00\u00DD C"));
+    EXPECT_EQ(pane.selectedText(),
+              QString::fromUtf8("alpha\nbeta gamma\nNeuer Offsetwert -1.00\u00DD C"));
     pane.copy();
     EXPECT_EQ(QApplication::clipboard()->text(), pane.selectedText());
     QTest::mousePress(pane.viewport(), Qt::LeftButton, {}, QPoint(2, 2));

@@ -10,21 +10,22 @@ using namespace qrt::testing;
 namespace {
 
 class MainForm : public MainFormFixture {
-protected:
+  protected:
     // The controls whose enabled state follows the link, and BTRcvVer.
     std::vector<QWidget*> linkControls() const {
-        return {ui->BTReset,  ui->BTNVP,     ui->BTNVW,        ui->BTSTRT,     ui->BTSTP,
-                ui->BTBeep,   ui->BT_Radio_CMD, ui->BT_Ind_CMD, ui->BTSetRTC, ui->BTGetRTC,
-                ui->BTLogOn,  ui->BTLogOff,  ui->BT_ChanPwr,   ui->BtTemp,     ui->BtTemp1,
-                ui->BtTemp2,  ui->BtDig,     ui->btLEDs,       ui->BtCal1,     ui->BtCal2,
-                ui->BtArchives, ui->GB_FW,   ui->BTClose};
+        return {ui->BTReset,    ui->BTNVP,        ui->BTNVW,      ui->BTSTRT,   ui->BTSTP,
+                ui->BTBeep,     ui->BT_Radio_CMD, ui->BT_Ind_CMD, ui->BTSetRTC, ui->BTGetRTC,
+                ui->BTLogOn,    ui->BTLogOff,     ui->BT_ChanPwr, ui->BtTemp,   ui->BtTemp1,
+                ui->BtTemp2,    ui->BtDig,        ui->btLEDs,     ui->BtCal1,   ui->BtCal2,
+                ui->BtArchives, ui->GB_FW,        ui->BTClose};
     }
     void expectLinkOpen(bool open) const {
         for (QWidget* control : linkControls()) {
             EXPECT_EQ(control->isEnabled(), open) << control->objectName().toStdString();
         }
-        for (QWidget* control : {static_cast<QWidget*>(ui->BTOpen), static_cast<QWidget*>(ui->CB_ComA),
-                                 static_cast<QWidget*>(ui->CB_ComB), static_cast<QWidget*>(ui->CB_MXL)}) {
+        for (QWidget* control :
+             {static_cast<QWidget*>(ui->BTOpen), static_cast<QWidget*>(ui->CB_ComA),
+              static_cast<QWidget*>(ui->CB_ComB), static_cast<QWidget*>(ui->CB_MXL)}) {
             EXPECT_EQ(control->isEnabled(), !open) << control->objectName().toStdString();
         }
     }
@@ -86,8 +87,9 @@ TEST_F(MainForm, MultiplexedModeFromTheSettingsShowsTheBoxControlsAndOpensOnlyPo
 }
 
 TEST_F(MainForm, SettingsAreWrittenBackOnClose) {
-    writeIni("; my settings\n[Config]\nMXL=5\nbinprot=1\n[Settings]\nIDh=12\nID=0x0FFFFFFF\n"
-             "[Log]\nFile=/tmp/never-written.log\n");
+    writeIni(
+        "; my settings\n[Config]\nMXL=5\nbinprot=1\n[Settings]\nIDh=12\nID=0x0FFFFFFF\n"
+        "[Log]\nFile=/tmp/never-written.log\n");
     createForm();
     EXPECT_EQ(ui->ED_Typ->text(), "1");           // one character through a 2-byte buffer
     EXPECT_EQ(ui->Ed_SNR->text(), "0x0FFFFFFF");  // all ten characters come back
@@ -108,7 +110,8 @@ TEST_F(MainForm, SettingsAreWrittenBackOnClose) {
 
 TEST_F(MainForm, OpenEnablesTheCommandsAndCloseReversesIt) {
     const auto log = folder_ / "decoded.log";
-    writeIni("[Config]\nInterfaceA=ttyA\nInterfaceB=/dev/pts/44\n[Log]\nFile=" + log.string() + "\n");
+    writeIni("[Config]\nInterfaceA=ttyA\nInterfaceB=/dev/pts/44\n[Log]\nFile=" + log.string() +
+             "\n");
     createForm();
     click(ui->BTOpen);
     expectLinkOpen(true);
@@ -136,7 +139,8 @@ TEST_F(MainForm, FailedOpenOfInterfaceBNamesItClosesEverythingAndTellsTheOperato
     EXPECT_EQ(dialogs.reasons, QStringList{"No such file or directory"});  // the link's reason
     expectLinkOpen(false);
     EXPECT_FALSE(portA->isOpen());
-    EXPECT_NE(diagnostics.str().find("QRTTest Unable to open /dev/COM2 Error: 2"), std::string::npos);
+    EXPECT_NE(diagnostics.str().find("QRTTest Unable to open /dev/COM2 Error: 2"),
+              std::string::npos);
 }
 
 TEST_F(MainForm, PortThatCannotBeConfiguredIsClosedAgain) {

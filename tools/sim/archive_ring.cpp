@@ -70,9 +70,8 @@ ArchiveRing::ArchiveRing(const ArchiveConfig& config) : words_(kWords, 0xFFFF) {
         }
         ArchiveRow logged{time, config.config, {}};
         for (std::size_t k = 0; k < wordsPerRow; ++k) {
-            const std::uint16_t word =
-                channels.empty() ? static_cast<std::uint16_t>(row << 1)
-                                 : dataWord(channels.kinds[k], row, config);
+            const std::uint16_t word = channels.empty() ? static_cast<std::uint16_t>(row << 1)
+                                                        : dataWord(channels.kinds[k], row, config);
             put(word);
             logged.words.push_back(word);
         }

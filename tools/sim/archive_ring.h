@@ -11,8 +11,8 @@ namespace qrt::sim {
 /// How a logging module's archive is filled: records with a flagged header (time,
 /// battery, date, configuration word) followed by one data word per channel and row.
 struct ArchiveConfig {
-    std::uint16_t config = 0x0301;   // channel list and logging interval (bits 13-15)
-    std::uint32_t rows = 0;          // rows logged since the ring was new; 0 = no archive
+    std::uint16_t config = 0x0301;  // channel list and logging interval (bits 13-15)
+    std::uint32_t rows = 0;         // rows logged since the ring was new; 0 = no archive
     std::uint32_t rowsPerRecord = 60;
     std::chrono::sys_seconds start{};  // time of the first row (whole minutes)
     std::int16_t temperature = 2150;   // hundredths of a degree
@@ -29,7 +29,7 @@ struct ArchiveRow {
 /// A logging module's ring of 2,044 blocks of 32 words, filled as the module would have
 /// filled it; the unwritten part of a ring that never wrapped holds 0xFFFF.
 class ArchiveRing {
-public:
+  public:
     static constexpr std::uint32_t kBlocks = 2044;
     static constexpr std::uint32_t kWords = kBlocks * 32;
 
@@ -44,7 +44,7 @@ public:
     /// Minutes between rows for a configuration word.
     [[nodiscard]] static int intervalMinutes(std::uint16_t config);
 
-private:
+  private:
     void put(std::uint16_t word);
 
     std::vector<std::uint16_t> words_;

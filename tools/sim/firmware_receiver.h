@@ -12,7 +12,7 @@ namespace qrt::sim {
 /// block header is followed by 128 bytes and their CRC, and a status request is
 /// answered from the blocks that arrived intact.
 class FirmwareReceiver {
-public:
+  public:
     struct Status {
         std::int16_t wordPar;  // -1 all blocks received, -2 no transfer, else first missing block
         std::uint8_t bytePar;  // the family's resend value when a block is missing
@@ -30,7 +30,7 @@ public:
 
     std::set<std::uint16_t> loseOnce;
 
-private:
+  private:
     bool started_ = false;
     int moduleType_ = 0;
     std::uint32_t blockCount_ = 0;

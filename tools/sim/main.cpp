@@ -24,9 +24,15 @@ volatile std::sig_atomic_t stopRequested = 0;
 volatile std::sig_atomic_t pullRequested = 0;
 volatile std::sig_atomic_t replugRequested = 0;
 
-void onStop(int) { stopRequested = 1; }
-void onPull(int) { pullRequested = 1; }
-void onReplug(int) { replugRequested = 1; }
+void onStop(int) {
+    stopRequested = 1;
+}
+void onPull(int) {
+    pullRequested = 1;
+}
+void onReplug(int) {
+    replugRequested = 1;
+}
 
 constexpr auto kQuietGap = std::chrono::milliseconds(20);
 constexpr double kLineRateA = 19200 / 10.0;  // bytes per second at 19200 baud, 8N1
@@ -100,16 +106,17 @@ bool buildScenario(const CommandLine& cl, Scenario& scenario, std::string& error
 }
 
 class Runner {
-public:
+  public:
     Runner(const CommandLine& cl, const Scenario& scenario)
         : cl_(cl),
           options_(scenario.options),
           portA_(cl.linkA),
           portB_(cl.linkB),
           random_(cl.seed),
-          simulator_(scenario.options, scenario.modules,
-                     [this](int channel, const Bytes& bytes) { send(channel, bytes); }, logLine,
-                     cl.seed) {}
+          simulator_(
+              scenario.options, scenario.modules,
+              [this](int channel, const Bytes& bytes) { send(channel, bytes); }, logLine, cl.seed) {
+    }
 
     bool openPorts(std::string& error) {
         if (!portA_.open(error)) {
@@ -141,7 +148,8 @@ public:
             handlePlugRequests(elapsed);
             // While paced output is waiting, wake often so it leaves evenly, as from a UART.
             waitForInput(cl_.realtime && portA_.queued() > 0 ? 1 : 5);
-            const auto wallNow = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+            const auto wallNow =
+                std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
             readInput(portA_, true, wallNow);
             readInput(portB_, false, wallNow);
             if (lastInput_ && SteadyClock::now() - *lastInput_ >= kQuietGap) {
@@ -165,7 +173,7 @@ public:
         return 0;
     }
 
-private:
+  private:
     void send(int channel, const Bytes& bytes) {
         Bytes out = bytes;
         if (options_.multiplexed) {
@@ -195,8 +203,8 @@ private:
         if (cl_.noise <= 0 || now - last < std::chrono::milliseconds(100)) {
             return;
         }
-        const auto count = static_cast<std::size_t>(
-            cl_.noise * std::chrono::duration<double>(now - last).count());
+        const auto count =
+            static_cast<std::size_t>(cl_.noise * std::chrono::duration<double>(now - last).count());
         last = now;
         Bytes noise(count);
         std::uniform_int_distribution<int> byte(0, 255);
@@ -271,10 +279,11 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Simulates the receiver, the inductive head, the interface box and a set of "
-                 "transponder modules on pseudo-terminals. Prints the port paths, then a line "
-                 "for everything the tool sends (\"A<\", \"B<\", \"box<\") and every "
-                 "transmission (\"A>\")."};
+    CLI::App app{
+        "Simulates the receiver, the inductive head, the interface box and a set of "
+        "transponder modules on pseudo-terminals. Prints the port paths, then a line "
+        "for everything the tool sends (\"A<\", \"B<\", \"box<\") and every "
+        "transmission (\"A>\")."};
     app.footer(moduleKeysHelp() +
                "Signals: SIGUSR1 closes the ports as a pulled adapter, SIGUSR2 opens them again.");
     CommandLine cl;
@@ -295,7 +304,8 @@ int main(int argc, char** argv) {
     app.add_option("--noise", cl.noise, "Random bytes per second injected on interface A");
     app.add_flag("--echo-firmware", cl.echoFirmware, "Echo firmware block headers and blocks");
     app.add_option("--seed", cl.seed, "Seed of the fault injection");
-    app.add_option("--pull-after", cl.pullAfter, "Close the ports after N seconds (pulled adapter)");
+    app.add_option("--pull-after", cl.pullAfter,
+                   "Close the ports after N seconds (pulled adapter)");
     app.add_option("--replug-after", cl.replugAfter, "Open them again after N seconds");
     CLI11_PARSE(app, argc, argv);
 

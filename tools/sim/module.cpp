@@ -22,9 +22,13 @@ constexpr std::uint8_t kNvpQuery = 255;
 constexpr std::uint8_t kOffsetPt = 14;
 constexpr std::uint8_t kOffsetPt2 = 16;
 
-int fromBcd(std::uint8_t value) { return (value >> 4) * 10 + (value & 0x0F); }
+int fromBcd(std::uint8_t value) {
+    return (value >> 4) * 10 + (value & 0x0F);
+}
 
-Bytes bytesOf(const auto& frame) { return {frame.begin(), frame.end()}; }
+Bytes bytesOf(const auto& frame) {
+    return {frame.begin(), frame.end()};
+}
 
 }  // namespace
 
@@ -90,8 +94,9 @@ std::vector<Transmission> Module::handle(const Request& request, sys_seconds now
         case code::kDbr:
             return samples(request, 8);
         case code::kVer:
-            return {reply(1, static_cast<std::uint16_t>((config_.versionMajor << 8) | config_.versionMinor),
-                          running_ ? 0 : 1, seq, "VER reply")};
+            return {reply(
+                1, static_cast<std::uint16_t>((config_.versionMajor << 8) | config_.versionMinor),
+                running_ ? 0 : 1, seq, "VER reply")};
         case code::kOpr:
             return operate(request);
         case code::kFirmwareStart:
@@ -164,7 +169,8 @@ void Module::setClockField(std::uint8_t parameter, std::uint16_t bcd, sys_second
         minute = high % 60;
         second = low % 60;
     } else if (parameter == 68) {
-        date = year_month_day{date.year(), date.month(), std::chrono::day(static_cast<unsigned>(high))};
+        date = year_month_day{date.year(), date.month(),
+                              std::chrono::day(static_cast<unsigned>(high))};
         hour = low % 24;
     } else {
         date = year_month_day{std::chrono::year(2000 + high),
@@ -201,13 +207,15 @@ std::vector<Transmission> Module::operate(const Request& request) {
 std::vector<Transmission> Module::measure(const Request& request) {
     switch (request.bytePar) {
         case 0:
-            return {telegram(static_cast<std::uint16_t>(measuredTemperature(1)), 2, "measured Temp1")};
+            return {
+                telegram(static_cast<std::uint16_t>(measuredTemperature(1)), 2, "measured Temp1")};
         case 1:
         case 2:
-            return {telegram(static_cast<std::uint16_t>(measuredTemperature(2)), 3, "measured Temp2")};
+            return {
+                telegram(static_cast<std::uint16_t>(measuredTemperature(2)), 3, "measured Temp2")};
         case 3:
-            return {telegram(static_cast<std::uint16_t>(config_.battery | (running_ ? 0x100 : 0)), 0,
-                             "measured battery and digital inputs")};
+            return {telegram(static_cast<std::uint16_t>(config_.battery | (running_ ? 0x100 : 0)),
+                             0, "measured battery and digital inputs")};
         default:
             return {};  // the LED flash shows on the module only
     }
@@ -221,10 +229,11 @@ std::vector<Transmission> Module::samples(const Request& request, std::uint8_t r
     for (int group = 0; group < 4; ++group) {
         std::array<std::int16_t, 4> values{};
         for (std::size_t i = 0; i < values.size(); ++i) {
-            values[i] = static_cast<std::int16_t>(config_.temp1 + 10 * (group * 4 + static_cast<int>(i)));
+            values[i] =
+                static_cast<std::int16_t>(config_.temp1 + 10 * (group * 4 + static_cast<int>(i)));
         }
-        out.push_back({bytesOf(frames::buildContinuousSamples(values, crcStart_)),
-                       "continuous samples"});
+        out.push_back(
+            {bytesOf(frames::buildContinuousSamples(values, crcStart_)), "continuous samples"});
     }
     return out;
 }
@@ -246,8 +255,9 @@ std::vector<Transmission> Module::archiveBlocks(const Request& request, std::uin
         if (archiveLosses_.erase(number) != 0) {
             continue;
         }
-        Transmission announcement = reply(22, static_cast<std::uint16_t>(number), bytePar,
-                                          request.sequence, "logger block " + std::to_string(number));
+        Transmission announcement =
+            reply(22, static_cast<std::uint16_t>(number), bytePar, request.sequence,
+                  "logger block " + std::to_string(number));
         const auto block = frames::buildLoggerBlock(archive_->block(number), crcStart_);
         announcement.bytes.insert(announcement.bytes.end(), block.begin(), block.end());
         out.push_back(std::move(announcement));
@@ -266,8 +276,9 @@ std::vector<Transmission> Module::handleText(std::string_view text, sys_seconds 
     } else if (text.starts_with("NVW")) {
         const auto comma = text.find(',');
         const auto number = common::scanInt(text.substr(3, comma - 3));
-        const auto value = comma == std::string_view::npos ? std::nullopt
-                                                           : common::scanInt(text.substr(comma + 1));
+        const auto value = comma == std::string_view::npos
+                               ? std::nullopt
+                               : common::scanInt(text.substr(comma + 1));
         if (!number || !value) {
             return {};
         }
@@ -302,12 +313,13 @@ std::vector<Transmission> Module::nextTelegram() {
     }
     switch (kind) {
         case TelegramKind::Temp2:
-            return {telegram(static_cast<std::uint16_t>(measuredTemperature(2)), 3, "telegram Temp2")};
+            return {
+                telegram(static_cast<std::uint16_t>(measuredTemperature(2)), 3, "telegram Temp2")};
         case TelegramKind::BatDig: {
             // Battery and digital inputs, then an extension with three more channels.
-            std::vector<Transmission> out{telegram(
-                static_cast<std::uint16_t>(config_.battery | (running_ ? 0x100 : 0)), 0x10,
-                "telegram Bat_Dig with extension")};
+            std::vector<Transmission> out{
+                telegram(static_cast<std::uint16_t>(config_.battery | (running_ ? 0x100 : 0)), 0x10,
+                         "telegram Bat_Dig with extension")};
             const auto extension = frames::buildTelegramExtension(
                 {2, 3, 4},
                 {static_cast<std::uint16_t>(measuredTemperature(1)),
@@ -323,7 +335,8 @@ std::vector<Transmission> Module::nextTelegram() {
         case TelegramKind::Aux1:
             return {telegram(static_cast<std::uint16_t>(running_ ? 1 : 0), 6, "telegram Aux1")};
         default:
-            return {telegram(static_cast<std::uint16_t>(measuredTemperature(1)), 2, "telegram Temp1")};
+            return {
+                telegram(static_cast<std::uint16_t>(measuredTemperature(1)), 2, "telegram Temp1")};
     }
 }
 

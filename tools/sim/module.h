@@ -42,10 +42,12 @@ struct ModuleConfig {
 /// interface A, keeps parameters, a clock, an archive and a firmware image, and sends
 /// spontaneous telegrams.
 class Module {
-public:
+  public:
     Module(ModuleConfig config, std::uint16_t crcStart);
 
-    [[nodiscard]] std::uint32_t id() const { return frames::moduleId(config_.type, config_.serial); }
+    [[nodiscard]] std::uint32_t id() const {
+        return frames::moduleId(config_.type, config_.serial);
+    }
     [[nodiscard]] bool addressedBy(std::uint32_t id) const {
         return id == frames::kBroadcastId || id == this->id();
     }
@@ -72,7 +74,7 @@ public:
     FirmwareReceiver& firmware() { return firmware_; }
     [[nodiscard]] const ArchiveRing* archive() const { return archive_.get(); }
 
-private:
+  private:
     Transmission reply(std::uint8_t type, std::uint16_t wordPar, std::uint8_t bytePar,
                        std::uint8_t sequence, std::string what) const;
     Transmission telegram(std::uint16_t wordPar, std::uint8_t bytePar, std::string what);

@@ -13,7 +13,7 @@ namespace qrt::sim {
 /// reopen its port without the master seeing a hang-up. Output is queued and written
 /// without blocking.
 class PtyPort {
-public:
+  public:
     explicit PtyPort(std::string linkPath) : linkPath_(std::move(linkPath)) {}
     ~PtyPort() { pull(); }
     PtyPort(const PtyPort&) = delete;
@@ -26,7 +26,9 @@ public:
     [[nodiscard]] bool isOpen() const { return master_ >= 0; }
     [[nodiscard]] int fd() const { return master_; }
     /// The path the tool opens: the link when one was asked for, else the slave.
-    [[nodiscard]] const std::string& path() const { return linkPath_.empty() ? slavePath_ : linkPath_; }
+    [[nodiscard]] const std::string& path() const {
+        return linkPath_.empty() ? slavePath_ : linkPath_;
+    }
     [[nodiscard]] const std::string& slavePath() const { return slavePath_; }
 
     /// Everything the tool has written so far.
@@ -36,7 +38,7 @@ public:
     std::size_t flush(std::size_t budget);
     [[nodiscard]] std::size_t queued() const { return pending_.size(); }
 
-private:
+  private:
     std::string linkPath_;
     std::string slavePath_;
     int master_ = -1;

@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -75,7 +75,8 @@ std::optional<sys_seconds> timeText(const std::string& text) {
     if (!(in >> h >> colon >> mi) || colon != ':' || (sep != 'T' && sep != ' ')) {
         return std::nullopt;
     }
-    const year_month_day date{year(y), month(static_cast<unsigned>(mo)), day(static_cast<unsigned>(d))};
+    const year_month_day date{year(y), month(static_cast<unsigned>(mo)),
+                              day(static_cast<unsigned>(d))};
     if (!date.ok() || h < 0 || h > 23 || mi < 0 || mi > 59) {
         return std::nullopt;
     }
@@ -86,112 +87,140 @@ using Setter = std::function<bool(const std::string& value, ModuleConfig& config
 
 const std::map<std::string, std::pair<Setter, std::string>>& moduleKeys() {
     static const std::map<std::string, std::pair<Setter, std::string>> keys{
-        {"version", {[](const std::string& v, ModuleConfig& c) {
-             const auto parts = split(v, '.');
-             if (parts.size() != 2) return false;
-             const auto major = integer(parts[0]);
-             const auto minor = integer(parts[1]);
-             if (!major || !minor || *major > 255 || *minor > 255) return false;
-             c.versionMajor = static_cast<std::uint8_t>(*major);
-             c.versionMinor = static_cast<std::uint8_t>(*minor);
-             return true;
-         }, "firmware version MAJOR.MINOR"}},
-        {"running", {[](const std::string& v, ModuleConfig& c) {
-             if (v != "0" && v != "1") return false;
-             c.running = v == "1";
-             return true;
-         }, "1 running, 0 stopped"}},
-        {"period", {[](const std::string& v, ModuleConfig& c) {
-             const auto p = number(v);
-             if (!p || *p < 0) return false;
-             c.period = *p;
-             return true;
-         }, "seconds between spontaneous telegrams (0 = silent)"}},
-        {"telegrams", {[](const std::string& v, ModuleConfig& c) {
-             static const std::map<std::string, TelegramKind> kinds{
-                 {"temp1", TelegramKind::Temp1}, {"temp2", TelegramKind::Temp2},
-                 {"batdig", TelegramKind::BatDig}, {"config", TelegramKind::Config},
-                 {"count1", TelegramKind::Count1}, {"aux1", TelegramKind::Aux1},
-                 {"short", TelegramKind::Short}};
-             c.telegrams.clear();
-             for (const std::string& name : split(v, '/')) {
-                 const auto found = kinds.find(name);
-                 if (found == kinds.end()) return false;
-                 c.telegrams.push_back(found->second);
-             }
-             return true;
-         }, "telegram cycle, '/'-separated: temp1 temp2 batdig config count1 aux1 short"}},
-        {"temp1", {[](const std::string& v, ModuleConfig& c) {
-             const auto t = number(v);
-             if (!t || std::fabs(*t) > 327) return false;
-             c.temp1 = static_cast<std::int16_t>(std::lround(*t * 100));
-             return true;
-         }, "temperature 1 in degrees"}},
-        {"temp2", {[](const std::string& v, ModuleConfig& c) {
-             const auto t = number(v);
-             if (!t || std::fabs(*t) > 327) return false;
-             c.temp2 = static_cast<std::int16_t>(std::lround(*t * 100));
-             return true;
-         }, "temperature 2 in degrees"}},
-        {"battery", {[](const std::string& v, ModuleConfig& c) {
-             const auto b = number(v);
-             if (!b || *b < 0 || *b > 5.1) return false;
-             c.battery = static_cast<std::uint8_t>(std::lround(*b / 0.02));
-             c.archive.battery = c.battery;
-             return true;
-         }, "battery voltage"}},
-        {"key", {[](const std::string& v, ModuleConfig& c) {
-             const auto words = split(v, ':');
-             if (words.size() != 8) return false;
-             frames::TeaKey key{};
-             for (std::size_t i = 0; i < 8; ++i) {
-                 const auto w = common::scanHex(words[i]);
-                 if (!w || *w > 0xFFFF) return false;
-                 key[i / 2] |= *w << (16 * (i % 2));
-             }
-             c.authKey = key;
-             return true;
-         }, "authenticator key: eight hex words as in the key fields, ':'-separated"}},
-        {"archive_rows", {[](const std::string& v, ModuleConfig& c) {
-             const auto n = integer(v);
-             if (!n || *n > 10'000'000) return false;
-             c.archive.rows = *n;
-             return true;
-         }, "rows logged in the archive (0 = no archive)"}},
-        {"archive_config", {[](const std::string& v, ModuleConfig& c) {
-             const auto n = integer(v);
-             if (!n || *n > 0xFFFF) return false;
-             c.archive.config = static_cast<std::uint16_t>(*n);
-             return true;
-         }, "archive configuration word (channels and interval)"}},
-        {"archive_start", {[](const std::string& v, ModuleConfig& c) {
-             const auto t = timeText(v);
-             if (!t) return false;
-             c.archive.start = *t;
-             return true;
-         }, "time of the first archive row, YYYY-MM-DDTHH:MM"}},
-        {"archive_record_rows", {[](const std::string& v, ModuleConfig& c) {
-             const auto n = integer(v);
-             if (!n || *n == 0 || *n > 100000) return false;
-             c.archive.rowsPerRecord = *n;
-             return true;
-         }, "rows per archive record"}},
-        {"lose_archive_blocks", {[](const std::string& v, ModuleConfig& c) {
-             for (const std::string& part : split(v, '/')) {
-                 const auto n = integer(part);
-                 if (!n || *n >= ArchiveRing::kBlocks) return false;
-                 c.loseArchiveBlocks.insert(*n);
-             }
-             return true;
-         }, "archive blocks lost the first time they are sent, '/'-separated"}},
-        {"lose_firmware_blocks", {[](const std::string& v, ModuleConfig& c) {
-             for (const std::string& part : split(v, '/')) {
-                 const auto n = integer(part);
-                 if (!n || *n > 0xFFFF) return false;
-                 c.loseFirmwareBlocks.insert(static_cast<std::uint16_t>(*n));
-             }
-             return true;
-         }, "firmware blocks lost the first time they arrive, '/'-separated"}},
+        {"version",
+         {[](const std::string& v, ModuleConfig& c) {
+              const auto parts = split(v, '.');
+              if (parts.size() != 2) return false;
+              const auto major = integer(parts[0]);
+              const auto minor = integer(parts[1]);
+              if (!major || !minor || *major > 255 || *minor > 255) return false;
+              c.versionMajor = static_cast<std::uint8_t>(*major);
+              c.versionMinor = static_cast<std::uint8_t>(*minor);
+              return true;
+          },
+          "firmware version MAJOR.MINOR"}},
+        {"running",
+         {[](const std::string& v, ModuleConfig& c) {
+              if (v != "0" && v != "1") return false;
+              c.running = v == "1";
+              return true;
+          },
+          "1 running, 0 stopped"}},
+        {"period",
+         {[](const std::string& v, ModuleConfig& c) {
+              const auto p = number(v);
+              if (!p || *p < 0) return false;
+              c.period = *p;
+              return true;
+          },
+          "seconds between spontaneous telegrams (0 = silent)"}},
+        {"telegrams",
+         {[](const std::string& v, ModuleConfig& c) {
+              static const std::map<std::string, TelegramKind> kinds{
+                  {"temp1", TelegramKind::Temp1},   {"temp2", TelegramKind::Temp2},
+                  {"batdig", TelegramKind::BatDig}, {"config", TelegramKind::Config},
+                  {"count1", TelegramKind::Count1}, {"aux1", TelegramKind::Aux1},
+                  {"short", TelegramKind::Short}};
+              c.telegrams.clear();
+              for (const std::string& name : split(v, '/')) {
+                  const auto found = kinds.find(name);
+                  if (found == kinds.end()) return false;
+                  c.telegrams.push_back(found->second);
+              }
+              return true;
+          },
+          "telegram cycle, '/'-separated: temp1 temp2 batdig config count1 aux1 short"}},
+        {"temp1",
+         {[](const std::string& v, ModuleConfig& c) {
+              const auto t = number(v);
+              if (!t || std::fabs(*t) > 327) return false;
+              c.temp1 = static_cast<std::int16_t>(std::lround(*t * 100));
+              return true;
+          },
+          "temperature 1 in degrees"}},
+        {"temp2",
+         {[](const std::string& v, ModuleConfig& c) {
+              const auto t = number(v);
+              if (!t || std::fabs(*t) > 327) return false;
+              c.temp2 = static_cast<std::int16_t>(std::lround(*t * 100));
+              return true;
+          },
+          "temperature 2 in degrees"}},
+        {"battery",
+         {[](const std::string& v, ModuleConfig& c) {
+              const auto b = number(v);
+              if (!b || *b < 0 || *b > 5.1) return false;
+              c.battery = static_cast<std::uint8_t>(std::lround(*b / 0.02));
+              c.archive.battery = c.battery;
+              return true;
+          },
+          "battery voltage"}},
+        {"key",
+         {[](const std::string& v, ModuleConfig& c) {
+              const auto words = split(v, ':');
+              if (words.size() != 8) return false;
+              frames::TeaKey key{};
+              for (std::size_t i = 0; i < 8; ++i) {
+                  const auto w = common::scanHex(words[i]);
+                  if (!w || *w > 0xFFFF) return false;
+                  key[i / 2] |= *w << (16 * (i % 2));
+              }
+              c.authKey = key;
+              return true;
+          },
+          "authenticator key: eight hex words as in the key fields, ':'-separated"}},
+        {"archive_rows",
+         {[](const std::string& v, ModuleConfig& c) {
+              const auto n = integer(v);
+              if (!n || *n > 10'000'000) return false;
+              c.archive.rows = *n;
+              return true;
+          },
+          "rows logged in the archive (0 = no archive)"}},
+        {"archive_config",
+         {[](const std::string& v, ModuleConfig& c) {
+              const auto n = integer(v);
+              if (!n || *n > 0xFFFF) return false;
+              c.archive.config = static_cast<std::uint16_t>(*n);
+              return true;
+          },
+          "archive configuration word (channels and interval)"}},
+        {"archive_start",
+         {[](const std::string& v, ModuleConfig& c) {
+              const auto t = timeText(v);
+              if (!t) return false;
+              c.archive.start = *t;
+              return true;
+          },
+          "time of the first archive row, YYYY-MM-DDTHH:MM"}},
+        {"archive_record_rows",
+         {[](const std::string& v, ModuleConfig& c) {
+              const auto n = integer(v);
+              if (!n || *n == 0 || *n > 100000) return false;
+              c.archive.rowsPerRecord = *n;
+              return true;
+          },
+          "rows per archive record"}},
+        {"lose_archive_blocks",
+         {[](const std::string& v, ModuleConfig& c) {
+              for (const std::string& part : split(v, '/')) {
+                  const auto n = integer(part);
+                  if (!n || *n >= ArchiveRing::kBlocks) return false;
+                  c.loseArchiveBlocks.insert(*n);
+              }
+              return true;
+          },
+          "archive blocks lost the first time they are sent, '/'-separated"}},
+        {"lose_firmware_blocks",
+         {[](const std::string& v, ModuleConfig& c) {
+              for (const std::string& part : split(v, '/')) {
+                  const auto n = integer(part);
+                  if (!n || *n > 0xFFFF) return false;
+                  c.loseFirmwareBlocks.insert(static_cast<std::uint16_t>(*n));
+              }
+              return true;
+          },
+          "firmware blocks lost the first time they arrive, '/'-separated"}},
     };
     return keys;
 }
@@ -419,8 +448,9 @@ std::string moduleKeysHelp() {
         text += "  " + key + std::string(key.size() < 22 ? 22 - key.size() : 1, ' ') +
                 entry.second + "\n";
     }
-    text += "Simulator keys ([sim] section): crc_start signal background box_version key_every "
-            "head echo_firmware drop_replies\n";
+    text +=
+        "Simulator keys ([sim] section): crc_start signal background box_version key_every "
+        "head echo_firmware drop_replies\n";
     return text;
 }
 

@@ -21,24 +21,42 @@ constexpr std::size_t kMaxContentFrames = 3;  // two content blocks and an authe
 
 const char* commandName(std::uint8_t code) {
     switch (code) {
-        case 0: return "DATA";
-        case 5: return "content";
-        case 10: return "INF";
-        case 11: return "NVR";
-        case 12: return "NVW";
-        case 13: return "DBR";
-        case 14: return "AUT";
-        case 15: return "VER";
-        case 16: return "OPR";
-        case 17: return "FUINI";
-        case 18: return "block header";
-        case 19: return "ecFUST";
-        case 21: return "FUREM";
-        case 23: return "cTMP";
-        case 24: return "AUX1";
-        case 25: return "AUX2";
-        case 26: return "DBW";
-        default: return "unknown";
+        case 0:
+            return "DATA";
+        case 5:
+            return "content";
+        case 10:
+            return "INF";
+        case 11:
+            return "NVR";
+        case 12:
+            return "NVW";
+        case 13:
+            return "DBR";
+        case 14:
+            return "AUT";
+        case 15:
+            return "VER";
+        case 16:
+            return "OPR";
+        case 17:
+            return "FUINI";
+        case 18:
+            return "block header";
+        case 19:
+            return "ecFUST";
+        case 21:
+            return "FUREM";
+        case 23:
+            return "cTMP";
+        case 24:
+            return "AUX1";
+        case 25:
+            return "AUX2";
+        case 26:
+            return "DBW";
+        default:
+            return "unknown";
     }
 }
 
@@ -175,7 +193,8 @@ void Simulator::onRadio(const std::vector<RadioEvent>& events, std::chrono::sys_
                 log_("A< " + printable(text->text));
             }
         } else if (const auto* junk = std::get_if<Junk>(&event)) {
-            log_(format("A< junk (%zu bytes, no frame): ", junk->bytes.size()) + hexText(junk->bytes));
+            log_(format("A< junk (%zu bytes, no frame): ", junk->bytes.size()) +
+                 hexText(junk->bytes));
         }
     }
 }
@@ -201,7 +220,8 @@ void Simulator::dispatch(std::chrono::sys_seconds now) {
             continue;
         }
         anyone = true;
-        if (m.requiresAuthenticator(request.code) && !m.authenticatorValid(frame, command.contents)) {
+        if (m.requiresAuthenticator(request.code) &&
+            !m.authenticatorValid(frame, command.contents)) {
             log_("module " + idText(m.id()) + " ignores " + commandName(request.code) +
                  ": authenticator does not check");
             continue;
@@ -223,9 +243,11 @@ void Simulator::dispatch(std::chrono::sys_seconds now) {
 void Simulator::writeFirmwareImage(Module& m) {
     const Bytes image = m.firmware().image();
     std::ofstream out(options_.firmwareOut, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    out.write(reinterpret_cast<const char*>(image.data()),
+              static_cast<std::streamsize>(image.size()));
     log_(format("module %s firmware image (%zu bytes) written to ", idText(m.id()).c_str(),
-                image.size()) + options_.firmwareOut);
+                image.size()) +
+         options_.firmwareOut);
 }
 
 void Simulator::firmwareBlock(const FirmwareBlock& block) {
@@ -311,7 +333,8 @@ void Simulator::transmit(const Module& from, const std::vector<Transmission>& tr
             continue;
         }
         const std::size_t shown = std::min<std::size_t>(t.bytes.size(), 11);
-        log_("A> " + t.what + ": " + hexText(Bytes(t.bytes.begin(), t.bytes.begin() + static_cast<std::ptrdiff_t>(shown))) +
+        log_("A> " + t.what + ": " +
+             hexText(Bytes(t.bytes.begin(), t.bytes.begin() + static_cast<std::ptrdiff_t>(shown))) +
              (t.bytes.size() > shown ? format(" +%zu bytes", t.bytes.size() - shown) : ""));
         send_(0, t.bytes);
     }
@@ -335,9 +358,11 @@ void Simulator::tick(Clock::time_point at) {
     }
     if (options_.multiplexed && options_.keyEverySeconds > 0) {
         if (!nextKeyPress_) {
-            nextKeyPress_ = at + std::chrono::milliseconds(static_cast<long>(options_.keyEverySeconds * 1000));
+            nextKeyPress_ =
+                at + std::chrono::milliseconds(static_cast<long>(options_.keyEverySeconds * 1000));
         } else if (at >= *nextKeyPress_) {
-            nextKeyPress_ = at + std::chrono::milliseconds(static_cast<long>(options_.keyEverySeconds * 1000));
+            nextKeyPress_ =
+                at + std::chrono::milliseconds(static_cast<long>(options_.keyEverySeconds * 1000));
             keyState_ = static_cast<std::int8_t>(keyState_ ^ 1);
             log_(keyState_ != 0 ? "box key pressed" : "box key released");
             sendBoxStatus();

@@ -17,21 +17,21 @@ namespace qrt::sim {
 struct SimOptions {
     bool multiplexed = false;
     std::uint16_t crcStart = 0;
-    std::uint8_t signalByte = 0xC0;      // level byte behind every receiver frame (mux)
+    std::uint8_t signalByte = 0xC0;  // level byte behind every receiver frame (mux)
     std::uint8_t backgroundByte = 0x40;
     std::uint16_t boxVersion = 0x0123;
-    double keyEverySeconds = 0;          // simulated key presses on the box; 0 = none
-    bool echoFirmwareBlocks = false;     // the receiver echoes block headers and blocks
-    double dropReplies = 0;              // share of module transmissions lost (0 to 1)
+    double keyEverySeconds = 0;               // simulated key presses on the box; 0 = none
+    bool echoFirmwareBlocks = false;          // the receiver echoes block headers and blocks
+    double dropReplies = 0;                   // share of module transmissions lost (0 to 1)
     std::optional<std::uint32_t> headModule;  // module lying on the inductive head
-    std::string firmwareOut;             // image file written at every status request
+    std::string firmwareOut;                  // image file written at every status request
 };
 
 /// The receiver, the inductive head, the interface box and the modules, without I/O:
 /// bytes from the tool go in, transmissions to the tool come out through `send`, and
 /// every event is described through `log`.
 class Simulator {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
     /// Sends bytes to the tool: channel 0 the receiver (interface A), 2 the box.
     using Send = std::function<void(int channel, const Bytes& bytes)>;
@@ -52,7 +52,7 @@ public:
     [[nodiscard]] std::vector<Module>& modules() { return modules_; }
     [[nodiscard]] Module* module(std::uint32_t id);
 
-private:
+  private:
     struct PendingCommand {
         frames::StandardFrame frame;
         std::vector<frames::ContentBlock> contents;

@@ -28,7 +28,9 @@ std::size_t prefixMatch(const Bytes& buffer, std::string_view text) {
     return n;
 }
 
-bool isDigit(std::uint8_t byte) { return byte >= '0' && byte <= '9'; }
+bool isDigit(std::uint8_t byte) {
+    return byte >= '0' && byte <= '9';
+}
 
 }  // namespace
 
@@ -73,7 +75,8 @@ bool RadioParser::parseOne(std::vector<RadioEvent>& events, bool quiet) {
         }
         blockExpected_ = false;
         Bytes block = take(kFirmwareBlockSize);
-        const bool ok = frames::crcMatches(std::span(block).first(128), block[128], block[129], crcStart_);
+        const bool ok =
+            frames::crcMatches(std::span(block).first(128), block[128], block[129], crcStart_);
         flushJunk(events);
         events.emplace_back(FirmwareBlock{std::move(block), ok});
         return true;
@@ -137,7 +140,8 @@ std::vector<HeadEvent> HeadParser::feed(const Bytes& bytes) {
             frames::crcMatches(std::span(buffer_).first(4), buffer_[4], buffer_[5], 0)) {
             flushJunk();
             events.emplace_back(InductiveFrameEvent{
-                buffer_[0], static_cast<std::uint16_t>(buffer_[1] | (buffer_[2] << 8)), buffer_[3]});
+                buffer_[0], static_cast<std::uint16_t>(buffer_[1] | (buffer_[2] << 8)),
+                buffer_[3]});
             buffer_.erase(buffer_.begin(), buffer_.begin() + 6);
             continue;
         }

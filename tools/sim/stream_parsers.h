@@ -29,14 +29,14 @@ using RadioEvent = std::variant<RadioFrame, FirmwareBlock, RadioText, Junk>;
 /// Splits the receiver's input into 11-byte frames (checked by CRC), the 130-byte
 /// firmware block behind each block header, and the radio settings texts.
 class RadioParser {
-public:
+  public:
     explicit RadioParser(std::uint16_t crcStart) : crcStart_(crcStart) {}
     /// Parses what can be parsed of the bytes so far.
     std::vector<RadioEvent> feed(const Bytes& bytes);
     /// The line went quiet: a text without terminator ends here, leftovers are junk.
     std::vector<RadioEvent> idle();
 
-private:
+  private:
     bool parseOne(std::vector<RadioEvent>& events, bool quiet);
     void flushJunk(std::vector<RadioEvent>& events);
 
@@ -60,11 +60,11 @@ using HeadEvent = std::variant<InductiveFrameEvent, HeadText, Junk>;
 /// Splits the inductive head's input into 6-byte inductive frames (CRC from 0) and
 /// carriage-return framed text commands.
 class HeadParser {
-public:
+  public:
     std::vector<HeadEvent> feed(const Bytes& bytes);
     std::vector<HeadEvent> idle();
 
-private:
+  private:
     Bytes buffer_;
     Bytes junk_;
 };
@@ -72,14 +72,14 @@ private:
 /// Splits the tool's multiplexed output (STX, channel, payload with DLE doubled,
 /// DLE ETX) into channel payloads.
 class MuxDeframer {
-public:
+  public:
     struct Payload {
         std::uint8_t channel;
         Bytes bytes;
     };
     std::vector<Payload> feed(const Bytes& bytes);
 
-private:
+  private:
     enum class State { WaitStx, Channel, Data, AfterDle };
     State state_ = State::WaitStx;
     std::uint8_t channel_ = 0;
