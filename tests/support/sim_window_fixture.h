@@ -22,7 +22,9 @@ class SimWindowFixture {
     explicit SimWindowFixture(std::unique_ptr<common::Clock> clock)
         : ownClock_(std::move(clock)), clock_(*ownClock_) {}
     ~SimWindowFixture() {
-        window_ = {};
+        window_.ui.reset();  // the window before the core it uses
+        window_.form.reset();
+        window_.core.reset();
         sim_.reset();
     }
 
