@@ -45,8 +45,8 @@ TEST(RadioParser, BadCrcBecomesJunkAndTheNextFrameIsFound) {
 TEST(RadioParser, BlockHeaderIsFollowedBy130BlockBytes) {
     RadioParser parser(0);
     const auto header = frames::buildCommandFrame(18, 0xFFFFFFFF, 3, 0x81, 5, 0);
-    Bytes bytes(header.begin(), header.end());
-    bytes.insert(bytes.end(), 130, 0x45);  // 'E' bytes must not be taken as a text
+    Bytes bytes(header.size() + 130, 0x45);  // 'E' bytes must not be taken as a text
+    std::copy(header.begin(), header.end(), bytes.begin());
     const auto events = parser.feed(bytes);
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(std::get<FirmwareBlock>(events[1]).bytes.size(), 130u);
@@ -56,9 +56,9 @@ TEST(RadioParser, BlockHeaderIsFollowedBy130BlockBytes) {
 TEST(HeadParser, TextsAndInductiveFrames) {
     HeadParser parser;
     const auto frame = frames::buildInductiveFrame(0x0D, 0, 0);  // starts with a CR byte
-    Bytes bytes(frame.begin(), frame.end());
     const std::string text = "\rNVW20,16\r";
-    bytes.insert(bytes.end(), text.begin(), text.end());
+    Bytes bytes(frame.size() + text.size());
+    std::copy(text.begin(), text.end(), std::copy(frame.begin(), frame.end(), bytes.begin()));
     const auto events = parser.feed(bytes);
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(std::get<InductiveFrameEvent>(events[0]).code, 0x0D);
