@@ -11,12 +11,14 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <filesystem>
+#include <iostream>
 
 #include "app/log_pane.h"
 #include "commands/calibration.h"
 #include "commands/command_tables.h"
 #include "common/scan.h"
 #include "common/settings_file.h"
+#include "common/settings_location.h"
 #include "common/text_format.h"
 #include "common/version.h"
 #include "ui/dialogs.h"
@@ -41,10 +43,6 @@ std::string text(const QLineEdit* edit) {
 }
 std::string text(const QComboBox* combo) {
     return combo->currentText().toStdString();
-}
-
-std::string iniPathFor(const std::string& executable) {
-    return std::filesystem::path(executable).replace_extension(".ini").string();
 }
 
 }  // namespace
@@ -136,7 +134,7 @@ void TMainForm::FormCreate() {
     setWindowTitle(QString::fromStdString(
         common::format("QRT-Tester - V%d.%d.%d.%d", common::kVersionMajor, common::kVersionMinor,
                        common::kVersionPatch, common::kVersionTweak)));
-    iniPath_ = iniPathFor(executablePath_);
+    iniPath_ = common::settingsPath(executablePath_, common::systemSettingsEnvironment());
     const common::SettingsFile settings(iniPath_);
     for (QComboBox* combo : {CB_ComA, CB_ComB}) {
         QStringList names;
@@ -172,13 +170,21 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::FormClose() {
+    std::error_code ignored;  // a folder that cannot be made shows as a failed write
+    std::filesystem::create_directories(std::filesystem::path(iniPath_).parent_path(), ignored);
     common::SettingsFile settings(iniPath_);
-    settings.writeString("Config", "InterfaceA", text(CB_ComA));
-    settings.writeString("Config", "InterfaceB", text(CB_ComB));
-    settings.writeString("Config", "MXL", core_.link.multiplexMode ? "1" : "0");
-    settings.writeString("Config", "binprot", core_.protocol.binaryProtocol ? "1" : "0");
-    settings.writeString("Settings", "ID", text(Ed_SNR));
-    settings.writeString("Settings", "IDh", text(ED_Typ));
+    bool saved = settings.writeString("Config", "InterfaceA", text(CB_ComA));
+    saved &= settings.writeString("Config", "InterfaceB", text(CB_ComB));
+    saved &= settings.writeString("Config", "MXL", core_.link.multiplexMode ? "1" : "0");
+    saved &= settings.writeString("Config", "binprot", core_.protocol.binaryProtocol ? "1" : "0");
+    saved &= settings.writeString("Settings", "ID", text(Ed_SNR));
+    saved &= settings.writeString("Settings", "IDh", text(ED_Typ));
+    if (!saved) {
+        // Said once, where a technician or a script can see it.
+        const std::string line = "Settings not saved: cannot write " + iniPath_;
+        std::cerr << "qrt-tester: " << line << std::endl;
+        ME_Debug->appendLine(line);
+    }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

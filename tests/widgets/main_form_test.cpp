@@ -108,6 +108,14 @@ TEST_F(MainForm, SettingsAreWrittenBackOnClose) {
     EXPECT_NE(ini.find("File=/tmp/never-written.log"), std::string::npos);
 }
 
+TEST_F(MainForm, SettingsThatCannotBeSavedAreReportedOnceInTheDebugPane) {
+    std::filesystem::create_directories(iniPath());  // a folder where the file should be
+    createForm();
+    form->close();
+    EXPECT_EQ(paneLines(ui->ME_Debug),
+              std::vector<std::string>{"Settings not saved: cannot write " + iniPath()});
+}
+
 TEST_F(MainForm, OpenEnablesTheCommandsAndCloseReversesIt) {
     const auto log = folder_ / "decoded.log";
     writeIni("[Config]\nInterfaceA=ttyA\nInterfaceB=/dev/pts/44\n[Log]\nFile=" + log.string() +
