@@ -15,6 +15,7 @@
 #include "app/tool_core.h"
 #include "common/clock.h"
 #include "common/scan.h"
+#include "common/version.h"
 #include "link/link.h"
 #include "link/qt_serial_port.h"
 #include "receive/console_sink.h"
@@ -158,6 +159,7 @@ int main(int argc, char** argv) {
         ->excludes(port);
     readSize->excludes(port);
     time->excludes(port);
+    app.set_version_flag("--version", qrt::common::kVersionText);
     CLI11_PARSE(app, argc, argv);
 
     const auto crcStart = qrt::common::scanShortHex(options.crcStart);

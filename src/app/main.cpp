@@ -1,17 +1,33 @@
-// Program entry: builds the core objects, then the main window and the hidden archive
-// window over them.
+// Program entry: reads the command line, builds the core objects, then the main window
+// and the hidden archive window over them.
+#include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <exception>
 #include <iostream>
 
 #include "app/Testunit1.h"
+#include "app/quit_on_signal.h"
 #include "app/tool_core.h"
 #include "archive/Vlgarchives.h"
+#include "common/version.h"
 #include "link/qt_serial_port.h"
 #include "ui/dialogs.h"
 
 int main(int argc, char** argv) {
+    CLI::App commandLine{
+        "The service tool of the radio telemetry installation: opens the receiver's and the "
+        "inductive head's serial ports, decodes every telegram and reply, sends commands, "
+        "calibrates, updates firmware and reads archives. Settings are kept in qrt-tester.ini "
+        "beside the program when its folder is writable, else in "
+        "$XDG_CONFIG_HOME/qrt-tester (default ~/.config/qrt-tester)."};
+    bool openAtStart = false;
+    commandLine.add_flag("--open", openAtStart, "Open the ports at start, as the Open button does");
+    commandLine.set_version_flag("--version", qrt::common::kVersionText);
+    commandLine.allow_extras();  // Qt's own options (-platform, -style ...)
+    CLI11_PARSE(commandLine, argc, argv);
+
     QApplication application(argc, argv);
     try {
         qrt::common::SystemClock clock;
@@ -30,7 +46,11 @@ int main(int argc, char** argv) {
                                .moduleFields = [&mainForm] { return mainForm.moduleFields(); }},
                               &mainForm);
         mainForm.setArchiveWindow(&archiveWindow);
+        qrt::app::closeOnTerminationSignals(mainForm);
         mainForm.show();
+        if (openAtStart) {
+            QTimer::singleShot(0, &mainForm, [&mainForm] { mainForm.BTOpenClick(); });
+        }
         return QApplication::exec();
     } catch (const std::exception& error) {
         QMessageBox::critical(nullptr, "QRTTest", QString::fromLocal8Bit(error.what()));

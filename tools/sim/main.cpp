@@ -10,6 +10,7 @@
 #include <random>
 
 #include "common/scan.h"
+#include "common/version.h"
 #include "link/mux_framing.h"
 #include "sim/pty_port.h"
 #include "sim/scenario.h"
@@ -307,6 +308,7 @@ int main(int argc, char** argv) {
     app.add_option("--pull-after", cl.pullAfter,
                    "Close the ports after N seconds (pulled adapter)");
     app.add_option("--replug-after", cl.replugAfter, "Open them again after N seconds");
+    app.set_version_flag("--version", qrt::common::kVersionText);
     CLI11_PARSE(app, argc, argv);
 
     Scenario scenario;
