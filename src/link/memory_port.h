@@ -47,14 +47,19 @@ class MemoryPort final : public SerialPort {
     std::size_t write(std::span<const std::uint8_t> bytes) override { return bytes.size(); }
     std::size_t read(std::span<std::uint8_t> into, std::chrono::milliseconds,
                      std::chrono::milliseconds) override {
-        if (begin_ == end_ && source_) {
-            block_.resize(kBlockSize);
-            begin_ = 0;
-            end_ = std::min(source_(block_), block_.size());
+        // A read takes what it would take from the whole capture: across block ends.
+        const std::size_t wanted = std::min(into.size(), readSize_);
+        std::size_t count = 0;
+        while (count < wanted) {
+            if (begin_ == end_ && !refill()) {
+                break;
+            }
+            const std::size_t n = std::min(wanted - count, end_ - begin_);
+            std::copy_n(block_.begin() + static_cast<std::ptrdiff_t>(begin_), n,
+                        into.begin() + static_cast<std::ptrdiff_t>(count));
+            begin_ += n;
+            count += n;
         }
-        const std::size_t count = std::min({into.size(), readSize_, end_ - begin_});
-        std::copy_n(block_.begin() + static_cast<std::ptrdiff_t>(begin_), count, into.begin());
-        begin_ += count;
         position_ += count;
         return count;
     }
@@ -68,6 +73,16 @@ class MemoryPort final : public SerialPort {
     [[nodiscard]] std::uint64_t position() const { return position_; }
 
   private:
+    bool refill() {
+        if (!source_) {
+            return false;
+        }
+        block_.resize(kBlockSize);
+        begin_ = 0;
+        end_ = std::min(source_(block_), block_.size());
+        return end_ > 0;
+    }
+
     ByteSource source_;
     std::vector<std::uint8_t> block_;
     std::size_t begin_ = 0;

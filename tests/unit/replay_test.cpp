@@ -102,6 +102,37 @@ TEST(Replay, IdFilterCrcStartAndTimeStampOptions) {
     EXPECT_TRUE(replay(capture, {}).empty());
 }
 
+TEST(Replay, ACaptureStreamedInSmallPiecesDecodesAsTheWhole) {
+    // Reads cross the source's pieces as they would cross nothing in a whole capture:
+    // on the multiplexed link a different read size would change what a bad frame clears.
+    std::vector<std::uint8_t> capture;
+    std::uint32_t seed = 11;
+    for (int round = 0; round < 20; ++round) {
+        const auto telegrams = captureOfTelegrams();
+        capture.insert(capture.end(), telegrams.begin(), telegrams.end());
+        for (int i = 0; i < 97; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            capture.push_back(static_cast<std::uint8_t>(seed >> 24));
+        }
+    }
+    for (const bool multiplexed : {false, true}) {
+        for (const std::size_t readSize : {std::size_t{7}, std::size_t{128}}) {
+            const receive::ReplayOptions options{.multiplexed = multiplexed, .readSize = readSize};
+            std::span<const std::uint8_t> rest(capture);
+            qrt::testing::RecordingSink streamed;
+            receive::replayCapture(
+                [&rest](std::span<std::uint8_t> into) {
+                    const std::size_t n = std::min<std::size_t>({5, into.size(), rest.size()});
+                    std::copy_n(rest.begin(), n, into.begin());
+                    rest = rest.subspan(n);
+                    return n;
+                },
+                options, streamed);
+            EXPECT_EQ(streamed.lines, replay(capture, options)) << multiplexed << " " << readSize;
+        }
+    }
+}
+
 TEST(Replay, EndsOnEndlessNoise) {
     std::vector<std::uint8_t> noise(20000);
     std::uint32_t seed = 7;
