@@ -132,8 +132,8 @@ std::pair<std::string, std::string> TMainForm::moduleFields() const {
 
 void TMainForm::FormCreate() {
     setWindowTitle(QString::fromStdString(
-        common::format("QRT-Tester - V%d.%d.%d.%d", common::kVersionMajor, common::kVersionMinor,
-                       common::kVersionPatch, common::kVersionTweak)));
+        common::format<"QRT-Tester - V%d.%d.%d.%d">(common::kVersionMajor, common::kVersionMinor,
+                                                    common::kVersionPatch, common::kVersionTweak)));
     iniPath_ = common::settingsPath(executablePath_, common::systemSettingsEnvironment());
     const common::SettingsFile settings(iniPath_);
     for (QComboBox* combo : {CB_ComA, CB_ComB}) {
@@ -228,7 +228,7 @@ void TMainForm::BTOpenClick() {
         showFirmwarePaused(false);
         return;
     }
-    const std::string message = common::format("Can't open %s", failed.c_str());
+    const std::string message = common::format<"Can't open %s">(failed.c_str());
     BTCloseClick();
     dialogs_.message(this, "QRTTest", QString::fromStdString(message),
                      QString::fromStdString(opened.failure));
@@ -249,7 +249,7 @@ void TMainForm::Timer1Timer() {
     if (const auto lost = core_.link.takeLostDevice()) {
         // A pulled adapter: say so once, then leave the link closed as Close does.
         const std::string name = text(*lost == link::Port::A ? CB_ComA : CB_ComB);
-        const std::string line = common::format("Device lost: %s", name.c_str());
+        const std::string line = common::format<"Device lost: %s">(name.c_str());
         core_.output.addDebugLine(line);
         BTCloseClick();
     }

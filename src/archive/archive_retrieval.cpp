@@ -95,7 +95,7 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
     archiveSerial = frames::serialOf(id);
     writeWord = frames::readLe16(*info, 5);
     newestBlock = writeWord / 32;
-    view_.showId(common::format("%u.%u", archiveType, archiveSerial));
+    view_.showId(common::format<"%u.%u">(archiveType, archiveSerial));
     if (writeWord >= kRingWords) {
         return Step::NoResponse;  // a write position outside the ring cannot be read
     }

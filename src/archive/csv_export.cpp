@@ -59,18 +59,18 @@ std::string field(std::uint8_t kind, std::uint16_t w) {
         case 1:
         case 2:
         case 3:
-            return format(";%4.2f", static_cast<std::int16_t>(w) * 0.01);
+            return format<";%4.2f">(static_cast<std::int16_t>(w) * 0.01);
         case 4:
-            return format(";%u", evenBits(x));
+            return format<";%u">(evenBits(x));
         case 5:
-            return format(";%u", evenBits(x >> 1));
+            return format<";%u">(evenBits(x >> 1));
         case 6:
-            return format(";%u;%u", evenBits(x), evenBits(x >> 1));
+            return format<";%u;%u">(evenBits(x), evenBits(x >> 1));
         case 9:
         case 10:
-            return format(";%4.2f", x * kHourPerSecond);
+            return format<";%4.2f">(x * kHourPerSecond);
         default:
-            return format(";%u", x);
+            return format<";%u">(x);
     }
 }
 
@@ -95,8 +95,9 @@ void decimalCommas(std::string& line) {
 
 std::string proposedCsvName(std::uint32_t type, std::uint32_t serial,
                             const common::DateTime& today) {
-    return format("%u.%u-%4.4u%2.2u%2.2u.csv", type, serial, static_cast<unsigned>(today.year),
-                  static_cast<unsigned>(today.month), static_cast<unsigned>(today.day));
+    return format<"%u.%u-%4.4u%2.2u%2.2u.csv">(type, serial, static_cast<unsigned>(today.year),
+                                               static_cast<unsigned>(today.month),
+                                               static_cast<unsigned>(today.day));
 }
 
 ExportResult writeCsv(const ExportSource& source, std::ostream& out) {

@@ -60,13 +60,14 @@ DateTimeValue toValue(const common::DateTime& t) {
 
 std::string shortDate(DateTimeValue value) {
     const year_month_day date{split(value).day};
-    return common::format("%02u.%02u.%04d", static_cast<unsigned>(date.day()),
-                          static_cast<unsigned>(date.month()), static_cast<int>(date.year()));
+    return common::format<"%02u.%02u.%04d">(static_cast<unsigned>(date.day()),
+                                            static_cast<unsigned>(date.month()),
+                                            static_cast<int>(date.year()));
 }
 
 std::string longTime(DateTimeValue value) {
     const long long ms = split(value).millisecond;
-    return common::format("%02lld:%02lld:%02lld", ms / 3'600'000, ms / 60'000 % 60, ms / 1000 % 60);
+    return common::format<"%02lld:%02lld:%02lld">(ms / 3'600'000, ms / 60'000 % 60, ms / 1000 % 60);
 }
 
 }  // namespace qrt::archive

@@ -28,10 +28,9 @@ RecordSearchResult decodeHeader(std::array<std::uint16_t, 4> header, std::uint32
     result.index = static_cast<std::int32_t>(at);
     if (!date || !time) {
         result.outcome = RecordSearchResult::Outcome::InvalidDate;
-        result.error = common::format(
+        common::assignFormat<
             "Invalid date or time in the archive record at word %u: %02d.%02d.%04d, minute %u of "
-            "the day",
-            at, day, month, year, minutes);
+            "the day">(result.error, at, day, month, year, minutes);
         return result;
     }
     result.outcome = RecordSearchResult::Outcome::Found;

@@ -56,7 +56,7 @@ CalibrationOutcome calibrate(int input, frames::FrameSender& sender, common::Clo
     const auto newOffset = static_cast<std::int16_t>(-diff);
     sender.SendInductiveFrame(frames::code::kNvw, static_cast<std::uint16_t>(newOffset),
                               offsetParameter, true);
-    commLine(common::format("Neuer Offsetwert %4.2f\xC3\x9D C", newOffset * 0.01));
+    commLine(common::format<"Neuer Offsetwert %4.2f\xC3\x9D C">(newOffset * 0.01));
     return CalibrationOutcome::Written;
 }
 

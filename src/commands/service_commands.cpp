@@ -49,7 +49,7 @@ void ServiceCommands::version() {
 }
 
 void ServiceCommands::parameterPage() {
-    sendEither(common::format("\rNVP%i\r", kNvpTextNumber), kNvr, 0, 255);
+    sendEither(common::format<"\rNVP%i\r">(kNvpTextNumber), kNvr, 0, 255);
 }
 
 void ServiceCommands::writeParameter(int parameterIndex, const std::string& valueText) {
@@ -66,7 +66,7 @@ void ServiceCommands::writeParameter(int parameterIndex, const std::string& valu
     if (!value) {
         return;
     }
-    sendEither(common::format("\rNVW%u,%i\r", number, *value), kNvw,
+    sendEither(common::format<"\rNVW%u,%i\r">(number, *value), kNvw,
                static_cast<std::uint16_t>(*value), number);
 }
 
@@ -132,11 +132,11 @@ void ServiceCommands::radioSettings(int channel, int power) {
             link::Target::PortA,
             std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     };
-    write(common::format("ER_CMD#C%u", static_cast<unsigned>(channel)));
+    write(common::format<"ER_CMD#C%u">(static_cast<unsigned>(channel)));
     clock_.sleep(35ms);
     write("ACK");
     clock_.sleep(100ms);
-    write(common::format("ER_CMD#p%u", static_cast<unsigned>(power)));
+    write(common::format<"ER_CMD#p%u">(static_cast<unsigned>(power)));
     clock_.sleep(35ms);
     write("ACK");
 }

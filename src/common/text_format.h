@@ -1,10 +1,269 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <concepts>
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <type_traits>
 
 namespace qrt::common {
 
-/// printf-style formatting into a string of any length (C semantics of the format).
-[[nodiscard]] std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+/// One printf conversion: flags "-+ #0", width, precision, length modifier, conversion.
+struct ConversionSpec {
+    bool left = false;
+    bool plus = false;
+    bool space = false;
+    bool alternate = false;
+    bool zero = false;
+    int width = 0;
+    int precision = -1;      // -1: none given
+    int lengthModifier = 0;  // 0 none, 1 "l", 2 "ll", -1 "h", -2 "hh", 3 "z"
+    char conversion = 0;     // d i u x X f s c %
+};
+
+/// Parses a conversion that starts at `p` (just after the '%'); returns where it ends.
+constexpr const char* parseConversion(const char* p, ConversionSpec& spec) {
+    for (;; ++p) {
+        if (*p == '-') {
+            spec.left = true;
+        } else if (*p == '+') {
+            spec.plus = true;
+        } else if (*p == ' ') {
+            spec.space = true;
+        } else if (*p == '#') {
+            spec.alternate = true;
+        } else if (*p == '0') {
+            spec.zero = true;
+        } else {
+            break;
+        }
+    }
+    while (*p >= '0' && *p <= '9') {
+        spec.width = spec.width * 10 + (*p++ - '0');
+    }
+    if (*p == '.') {
+        spec.precision = 0;
+        for (++p; *p >= '0' && *p <= '9'; ++p) {
+            spec.precision = spec.precision * 10 + (*p - '0');
+        }
+    }
+    if (*p == 'h') {
+        spec.lengthModifier = p[1] == 'h' ? -2 : -1;
+        p += p[1] == 'h' ? 2 : 1;
+    } else if (*p == 'l') {
+        spec.lengthModifier = p[1] == 'l' ? 2 : 1;
+        p += p[1] == 'l' ? 2 : 1;
+    } else if (*p == 'z') {
+        spec.lengthModifier = 3;
+        ++p;
+    }
+    spec.conversion = *p;
+    return *p == '\0' ? p : p + 1;
+}
+
+namespace detail {
+
+/// The text of one format call, gathered on the stack and appended to the string at
+/// once: a line costs one append, not one per piece.
+class FormatBuffer {
+  public:
+    static constexpr std::size_t kSize = 256;
+
+    explicit FormatBuffer(std::string& out) : out_(out) {}
+    ~FormatBuffer() { flush(); }
+    FormatBuffer(const FormatBuffer&) = delete;
+    FormatBuffer& operator=(const FormatBuffer&) = delete;
+
+    /// Room for `count` more characters (at most kSize), to be filled and committed.
+    char* room(std::size_t count) {
+        if (count > kSize - used_) {
+            flush();
+        }
+        return buffer_.data() + used_;
+    }
+    void commit(std::size_t count) { used_ += count; }
+
+    void put(std::string_view text) {
+        if (text.size() > kSize) {
+            flush();
+            out_.append(text);
+            return;
+        }
+        std::copy(text.begin(), text.end(), room(text.size()));
+        commit(text.size());
+    }
+
+  private:
+    void flush() {
+        out_.append(buffer_.data(), used_);
+        used_ = 0;
+    }
+
+    std::string& out_;
+    std::array<char, kSize> buffer_;
+    std::size_t used_ = 0;
+};
+
+void appendSigned(FormatBuffer& out, const ConversionSpec& spec, long long value);
+void appendUnsigned(FormatBuffer& out, const ConversionSpec& spec, unsigned long long value);
+void appendFixed(FormatBuffer& out, const ConversionSpec& spec, double value);
+void appendText(FormatBuffer& out, const ConversionSpec& spec, std::string_view text);
+
+/// A format string given as a template argument, parsed while compiling.
+template <std::size_t N>
+struct FormatText {
+    consteval FormatText(const char (&text)[N]) { std::copy_n(text, N, chars.begin()); }
+    std::array<char, N> chars{};
+};
+
+struct Piece {
+    std::size_t literalBegin = 0;
+    std::size_t literalLength = 0;
+    ConversionSpec spec;  // conversion 0: the text ends after the literal
+};
+
+template <FormatText F>
+consteval std::size_t pieceCount() {
+    std::size_t count = 1;
+    for (const char* p = F.chars.data(); *p != '\0'; ++p) {
+        if (*p == '%') {
+            ConversionSpec spec;
+            p = parseConversion(p + 1, spec) - 1;
+            ++count;
+        }
+    }
+    return count;
+}
+
+template <FormatText F>
+consteval auto pieces() {
+    std::array<Piece, pieceCount<F>()> result{};
+    const char* text = F.chars.data();
+    const char* p = text;
+    for (Piece& piece : result) {
+        piece.literalBegin = static_cast<std::size_t>(p - text);
+        while (*p != '\0' && *p != '%') {
+            ++p;
+        }
+        piece.literalLength = static_cast<std::size_t>(p - text) - piece.literalBegin;
+        if (*p == '%') {
+            p = parseConversion(p + 1, piece.spec);
+        }
+    }
+    return result;
+}
+
+// A plain "%u" or "%i" of a value that fits 32 bits: the digits go straight into the
+// buffer, the most frequent conversion of every decoded line.
+inline void appendPlainDecimal(FormatBuffer& out, bool negative, std::uint32_t magnitude) {
+    char* const start = out.room(11);
+    char* p = start;
+    if (negative) {
+        *p++ = '-';
+    }
+    p = std::to_chars(p, start + 11, magnitude).ptr;
+    out.commit(static_cast<std::size_t>(p - start));
+}
+
+// One argument through its conversion, with printf's argument promotions: an int given
+// to "%u" or "%x" is taken as unsigned int, "h" and "hh" cut the value to their width.
+template <ConversionSpec S, typename Arg>
+void appendArgument(FormatBuffer& out, const Arg& arg) {
+    constexpr const ConversionSpec& spec = S;
+    constexpr bool plain = !S.left && !S.plus && !S.space && !S.alternate && !S.zero &&
+                           S.width == 0 && S.precision < 0 && S.lengthModifier == 0;
+    if constexpr (plain && std::is_integral_v<Arg> && S.conversion == 'u') {
+        appendPlainDecimal(out, false, static_cast<std::uint32_t>(static_cast<unsigned>(arg)));
+    } else if constexpr (plain && std::is_integral_v<Arg> &&
+                         (S.conversion == 'i' || S.conversion == 'd')) {
+        const auto value = static_cast<int>(static_cast<long long>(arg));
+        appendPlainDecimal(
+            out, value < 0,
+            value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value));
+    } else if constexpr (std::is_floating_point_v<Arg>) {
+        appendFixed(out, spec, static_cast<double>(arg));
+    } else if constexpr (std::is_convertible_v<const Arg&, std::string_view>) {
+        appendText(out, spec, std::string_view(arg));
+    } else {
+        static_assert(std::is_integral_v<Arg>,
+                      "format: an argument of a type printf does not take");
+        if (spec.conversion == 'c') {
+            const auto c = static_cast<char>(arg);
+            appendText(out, spec, std::string_view(&c, 1));
+        } else if (spec.conversion == 'd' || spec.conversion == 'i') {
+            const auto wide = static_cast<long long>(arg);
+            appendSigned(out, spec,
+                         spec.lengthModifier == -1   ? static_cast<short>(wide)
+                         : spec.lengthModifier == -2 ? static_cast<signed char>(wide)
+                         : spec.lengthModifier == 0  ? static_cast<int>(wide)
+                                                     : wide);
+        } else {
+            const auto wide = static_cast<unsigned long long>(arg);
+            appendUnsigned(out, spec,
+                           spec.lengthModifier == -1   ? static_cast<unsigned short>(wide)
+                           : spec.lengthModifier == -2 ? static_cast<unsigned char>(wide)
+                           : spec.lengthModifier == 0  ? static_cast<unsigned>(wide)
+                                                       : wide);
+        }
+    }
+}
+
+template <FormatText F, std::size_t I, typename... Args>
+void appendPieces(FormatBuffer& out, const Args&... args);
+
+template <FormatText F, std::size_t I, typename First, typename... Rest>
+void appendPiecesWith(FormatBuffer& out, const First& first, const Rest&... rest) {
+    static constexpr auto kPieces = pieces<F>();
+    appendArgument<kPieces[I].spec>(out, first);
+    appendPieces<F, I + 1>(out, rest...);
+}
+
+template <FormatText F, std::size_t I, typename... Args>
+void appendPieces(FormatBuffer& out, const Args&... args) {
+    static constexpr auto kPieces = pieces<F>();
+    static constexpr Piece kPiece = kPieces[I];
+    out.put(std::string_view(F.chars.data() + kPiece.literalBegin, kPiece.literalLength));
+    if constexpr (kPiece.spec.conversion == 0) {
+        static_assert(sizeof...(Args) == 0, "format: more arguments than conversions");
+    } else if constexpr (kPiece.spec.conversion == '%') {
+        out.put("%");
+        appendPieces<F, I + 1>(out, args...);
+    } else {
+        static_assert(sizeof...(Args) > 0, "format: fewer arguments than conversions");
+        appendPiecesWith<F, I>(out, args...);
+    }
+}
+
+}  // namespace detail
+
+/// printf-style formatting, byte for byte as the C library's snprintf, without it. The
+/// format is a template argument, parsed while compiling: flags "-+ #0", a width, a
+/// precision, the length modifiers h, hh, l, ll, z, and the conversions d, i, u, x, X,
+/// f, s (C strings and std::string), c and %%. Fixed notation is exactly rounded.
+/// Appends to `out`, so a line being built keeps its buffer.
+template <detail::FormatText F, typename... Args>
+void appendFormat(std::string& out, const Args&... args) {
+    detail::FormatBuffer buffer(out);
+    detail::appendPieces<F, 0>(buffer, args...);
+}
+
+/// The same in place of what `out` held (its buffer is kept).
+template <detail::FormatText F, typename... Args>
+void assignFormat(std::string& out, const Args&... args) {
+    out.clear();
+    appendFormat<F>(out, args...);
+}
+
+/// The same into a new string.
+template <detail::FormatText F, typename... Args>
+[[nodiscard]] std::string format(const Args&... args) {
+    std::string out;
+    appendFormat<F>(out, args...);
+    return out;
+}
 
 }  // namespace qrt::common

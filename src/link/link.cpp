@@ -102,7 +102,7 @@ std::size_t Link::PortFill(int channel, std::size_t maxBytes, bool waitForData) 
     const Port which = (multiplexMode || channel == 0) ? Port::A : Port::B;
     SerialPort& serial = port(which);
     if (which == Port::A && serial.isOpen() && maxBytes > 0) {
-        std::array<std::uint8_t, kMaxRead> chunk{};
+        std::array<std::uint8_t, kMaxRead> chunk;  // only the bytes read are used
         const std::size_t wanted = std::min(maxBytes, kMaxRead);
         const std::size_t got =
             serial.read(std::span(chunk).first(wanted),
@@ -111,9 +111,7 @@ std::size_t Link::PortFill(int channel, std::size_t maxBytes, bool waitForData) 
         if (multiplexMode) {
             mux.split(received, rings_[0], rings_[1]);
         } else {
-            for (const std::uint8_t byte : received) {
-                ring(channel).store(byte);
-            }
+            ring(channel).store(received);
         }
         checkLost(which);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +24,21 @@ class ReceiveRing {
         }
     }
 
+    /// Stores a run of bytes, as storing them one by one would: on overflow the oldest
+    /// go and the newest 1023 stay.
+    void store(std::span<const std::uint8_t> bytes) {
+        while (!bytes.empty()) {
+            const std::size_t n = std::min(bytes.size(), kSize - write_);
+            const std::size_t free = kCapacity - held();
+            std::copy_n(bytes.begin(), n, bytes_.begin() + static_cast<std::ptrdiff_t>(write_));
+            write_ = (write_ + n) % kSize;
+            if (n > free) {
+                read_ = (write_ + 1) % kSize;  // full: the oldest byte is the one after
+            }
+            bytes = bytes.subspan(n);
+        }
+    }
+
     [[nodiscard]] std::size_t held() const { return (write_ - read_) & (kSize - 1); }
 
     /// Removes and returns the oldest byte.
@@ -37,12 +53,22 @@ class ReceiveRing {
         return bytes_[(read_ + offset) % kSize];
     }
 
+    /// Copies the oldest `into.size()` bytes without removing them.
+    void peek(std::span<std::uint8_t> into) const {
+        const std::size_t first = std::min(into.size(), kSize - read_);
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(read_), first, into.begin());
+        std::copy_n(bytes_.begin(), into.size() - first,
+                    into.begin() + static_cast<std::ptrdiff_t>(first));
+    }
+
     /// Removes `into.size()` bytes, oldest first.
     void read(std::span<std::uint8_t> into) {
-        for (std::uint8_t& byte : into) {
-            byte = readByte();
-        }
+        peek(into);
+        drop(into.size());
     }
+
+    /// Removes the oldest `count` bytes unread.
+    void drop(std::size_t count) { read_ = (read_ + count) % kSize; }
 
     void clear() { write_ = read_ = 0; }
 

@@ -17,7 +17,7 @@ bool isRawBlock(std::int32_t loggerBlock, std::int32_t loggerType) {
 }
 
 std::string dateText(std::uint16_t word) {
-    return format("%02u.%02u.%04u", word & 0x1Fu, (word >> 5) & 0x0Fu, 2000u + (word >> 9));
+    return format<"%02u.%02u.%04u">(word & 0x1Fu, (word >> 5) & 0x0Fu, 2000u + (word >> 9));
 }
 
 }  // namespace
@@ -57,7 +57,7 @@ bool LoggerBlockDecoder::decode(const LoggerBlock& block, std::int32_t loggerBlo
     for (std::size_t i = 0; i < kWordCount; ++i) {
         const std::uint16_t w = words[i];
         if (raw) {
-            line += format("%02x %02x ", w >> 8, w & 0xFFu);
+            common::appendFormat<"%02x %02x ">(line, w >> 8, w & 0xFFu);
             if (i == 15) {
                 line += "\r\n";
             }
@@ -105,7 +105,7 @@ void LoggerBlockDecoder::decodeFlaggedWord(std::span<const std::uint16_t> words,
             // place the values, they are shown raw.
             if (channelList.empty() || earlyCount > channelList.count) {
                 for (std::size_t k = 0; k < earlyCount; ++k) {
-                    line += format(" U:%04x", words[k]);
+                    common::appendFormat<" U:%04x">(line, words[k]);
                 }
             } else {
                 valueIndex = static_cast<std::int32_t>(channelList.count - earlyCount);
@@ -115,14 +115,15 @@ void LoggerBlockDecoder::decodeFlaggedWord(std::span<const std::uint16_t> words,
             }
         }
         valueIndex = 0;
-        line += " # " + dateText(headerWords[2]) + format(" %02u:%02u", minutes / 60, minutes % 60);
-        line += format(" Cfg: 0x%04x Bat:%4.2f", headerWords[3], (headerWords[1] & 0xFFu) * 0.02);
+        line += " # " + dateText(headerWords[2]) + format<" %02u:%02u">(minutes / 60, minutes % 60);
+        common::appendFormat<" Cfg: 0x%04x Bat:%4.2f">(line, headerWords[3],
+                                                       (headerWords[1] & 0xFFu) * 0.02);
     }
     headerWordCount = 0;
     if (valueIndex >= 0 && !channelList.empty()) {
         formatValue(w, line);
     } else if (i >= 4) {
-        line += format(" U:%04x", w);
+        common::appendFormat<" U:%04x">(line, w);
     } else {
         earlyCount = i + 1;
     }
@@ -137,10 +138,10 @@ void LoggerBlockDecoder::decodeDateMarkWord(std::uint16_t w, std::string& line,
         line.clear();
         datePending = false;
         line += dateText(w);
-        line += format(" %02u:%02u Bat:%4.2f", (timeMark >> 3) & 0x1Fu, ((timeMark >> 1) & 3u) * 15,
-                       (timeMark >> 8) * 0.02);
+        common::appendFormat<" %02u:%02u Bat:%4.2f">(
+            line, (timeMark >> 3) & 0x1Fu, ((timeMark >> 1) & 3u) * 15, (timeMark >> 8) * 0.02);
     } else if ((w & 1u) == 0) {
-        line += format(" %4.2f", static_cast<std::int16_t>(w) * 0.01);
+        common::appendFormat<" %4.2f">(line, static_cast<std::int16_t>(w) * 0.01);
     } else {
         datePending = true;
         timeMark = w;
@@ -151,13 +152,13 @@ void LoggerBlockDecoder::formatValue(std::uint16_t w, std::string& line) {
     const std::uint8_t kind =
         channelList.kinds[static_cast<std::size_t>(valueIndex) % channelList.count];
     if (kind >= kTemp0 && kind <= kTemp2) {
-        line += format(" T%u:%4.2f", kind - 1u, static_cast<std::int16_t>(w) * 0.01);
+        common::appendFormat<" T%u:%4.2f">(line, kind - 1u, static_cast<std::int16_t>(w) * 0.01);
     } else if (kind == kCounter1 || kind == kCounter2) {
-        line += format(" C%u:%u", kind - 6u, w >> 1);
+        common::appendFormat<" C%u:%u">(line, kind - 6u, w >> 1);
     } else if (kind == kHourMeter1 || kind == kHourMeter2) {
-        line += format(" BZ%u:%u", kind - 8u, w >> 1);
+        common::appendFormat<" BZ%u:%u">(line, kind - 8u, w >> 1);
     } else {
-        line += format(" U:%04x", w >> 1);
+        common::appendFormat<" U:%04x">(line, w >> 1);
     }
     ++valueIndex;
 }

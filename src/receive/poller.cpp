@@ -79,8 +79,8 @@ void Poller::stampTime() {
         return;
     }
     const common::DateTime now = clock_.localTime();
-    decode_.timestamp = common::format(
-        "%02u:%02u:%02u.%01u", static_cast<unsigned>(now.hour), static_cast<unsigned>(now.minute),
+    common::assignFormat<"%02u:%02u:%02u.%01u">(
+        decode_.timestamp, static_cast<unsigned>(now.hour), static_cast<unsigned>(now.minute),
         static_cast<unsigned>(now.second), static_cast<unsigned>(now.millisecond / 100));
 }
 
@@ -92,7 +92,7 @@ void Poller::showBoxStatus() {
     }
     if (mux.boxVersion != shownBoxVersion_) {
         shownBoxVersion_ = mux.boxVersion;
-        output_.showBoxVersion(common::format("%04X", shownBoxVersion_));
+        output_.showBoxVersion(common::format<"%04X">(shownBoxVersion_));
     }
 }
 
@@ -111,6 +111,59 @@ std::size_t Poller::fill() {
         awaited = kFirmwareEchoSize;
     }
     return link.PortFill(kReceiverRing, room, held < awaited);
+}
+
+Poller::FrameCheck Poller::checkCandidate(std::span<const std::uint8_t> bytes,
+                                          bool standardToo) const {
+    // The CRC of bytes 0 to 4 is the first part of that of bytes 0 to 8.
+    std::uint16_t crc = frames::Crc16Update4(protocol_.crcStart, bytes.first<4>());
+    crc = frames::Crc16Update(crc, bytes[4]);
+    if (bytes[5] == (crc >> 8) && bytes[6] == (crc & 0xFFu)) {
+        return FrameCheck::ShortTelegram;
+    }
+    if (!standardToo) {
+        return FrameCheck::None;
+    }
+    crc = frames::Crc16Update4(crc, bytes.subspan<5, 4>());
+    return bytes[9] == (crc >> 8) && bytes[10] == (crc & 0xFFu) ? FrameCheck::StandardFrame
+                                                                : FrameCheck::None;
+}
+
+void Poller::dropNoise() {
+    // On a direct link the oldest byte goes and the next read follows. With a full ring
+    // and nothing but frames awaited, that read takes exactly the byte dropped, so the
+    // ring stays full and every candidate up to 11 bytes before its end is looked at
+    // with at least 11 bytes buffered: the bytes up to the next candidate whose CRC
+    // checks can go at once, and as many are read back as the single reads would have
+    // taken. Noise then costs a CRC per byte, not a read.
+    link::Link& link = link_;
+    const std::size_t held = link.ringHeld(kReceiverRing);
+    const bool framesOnly = decode_.decoderState == DecoderState::Idle ||
+                            decode_.decoderState == DecoderState::ExtensionExpected;
+    if (held != link::ReceiveRing::kCapacity || !framesOnly) {
+        link.RingReadByte(kReceiverRing);
+        ++bytesRemoved_;
+        return;
+    }
+    std::array<std::uint8_t, link::ReceiveRing::kCapacity> ring;
+    link.RingPeek(kReceiverRing, ring);
+    std::size_t drop = 1;  // the candidate at the head failed already
+    while (drop + kStandardFrameSize <= held &&
+           checkCandidate(std::span(ring).subspan(drop, kStandardFrameSize), true) ==
+               FrameCheck::None) {
+        ++drop;
+    }
+    link.RingDrop(kReceiverRing, drop);
+    bytesRemoved_ += drop;
+    // Read back all but the byte that the loop's own read takes after this drop.
+    for (std::size_t readBack = 0; readBack + 1 < drop;) {
+        const std::size_t before = link.ringHeld(kReceiverRing);
+        const std::size_t got = fill() - before;
+        if (got == 0) {
+            break;
+        }
+        readBack += got;
+    }
 }
 
 void Poller::read(std::span<std::uint8_t> into) {
@@ -143,32 +196,26 @@ void Poller::receive() {
             }
         } else if (n >= kShortTelegramSize) {
             decode_.commLine.clear();
-            std::uint16_t crc = protocol_.crcStart;
-            for (std::size_t i = 0; i < 5; ++i) {
-                crc = frames::Crc16Update(crc, link.RingPeek(kReceiverRing, i));
-            }
-            if (link.RingPeek(kReceiverRing, 5) == (crc >> 8) &&
-                link.RingPeek(kReceiverRing, 6) == (crc & 0xFFu)) {
+            std::array<std::uint8_t, kStandardFrameSize> head;  // the candidate, copied once
+            const bool standardToo = n >= kStandardFrameSize;
+            link.RingPeek(kReceiverRing, std::span(head).first(standardToo ? kStandardFrameSize
+                                                                           : kShortTelegramSize));
+            const FrameCheck check = checkCandidate(head, standardToo);
+            if (check == FrameCheck::ShortTelegram) {
                 ShortTelegram telegram{};
                 read(telegram);
-                output_.addDebugLine(
-                    decodeShortTelegram(telegram, decode_.timestamp, link.mux.signalLevel));
-            } else if (n >= kStandardFrameSize) {
-                for (std::size_t i = 5; i < 9; ++i) {
-                    crc = frames::Crc16Update(crc, link.RingPeek(kReceiverRing, i));
-                }
-                if (link.RingPeek(kReceiverRing, 9) == (crc >> 8) &&
-                    link.RingPeek(kReceiverRing, 10) == (crc & 0xFFu)) {
-                    frames::StandardFrame frame{};
-                    read(frame);
-                    processStandardFrame(frame);
-                } else if (link.multiplexMode) {
-                    bytesRemoved_ += link.ringHeld(kReceiverRing);
-                    link.RingClear(kReceiverRing);
-                } else {
-                    link.RingReadByte(kReceiverRing);
-                    ++bytesRemoved_;
-                }
+                decodeShortTelegram(telegram, decode_.timestamp, link.mux.signalLevel,
+                                    decode_.debugLine);
+                output_.addDebugLine(decode_.debugLine);
+            } else if (check == FrameCheck::StandardFrame) {
+                frames::StandardFrame frame{};
+                read(frame);
+                processStandardFrame(frame);
+            } else if (standardToo && link.multiplexMode) {
+                bytesRemoved_ += link.ringHeld(kReceiverRing);
+                link.RingClear(kReceiverRing);
+            } else if (standardToo) {
+                dropNoise();
             }
         } else {
             return;  // fewer than 7 bytes: wait for more
@@ -196,7 +243,7 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
     lastFrameAccepted_ = true;
     if (type == 0) {
         if (decodeSpontaneousTelegram(frame, decode_, link_.mux.signalLevel)) {
-            output_.showBackgroundLevel(common::format("%i", link_.mux.backgroundLevel));
+            output_.showBackgroundLevel(common::format<"%i">(link_.mux.backgroundLevel));
         }
     } else if (type == 5) {
         decodeType5Frame(frame, decode_);

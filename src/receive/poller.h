@@ -73,6 +73,12 @@ class Poller {
     void stampTime();
     void showBoxStatus();
     void receive();
+    enum class FrameCheck { None, ShortTelegram, StandardFrame };
+    /// Which frame the candidate at the head of `bytes` is, by its CRC: the 7-byte
+    /// check first, the 11-byte one only when `standardToo`.
+    [[nodiscard]] FrameCheck checkCandidate(std::span<const std::uint8_t> bytes,
+                                            bool standardToo) const;
+    void dropNoise();
     std::size_t fill();
     void processStandardFrame(const frames::StandardFrame& frame);
     void matchReplySlots(const frames::StandardFrame& frame, std::uint32_t type);

@@ -14,11 +14,11 @@ using ShortTelegram = std::array<std::uint8_t, 7>;
 /// Names of the channel kinds 0 to 10, seven characters each.
 [[nodiscard]] const char* channelName(std::uint32_t kind);
 
-/// The debug line of a 7-byte short telegram: module number, temperature, battery,
-/// status and signal level. The decoder state is not changed.
-[[nodiscard]] std::string decodeShortTelegram(const ShortTelegram& telegram,
-                                              const std::string& timestamp,
-                                              std::int32_t signalLevel);
+/// The debug line of a 7-byte short telegram, in place of what `line` held: module
+/// number, temperature, battery, status and signal level. The decoder state is not
+/// changed.
+void decodeShortTelegram(const ShortTelegram& telegram, const std::string& timestamp,
+                         std::int32_t signalLevel, std::string& line);
 
 /// A spontaneous module telegram (type 0): fills `debugLine`. Returns false when the
 /// background level must not be shown (module type 5 with BytePar above 31).

@@ -51,11 +51,10 @@ std::string expectedCsv(const sim::ArchiveRing& ring) {
         const sys_days day = floor<days>(r.time);
         const year_month_day date{day};
         const hh_mm_ss<seconds> time{r.time - day};
-        csv += common::format(
-            "%02u.%02u.%04d %02ld:%02ld:%02ld;%d,%02d;%u\r", static_cast<unsigned>(date.day()),
-            static_cast<unsigned>(date.month()), static_cast<int>(date.year()),
-            time.hours().count(), time.minutes().count(), static_cast<long>(time.seconds().count()),
-            static_cast<std::int16_t>(r.words[0]) / 100,
+        csv += common::format<"%02u.%02u.%04d %02ld:%02ld:%02ld;%d,%02d;%u\r">(
+            static_cast<unsigned>(date.day()), static_cast<unsigned>(date.month()),
+            static_cast<int>(date.year()), time.hours().count(), time.minutes().count(),
+            static_cast<long>(time.seconds().count()), static_cast<std::int16_t>(r.words[0]) / 100,
             std::abs(static_cast<std::int16_t>(r.words[0]) % 100),
             static_cast<unsigned>(r.words[1] >> 1));
     }
@@ -78,10 +77,10 @@ class ArchiveEndToEnd : public ::testing::TestWithParam<bool>, protected SimWind
 
 TEST_P(ArchiveEndToEnd, FullWrappedArchiveWithLostBlocksGivesTheExpectedCsv) {
     const bool radio = GetParam();
-    const std::string module = common::format(
+    const std::string module = common::format<
         "6.16,archive_rows=%u,archive_record_rows=%u,archive_config=%u,"
-        "archive_start=2026-10-01T00:00,lose_archive_blocks=5/700/2043",
-        kRows, kRowsPerRecord, kConfig);
+        "archive_start=2026-10-01T00:00,lose_archive_blocks=5/700/2043">(kRows, kRowsPerRecord,
+                                                                         kConfig);
     start({"--module", module, "--head", "6.16"}, "binprot=1\n[Settings]\nID=16\nIDh=6\n");
     archive_ = archiveWindow(*core_, dialogs_, *form_);
     archiveUi_ = std::make_unique<ArchiveWindowControls>(*archive_);

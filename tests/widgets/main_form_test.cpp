@@ -36,7 +36,7 @@ class MainForm : public MainFormFixture {
 TEST_F(MainForm, StartsWithTheDefaultsWhenThereIsNoSettingsFile) {
     createForm();
     EXPECT_EQ(form->windowTitle().toStdString(),
-              common::format("QRT-Tester - V%d.%d.%d.%d", 1, 0, 0, 0));
+              common::format<"QRT-Tester - V%d.%d.%d.%d">(1, 0, 0, 0));
     EXPECT_EQ(form->width(), 571);
     EXPECT_EQ(form->height(), 713);
     EXPECT_EQ(ui->Panel1->height(), 425);

@@ -61,13 +61,16 @@ const char* commandName(std::uint8_t code) {
 }
 
 std::string idText(std::uint32_t id) {
-    return format("%u.%u", frames::moduleTypeOf(id), frames::serialOf(id));
+    return format<"%u.%u">(frames::moduleTypeOf(id), frames::serialOf(id));
 }
 
 std::string hexText(const Bytes& bytes) {
     std::string text;
     for (const std::uint8_t byte : bytes) {
-        text += format(text.empty() ? "%02X" : " %02X", byte);
+        if (!text.empty()) {
+            text += ' ';
+        }
+        common::appendFormat<"%02X">(text, byte);
     }
     return text;
 }
@@ -78,7 +81,7 @@ std::string printable(const std::string& text) {
         if (c == '\r') {
             out += "\\r";
         } else if (c < 0x20 || c > 0x7E) {
-            out += format("\\x%02X", static_cast<unsigned char>(c));
+            out += format<"\\x%02X">(static_cast<unsigned char>(c));
         } else {
             out += c;
         }
@@ -89,9 +92,9 @@ std::string printable(const std::string& text) {
 }  // namespace
 
 std::string describeFrame(const frames::StandardFrame& frame) {
-    return format("%s id %s wp 0x%04X bp %u seq %u crc %02X%02X", commandName(frame[0]),
-                  idText(frames::readLe32(frame, 1)).c_str(), frames::readLe16(frame, 5), frame[7],
-                  frame[8], frame[9], frame[10]);
+    return format<"%s id %s wp 0x%04X bp %u seq %u crc %02X%02X">(
+        commandName(frame[0]), idText(frames::readLe32(frame, 1)).c_str(),
+        frames::readLe16(frame, 5), frame[7], frame[8], frame[9], frame[10]);
 }
 
 Simulator::Simulator(SimOptions options, const std::vector<ModuleConfig>& modules, Send send,
@@ -193,7 +196,7 @@ void Simulator::onRadio(const std::vector<RadioEvent>& events, std::chrono::sys_
                 log_("A< " + printable(text->text));
             }
         } else if (const auto* junk = std::get_if<Junk>(&event)) {
-            log_(format("A< junk (%zu bytes, no frame): ", junk->bytes.size()) +
+            log_(format<"A< junk (%zu bytes, no frame): ">(junk->bytes.size()) +
                  hexText(junk->bytes));
         }
     }
@@ -208,7 +211,7 @@ void Simulator::dispatch(std::chrono::sys_seconds now) {
     const frames::StandardFrame& frame = command.frame;
     const std::uint32_t id = frames::readLe32(frame, 1);
     log_("A< " + describeFrame(frame) + " crc ok" +
-         (command.contents.empty() ? "" : format(" +%zu content", command.contents.size())));
+         (command.contents.empty() ? "" : format<" +%zu content">(command.contents.size())));
     const Request request{.path = Path::Radio,
                           .code = static_cast<std::uint8_t>(frame[0] & 0x1F),
                           .wordPar = frames::readLe16(frame, 5),
@@ -245,8 +248,8 @@ void Simulator::writeFirmwareImage(Module& m) {
     std::ofstream out(options_.firmwareOut, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(image.data()),
               static_cast<std::streamsize>(image.size()));
-    log_(format("module %s firmware image (%zu bytes) written to ", idText(m.id()).c_str(),
-                image.size()) +
+    log_(format<"module %s firmware image (%zu bytes) written to ">(idText(m.id()).c_str(),
+                                                                    image.size()) +
          options_.firmwareOut);
 }
 
@@ -256,7 +259,7 @@ void Simulator::firmwareBlock(const FirmwareBlock& block) {
     }
     const BlockHeader header = *blockHeader_;
     blockHeader_.reset();
-    log_(format("A< firmware block %u crc %s", header.index, block.crcOk ? "ok" : "bad"));
+    log_(format<"A< firmware block %u crc %s">(header.index, block.crcOk ? "ok" : "bad"));
     if (options_.echoFirmwareBlocks) {
         send_(0, block.bytes);
     }
@@ -274,8 +277,8 @@ void Simulator::onHead(const std::vector<HeadEvent>& events, std::chrono::sys_se
     for (const HeadEvent& event : events) {
         Module* onHead = moduleOnHead();
         if (const auto* frame = std::get_if<InductiveFrameEvent>(&event)) {
-            log_(format("B< %s wp 0x%04X bp %u crc ok", commandName(frame->code), frame->wordPar,
-                        frame->bytePar));
+            log_(format<"B< %s wp 0x%04X bp %u crc ok">(commandName(frame->code), frame->wordPar,
+                                                        frame->bytePar));
             if (onHead != nullptr) {
                 const auto replies = onHead->handle({.path = Path::Inductive,
                                                      .code = frame->code,
@@ -290,7 +293,7 @@ void Simulator::onHead(const std::vector<HeadEvent>& events, std::chrono::sys_se
                 transmit(*onHead, onHead->handleText(text->text, now));
             }
         } else if (const auto* junk = std::get_if<Junk>(&event)) {
-            log_(format("B< junk (%zu bytes): ", junk->bytes.size()) + hexText(junk->bytes));
+            log_(format<"B< junk (%zu bytes): ">(junk->bytes.size()) + hexText(junk->bytes));
         }
     }
 }
@@ -305,13 +308,13 @@ void Simulator::onBox(const Bytes& bytes) {
         } else if (byte == 0x83) {
             log_("box< end of firmware transfer");
         } else if ((byte & 0xF8) == 0x80) {
-            log_(format("box< beep %u", byte & 7u));
+            log_(format<"box< beep %u">(byte & 7u));
         } else if (byte == 0x40 || byte == 0x41) {
             log_(byte == 0x41 ? "box< online" : "box< offline");
         } else if (byte <= 0x1F) {
-            log_(format("box< LED 0x%02X", byte));
+            log_(format<"box< LED 0x%02X">(byte));
         } else {
-            log_(format("box< unknown byte 0x%02X", byte));
+            log_(format<"box< unknown byte 0x%02X">(byte));
         }
     }
 }
@@ -322,7 +325,7 @@ void Simulator::sendBoxStatus() {
     }
     send_(2, {static_cast<std::uint8_t>(keyState_), static_cast<std::uint8_t>(options_.boxVersion),
               static_cast<std::uint8_t>(options_.boxVersion >> 8)});
-    log_(format("box> key state %d version %04X", keyState_, options_.boxVersion));
+    log_(format<"box> key state %d version %04X">(keyState_, options_.boxVersion));
 }
 
 void Simulator::transmit(const Module& from, const std::vector<Transmission>& transmissions) {
@@ -335,7 +338,7 @@ void Simulator::transmit(const Module& from, const std::vector<Transmission>& tr
         const std::size_t shown = std::min<std::size_t>(t.bytes.size(), 11);
         log_("A> " + t.what + ": " +
              hexText(Bytes(t.bytes.begin(), t.bytes.begin() + static_cast<std::ptrdiff_t>(shown))) +
-             (t.bytes.size() > shown ? format(" +%zu bytes", t.bytes.size() - shown) : ""));
+             (t.bytes.size() > shown ? format<" +%zu bytes">(t.bytes.size() - shown) : ""));
         send_(0, t.bytes);
     }
 }
