@@ -143,6 +143,14 @@ ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
         return *lastSearch;
     };
 
+    // A first record whose header reaches the write position holds no rows, as for the
+    // headers found later: starting behind the write position would send the export
+    // round the whole ring through stale words.
+    if (distance(static_cast<std::uint32_t>(source.firstRecord), source.writeWord) <= 4) {
+        result.recordTime = time;
+        result.recordConfig = config;
+        return result;
+    }
     std::uint32_t u = (static_cast<std::uint32_t>(source.firstRecord) + 4) % kRingWords;
     for (std::uint32_t steps = 0; steps < kRingWords; ++steps) {
         const std::uint16_t w = source.words[u];

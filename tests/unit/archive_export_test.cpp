@@ -163,12 +163,22 @@ TEST(CsvExport, ArchiveFullOfHeaderFlaggedWordsGivesNoRows) {
 }
 
 TEST(CsvExport, HeaderReachingTheWritePositionEndsTheExportInsteadOfCirclingTheRing) {
-    // The search from the flagged word behind the rows runs round the ring and finds the
-    // first header again, two words before the write position (a fuzzer's find: the rows
-    // were written again and again).
-    const auto words = store({kHeader, {0x0866, 0x0870, 0xFFFF}});
-    EXPECT_EQ(exportOf(words, 2),
+    // A header two words before the write position follows the rows (a fuzzer's find:
+    // skipping past it, the rows were written again and again).
+    const auto words = store({kHeader, {0x0866, 0x0870}, kHeader});
+    EXPECT_EQ(exportOf(words, 8),
               "DateTime;Temp0\r12.05.2015 10:30:00;21,50\r12.05.2015 10:31:00;21,60\r");
+}
+
+TEST(CsvExport, FirstRecordReachingTheWritePositionWritesNoRows) {
+    // The ring's other words still hold rows of an older round: none may be written.
+    auto words = store({kHeader}, 100);
+    std::fill(words.begin(), words.begin() + 100, 0x0866);
+    for (const std::uint32_t writeWord : {101u, 103u, 104u}) {
+        std::ostringstream out;
+        EXPECT_TRUE(writeCsv({words, writeWord, 100, 0}, out).completed) << writeWord;
+        EXPECT_EQ(out.str(), "") << writeWord;
+    }
 }
 
 TEST(CsvExport, WritePositionOutsideTheRingExportsNothing) {
