@@ -104,7 +104,10 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
     if (!options.log.empty()) {
         core.logFile.open(options.log);
     }
-    if (!link.OpenPort(link::Port::A, link::devicePath(options.port), 19200, 0)) {
+    if (const link::PortResult opened =
+            link.OpenPort(link::Port::A, link::devicePath(options.port), 19200, 0);
+        !opened) {
+        std::cerr << "qrt-monitor: cannot open " << options.port << ": " << opened.failure << '\n';
         link.ClosePort(link::Port::A);
         return 1;
     }

@@ -10,6 +10,29 @@
 
 namespace qrt::link {
 
+namespace {
+
+// Why an open failed, in the words a technician can act on.
+std::string openFailure(QSerialPort::SerialPortError error, int systemError,
+                        const std::string& backendText) {
+    switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            return "No such device: check the port name and that the adapter is plugged in.";
+        case QSerialPort::PermissionError:
+            if (systemError == EACCES || systemError == EPERM) {
+                return "Permission denied: the user must be in the group that owns the serial "
+                       "ports (dialout; sudo adduser $USER dialout, then log in again).";
+            }
+            return "The port is in use by another program.";
+        case QSerialPort::UnsupportedOperationError:
+            return "Not a serial device.";
+        default:
+            return backendText;
+    }
+}
+
+}  // namespace
+
 QtSerialPort::QtSerialPort() : port_(std::make_unique<QSerialPort>()) {}
 
 QtSerialPort::~QtSerialPort() = default;
@@ -25,9 +48,12 @@ PortResult QtSerialPort::open(const std::string& path, Direction direction) {
                                                        : QIODevice::WriteOnly)) {
         // The system error number is what the operator's diagnostics need; the
         // lock-file refusal of a port already in use may leave it at 0.
-        const auto errorCode = errno != 0 ? static_cast<std::uint32_t>(errno)
-                                          : static_cast<std::uint32_t>(port_->error());
-        return PortResult::failed(port_->errorString().toStdString(), errorCode);
+        const int systemError = errno;
+        const auto errorCode = systemError != 0 ? static_cast<std::uint32_t>(systemError)
+                                                : static_cast<std::uint32_t>(port_->error());
+        return PortResult::failed(
+            openFailure(port_->error(), systemError, port_->errorString().toStdString()),
+            errorCode);
     }
     return PortResult::success();
 }
