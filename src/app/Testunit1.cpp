@@ -249,7 +249,9 @@ void TMainForm::Timer1Timer() {
     if (const auto lost = core_.link.takeLostDevice()) {
         // A pulled adapter: say so once, then leave the link closed as Close does.
         const std::string name = text(*lost == link::Port::A ? CB_ComA : CB_ComB);
-        const std::string line = common::format<"Device lost: %s">(name.c_str());
+        // Stamped with the poll's time, as every other line of the pane.
+        const std::string line =
+            common::format<"%s  Device lost: %s">(core_.poller.decodeState().timestamp, name);
         core_.output.addDebugLine(line);
         BTCloseClick();
     }
@@ -379,7 +381,13 @@ void TMainForm::BT_FW_StartClick() {
         }
         path = chosen->toStdString();
     }
-    firmware_->start(path);
+    if (firmware_->start(path) == firmware::FirmwareTransfer::StartResult::Started) {
+        showFirmwarePaused(false);
+        return;
+    }
+    // The progress bar's own text says why; "Block" and "von" stay as they are.
+    FW_Progress->setTextVisible(true);
+    FW_Progress->setFormat(QString::fromStdString(firmware_->refusal()));
 }
 
 void TMainForm::showFirmwarePaused(bool paused) {

@@ -37,9 +37,8 @@ std::optional<TypedModule> typedModule(const FirmwareTarget& target) {
                                                static_cast<std::uint32_t>(*serial))};
 }
 
-// The header line: up to the first LF, at most 63 bytes. It must be the tag, one byte
-// and the LF, so that the body starts where the block numbers say it does.
-bool headerMatches(std::ifstream& image, const char* tag) {
+// The header line: up to the first LF, at most 63 bytes.
+std::string readHeaderLine(std::ifstream& image) {
     std::string line;
     char c = 0;
     while (line.size() < kHeaderLineLimit && image.get(c)) {
@@ -48,6 +47,12 @@ bool headerMatches(std::ifstream& image, const char* tag) {
             break;
         }
     }
+    return line;
+}
+
+// It must be the tag, one byte and the LF, so that the body starts where the block
+// numbers say it does.
+bool headerMatches(const std::string& line, const char* tag) {
     if (line.size() != kHeaderSize || line.back() != '\n') {
         return false;
     }
@@ -81,6 +86,7 @@ FirmwareTransfer::StartResult FirmwareTransfer::start(const std::string& path) {
         image.open(path, std::ios::binary);
     }
     if (!image.is_open()) {
+        refusal_ = "Image refused: cannot open " + path;
         return StartResult::CannotOpen;  // a running transfer goes on untouched
     }
     // From here on the new image replaces the old one, whether it passes or not.
@@ -91,11 +97,21 @@ FirmwareTransfer::StartResult FirmwareTransfer::start(const std::string& path) {
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     const std::uintmax_t blocks = error ? 0 : (size + 121) / kBlockSize;
     if (error || blocks > family.maxBlocks) {
+        refusal_ = "Image refused: " + std::to_string(blocks) +
+                   " blocks, this module type takes at most " + std::to_string(family.maxBlocks);
         return StartResult::TooManyBlocks;
     }
-    if (!headerMatches(image, family.tag)) {
+    const std::string header = readHeaderLine(image);
+    if (!headerMatches(header, family.tag)) {
+        std::string tag = header.substr(0, 4);
+        std::replace_if(
+            tag.begin(), tag.end(),
+            [](char c) { return std::isprint(static_cast<unsigned char>(c)) == 0; }, '?');
+        refusal_ = "Image refused: header tag '" + tag + "' is not " + family.tag +
+                   " + one byte + LF, the family this module type takes";
         return StartResult::WrongHeader;
     }
+    refusal_.clear();
     imagePath_ = path;
     image_ = std::move(image);
     blockCount_ = static_cast<std::uint32_t>(blocks);

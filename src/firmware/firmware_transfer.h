@@ -60,6 +60,8 @@ class FirmwareTransfer {
     [[nodiscard]] std::int32_t targetType() const { return targetType_; }
     [[nodiscard]] std::uint32_t blockCount() const { return blockCount_; }
     [[nodiscard]] bool statusPending() const { return statusPending_; }
+    /// Why the last start refused its image, for the operator; empty after a start.
+    [[nodiscard]] const std::string& refusal() const { return refusal_; }
 
   private:
     void applyTargetRule();
@@ -69,6 +71,7 @@ class FirmwareTransfer {
     common::Clock& clock_;
     FirmwareView& view_;
     std::string imagePath_;
+    std::string refusal_;
     std::ifstream image_;
     std::uint32_t targetId_ = 0;
     std::int32_t targetType_ = 0;

@@ -286,6 +286,30 @@ TEST_F(Calibration, NoAnswerEndsSilentlyAfterTenPolls) {
               10 + 1);  // polls + break
 }
 
+TEST_F(FormCommands, RefusedFirmwareImageSaysWhyInTheProgressBar) {
+    openLink();
+    const QString blockCount = ui->ED_FW_BLH->text();
+    struct Case {
+        std::string image;
+        std::string shown;
+    };
+    for (const Case& c :
+         {Case{"ABC1\r\n" + std::string(300, 'x'),
+               "Image refused: header tag 'ABC1' is not DKM2 + one byte + LF, the family this "
+               "module type takes"},
+          Case{"DKM2\r\n" + std::string(128 * 300, 'x'),
+               "Image refused: 300 blocks, this module type takes at most 256"}}) {
+        const auto image = folder_ / "fw.bin";
+        std::ofstream(image, std::ios::binary) << c.image;
+        dialogs.openAnswer = QString::fromStdString(image.string());
+        click(ui->BT_FW_Start);
+        EXPECT_TRUE(writes(portA).empty());
+        EXPECT_TRUE(ui->FW_Progress->isTextVisible());
+        EXPECT_EQ(ui->FW_Progress->format().toStdString(), c.shown);
+        EXPECT_EQ(ui->ED_FW_BLH->text(), blockCount);  // the specified fields are untouched
+    }
+}
+
 TEST_F(FormCommands, FirmwareStartAsksForTheImageAndCancelStartsNothing) {
     openLink();
     ui->CB_ID->setChecked(true);
