@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QLineEdit>
+#include <QScrollBar>
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
@@ -68,6 +70,28 @@ void BM_PaneAppendMillionLines(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PaneAppendMillionLines)->Unit(benchmark::kSecond)->Iterations(1);
+
+// Find in a pane of 1,000,000 lines whose only match is in the last line: typing the
+// term (search from the top, count the matches) and "next" round to the same match.
+void BM_PaneFindOverAMillionLines(benchmark::State& state) {
+    qrt::app::LogPane pane;
+    pane.resize(560, 195);
+    pane.show();
+    for (int i = 0; i < 1000000; ++i) {
+        pane.appendLine("16:38:41.5  R:1 ID:5.1234 Bat_Dig B:3.00 D:1 2 0 .........");
+    }
+    pane.appendLine("16:38:41.5  R:1 ID:6.16 Temp1   T:21.50 18 0 Wanted");
+    pane.verticalScrollBar()->setValue(0);
+    pane.openFind();
+    auto* text = pane.findChild<QLineEdit*>("FindText");
+    for (auto _ : state) {
+        text->setText("wanted");  // one keystroke's search
+        pane.findNext();
+        text->clear();
+    }
+    state.counters["lines"] = static_cast<double>(pane.lineCount());
+}
+BENCHMARK(BM_PaneFindOverAMillionLines)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // From constructing the window (settings read) to the window shown and painted.
 void BM_WindowStartToShown(benchmark::State& state) {

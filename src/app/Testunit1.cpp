@@ -10,7 +10,10 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "app/log_pane.h"
@@ -390,6 +393,24 @@ void TMainForm::BT_FW_StartClick() {
     FW_Progress->setFormat(QString::fromStdString(firmware_->refusal()));
 }
 
+void TMainForm::savePane(const app::LogPane& pane) {
+    const auto chosen = dialogs_.saveFile(this, pane.objectName() + ".txt", "Text|*.txt", "txt");
+    if (!chosen) {
+        return;  // cancelled: no file
+    }
+    // Every line the pane holds, UTF-8 as stored, each ended by LF.
+    errno = 0;
+    std::ofstream out(chosen->toStdString(), std::ios::binary | std::ios::trunc);
+    for (std::size_t i = 0; out && i < pane.store().size(); ++i) {
+        out << pane.store().line(i) << '\n';
+    }
+    out.close();
+    if (!out) {
+        dialogs_.message(this, "QRTTest", "Can't write " + *chosen,
+                         QString::fromLocal8Bit(std::strerror(errno != 0 ? errno : EIO)));
+    }
+}
+
 void TMainForm::showFirmwarePaused(bool paused) {
     // A transfer interrupted by Close or a lost device resumes at the next Open.
     FW_Progress->setTextVisible(paused);
@@ -450,6 +471,9 @@ void TMainForm::connectHandlers() {
     connect(CB_ID, &QCheckBox::toggled, this, [this] { ED_TypChange(); });
     connect(EDcrc, &QLineEdit::textChanged, this, [this] { EDcrcChange(); });
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    for (app::LogPane* pane : {ME_Comm, ME_Debug}) {
+        connect(pane, &app::LogPane::saveRequested, this, [this, pane] { savePane(*pane); });
+    }
     CB_BroadcastClick();
     CB_ContClick();
     CB_Cont2Click();

@@ -90,6 +90,7 @@ class TMainForm : public QWidget {
     void BtArchivesClick();
     void BT_FW_StartClick();
     void showFirmwarePaused(bool paused);
+    void savePane(const qrt::app::LogPane& pane);
 
     [[nodiscard]] qrt::commands::ConfigurationFields configurationFields() const;
 

@@ -1,13 +1,18 @@
 #include "app/log_pane.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolButton>
 
 namespace qrt::app {
 
@@ -26,6 +31,119 @@ LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    buildFindBar();
+}
+
+void LogPane::buildFindBar() {
+    // A small bar of the pane's own, over its top right corner: it moves no control.
+    findBar_ = new QWidget(this);
+    findBar_->setObjectName("FindBar");
+    findBar_->setAutoFillBackground(true);
+    findText_ = new QLineEdit(findBar_);
+    findText_->setObjectName("FindText");
+    findText_->setPlaceholderText(tr("Find"));
+    findText_->setClearButtonEnabled(true);
+    findCase_ = new QCheckBox(tr("Aa"), findBar_);
+    findCase_->setObjectName("FindCase");
+    findCase_->setToolTip(tr("Match case"));
+    findStatus_ = new QLabel(findBar_);
+    findStatus_->setObjectName("FindStatus");
+    auto* close = new QToolButton(findBar_);
+    close->setText(QStringLiteral("\u00D7"));
+    close->setToolTip(tr("Close (Escape)"));
+    auto* row = new QHBoxLayout(findBar_);
+    row->setContentsMargins(4, 2, 4, 2);
+    row->addWidget(findText_);
+    row->addWidget(findCase_);
+    row->addWidget(findStatus_);
+    row->addWidget(close);
+    findBar_->hide();
+    findText_->installEventFilter(this);
+    connect(findText_, &QLineEdit::textChanged, this, [this] { search(true, true); });
+    connect(findCase_, &QCheckBox::toggled, this, [this] { search(true, true); });
+    connect(close, &QToolButton::clicked, this, [this] {
+        findBar_->hide();
+        setFocus();
+    });
+}
+
+bool LogPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != findText_ || event->type() != QEvent::KeyPress) {
+        return QAbstractScrollArea::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool back = (key->modifiers() & Qt::ShiftModifier) != 0;
+    switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_F3:
+            findNext(!back);
+            return true;
+        case Qt::Key_Escape:
+            findBar_->hide();
+            setFocus();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void LogPane::openFind() {
+    findBar_->adjustSize();
+    findBar_->move(std::max(0, viewport()->width() - findBar_->width()), 0);
+    findBar_->show();
+    findBar_->raise();
+    findText_->setFocus();
+    findText_->selectAll();
+}
+
+LineSearch LogPane::currentSearch() const {
+    return LineSearch(findText_->text().toStdString(), findCase_->isChecked());
+}
+
+void LogPane::findNext(bool forward) {
+    search(forward, false);
+}
+
+void LogPane::search(bool forward, bool inclusive) {
+    const LineSearch searched = currentSearch();
+    // Typing searches on from the first line in view; next and previous from the match.
+    const LineMatch from =
+        match_ && !inclusive ? *match_
+                             : LineMatch{static_cast<std::size_t>(verticalScrollBar()->value()), 0};
+    match_ = searched.next(lines_, from, forward, inclusive);
+    if (searched.empty()) {
+        findStatus_->clear();
+    } else if (!match_) {
+        findStatus_->setText(tr("no match"));
+    } else {
+        const LineSearch::Count count = searched.count(lines_, *match_);
+        findStatus_->setText(tr("%1 of %2").arg(count.before + 1).arg(count.total));
+        showMatch(*match_);
+    }
+    viewport()->update();
+}
+
+void LogPane::showMatch(const LineMatch& match) {
+    const qsizetype begin = columnOf(match.line, match.offset);
+    const qsizetype end = columnOf(match.line, match.offset + findText_->text().toUtf8().size());
+    anchor_ = {match.line, begin};
+    cursor_ = {match.line, end};
+    QScrollBar* bar = verticalScrollBar();
+    const auto line = static_cast<int>(std::min<std::size_t>(match.line, INT32_MAX));
+    if (line < bar->value() || line >= bar->value() + visibleLines()) {
+        bar->setValue(line - visibleLines() / 2);
+    }
+    QScrollBar* across = horizontalScrollBar();
+    const int x = static_cast<int>(begin) * charWidth_;
+    if (x < across->value() || x > across->value() + viewport()->width() - charWidth_) {
+        across->setValue(std::max(0, x - viewport()->width() / 2));
+    }
+}
+
+qsizetype LogPane::columnOf(std::size_t line, std::size_t byteOffset) const {
+    const std::string_view text = lines_.line(line).substr(0, byteOffset);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).size();
 }
 
 void LogPane::appendLine(std::string_view utf8) {
@@ -42,6 +160,7 @@ void LogPane::appendLine(std::string_view utf8) {
 void LogPane::clear() {
     lines_.clear();
     anchor_ = cursor_ = {};
+    match_.reset();
     updateScrollBars();
     viewport()->update();
 }
@@ -82,6 +201,10 @@ void LogPane::selectAll() {
     viewport()->update();
 }
 
+void LogPane::copyAll() const {
+    QApplication::clipboard()->setText(toPlainText());
+}
+
 void LogPane::copy() const {
     const QString text = selectedText();
     if (!text.isEmpty()) {
@@ -120,11 +243,21 @@ void LogPane::paintEvent(QPaintEvent*) {
     const Position from = std::min(anchor_, cursor_);
     const Position to = std::max(anchor_, cursor_);
     const QColor highlight = palette().color(QPalette::Highlight);
+    const QColor found(255, 230, 120);  // every match of the find bar's text in view
+    const std::optional<LineSearch> searched =
+        findBar_->isVisible() ? std::optional(currentSearch()) : std::nullopt;
     for (int row = 0;
          row <= visibleLines() && first + static_cast<std::size_t>(row) < lines_.size(); ++row) {
         const std::size_t index = first + static_cast<std::size_t>(row);
         const QString text = lineText(index);
         const int top = row * lineHeight_;
+        if (searched && !searched->empty()) {
+            const auto length = findText_->text().size();
+            searched->forEachIn(lines_.line(index), [&](std::size_t at) {
+                painter.fillRect(left + static_cast<int>(columnOf(index, at)) * charWidth_, top,
+                                 static_cast<int>(length) * charWidth_, lineHeight_, found);
+            });
+        }
         if (from != to && index >= from.line && index <= to.line) {
             const qsizetype begin = index == from.line ? from.column : 0;
             const qsizetype end = index == to.line ? to.column : text.size() + 1;
@@ -176,7 +309,12 @@ void LogPane::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void LogPane::keyPressEvent(QKeyEvent* event) {
-    if (event->matches(QKeySequence::Copy)) {
+    if (event->matches(QKeySequence::Find)) {
+        openFind();
+    } else if (event->matches(QKeySequence::FindNext) ||
+               event->matches(QKeySequence::FindPrevious)) {
+        findNext(event->matches(QKeySequence::FindNext));
+    } else if (event->matches(QKeySequence::Copy)) {
         copy();
     } else if (event->matches(QKeySequence::SelectAll)) {
         selectAll();
@@ -194,6 +332,10 @@ void LogPane::contextMenuEvent(QContextMenuEvent* event) {
     QAction* copyAction = menu.addAction(tr("&Copy"), this, &LogPane::copy);
     copyAction->setEnabled(!selectedText().isEmpty());
     menu.addAction(tr("Select &All"), this, &LogPane::selectAll);
+    menu.addAction(tr("Copy a&ll"), this, &LogPane::copyAll);
+    menu.addSeparator();
+    menu.addAction(tr("&Find..."), QKeySequence::Find, this, &LogPane::openFind);
+    menu.addAction(tr("&Save as..."), this, &LogPane::saveRequested);
     menu.exec(event->globalPos());
 }
 

@@ -1,16 +1,24 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <optional>
 #include <string_view>
 
+#include "app/line_search.h"
 #include "app/line_store.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
 
 namespace qrt::app {
 
 /// A read-only, multi-line text pane for an unlimited number of lines: it keeps the
 /// lines packed and draws only the visible ones, so appending costs the same at any
 /// size. Text can be selected with the mouse or Ctrl+A and copied with Ctrl+C or the
-/// context menu; while scrolled to the bottom the pane follows new lines.
+/// context menu; while scrolled to the bottom the pane follows new lines. Ctrl+F opens
+/// a find bar over the pane (Enter or F3 next, Shift with them previous, Escape
+/// closes); the context menu also finds, copies all and asks for the pane to be saved.
 class LogPane : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -27,7 +35,18 @@ class LogPane : public QAbstractScrollArea {
     [[nodiscard]] QString selectedText() const;
     void selectAll();
     void copy() const;
+    /// Every line to the clipboard, joined by "\n".
+    void copyAll() const;
     [[nodiscard]] const LineStore& store() const { return lines_; }
+
+    /// Opens the find bar with its text selected.
+    void openFind();
+    /// Selects the next (or previous) match of the find bar's text, wrapping round.
+    void findNext(bool forward = true);
+
+  signals:
+    /// The operator asked to save every line of the pane ("Save as...").
+    void saveRequested();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -36,6 +55,7 @@ class LogPane : public QAbstractScrollArea {
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     struct Position {
@@ -45,6 +65,11 @@ class LogPane : public QAbstractScrollArea {
     };
 
     [[nodiscard]] Position positionAt(const QPoint& point) const;
+    [[nodiscard]] qsizetype columnOf(std::size_t line, std::size_t byteOffset) const;
+    void buildFindBar();
+    void search(bool forward, bool inclusive);
+    void showMatch(const LineMatch& match);
+    [[nodiscard]] LineSearch currentSearch() const;
     [[nodiscard]] int visibleLines() const;
     void updateScrollBars();
 
@@ -55,6 +80,11 @@ class LogPane : public QAbstractScrollArea {
     int lineHeight_ = 1;
     int charWidth_ = 1;
     int ascent_ = 0;
+    QWidget* findBar_ = nullptr;
+    QLineEdit* findText_ = nullptr;
+    QCheckBox* findCase_ = nullptr;
+    QLabel* findStatus_ = nullptr;
+    std::optional<LineMatch> match_;  // the current match of the find bar's text
 };
 
 }  // namespace qrt::app

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 
@@ -61,4 +64,37 @@ TEST(LogPane, SelectsAndCopiesLikeATextBox) {
     pane.clear();
     EXPECT_EQ(pane.lineCount(), 0u);
     EXPECT_TRUE(pane.selectedText().isEmpty());
+}
+
+TEST(LogPane, FindGoesNextPreviousRoundTheLinesAndSaysNoMatch) {
+    LogPane pane;
+    pane.resize(400, 120);
+    pane.show();
+    for (const char* line : {"alpha 1 ALPHA", "beta", "gamma Alpha", "delta"}) {
+        pane.appendLine(line);
+    }
+    pane.verticalScrollBar()->setValue(0);
+    QTest::keyClick(&pane, Qt::Key_F, Qt::ControlModifier);
+    auto* text = pane.findChild<QLineEdit*>("FindText");
+    auto* status = pane.findChild<QLabel*>("FindStatus");
+    ASSERT_TRUE(text->isVisible());
+    QTest::keyClicks(text, "alpha");
+    auto state = [&] {
+        return status->text().toStdString() + " | " + pane.selectedText().toStdString();
+    };
+    EXPECT_EQ(state(), "1 of 3 | alpha");
+    QTest::keyClick(text, Qt::Key_Return);
+    EXPECT_EQ(state(), "2 of 3 | ALPHA");
+    QTest::keyClick(text, Qt::Key_F3);
+    EXPECT_EQ(state(), "3 of 3 | Alpha");
+    QTest::keyClick(text, Qt::Key_Return);  // round to the first again
+    EXPECT_EQ(state(), "1 of 3 | alpha");
+    QTest::keyClick(text, Qt::Key_Return, Qt::ShiftModifier);  // and back
+    EXPECT_EQ(state(), "3 of 3 | Alpha");
+    pane.findChild<QCheckBox*>("FindCase")->setChecked(true);
+    EXPECT_EQ(state(), "1 of 1 | alpha");
+    QTest::keyClicks(text, "z");
+    EXPECT_EQ(status->text(), "no match");
+    QTest::keyClick(text, Qt::Key_Escape);
+    EXPECT_FALSE(text->isVisible());
 }

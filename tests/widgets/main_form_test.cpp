@@ -116,6 +116,21 @@ TEST_F(MainForm, SettingsThatCannotBeSavedAreReportedOnceInTheDebugPane) {
               std::vector<std::string>{"Settings not saved: cannot write " + iniPath()});
 }
 
+TEST_F(MainForm, SavingAPaneWritesEveryLineItHoldsOrSaysWhyNot) {
+    createForm();
+    ui->ME_Comm->appendLine("ID:5.4660 Version:2.3 run");
+    ui->ME_Comm->appendLine("Neuer Offsetwert 0.13\xC3\x9D C");
+    dialogs.saveAnswer = QString::fromStdString((folder_ / "comm.txt").string());
+    emit ui->ME_Comm->saveRequested();
+    std::ifstream in(folder_ / "comm.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+              "ID:5.4660 Version:2.3 run\nNeuer Offsetwert 0.13\xC3\x9D C\n");
+    EXPECT_EQ(dialogs.saveRequests, QStringList{"ME_Comm.txt Text|*.txt txt"});
+    dialogs.saveAnswer = QString::fromStdString((folder_ / "missing" / "x.txt").string());
+    emit ui->ME_Debug->saveRequested();
+    EXPECT_EQ(dialogs.reasons.value(0), "No such file or directory");
+}
+
 TEST_F(MainForm, OpenEnablesTheCommandsAndCloseReversesIt) {
     const auto log = folder_ / "decoded.log";
     writeIni("[Config]\nInterfaceA=ttyA\nInterfaceB=/dev/pts/44\n[Log]\nFile=" + log.string() +
