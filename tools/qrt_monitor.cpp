@@ -24,6 +24,9 @@
 
 namespace {
 
+constexpr int kPortLostOrNotOpened = 1;
+constexpr int kUsageOrFileError = 2;
+
 volatile std::sig_atomic_t stopRequested = 0;
 
 void requestStop(int) {
@@ -92,7 +95,7 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
     QCoreApplication application(argc, argv);  // the serial backend expects one
     common::SystemClock clock;
     app::ToolCore core(std::make_unique<link::QtSerialPort>(),
-                       std::make_unique<link::QtSerialPort>(), std::cout, clock);
+                       std::make_unique<link::QtSerialPort>(), std::cerr, clock);
     link::Link& link = core.link;
     link.multiplexMode = options.mux;
     core.protocol.crcStart = crcStart;
@@ -109,7 +112,7 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
         !opened) {
         std::cerr << "qrt-monitor: cannot open " << options.port << ": " << opened.failure << '\n';
         link.ClosePort(link::Port::A);
-        return 1;
+        return kPortLostOrNotOpened;
     }
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
@@ -119,7 +122,7 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
         poller.Timer1Timer();
         std::fflush(stdout);
         if (link.takeLostDevice()) {
-            status = 1;
+            status = kPortLostOrNotOpened;
             break;
         }
         const auto spent =
@@ -163,13 +166,21 @@ int main(int argc, char** argv) {
     readSize->excludes(port);
     time->excludes(port);
     app.set_version_flag("--version", qrt::common::kVersionText);
-    CLI11_PARSE(app, argc, argv);
+    app.footer(
+        "Decoded lines go to standard output, the tool's own messages to standard error.\n"
+        "Exit status: 0 done, 1 port lost or not opened, 2 usage or file error.");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int shown = app.exit(error);  // help and version exit with 0
+        return shown == 0 ? 0 : kUsageOrFileError;
+    }
 
     const auto crcStart = qrt::common::scanShortHex(options.crcStart);
     const auto idFilter = qrt::common::scanHex(options.idFilter);
     if (!crcStart || !idFilter) {
         std::cerr << "qrt-monitor: --crc-start and --id-filter take hexadecimal numbers\n";
-        return 2;
+        return kUsageOrFileError;
     }
     if (!options.port.empty()) {
         return runLive(options, *crcStart, *idFilter, argc, argv);
@@ -177,7 +188,7 @@ int main(int argc, char** argv) {
     CaptureFile capture(options.file);
     if (!capture.failure().empty()) {
         std::cerr << "qrt-monitor: " << capture.failure() << '\n';
-        return 1;
+        return kUsageOrFileError;
     }
     qrt::receive::ConsoleSink sink(stdout);
     qrt::receive::replayCapture(
@@ -191,7 +202,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     if (!capture.failure().empty()) {
         std::cerr << "qrt-monitor: " << capture.failure() << '\n';
-        return 1;
+        return kUsageOrFileError;
     }
     return 0;
 }

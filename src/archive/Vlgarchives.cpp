@@ -184,6 +184,7 @@ void TVLGLog::Bt_CSVClick() {
     if (result.completed) {
         retrieval_->recordTime = result.recordTime;
         retrieval_->recordConfig = result.recordConfig;
+        showExportOutcome(result);
     }
     out.close();
     if (!result.completed) {
@@ -191,6 +192,20 @@ void TVLGLog::Bt_CSVClick() {
     } else if (!out) {
         services_.dialogs.message(this, "QRTTest", "Can't write " + *chosen, {});
     }
+}
+
+void TVLGLog::showExportOutcome(const archive::ExportResult& result) {
+    // An empty file is written as it should be; the progress bar's text says why.
+    if (result.rows > 0) {
+        Archive_Progress->setFormat("%p%");
+        return;
+    }
+    const std::string newest = result.newestRow ? "; the newest record is " +
+                                                      archive::shortDate(*result.newestRow) + " " +
+                                                      archive::longTime(*result.newestRow)
+                                                : "; the archive holds no rows";
+    Archive_Progress->setFormat(
+        QString::fromStdString("No records from the selected start" + newest));
 }
 
 void TVLGLog::BtCloseClick() {

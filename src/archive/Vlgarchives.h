@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "archive/archive_retrieval.h"
+#include "archive/csv_export.h"
 
 class QDateEdit;
 class QLineEdit;
@@ -52,6 +53,7 @@ class TVLGLog : public QWidget {
     class View;
 
     [[nodiscard]] qrt::archive::DateTimeValue selectedStart() const;
+    void showExportOutcome(const qrt::archive::ExportResult& result);
 
     ArchiveWindowServices services_;
     std::unique_ptr<View> view_;

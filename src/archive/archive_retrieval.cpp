@@ -110,6 +110,7 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
     archiveWrapped = frames::readLe16(*wrapCheck, 5) != 0xFFFF;
     poller_.resetLoggerRecord();
     blocksToRead_ = archiveWrapped ? kRingBlocks : newestBlock + 1;
+    blocksAsked_ = 0;
     view_.showProgress(0, blocksToRead_);
 
     if (newestBlock > kBatchBlocks - 1) {
@@ -122,6 +123,7 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
     lowestBlock = 0;
     std::int32_t result = -1;
     for (;;) {
+        blocksAsked_ += batchLength;
         sendRequest(request, static_cast<std::uint16_t>(batchStart),
                     static_cast<std::uint8_t>(archive_request::kBatch + batchLength));
         for (std::uint32_t n = 0; n < batchLength; ++n) {
@@ -171,6 +173,10 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
     }
 
     firstRecord = result;
+    // The bar ends at what this retrieval asked for: a read that stops at the selected
+    // start is complete, not a few percent of the ring.
+    const auto received = static_cast<std::uint32_t>(blockReceived.count());
+    view_.showProgress(received, std::max(blocksAsked_, received));
     view_.showStatus("Ready", StatusColour::Green);
     for (std::uint32_t b = lastBatchStart; b != newestBlock; b = (b + 1) % kRingBlocks) {
         if (!blockReceived.test(b)) {

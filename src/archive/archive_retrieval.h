@@ -78,6 +78,7 @@ class ArchiveRetrieval {
     bool firstRequest_ = true;
     std::uint32_t moduleId_ = 0;
     std::uint32_t blocksToRead_ = 0;
+    std::uint32_t blocksAsked_ = 0;
     std::string dateError_;
 };
 

@@ -91,6 +91,15 @@ void decimalCommas(std::string& line) {
     }
 }
 
+ExportResult failure(std::string error, DateTimeValue time = 0, std::uint16_t config = 0) {
+    ExportResult result;
+    result.completed = false;
+    result.error = std::move(error);
+    result.recordTime = time;
+    result.recordConfig = config;
+    return result;
+}
+
 }  // namespace
 
 std::string proposedCsvName(std::uint32_t type, std::uint32_t serial,
@@ -107,12 +116,12 @@ ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
     }
     if (source.writeWord >= kRingWords) {
         // The export runs up to the write position; one outside the ring is never met.
-        return {false, "The module's write position lies outside its archive.", 0, 0};
+        return failure("The module's write position lies outside its archive.");
     }
     RecordSearchResult record =
         findRecord(source.words, static_cast<std::uint32_t>(source.firstRecord), source.writeWord);
     if (record.outcome == RecordSearchResult::Outcome::InvalidDate) {
-        return {false, record.error, 0, 0};
+        return failure(record.error);
     }
     DateTimeValue time = record.time;
     std::uint16_t config = record.config;
@@ -157,7 +166,7 @@ ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
         if ((w & 1u) != 0) {
             const RecordSearchResult next = nextRecord(u);
             if (next.outcome == RecordSearchResult::Outcome::InvalidDate) {
-                return {false, next.error, time, config};
+                return failure(next.error, time, config);
             }
             if (next.outcome == RecordSearchResult::Outcome::Found) {
                 // A header reaching the write position holds no rows; skipping past the
@@ -192,7 +201,9 @@ ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
                 if (shown) {
                     decimalCommas(line);
                     emit(line);
+                    ++result.rows;
                 }
+                result.newestRow = time;
                 time += kIntervalMinutes[config >> 13] * kDayPerMinute;
             }
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -25,6 +26,8 @@ struct ExportResult {
     std::string error;
     DateTimeValue recordTime = 0;
     std::uint16_t recordConfig = 0;
+    std::size_t rows = 0;                    // rows written
+    std::optional<DateTimeValue> newestRow;  // the time of the archive's last row, if any
 };
 
 /// The proposed file name: "TYPE.SERIAL-YYYYMMDD.csv" with today's date.

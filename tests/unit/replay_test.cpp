@@ -192,7 +192,7 @@ TEST(MonitorTool, UnreadableInputIsReportedWithItsReason) {
                "qrt-monitor: cannot read /no/such/capture: No such file or directory\n"}}) {
         const auto [status, output] =
             run(std::string(QRT_MONITOR_PATH) + " " + c.arguments + " 2>&1");
-        EXPECT_EQ(status, 1) << c.arguments;
+        EXPECT_EQ(status, 2) << c.arguments;  // a file error
         EXPECT_EQ(output, c.message) << c.arguments;
     }
 }

@@ -84,6 +84,21 @@ TEST_F(ArchiveWindow, RetrievesAndWritesTheCsvUnderTheChosenName) {
     EXPECT_TRUE(dialogs.messages.last().startsWith("QRTTest: Can't write"));
 }
 
+TEST_F(ArchiveWindow, ReadEndsAtFullBarAndAnEmptyExportSaysWhy) {
+    openArchive(3000);  // about 94 blocks, the newest 64 read: the last record is in them
+    archiveUi->DTP_Date->setDate(QDate(2016, 1, 1));
+    click(archiveUi->BtInfo);
+    EXPECT_EQ(archiveUi->ED_Status->text(), "Ready");
+    EXPECT_EQ(archiveUi->Archive_Progress->value(), archiveUi->Archive_Progress->maximum());
+    const auto csv = folder_ / "empty.csv";
+    dialogs.saveAnswer = QString::fromStdString(csv.string());
+    click(archiveUi->Bt_CSV);
+    EXPECT_TRUE(std::filesystem::exists(csv));
+    EXPECT_EQ(std::filesystem::file_size(csv), 0u);
+    EXPECT_EQ(archiveUi->Archive_Progress->format().toStdString(),
+              "No records from the selected start; the newest record is 14.05.2015 12:29:00");
+}
+
 TEST_F(ArchiveWindow, NoAnswerShowsNoResponseInRed) {
     openArchive(0);
     click(archiveUi->BtInfo);
