@@ -11,7 +11,6 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -406,8 +405,7 @@ void TMainForm::savePane(const app::LogPane& pane) {
     }
     out.close();
     if (!out) {
-        dialogs_.message(this, "QRTTest", "Can't write " + *chosen,
-                         QString::fromLocal8Bit(std::strerror(errno != 0 ? errno : EIO)));
+        dialogs_.message(this, "QRTTest", "Can't write " + *chosen, ui::systemErrorText());
     }
 }
 

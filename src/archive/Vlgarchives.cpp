@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QTimeEdit>
 #include <QVBoxLayout>
+#include <cerrno>
 #include <fstream>
 
 #include "archive/csv_export.h"
@@ -174,9 +175,10 @@ void TVLGLog::Bt_CSVClick() {
     if (!chosen) {
         return;  // cancelled: no file
     }
+    errno = 0;
     std::ofstream out(chosen->toStdString(), std::ios::binary | std::ios::trunc);
     if (!out) {
-        services_.dialogs.message(this, "QRTTest", "Can't write " + *chosen, {});
+        services_.dialogs.message(this, "QRTTest", "Can't write " + *chosen, ui::systemErrorText());
         return;
     }
     const archive::ExportResult result = archive::writeCsv(
@@ -190,7 +192,7 @@ void TVLGLog::Bt_CSVClick() {
     if (!result.completed) {
         services_.dialogs.message(this, "QRTTest", QString::fromStdString(result.error), {});
     } else if (!out) {
-        services_.dialogs.message(this, "QRTTest", "Can't write " + *chosen, {});
+        services_.dialogs.message(this, "QRTTest", "Can't write " + *chosen, ui::systemErrorText());
     }
 }
 
