@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTimer>
 #include <cerrno>
@@ -469,6 +470,11 @@ void TMainForm::connectHandlers() {
     connect(CB_ID, &QCheckBox::toggled, this, [this] { ED_TypChange(); });
     connect(EDcrc, &QLineEdit::textChanged, this, [this] { EDcrcChange(); });
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    // Ctrl+F anywhere in the window: the upper pane when it has the focus, else the lower.
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
+        (ME_Comm->hasFocus() || ME_Comm->isAncestorOf(focusWidget()) ? ME_Comm : ME_Debug)
+            ->openFind();
+    });
     for (app::LogPane* pane : {ME_Comm, ME_Debug}) {
         connect(pane, &app::LogPane::saveRequested, this, [this, pane] { savePane(*pane); });
     }
