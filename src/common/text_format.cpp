@@ -10,16 +10,16 @@ namespace {
 
 // Appends prefix (sign, "0x"), zeros and body as one field, padded as printf pads:
 // spaces before (or after, with '-'), or zeros between prefix and body.
-void appendField(FormatBuffer& out, const ConversionSpec& spec, std::string_view prefix,
+void appendField(FormatBuffer& out, const Conversion& conversion, std::string_view prefix,
                  std::size_t zeros, std::string_view body, bool zeroPadAllowed) {
     const std::size_t length = prefix.size() + zeros + body.size();
-    std::size_t fill = static_cast<std::size_t>(std::max(spec.width, 0));
+    std::size_t fill = static_cast<std::size_t>(std::max(conversion.width, 0));
     fill = fill > length ? fill - length : 0;
     std::size_t spacesBefore = 0;
     std::size_t spacesAfter = 0;
-    if (spec.left) {
+    if (conversion.left) {
         spacesAfter = fill;
-    } else if (spec.zero && zeroPadAllowed) {
+    } else if (conversion.zero && zeroPadAllowed) {
         zeros += fill;
     } else {
         spacesBefore = fill;
@@ -53,10 +53,10 @@ void appendField(FormatBuffer& out, const ConversionSpec& spec, std::string_view
     out.commit(static_cast<std::size_t>(p - start));
 }
 
-void appendInteger(FormatBuffer& out, const ConversionSpec& spec, unsigned long long magnitude,
+void appendInteger(FormatBuffer& out, const Conversion& conversion, unsigned long long magnitude,
                    std::string_view prefix) {
-    const bool hex = spec.conversion == 'x' || spec.conversion == 'X';
-    if (spec.width == 0 && spec.precision < 0 && spec.conversion != 'X') {
+    const bool hex = conversion.specifier == 'x' || conversion.specifier == 'X';
+    if (conversion.width == 0 && conversion.precision < 0 && conversion.specifier != 'X') {
         // The usual plain "%u", "%i", "%x": the digits go straight into the buffer.
         char* const start = out.room(prefix.size() + 20);
         char* p = start;
@@ -70,25 +70,25 @@ void appendInteger(FormatBuffer& out, const ConversionSpec& spec, unsigned long 
     std::array<char, 24> digits;
     char* end = digits.data();
     // An explicit precision of 0 prints nothing for the value 0.
-    if (!(magnitude == 0 && spec.precision == 0)) {
+    if (!(magnitude == 0 && conversion.precision == 0)) {
         end = std::to_chars(digits.data(), digits.data() + digits.size(), magnitude, hex ? 16 : 10)
                   .ptr;
     }
-    if (spec.conversion == 'X') {
+    if (conversion.specifier == 'X') {
         std::transform(digits.data(), end, digits.data(), [](char c) {
             return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c;
         });
     }
     const std::string_view body(digits.data(), static_cast<std::size_t>(end - digits.data()));
     const std::size_t zeros =
-        spec.precision > 0 && body.size() < static_cast<std::size_t>(spec.precision)
-            ? static_cast<std::size_t>(spec.precision) - body.size()
+        conversion.precision > 0 && body.size() < static_cast<std::size_t>(conversion.precision)
+            ? static_cast<std::size_t>(conversion.precision) - body.size()
             : 0;
-    appendField(out, spec, prefix, zeros, body, spec.precision < 0);
+    appendField(out, conversion, prefix, zeros, body, conversion.precision < 0);
 }
 
-std::string_view signOf(const ConversionSpec& spec, bool negative) {
-    return negative ? "-" : spec.plus ? "+" : spec.space ? " " : "";
+std::string_view signOf(const Conversion& conversion, bool negative) {
+    return negative ? "-" : conversion.plus ? "+" : conversion.space ? " " : "";
 }
 
 // The digits of `magnitude` in fixed notation with `Precision` decimals, exactly rounded,
@@ -148,41 +148,42 @@ std::size_t fixedDigits(double magnitude, int precision, std::array<char, 400>& 
 
 }  // namespace
 
-void appendSigned(FormatBuffer& out, const ConversionSpec& spec, long long value) {
+void appendSigned(FormatBuffer& out, const Conversion& conversion, long long value) {
     const bool negative = value < 0;
     const unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(value)
                                                   : static_cast<unsigned long long>(value);
-    appendInteger(out, spec, magnitude, signOf(spec, negative));
+    appendInteger(out, conversion, magnitude, signOf(conversion, negative));
 }
 
-void appendUnsigned(FormatBuffer& out, const ConversionSpec& spec, unsigned long long value) {
+void appendUnsigned(FormatBuffer& out, const Conversion& conversion, unsigned long long value) {
     std::string_view prefix;
-    if (spec.alternate && value != 0 && (spec.conversion == 'x' || spec.conversion == 'X')) {
-        prefix = spec.conversion == 'X' ? "0X" : "0x";
+    if (conversion.alternate && value != 0 &&
+        (conversion.specifier == 'x' || conversion.specifier == 'X')) {
+        prefix = conversion.specifier == 'X' ? "0X" : "0x";
     }
-    appendInteger(out, spec, value, prefix);
+    appendInteger(out, conversion, value, prefix);
 }
 
-void appendFixed(FormatBuffer& out, const ConversionSpec& spec, double value) {
-    const int precision = spec.precision < 0 ? 6 : spec.precision;
-    const std::string_view sign = signOf(spec, std::signbit(value));
+void appendFixed(FormatBuffer& out, const Conversion& conversion, double value) {
+    const int precision = conversion.precision < 0 ? 6 : conversion.precision;
+    const std::string_view sign = signOf(conversion, std::signbit(value));
     if (!std::isfinite(value)) {
-        appendField(out, spec, sign, 0, std::isnan(value) ? "nan" : "inf", false);
+        appendField(out, conversion, sign, 0, std::isnan(value) ? "nan" : "inf", false);
         return;
     }
     std::array<char, 400> digits;  // fixed notation of a double runs to 309 digits
     std::size_t length = fixedDigits(std::fabs(value), precision, digits);
-    if (precision == 0 && spec.alternate) {
+    if (precision == 0 && conversion.alternate) {
         digits[length++] = '.';
     }
-    appendField(out, spec, sign, 0, std::string_view(digits.data(), length), true);
+    appendField(out, conversion, sign, 0, std::string_view(digits.data(), length), true);
 }
 
-void appendText(FormatBuffer& out, const ConversionSpec& spec, std::string_view text) {
-    if (spec.precision >= 0 && text.size() > static_cast<std::size_t>(spec.precision)) {
-        text = text.substr(0, static_cast<std::size_t>(spec.precision));
+void appendText(FormatBuffer& out, const Conversion& conversion, std::string_view text) {
+    if (conversion.precision >= 0 && text.size() > static_cast<std::size_t>(conversion.precision)) {
+        text = text.substr(0, static_cast<std::size_t>(conversion.precision));
     }
-    appendField(out, spec, "", 0, text, false);
+    appendField(out, conversion, "", 0, text, false);
 }
 
 }  // namespace qrt::common::detail

@@ -13,7 +13,7 @@
 namespace qrt::common {
 
 /// One printf conversion: flags "-+ #0", width, precision, length modifier, conversion.
-struct ConversionSpec {
+struct Conversion {
     bool left = false;
     bool plus = false;
     bool space = false;
@@ -22,46 +22,46 @@ struct ConversionSpec {
     int width = 0;
     int precision = -1;      // -1: none given
     int lengthModifier = 0;  // 0 none, 1 "l", 2 "ll", -1 "h", -2 "hh", 3 "z"
-    char conversion = 0;     // d i u x X f s c %
+    char specifier = 0;      // d i u x X f s c %
 };
 
 /// Parses a conversion that starts at `p` (just after the '%'); returns where it ends.
-constexpr const char* parseConversion(const char* p, ConversionSpec& spec) {
+constexpr const char* parseConversion(const char* p, Conversion& conversion) {
     for (;; ++p) {
         if (*p == '-') {
-            spec.left = true;
+            conversion.left = true;
         } else if (*p == '+') {
-            spec.plus = true;
+            conversion.plus = true;
         } else if (*p == ' ') {
-            spec.space = true;
+            conversion.space = true;
         } else if (*p == '#') {
-            spec.alternate = true;
+            conversion.alternate = true;
         } else if (*p == '0') {
-            spec.zero = true;
+            conversion.zero = true;
         } else {
             break;
         }
     }
     while (*p >= '0' && *p <= '9') {
-        spec.width = spec.width * 10 + (*p++ - '0');
+        conversion.width = conversion.width * 10 + (*p++ - '0');
     }
     if (*p == '.') {
-        spec.precision = 0;
+        conversion.precision = 0;
         for (++p; *p >= '0' && *p <= '9'; ++p) {
-            spec.precision = spec.precision * 10 + (*p - '0');
+            conversion.precision = conversion.precision * 10 + (*p - '0');
         }
     }
     if (*p == 'h') {
-        spec.lengthModifier = p[1] == 'h' ? -2 : -1;
+        conversion.lengthModifier = p[1] == 'h' ? -2 : -1;
         p += p[1] == 'h' ? 2 : 1;
     } else if (*p == 'l') {
-        spec.lengthModifier = p[1] == 'l' ? 2 : 1;
+        conversion.lengthModifier = p[1] == 'l' ? 2 : 1;
         p += p[1] == 'l' ? 2 : 1;
     } else if (*p == 'z') {
-        spec.lengthModifier = 3;
+        conversion.lengthModifier = 3;
         ++p;
     }
-    spec.conversion = *p;
+    conversion.specifier = *p;
     return *p == '\0' ? p : p + 1;
 }
 
@@ -108,10 +108,10 @@ class FormatBuffer {
     std::size_t used_ = 0;
 };
 
-void appendSigned(FormatBuffer& out, const ConversionSpec& spec, long long value);
-void appendUnsigned(FormatBuffer& out, const ConversionSpec& spec, unsigned long long value);
-void appendFixed(FormatBuffer& out, const ConversionSpec& spec, double value);
-void appendText(FormatBuffer& out, const ConversionSpec& spec, std::string_view text);
+void appendSigned(FormatBuffer& out, const Conversion& conversion, long long value);
+void appendUnsigned(FormatBuffer& out, const Conversion& conversion, unsigned long long value);
+void appendFixed(FormatBuffer& out, const Conversion& conversion, double value);
+void appendText(FormatBuffer& out, const Conversion& conversion, std::string_view text);
 
 /// A format string given as a template argument, parsed while compiling.
 template <std::size_t N>
@@ -123,7 +123,7 @@ struct FormatText {
 struct Piece {
     std::size_t literalBegin = 0;
     std::size_t literalLength = 0;
-    ConversionSpec spec;  // conversion 0: the text ends after the literal
+    Conversion conversion;  // specifier 0: the text ends after the literal
 };
 
 template <FormatText F>
@@ -131,8 +131,8 @@ consteval std::size_t pieceCount() {
     std::size_t count = 1;
     for (const char* p = F.chars.data(); *p != '\0'; ++p) {
         if (*p == '%') {
-            ConversionSpec spec;
-            p = parseConversion(p + 1, spec) - 1;
+            Conversion conversion;
+            p = parseConversion(p + 1, conversion) - 1;
             ++count;
         }
     }
@@ -151,7 +151,7 @@ consteval auto pieces() {
         }
         piece.literalLength = static_cast<std::size_t>(p - text) - piece.literalBegin;
         if (*p == '%') {
-            p = parseConversion(p + 1, piece.spec);
+            p = parseConversion(p + 1, piece.conversion);
         }
     }
     return result;
@@ -171,43 +171,43 @@ inline void appendPlainDecimal(FormatBuffer& out, bool negative, std::uint32_t m
 
 // One argument through its conversion, with printf's argument promotions: an int given
 // to "%u" or "%x" is taken as unsigned int, "h" and "hh" cut the value to their width.
-template <ConversionSpec S, typename Arg>
+template <Conversion S, typename Arg>
 void appendArgument(FormatBuffer& out, const Arg& arg) {
-    constexpr const ConversionSpec& spec = S;
+    constexpr const Conversion& conversion = S;
     constexpr bool plain = !S.left && !S.plus && !S.space && !S.alternate && !S.zero &&
                            S.width == 0 && S.precision < 0 && S.lengthModifier == 0;
-    if constexpr (plain && std::is_integral_v<Arg> && S.conversion == 'u') {
+    if constexpr (plain && std::is_integral_v<Arg> && S.specifier == 'u') {
         appendPlainDecimal(out, false, static_cast<std::uint32_t>(static_cast<unsigned>(arg)));
     } else if constexpr (plain && std::is_integral_v<Arg> &&
-                         (S.conversion == 'i' || S.conversion == 'd')) {
+                         (S.specifier == 'i' || S.specifier == 'd')) {
         const auto value = static_cast<int>(static_cast<long long>(arg));
         appendPlainDecimal(
             out, value < 0,
             value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value));
     } else if constexpr (std::is_floating_point_v<Arg>) {
-        appendFixed(out, spec, static_cast<double>(arg));
+        appendFixed(out, conversion, static_cast<double>(arg));
     } else if constexpr (std::is_convertible_v<const Arg&, std::string_view>) {
-        appendText(out, spec, std::string_view(arg));
+        appendText(out, conversion, std::string_view(arg));
     } else {
         static_assert(std::is_integral_v<Arg>,
                       "format: an argument of a type printf does not take");
-        if (spec.conversion == 'c') {
+        if (conversion.specifier == 'c') {
             const auto c = static_cast<char>(arg);
-            appendText(out, spec, std::string_view(&c, 1));
-        } else if (spec.conversion == 'd' || spec.conversion == 'i') {
+            appendText(out, conversion, std::string_view(&c, 1));
+        } else if (conversion.specifier == 'd' || conversion.specifier == 'i') {
             const auto wide = static_cast<long long>(arg);
-            appendSigned(out, spec,
-                         spec.lengthModifier == -1   ? static_cast<short>(wide)
-                         : spec.lengthModifier == -2 ? static_cast<signed char>(wide)
-                         : spec.lengthModifier == 0  ? static_cast<int>(wide)
-                                                     : wide);
+            appendSigned(out, conversion,
+                         conversion.lengthModifier == -1   ? static_cast<short>(wide)
+                         : conversion.lengthModifier == -2 ? static_cast<signed char>(wide)
+                         : conversion.lengthModifier == 0  ? static_cast<int>(wide)
+                                                           : wide);
         } else {
             const auto wide = static_cast<unsigned long long>(arg);
-            appendUnsigned(out, spec,
-                           spec.lengthModifier == -1   ? static_cast<unsigned short>(wide)
-                           : spec.lengthModifier == -2 ? static_cast<unsigned char>(wide)
-                           : spec.lengthModifier == 0  ? static_cast<unsigned>(wide)
-                                                       : wide);
+            appendUnsigned(out, conversion,
+                           conversion.lengthModifier == -1   ? static_cast<unsigned short>(wide)
+                           : conversion.lengthModifier == -2 ? static_cast<unsigned char>(wide)
+                           : conversion.lengthModifier == 0  ? static_cast<unsigned>(wide)
+                                                             : wide);
         }
     }
 }
@@ -218,7 +218,7 @@ void appendPieces(FormatBuffer& out, const Args&... args);
 template <FormatText F, std::size_t I, typename First, typename... Rest>
 void appendPiecesWith(FormatBuffer& out, const First& first, const Rest&... rest) {
     static constexpr auto kPieces = pieces<F>();
-    appendArgument<kPieces[I].spec>(out, first);
+    appendArgument<kPieces[I].conversion>(out, first);
     appendPieces<F, I + 1>(out, rest...);
 }
 
@@ -227,9 +227,9 @@ void appendPieces(FormatBuffer& out, const Args&... args) {
     static constexpr auto kPieces = pieces<F>();
     static constexpr Piece kPiece = kPieces[I];
     out.put(std::string_view(F.chars.data() + kPiece.literalBegin, kPiece.literalLength));
-    if constexpr (kPiece.spec.conversion == 0) {
+    if constexpr (kPiece.conversion.specifier == 0) {
         static_assert(sizeof...(Args) == 0, "format: more arguments than conversions");
-    } else if constexpr (kPiece.spec.conversion == '%') {
+    } else if constexpr (kPiece.conversion.specifier == '%') {
         out.put("%");
         appendPieces<F, I + 1>(out, args...);
     } else {
