@@ -13,8 +13,8 @@ using qrt::common::SettingsFile;
 using qrt::testing::TempFolder;
 
 // Files that are not what they seem must never make the program wait.
-TEST(SpecialFiles, LogFileTakesOnlyRegularFilesAndDevicesAndNeverWaits) {
-    const TempFolder folder("qrt_special");
+TEST(FileKinds, LogFileTakesOnlyRegularFilesAndDevicesAndNeverWaits) {
+    const TempFolder folder("qrt_file_kinds");
     const std::string fifo = folder.file("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     struct Case {
@@ -34,8 +34,8 @@ TEST(SpecialFiles, LogFileTakesOnlyRegularFilesAndDevicesAndNeverWaits) {
     EXPECT_EQ(line, "12:00:00.0  ID:5.1");
 }
 
-TEST(SpecialFiles, SettingsFileThatIsAFifoGivesDefaultsAndIsNotOverwritten) {
-    const TempFolder folder("qrt_special");
+TEST(FileKinds, SettingsFileThatIsAFifoGivesDefaultsAndIsNotOverwritten) {
+    const TempFolder folder("qrt_file_kinds");
     const std::string fifo = folder.file("qrt-tester.ini");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     SettingsFile settings(fifo);
