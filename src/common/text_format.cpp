@@ -56,17 +56,6 @@ void appendField(FormatBuffer& out, const Conversion& conversion, std::string_vi
 void appendInteger(FormatBuffer& out, const Conversion& conversion, unsigned long long magnitude,
                    std::string_view prefix) {
     const bool hex = conversion.specifier == 'x' || conversion.specifier == 'X';
-    if (conversion.width == 0 && conversion.precision < 0 && conversion.specifier != 'X') {
-        // The usual plain "%u", "%i", "%x": the digits go straight into the buffer.
-        char* const start = out.room(prefix.size() + 20);
-        char* p = start;
-        for (const char c : prefix) {
-            *p++ = c;
-        }
-        p = std::to_chars(p, start + prefix.size() + 20, magnitude, hex ? 16 : 10).ptr;
-        out.commit(static_cast<std::size_t>(p - start));
-        return;
-    }
     std::array<char, 24> digits;
     char* end = digits.data();
     // An explicit precision of 0 prints nothing for the value 0.

@@ -72,9 +72,6 @@ class Link {
     std::uint8_t RingReadByte(int channel) { return ring(channel).readByte(); }
     /// Removes the oldest `count` bytes.
     void RingDrop(int channel, std::size_t count) { ring(channel).drop(count); }
-    [[nodiscard]] std::uint8_t RingPeek(int channel, std::size_t offset) const {
-        return rings_[static_cast<std::size_t>(channel) & 1].peek(offset);
-    }
     void RingRead(int channel, std::span<std::uint8_t> into) { ring(channel).read(into); }
     /// The oldest `into.size()` bytes, left in the ring.
     void RingPeek(int channel, std::span<std::uint8_t> into) const {

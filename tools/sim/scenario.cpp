@@ -83,6 +83,16 @@ std::optional<sys_seconds> timeText(const std::string& text) {
     return sys_days{date} + hours(h) + minutes(mi);
 }
 
+// A temperature in degrees, kept in hundredths as the modules send it.
+bool temperature(const std::string& text, std::int16_t& hundredths) {
+    const auto t = number(text);
+    if (!t || std::fabs(*t) > 327) {
+        return false;
+    }
+    hundredths = static_cast<std::int16_t>(std::lround(*t * 100));
+    return true;
+}
+
 using Setter = std::function<bool(const std::string& value, ModuleConfig& config)>;
 
 const std::map<std::string, std::pair<Setter, std::string>>& moduleKeys() {
@@ -131,20 +141,10 @@ const std::map<std::string, std::pair<Setter, std::string>>& moduleKeys() {
           },
           "telegram cycle, '/'-separated: temp1 temp2 batdig config count1 aux1 short"}},
         {"temp1",
-         {[](const std::string& v, ModuleConfig& c) {
-              const auto t = number(v);
-              if (!t || std::fabs(*t) > 327) return false;
-              c.temp1 = static_cast<std::int16_t>(std::lround(*t * 100));
-              return true;
-          },
+         {[](const std::string& v, ModuleConfig& c) { return temperature(v, c.temp1); },
           "temperature 1 in degrees"}},
         {"temp2",
-         {[](const std::string& v, ModuleConfig& c) {
-              const auto t = number(v);
-              if (!t || std::fabs(*t) > 327) return false;
-              c.temp2 = static_cast<std::int16_t>(std::lround(*t * 100));
-              return true;
-          },
+         {[](const std::string& v, ModuleConfig& c) { return temperature(v, c.temp2); },
           "temperature 2 in degrees"}},
         {"battery",
          {[](const std::string& v, ModuleConfig& c) {
