@@ -21,6 +21,7 @@
 #include "receive/replay.h"
 #include "support/pty_pair.h"
 #include "support/random_bytes.h"
+#include "values/value_writer.h"
 
 namespace {
 
@@ -30,7 +31,17 @@ class CountingSink final : public receive::OutputSink {
   public:
     void addDebugLine(std::string_view) override { ++lines; }
     void addCommLine(std::string_view) override { ++lines; }
+    [[nodiscard]] bool wantsMeasurements() const override { return readsValues; }
+    void addMeasurements(std::span<const receive::Measurement> measurements) override {
+        for (const receive::Measurement& measurement : measurements) {
+            ++values;
+            sum += measurement.value();
+        }
+    }
+    bool readsValues = false;
     std::size_t lines = 0;
+    std::size_t values = 0;
+    double sum = 0;
 };
 
 std::vector<std::uint8_t> mixedCapture(std::size_t size) {
@@ -49,10 +60,11 @@ std::vector<std::uint8_t> mixedCapture(std::size_t size) {
 }
 
 void replayBenchmark(benchmark::State& state, const std::vector<std::uint8_t>& capture,
-                     bool multiplexed) {
+                     bool multiplexed, receive::OutputSink* consumer = nullptr) {
     CountingSink sink;
     for (auto _ : state) {
-        receive::replayCapture(capture, {.multiplexed = multiplexed}, sink);
+        receive::replayCapture(capture, {.multiplexed = multiplexed},
+                               consumer != nullptr ? *consumer : sink);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(capture.size()));
     state.counters["lines"] =
@@ -64,6 +76,29 @@ void BM_ReplayMixed10MB(benchmark::State& state) {
     replayBenchmark(state, capture, false);
 }
 BENCHMARK(BM_ReplayMixed10MB)->Unit(benchmark::kMillisecond);
+
+// The same with a consumer of the values: one that only reads them, and one that writes
+// them as CSV rows (to /dev/null), as qrt-monitor --values does.
+void BM_ReplayMixed10MBReadingValues(benchmark::State& state) {
+    static const auto capture = mixedCapture(10'000'000);
+    CountingSink sink;
+    sink.readsValues = true;
+    replayBenchmark(state, capture, false, &sink);
+    state.counters["values"] =
+        static_cast<double>(sink.values) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_ReplayMixed10MBReadingValues)->Unit(benchmark::kMillisecond);
+
+void BM_ReplayMixed10MBWritingValuesCsv(benchmark::State& state) {
+    static const auto capture = mixedCapture(10'000'000);
+    std::FILE* null = std::fopen("/dev/null", "wb");
+    values::ValueWriter writer(null, values::ValueFormat::Csv);
+    CountingSink lines;
+    values::ValueRecorder recorder(lines, writer);
+    replayBenchmark(state, capture, false, &recorder);
+    std::fclose(null);
+}
+BENCHMARK(BM_ReplayMixed10MBWritingValuesCsv)->Unit(benchmark::kMillisecond);
 
 void BM_ReplayNoise10MB(benchmark::State& state) {
     static const auto capture = qrt::testing::pseudoRandomBytes(10'000'000, 99);

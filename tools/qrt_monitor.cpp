@@ -21,6 +21,7 @@
 #include "receive/console_sink.h"
 #include "receive/poller.h"
 #include "receive/replay.h"
+#include "values/value_file.h"
 
 namespace {
 
@@ -87,10 +88,40 @@ struct Options {
     std::string file;
     std::string port;
     std::string log;
+    std::string values;
+    std::string valuesFormat = "csv";
 };
 
-int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilter, int argc,
-            char** argv) {
+/// Lines that go nowhere: when the values go to standard output, it carries them only.
+class NoLines final : public qrt::receive::OutputSink {
+  public:
+    void addDebugLine(std::string_view) override {}
+    void addCommLine(std::string_view) override {}
+};
+
+/// The sink of the decoded lines and, with --values, of the values.
+class MonitorOutput {
+  public:
+    explicit MonitorOutput(qrt::values::ValueFile* values) {
+        if (values != nullptr) {
+            qrt::receive::OutputSink& lines = values->isStandardOutput()
+                                                  ? static_cast<qrt::receive::OutputSink&>(noLines_)
+                                                  : console_;
+            recorder_.emplace(lines, values->writer());
+        }
+    }
+    qrt::receive::OutputSink& sink() {
+        return recorder_ ? static_cast<qrt::receive::OutputSink&>(*recorder_) : console_;
+    }
+
+  private:
+    qrt::receive::ConsoleSink console_{stdout};
+    NoLines noLines_;
+    std::optional<qrt::values::ValueRecorder> recorder_;
+};
+
+int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilter,
+            qrt::receive::OutputSink& output, int argc, char** argv) {
     using namespace qrt;
     QCoreApplication application(argc, argv);  // the serial backend expects one
     common::SystemClock clock;
@@ -102,8 +133,7 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
     receive::Poller& poller = core.poller;
     poller.idFilter = idFilter;
     poller.workBudget = std::chrono::milliseconds(250);
-    receive::ConsoleSink sink(stdout);
-    core.output.setPanes(&sink);
+    core.output.setPanes(&output);
     if (!options.log.empty()) {
         core.logFile.open(options.log);
     }
@@ -161,6 +191,12 @@ int main(int argc, char** argv) {
         app.add_option("--port", options.port, "Live: port name or device path of interface A");
     app.add_option("--log", options.log, "Live: append the debug lines to this log file")
         ->needs(port);
+    app.add_option("--values", options.values,
+                   "Also write every decoded value to this file (\"-\": standard output, "
+                   "which then carries the values only)");
+    app.add_option("--values-format", options.valuesFormat,
+                   "csv (default: time,module,channel,value,unit) or jsonl (JSON Lines)")
+        ->check(CLI::IsMember({"csv", "jsonl"}));
     app.add_option("FILE", options.file, "Offline: capture file (default or \"-\": standard input)")
         ->excludes(port);
     readSize->excludes(port);
@@ -168,6 +204,8 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", qrt::common::kVersionText);
     app.footer(
         "Decoded lines go to standard output, the tool's own messages to standard error.\n"
+        "Values: ISO 8601 local time with milliseconds, \".\" as the decimal point; offline "
+        "every value carries the time the decoding started (a capture holds no times).\n"
         "Exit status: 0 done, 1 port lost or not opened, 2 usage or file error.");
     try {
         app.parse(argc, argv);
@@ -182,27 +220,43 @@ int main(int argc, char** argv) {
         std::cerr << "qrt-monitor: --crc-start and --id-filter take hexadecimal numbers\n";
         return kUsageOrFileError;
     }
+    std::optional<qrt::values::ValueFile> values;
+    if (!options.values.empty()) {
+        values.emplace(options.values, *qrt::values::valueFormatNamed(options.valuesFormat));
+        if (!values->isOpen()) {
+            std::cerr << "qrt-monitor: " << values->failure() << '\n';
+            return kUsageOrFileError;
+        }
+    }
+    MonitorOutput output(values ? &*values : nullptr);
+    const auto finishValues = [&values](int status) {
+        if (values && !values->finish()) {
+            std::cerr << "qrt-monitor: " << values->failure() << '\n';
+            return status == 0 ? kUsageOrFileError : status;
+        }
+        return status;
+    };
     if (!options.port.empty()) {
-        return runLive(options, *crcStart, *idFilter, argc, argv);
+        return finishValues(runLive(options, *crcStart, *idFilter, output.sink(), argc, argv));
     }
     CaptureFile capture(options.file);
     if (!capture.failure().empty()) {
         std::cerr << "qrt-monitor: " << capture.failure() << '\n';
         return kUsageOrFileError;
     }
-    qrt::receive::ConsoleSink sink(stdout);
     qrt::receive::replayCapture(
         [&capture](std::span<std::uint8_t> into) { return capture.read(into); },
         {.multiplexed = options.mux,
          .crcStart = *crcStart,
          .idFilter = *idFilter,
          .readSize = options.readSize,
-         .timestamp = options.time},
-        sink);
+         .timestamp = options.time,
+         .time = qrt::common::SystemClock().localTime()},
+        output.sink());
     std::fflush(stdout);
     if (!capture.failure().empty()) {
         std::cerr << "qrt-monitor: " << capture.failure() << '\n';
-        return kUsageOrFileError;
+        return finishValues(kUsageOrFileError);
     }
-    return 0;
+    return finishValues(0);
 }

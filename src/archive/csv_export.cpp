@@ -2,6 +2,7 @@
 
 #include <array>
 #include <optional>
+#include <string_view>
 
 #include "archive/record_search.h"
 #include "common/text_format.h"
@@ -53,24 +54,13 @@ unsigned evenBits(unsigned x) {
     return value;
 }
 
-std::string field(std::uint8_t kind, std::uint16_t w) {
-    const unsigned x = w >> 1;
-    switch (kind) {
-        case 1:
-        case 2:
-        case 3:
-            return format<";%4.2f">(static_cast<std::int16_t>(w) * 0.01);
-        case 4:
-            return format<";%u">(evenBits(x));
-        case 5:
-            return format<";%u">(evenBits(x >> 1));
-        case 6:
-            return format<";%u;%u">(evenBits(x), evenBits(x >> 1));
-        case 9:
-        case 10:
-            return format<";%4.2f">(x * kHourPerSecond);
-        default:
-            return format<";%u">(x);
+void appendField(std::string& line, std::uint8_t kind, std::uint16_t w) {
+    for (const receive::Measurement& value : channelValues(kind, w)) {
+        if (value.scale == 1.0) {
+            common::appendFormat<";%u">(line, static_cast<unsigned>(value.raw));
+        } else {
+            common::appendFormat<";%4.2f">(line, value.value());
+        }
     }
 }
 
@@ -100,7 +90,98 @@ ExportResult failure(std::string error, DateTimeValue time = 0, std::uint16_t co
     return result;
 }
 
+// Lines of the CSV file: a header line whenever the configuration changes, then the rows.
+class CsvLines final : public RowVisitor {
+  public:
+    explicit CsvLines(std::ostream& out) : out_(out) {}
+    void header(const ChannelList& channels) override { out_ << headerLine(channels) << '\r'; }
+    void row(DateTimeValue time, const ChannelList& channels,
+             std::span<const std::uint16_t> words) override {
+        line_ = shortDate(time) + " " + longTime(time);
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            appendField(line_, channels.kinds[i], words[i]);
+        }
+        decimalCommas(line_);
+        out_ << line_ << '\r';
+    }
+
+  private:
+    std::ostream& out_;
+    std::string line_;
+};
+
+// The values of each row, as measurements of the module's archive.
+class RowValues final : public RowVisitor {
+  public:
+    RowValues(const receive::ModuleRef& module,
+              const std::function<void(const receive::Measurement&)>& take)
+        : module_(module), take_(take) {}
+    void header(const ChannelList&) override {}
+    void row(DateTimeValue time, const ChannelList& channels,
+             std::span<const std::uint16_t> words) override {
+        const common::DateTime at = toDateTime(time);
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            for (receive::Measurement value : channelValues(channels.kinds[i], words[i])) {
+                value.time = at;
+                value.module = module_;
+                take_(value);
+            }
+        }
+    }
+
+  private:
+    receive::ModuleRef module_;
+    const std::function<void(const receive::Measurement&)>& take_;
+};
+
 }  // namespace
+
+ChannelValues channelValues(std::uint8_t kind, std::uint16_t w) {
+    const unsigned x = w >> 1;
+    const auto value = [](std::string_view channel, std::int32_t raw, double scale,
+                          receive::Unit unit) {
+        return receive::Measurement{.channel = channel, .raw = raw, .scale = scale, .unit = unit};
+    };
+    ChannelValues values;
+    switch (kind) {
+        case receive::kTemp0:
+        case receive::kTemp1:
+        case receive::kTemp2: {
+            constexpr std::array<std::string_view, 3> kNames{"Temp0", "Temp1", "Temp2"};
+            values.add(value(kNames[kind - receive::kTemp0], static_cast<std::int16_t>(w), 0.01,
+                             receive::Unit::Celsius));
+            break;
+        }
+        case receive::kStatus1:
+            values.add(
+                value("Status1", static_cast<std::int32_t>(evenBits(x)), 1.0, receive::Unit::Raw));
+            break;
+        case receive::kStatus2:
+            values.add(value("Status2", static_cast<std::int32_t>(evenBits(x >> 1)), 1.0,
+                             receive::Unit::Raw));
+            break;
+        case receive::kStatusPair:
+            values.add(
+                value("Status1", static_cast<std::int32_t>(evenBits(x)), 1.0, receive::Unit::Raw));
+            values.add(value("Status2", static_cast<std::int32_t>(evenBits(x >> 1)), 1.0,
+                             receive::Unit::Raw));
+            break;
+        case receive::kCounter1:
+        case receive::kCounter2:
+            values.add(value(kind == receive::kCounter1 ? "Counter1" : "Counter2",
+                             static_cast<std::int32_t>(x), 1.0, receive::Unit::Count));
+            break;
+        case receive::kHourMeter1:
+        case receive::kHourMeter2:
+            values.add(value(kind == receive::kHourMeter1 ? "HourMeter1" : "HourMeter2",
+                             static_cast<std::int32_t>(x), kHourPerSecond, receive::Unit::Hour));
+            break;
+        default:
+            values.add(value("Value", static_cast<std::int32_t>(x), 1.0, receive::Unit::Raw));
+            break;
+    }
+    return values;
+}
 
 std::string proposedCsvName(std::uint32_t type, std::uint32_t serial,
                             const common::DateTime& today) {
@@ -110,6 +191,17 @@ std::string proposedCsvName(std::uint32_t type, std::uint32_t serial,
 }
 
 ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
+    CsvLines lines(out);
+    return walkRows(source, lines);
+}
+
+ExportResult archiveValues(const ExportSource& source, const receive::ModuleRef& module,
+                           const std::function<void(const receive::Measurement&)>& take) {
+    RowValues values(module, take);
+    return walkRows(source, values);
+}
+
+ExportResult walkRows(const ExportSource& source, RowVisitor& visitor) {
     ExportResult result;
     if (source.firstRecord < 0) {
         return result;
@@ -128,8 +220,7 @@ ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
     ChannelList channels = receive::deriveChannelList(config);
     std::uint16_t shownConfig = 0;
     std::size_t column = 0;
-    std::string line;
-    auto emit = [&](const std::string& text) { out << text << '\r'; };
+    std::array<std::uint16_t, 6> rowWords{};
 
     // The header a search finds depends only on the words from where it started, so the
     // answer holds for every later word up to that header: a run of header-flagged words
@@ -186,21 +277,15 @@ ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
                 channels.add(0);  // without channels each data word is a row of its own
             }
             const bool shown = time >= source.selectedStart;
-            if (column == 0 && shown) {
-                if (config != shownConfig) {
-                    shownConfig = config;
-                    emit(headerLine(channels));
-                }
-                line = shortDate(time) + " " + longTime(time);
+            if (column == 0 && shown && config != shownConfig) {
+                shownConfig = config;
+                visitor.header(channels);
             }
-            if (shown) {
-                line += field(channels.kinds[column], w);
-            }
+            rowWords[column] = w;
             column = (column + 1) % channels.count;
             if (column == 0) {
                 if (shown) {
-                    decimalCommas(line);
-                    emit(line);
+                    visitor.row(time, channels, std::span(rowWords).first(channels.count));
                     ++result.rows;
                 }
                 result.newestRow = time;

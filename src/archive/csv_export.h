@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -8,6 +11,8 @@
 
 #include "archive/date_time.h"
 #include "common/clock.h"
+#include "receive/channel_list.h"
+#include "receive/measurement.h"
 
 namespace qrt::archive {
 
@@ -30,6 +35,33 @@ struct ExportResult {
     std::optional<DateTimeValue> newestRow;  // the time of the archive's last row, if any
 };
 
+/// The one or two values a data word holds for a channel kind, with their channel names
+/// (Temp0 to Temp2, Status1, Status2, Counter1, Counter2, HourMeter1, HourMeter2, or
+/// Value for a record without channels): the numbers the CSV fields show.
+struct ChannelValues {
+    std::array<receive::Measurement, 2> values{};
+    std::size_t count = 0;
+    void add(const receive::Measurement& value) { values[count++] = value; }
+    [[nodiscard]] auto begin() const { return values.begin(); }
+    [[nodiscard]] auto end() const { return values.begin() + static_cast<std::ptrdiff_t>(count); }
+};
+[[nodiscard]] ChannelValues channelValues(std::uint8_t kind, std::uint16_t w);
+
+/// What a walk through the archive's rows reports: a header whenever the channel
+/// configuration changes before a row from the selected start, then each complete row
+/// from the selected start with its data words in channel order.
+class RowVisitor {
+  public:
+    virtual ~RowVisitor() = default;
+    virtual void header(const receive::ChannelList& channels) = 0;
+    virtual void row(DateTimeValue time, const receive::ChannelList& channels,
+                     std::span<const std::uint16_t> words) = 0;
+};
+
+/// Walks the archive from the oldest record to the write position, as the CSV export
+/// does (the rules are those of `writeCsv`).
+ExportResult walkRows(const ExportSource& source, RowVisitor& visitor);
+
 /// The proposed file name: "TYPE.SERIAL-YYYYMMDD.csv" with today's date.
 [[nodiscard]] std::string proposedCsvName(std::uint32_t type, std::uint32_t serial,
                                           const common::DateTime& today);
@@ -38,5 +70,10 @@ struct ExportResult {
 /// changes, then one line per logging interval with the date, the time and one field
 /// per channel, a decimal comma in the values, each line ended by a single CR.
 ExportResult writeCsv(const ExportSource& source, std::ostream& out);
+
+/// The values the CSV rows hold, one measurement per field with the row's time, for a
+/// plot of the archive of `module`.
+ExportResult archiveValues(const ExportSource& source, const receive::ModuleRef& module,
+                           const std::function<void(const receive::Measurement&)>& take);
 
 }  // namespace qrt::archive

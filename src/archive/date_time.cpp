@@ -58,6 +58,19 @@ DateTimeValue toValue(const common::DateTime& t) {
                       kMillisecondsPerDay;
 }
 
+common::DateTime toDateTime(DateTimeValue value) {
+    const Split parts = split(value);
+    const year_month_day date{parts.day};
+    const long long ms = parts.millisecond;
+    return {.year = static_cast<int>(date.year()),
+            .month = static_cast<int>(static_cast<unsigned>(date.month())),
+            .day = static_cast<int>(static_cast<unsigned>(date.day())),
+            .hour = static_cast<int>(ms / 3'600'000),
+            .minute = static_cast<int>(ms / 60'000 % 60),
+            .second = static_cast<int>(ms / 1000 % 60),
+            .millisecond = static_cast<int>(ms % 1000)};
+}
+
 std::string shortDate(DateTimeValue value) {
     const year_month_day date{split(value).day};
     return common::format<"%02u.%02u.%04d">(static_cast<unsigned>(date.day()),

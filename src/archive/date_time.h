@@ -18,6 +18,9 @@ using DateTimeValue = double;
 /// The value of a calendar date and time of day (milliseconds included).
 [[nodiscard]] DateTimeValue toValue(const common::DateTime& time);
 
+/// The calendar date and time of day of a value, milliseconds rounded.
+[[nodiscard]] common::DateTime toDateTime(DateTimeValue value);
+
 /// "dd.MM.yyyy" and "HH:mm:ss"; milliseconds are rounded from the day fraction, so
 /// 10:30 stays 10:30:00.
 [[nodiscard]] std::string shortDate(DateTimeValue value);

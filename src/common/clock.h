@@ -41,10 +41,14 @@ class SystemClock final : public Clock {
 /// A clock that never moves and never waits: for decoding captures offline.
 class StoppedClock final : public Clock {
   public:
-    [[nodiscard]] DateTime localTime() const override { return {}; }
-    [[nodiscard]] DateTime utcTime() const override { return {}; }
+    explicit StoppedClock(const DateTime& at = {}) : at_(at) {}
+    [[nodiscard]] DateTime localTime() const override { return at_; }
+    [[nodiscard]] DateTime utcTime() const override { return at_; }
     [[nodiscard]] std::chrono::steady_clock::time_point now() const override { return {}; }
     void sleep(std::chrono::milliseconds) override {}
+
+  private:
+    DateTime at_;
 };
 
 }  // namespace qrt::common

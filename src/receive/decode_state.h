@@ -1,12 +1,42 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
+
+#include "common/clock.h"
+#include "receive/measurement.h"
 
 namespace qrt::receive {
 
 /// What the next bytes or frame on the receiver's ring are expected to be.
 enum class DecoderState { Idle, SkipFirmwareBlock, LoggerBlockExpected, ExtensionExpected };
+
+/// The values of one frame: at most four (a telegram's values with the signal and
+/// background levels, or four continuous samples).
+class MeasurementList {
+  public:
+    static constexpr std::size_t kCapacity = 4;
+    /// The next slot; a fifth value overwrites the fourth rather than run past the end.
+    Measurement& next() { return items_[count_ < kCapacity ? count_++ : kCapacity - 1]; }
+    void clear() { count_ = 0; }
+    /// The time every following value carries (set once per poll, not per value).
+    void setTime(const common::DateTime& time) {
+        for (Measurement& m : items_) {
+            m.time = time;
+        }
+    }
+    [[nodiscard]] bool empty() const { return count_ == 0; }
+    [[nodiscard]] std::span<const Measurement> view() const {
+        return std::span(items_).first(count_);
+    }
+
+  private:
+    std::array<Measurement, kCapacity> items_{};
+    std::size_t count_ = 0;
+};
 
 /// State the telegram and reply decoders share with the poller.
 struct DecodeState {
@@ -15,8 +45,28 @@ struct DecodeState {
     std::int32_t loggerBlock = 0;    // block number of the last logger block announcement
     std::int32_t loggerType = 0;     // module type of that announcement
     std::string timestamp;           // time of day of the current poll
+    ModuleRef module;                // the last module heard: extensions and samples belong to it
     std::string debugLine;           // line under construction for the debug pane
     std::string commLine;            // line under construction for the communication pane
+    bool recordValues = false;       // whether `measure` keeps the values
+    MeasurementList measurements;    // the values of the frame being decoded
+
+    /// Returns a value of `module` for the text line to show, and keeps it as a
+    /// measurement when values are recorded.
+    double measure(const ModuleRef& from, std::string_view channel, std::int32_t raw, double scale,
+                   Unit unit, std::int32_t channelNumber = -1) {
+        if (!recordValues) {
+            return raw * scale;
+        }
+        Measurement& m = measurements.next();
+        m.module = from;
+        m.channel = channel;
+        m.channelNumber = channelNumber;
+        m.raw = raw;
+        m.scale = scale;
+        m.unit = unit;
+        return m.value();
+    }
 };
 
 }  // namespace qrt::receive

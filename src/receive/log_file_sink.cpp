@@ -31,6 +31,22 @@ void LogFileSink::addCommLine(std::string_view line) {
     }
 }
 
+void LogFileSink::pollFinished() {
+    if (panes_ != nullptr) {
+        panes_->pollFinished();
+    }
+}
+
+bool LogFileSink::wantsMeasurements() const {
+    return panes_ != nullptr && panes_->wantsMeasurements();
+}
+
+void LogFileSink::addMeasurements(std::span<const Measurement> measurements) {
+    if (panes_ != nullptr) {
+        panes_->addMeasurements(measurements);
+    }
+}
+
 void LogFileSink::showKeyState(bool pressed) {
     if (panes_ != nullptr) {
         panes_->showKeyState(pressed);

@@ -21,6 +21,9 @@ class LogFileSink final : public OutputSink {
     void pollStarted() override;
     void addDebugLine(std::string_view line) override;
     void addCommLine(std::string_view line) override;
+    void pollFinished() override;
+    [[nodiscard]] bool wantsMeasurements() const override;
+    void addMeasurements(std::span<const Measurement> measurements) override;
     void showKeyState(bool pressed) override;
     void showBoxVersion(std::string_view text) override;
     void showBackgroundLevel(std::string_view text) override;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <span>
 #include <string_view>
+
+#include "receive/measurement.h"
 
 namespace qrt::receive {
 
@@ -11,10 +14,17 @@ class OutputSink {
     virtual ~OutputSink() = default;
     /// A poll begins (the log file is flushed now and then).
     virtual void pollStarted() {}
+    /// The poll has ended: a consumer of values updates its views once here.
+    virtual void pollFinished() {}
     /// A line for the debug pane (and the log file).
     virtual void addDebugLine(std::string_view line) = 0;
     /// A line for the communication pane.
     virtual void addCommLine(std::string_view line) = 0;
+    /// Whether values are wanted at all: asked once per poll, so a sink without a use
+    /// for them costs the decoders nothing.
+    [[nodiscard]] virtual bool wantsMeasurements() const { return false; }
+    /// The values decoded from the frame whose lines were just added.
+    virtual void addMeasurements(std::span<const Measurement> measurements) { (void)measurements; }
     /// The box's key state changed: bit 0 set means the key is pressed.
     virtual void showKeyState(bool pressed) { (void)pressed; }
     /// The box's version changed, as four hexadecimal digits.

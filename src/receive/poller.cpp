@@ -25,6 +25,12 @@ Poller::Poller(link::Link& link, const frames::ProtocolSettings& protocol, commo
 void Poller::Timer1Timer() {
     output_.pollStarted();
     stampTime();
+    decode_.recordValues = output_.wantsMeasurements();
+    poll();
+    output_.pollFinished();
+}
+
+void Poller::poll() {
     if (replyWaitTicks_ != 0) {
         --replyWaitTicks_;
     }
@@ -74,11 +80,12 @@ std::optional<frames::StandardFrame> Poller::await(ReplySlot& slot, std::uint32_
 }
 
 void Poller::stampTime() {
+    const common::DateTime now = clock_.localTime();
+    decode_.measurements.setTime(now);
     if (fixedTimestamp) {
         decode_.timestamp = *fixedTimestamp;
         return;
     }
-    const common::DateTime now = clock_.localTime();
     common::assignFormat<"%02u:%02u:%02u.%01u">(
         decode_.timestamp, static_cast<unsigned>(now.hour), static_cast<unsigned>(now.minute),
         static_cast<unsigned>(now.second), static_cast<unsigned>(now.millisecond / 100));
@@ -204,9 +211,10 @@ void Poller::receive() {
             if (check == FrameCheck::ShortTelegram) {
                 ShortTelegram telegram{};
                 read(telegram);
-                decodeShortTelegram(telegram, decode_.timestamp, link.mux.signalLevel,
-                                    decode_.debugLine);
+                decode_.measurements.clear();
+                decodeShortTelegram(telegram, link.mux.signalLevel, decode_);
                 output_.addDebugLine(decode_.debugLine);
+                showMeasurements();
             } else if (check == FrameCheck::StandardFrame) {
                 frames::StandardFrame frame{};
                 read(frame);
@@ -241,9 +249,12 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
         return;
     }
     lastFrameAccepted_ = true;
+    decode_.measurements.clear();
     if (type == 0) {
         if (decodeSpontaneousTelegram(frame, decode_, link_.mux.signalLevel)) {
-            output_.showBackgroundLevel(common::format<"%i">(link_.mux.backgroundLevel));
+            const auto level = static_cast<std::int32_t>(decode_.measure(
+                decode_.module, "Background", link_.mux.backgroundLevel, 1.0, Unit::Raw));
+            output_.showBackgroundLevel(common::format<"%i">(level));
         }
     } else if (type == 5) {
         decodeType5Frame(frame, decode_);
@@ -257,7 +268,14 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
     if (!decode_.commLine.empty()) {
         output_.addCommLine(decode_.commLine);
     }
+    showMeasurements();
     matchReplySlots(frame, type);
+}
+
+void Poller::showMeasurements() {
+    if (!decode_.measurements.empty()) {
+        output_.addMeasurements(decode_.measurements.view());
+    }
 }
 
 void Poller::matchReplySlots(const frames::StandardFrame& frame, std::uint32_t type) {

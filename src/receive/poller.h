@@ -70,7 +70,9 @@ class Poller {
     std::optional<frames::StandardFrame> await(ReplySlot& slot, std::uint32_t type,
                                                std::uint32_t bytePar, std::int32_t polls,
                                                std::chrono::milliseconds pause);
+    void poll();
     void stampTime();
+    void showMeasurements();
     void showBoxStatus();
     void receive();
     enum class FrameCheck { None, ShortTelegram, StandardFrame };

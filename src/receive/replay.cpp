@@ -20,7 +20,7 @@ void replayCapture(const link::ByteSource& capture, const ReplayOptions& options
     link.multiplexMode = options.multiplexed;
     (void)link.OpenPort(link::Port::A, "capture", 19200, 0);  // a capture always opens
     const frames::ProtocolSettings protocol{.crcStart = options.crcStart};
-    common::StoppedClock clock;
+    common::StoppedClock clock(options.time);
     ArchiveStore archive;
     Poller poller(link, protocol, clock, output, archive);
     poller.idFilter = options.idFilter;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/clock.h"
 #include "link/memory_port.h"
 #include "receive/output_sink.h"
 
@@ -17,6 +18,7 @@ struct ReplayOptions {
     std::uint32_t idFilter = 0;
     std::size_t readSize = 128;  // bytes per port read (1 to 128)
     std::string timestamp = "00:00:00.0";
+    common::DateTime time{};      // the date and time every value carries: a capture holds none
     bool armArchiveSlot = false;  // logger blocks go to the archive store
 };
 

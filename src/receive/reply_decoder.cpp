@@ -38,6 +38,7 @@ void decodeReply(const frames::StandardFrame& frame, DecodeState& state) {
     const std::uint32_t moduleType = f.moduleType();
     const std::uint32_t serial = f.serial();
     state.decoderState = DecoderState::Idle;
+    state.module = {.type = moduleType, .number = serial};
     assignReplyDebugLine(state.debugLine, f, type, state.timestamp);
     switch (type) {
         case 1:

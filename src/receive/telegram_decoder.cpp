@@ -16,36 +16,67 @@ constexpr std::array<const char*, 11> kChannelNames{"Bat_Dig", "Config ", "Temp1
 constexpr double kTemperatureScale = 0.01;
 constexpr double kBatteryScale = 0.02;
 
-// Appends the text behind the ID of a type-5 or type-6 module's telegram, by channel kind.
-void appendChannelText(std::string& line, std::uint32_t kind, const FrameFields& f,
+// The channel kind's name without its padding, as a value's channel.
+std::string_view channelKey(std::uint32_t kind) {
+    std::string_view name = kind < kChannelNames.size() ? kChannelNames[kind] : "";
+    return name.substr(0, name.find(' '));
+}
+
+// Appends the text behind the ID of a type-5 or type-6 module's telegram, by channel kind,
+// and records the values it shows.
+void appendChannelText(DecodeState& state, std::uint32_t kind, const FrameFields& f,
                        std::int32_t signalLevel) {
+    std::string& line = state.debugLine;
+    const ModuleRef& module = state.module;
     const char* name = kind < kChannelNames.size() ? kChannelNames[kind] : "";
+    const auto measureSignal = [&] {
+        return static_cast<std::int32_t>(
+            state.measure(module, "Signal", signalLevel, 1.0, Unit::Raw));
+    };
     switch (kind) {
-        case 0:
+        case 0: {
             // The sequence number's conversion carries a space flag, which has no
             // effect on an unsigned number.
-            return common::appendFormat<"%s B:%4.2f D:%u %u %i">(
-                line, name, (f.wp & 0xFFu) * kBatteryScale, static_cast<unsigned>(f.wp >> 8),
-                f.sequence, signalLevel);
-        case 1:
-            return common::appendFormat<"%s T:0x%x %u %i">(line, name, f.wp, f.sequence,
-                                                           signalLevel);
+            const double battery =
+                state.measure(module, "Bat", f.wp & 0xFFu, kBatteryScale, Unit::Volt);
+            const auto digital = static_cast<unsigned>(
+                state.measure(module, channelKey(kind), f.wp >> 8, 1.0, Unit::Raw));
+            return common::appendFormat<"%s B:%4.2f D:%u %u %i">(line, name, battery, digital,
+                                                                 f.sequence, measureSignal());
+        }
+        case 1: {
+            const auto config = static_cast<unsigned>(
+                state.measure(module, channelKey(kind), f.wp, 1.0, Unit::Raw));
+            return common::appendFormat<"%s T:0x%x %u %i">(line, name, config, f.sequence,
+                                                           measureSignal());
+        }
         case 2:
-        case 3:
-            return common::appendFormat<"%s T:%-5.2f %u %i">(
-                line, name, f.wpSigned() * kTemperatureScale, f.sequence, signalLevel);
+        case 3: {
+            const double temperature = state.measure(module, channelKey(kind), f.wpSigned(),
+                                                     kTemperatureScale, Unit::Celsius);
+            return common::appendFormat<"%s T:%-5.2f %u %i">(line, name, temperature, f.sequence,
+                                                             measureSignal());
+        }
         case 4:
         case 5:
-            return common::appendFormat<"%s C:%u %u %i">(line, name, f.wp, f.sequence, signalLevel);
         case 6:
         case 7:
         case 8:
         case 9:
-        case 10:
-            return common::appendFormat<"%s X:%u %u %i">(line, name, f.wp, f.sequence, signalLevel);
+        case 10: {
+            const auto count = static_cast<unsigned>(state.measure(
+                module, channelKey(kind), f.wp, 1.0, kind <= 5 ? Unit::Count : Unit::Raw));
+            if (kind <= 5) {
+                return common::appendFormat<"%s C:%u %u %i">(line, name, count, f.sequence,
+                                                             measureSignal());
+            }
+            return common::appendFormat<"%s X:%u %u %i">(line, name, count, f.sequence,
+                                                         measureSignal());
+        }
         default:
+            // Kinds 11 to 15 name no channel: the words are shown, not recorded.
             return common::appendFormat<"B:%u W:%u %u %i">(line, f.bp, f.wp, f.sequence,
-                                                           signalLevel);
+                                                           measureSignal());
     }
 }
 
@@ -55,12 +86,18 @@ const char* channelName(std::uint32_t kind) {
     return kind < kChannelNames.size() ? kChannelNames[kind] : "";
 }
 
-void decodeShortTelegram(const ShortTelegram& t, const std::string& timestamp,
-                         std::int32_t signalLevel, std::string& line) {
-    const auto temperature = static_cast<std::int16_t>(frames::readLe16(t, 1));
+void decodeShortTelegram(const ShortTelegram& t, std::int32_t signalLevel, DecodeState& state) {
+    const ModuleRef module{.kind = ModuleRef::Kind::ShortTelegram, .number = t[0]};
+    const double temperature =
+        state.measure(module, "Temp", static_cast<std::int16_t>(frames::readLe16(t, 1)),
+                      kTemperatureScale, Unit::Celsius);
+    const double battery = state.measure(module, "Bat", t[3], kBatteryScale, Unit::Volt);
+    const auto status =
+        static_cast<unsigned>(state.measure(module, "Status", t[4], 1.0, Unit::Raw));
+    const auto signal =
+        static_cast<std::int32_t>(state.measure(module, "Signal", signalLevel, 1.0, Unit::Raw));
     common::assignFormat<"%s  ID:%u T:%-5.2f B:%4.2f %u %i">(
-        line, timestamp, t[0], temperature * kTemperatureScale, t[3] * kBatteryScale, t[4],
-        signalLevel);
+        state.debugLine, state.timestamp, module.number, temperature, battery, status, signal);
 }
 
 bool decodeSpontaneousTelegram(const frames::StandardFrame& frame, DecodeState& state,
@@ -71,20 +108,26 @@ bool decodeSpontaneousTelegram(const frames::StandardFrame& frame, DecodeState& 
                                                f.moduleType(), f.serial());
     state.sampleCounter = 0;
     const std::uint32_t moduleType = f.moduleType();
+    state.module = {.type = moduleType, .number = f.serial()};
     if (moduleType == 5 && f.bp > 31) {
         assignReplyDebugLine(state.debugLine, f, 0, state.timestamp);
         return false;
     }
     if (moduleType == 5 || moduleType == 6) {
         const std::uint32_t kind = f.bp & 0x0Fu;
-        appendChannelText(state.debugLine, kind, f, signalLevel);
+        appendChannelText(state, kind, f, signalLevel);
         if (kind == 0 && f.bp == 0x10) {
             state.decoderState = DecoderState::ExtensionExpected;
         }
     } else {
-        common::appendFormat<"T:%-5.2f B:%4.2f %u %i">(
-            state.debugLine, f.wpSigned() * kTemperatureScale, f.bp * kBatteryScale, f.sequence,
-            signalLevel);
+        const ModuleRef& module = state.module;
+        const double temperature =
+            state.measure(module, "Temp", f.wpSigned(), kTemperatureScale, Unit::Celsius);
+        const double battery = state.measure(module, "Bat", f.bp, kBatteryScale, Unit::Volt);
+        const auto signal =
+            static_cast<std::int32_t>(state.measure(module, "Signal", signalLevel, 1.0, Unit::Raw));
+        common::appendFormat<"T:%-5.2f B:%4.2f %u %i">(state.debugLine, temperature, battery,
+                                                       f.sequence, signal);
     }
     return true;
 }
@@ -99,9 +142,13 @@ void decodeType5Frame(const frames::StandardFrame& frame, DecodeState& state) {
             if (kind == 2 || kind == 3) {
                 common::appendFormat<"%s T:%-5.2f ">(
                     state.debugLine, channelName(kind),
-                    static_cast<std::int16_t>(value) * kTemperatureScale);
+                    state.measure(state.module, channelKey(kind), static_cast<std::int16_t>(value),
+                                  kTemperatureScale, Unit::Celsius));
             } else if (kind == 4 || kind == 5) {
-                common::appendFormat<"%s C:%u ">(state.debugLine, channelName(kind), value);
+                common::appendFormat<"%s C:%u ">(
+                    state.debugLine, channelName(kind),
+                    static_cast<unsigned>(
+                        state.measure(state.module, channelKey(kind), value, 1.0, Unit::Count)));
             }
         }
     } else {
@@ -110,9 +157,11 @@ void decodeType5Frame(const frames::StandardFrame& frame, DecodeState& state) {
         for (std::size_t i = 0; i < 4; ++i) {
             const auto value = static_cast<std::int16_t>(frames::readLe16(frame, 1 + 2 * i));
             ++state.sampleCounter;
-            common::appendFormat<"%i ">(state.debugLine, value);
+            const auto sample = static_cast<std::int32_t>(
+                state.measure(state.module, "Sample", value, 1.0, Unit::Raw, state.sampleCounter));
+            common::appendFormat<"%i ">(state.debugLine, sample);
             common::appendFormat<"%4u:%i ">(state.commLine,
-                                            static_cast<unsigned>(state.sampleCounter), value);
+                                            static_cast<unsigned>(state.sampleCounter), sample);
         }
     }
     state.decoderState = DecoderState::Idle;

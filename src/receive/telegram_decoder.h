@@ -14,19 +14,21 @@ using ShortTelegram = std::array<std::uint8_t, 7>;
 /// Names of the channel kinds 0 to 10, seven characters each.
 [[nodiscard]] const char* channelName(std::uint32_t kind);
 
-/// The debug line of a 7-byte short telegram, in place of what `line` held: module
-/// number, temperature, battery, status and signal level. The decoder state is not
-/// changed.
-void decodeShortTelegram(const ShortTelegram& telegram, const std::string& timestamp,
-                         std::int32_t signalLevel, std::string& line);
+/// The debug line of a 7-byte short telegram, in place of what `debugLine` held: module
+/// number, temperature, battery, status and signal level, each also recorded as a
+/// value. The decoder state is not changed.
+void decodeShortTelegram(const ShortTelegram& telegram, std::int32_t signalLevel,
+                         DecodeState& state);
 
-/// A spontaneous module telegram (type 0): fills `debugLine`. Returns false when the
+/// A spontaneous module telegram (type 0): fills `debugLine` and records the values it
+/// shows (kinds 11 to 15 name no channel and record only the signal level). Returns false when the
 /// background level must not be shown (module type 5 with BytePar above 31).
 bool decodeSpontaneousTelegram(const frames::StandardFrame& frame, DecodeState& state,
                                std::int32_t signalLevel);
 
 /// A type-5 frame: the extension of a battery/digital telegram, or four continuous
-/// samples (also a line for the communication pane).
+/// samples (also a line for the communication pane). The values belong to the last
+/// module heard.
 void decodeType5Frame(const frames::StandardFrame& frame, DecodeState& state);
 
 }  // namespace qrt::receive
