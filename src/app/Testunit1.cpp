@@ -17,6 +17,7 @@
 #include <iostream>
 
 #include "app/log_pane.h"
+#include "app/values_window.h"
 #include "commands/calibration.h"
 #include "commands/command_tables.h"
 #include "common/scan.h"
@@ -64,6 +65,17 @@ class TMainForm::PaneSink final : public receive::OutputSink {
     void showBackgroundLevel(std::string_view text) override {
         form_.EdRSSI0->setText(
             QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    }
+    [[nodiscard]] bool wantsMeasurements() const override { return true; }
+    void addMeasurements(std::span<const receive::Measurement> measurements) override {
+        for (const receive::Measurement& measurement : measurements) {
+            form_.core_.values.add(measurement);
+        }
+    }
+    void pollFinished() override {
+        if (form_.valuesWindow_ != nullptr) {
+            form_.valuesWindow_->pollFinished();
+        }
     }
 
   private:
@@ -194,6 +206,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     FormClose();
     if (archiveWindow_ != nullptr) {
         archiveWindow_->close();
+    }
+    if (valuesWindow_ != nullptr) {
+        valuesWindow_->close();
     }
     event->accept();
 }
@@ -374,6 +389,13 @@ void TMainForm::BtArchivesClick() {
     }
 }
 
+void TMainForm::BtValuesClick() {
+    if (valuesWindow_ != nullptr) {
+        valuesWindow_->show();
+        valuesWindow_->raise();
+    }
+}
+
 void TMainForm::BT_FW_StartClick() {
     // While a transfer runs, Start begins it again with the same image, without asking.
     std::string path = firmware_->imagePath();
@@ -447,6 +469,7 @@ void TMainForm::connectHandlers() {
     onClick(BtCal1, [this] { BtCalClick(1); });
     onClick(BtCal2, [this] { BtCalClick(2); });
     onClick(BtArchives, [this] { BtArchivesClick(); });
+    onClick(BtValues, [this] { BtValuesClick(); });
     onClick(BT_Radio_CMD, [this] { BT_Radio_CMDClick(); });
     onClick(BT_Ind_CMD, [this] { BT_Ind_CMDClick(); });
     onClick(BT_FW_Start, [this] { BT_FW_StartClick(); });
@@ -477,6 +500,7 @@ void TMainForm::connectHandlers() {
     });
     for (app::LogPane* pane : {ME_Comm, ME_Debug}) {
         connect(pane, &app::LogPane::saveRequested, this, [this, pane] { savePane(*pane); });
+        connect(pane, &app::LogPane::valuesRequested, this, [this] { BtValuesClick(); });
     }
     CB_BroadcastClick();
     CB_ContClick();

@@ -24,7 +24,8 @@ class QTimer;
 
 namespace qrt::app {
 class LogPane;
-}
+class ValuesWindow;
+}  // namespace qrt::app
 namespace qrt::ui {
 class Dialogs;
 }
@@ -49,6 +50,10 @@ class TMainForm : public QWidget {
 
     /// The archive window, shown by "Archives".
     void setArchiveWindow(QWidget* window) { archiveWindow_ = window; }
+    /// The values window, shown by "Werte" and the panes' context menu.
+    void setValuesWindow(qrt::app::ValuesWindow* window) { valuesWindow_ = window; }
+    /// The settings file this window reads and writes.
+    [[nodiscard]] const std::string& settingsPath() const { return iniPath_; }
 
     /// The serial number and module type fields (the archive window's module by radio).
     [[nodiscard]] std::pair<std::string, std::string> moduleFields() const;
@@ -88,6 +93,7 @@ class TMainForm : public QWidget {
     void CB_LEDChange(int index);
     void BtCalClick(int input);
     void BtArchivesClick();
+    void BtValuesClick();
     void BT_FW_StartClick();
     void showFirmwarePaused(bool paused);
     void savePane(const qrt::app::LogPane& pane);
@@ -104,6 +110,7 @@ class TMainForm : public QWidget {
     std::unique_ptr<FirmwareControls> firmwareControls_;
     std::unique_ptr<qrt::firmware::FirmwareTransfer> firmware_;
     QWidget* archiveWindow_ = nullptr;
+    qrt::app::ValuesWindow* valuesWindow_ = nullptr;
 
     // Controls, named as on the form; tests find them by these object names.
     QWidget* Panel1 = nullptr;
@@ -152,6 +159,7 @@ class TMainForm : public QWidget {
     QLabel* Label15 = nullptr;
     QLineEdit* EDcrc = nullptr;
     QPushButton* BtArchives = nullptr;
+    QPushButton* BtValues = nullptr;  // opens the values window
     QGroupBox* GB_Config = nullptr;
     QComboBox* CB_Cmd = nullptr;
     QCheckBox* CB_Filter = nullptr;

@@ -336,6 +336,8 @@ void LogPane::contextMenuEvent(QContextMenuEvent* event) {
     menu.addSeparator();
     menu.addAction(tr("&Find..."), QKeySequence::Find, this, &LogPane::openFind);
     menu.addAction(tr("&Save as..."), this, &LogPane::saveRequested);
+    menu.addSeparator();
+    menu.addAction(tr("&Werte..."), this, &LogPane::valuesRequested);
     menu.exec(event->globalPos());
 }
 

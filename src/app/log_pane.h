@@ -47,6 +47,8 @@ class LogPane : public QAbstractScrollArea {
   signals:
     /// The operator asked to save every line of the pane ("Save as...").
     void saveRequested();
+    /// The operator asked for the values window.
+    void valuesRequested();
 
   protected:
     void paintEvent(QPaintEvent* event) override;

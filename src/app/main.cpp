@@ -1,5 +1,5 @@
 // Program entry: reads the command line, builds the core objects, then the main window
-// and the hidden archive window over them.
+// and the hidden archive and values windows over them.
 #include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QMessageBox>
@@ -10,6 +10,7 @@
 #include "app/Testunit1.h"
 #include "app/quit_on_signal.h"
 #include "app/tool_core.h"
+#include "app/values_window.h"
 #include "archive/Vlgarchives.h"
 #include "common/version.h"
 #include "link/qt_serial_port.h"
@@ -38,14 +39,25 @@ int main(int argc, char** argv) {
                             .dialogs = dialogs,
                             .executablePath = QCoreApplication::applicationFilePath().toStdString(),
                             .availablePorts = qrt::link::availablePortNames});
+        qrt::app::ValuesWindow valuesWindow(
+            {.history = core.values,
+             .dialogs = dialogs,
+             .settingsPath = [&mainForm] { return mainForm.settingsPath(); }},
+            &mainForm);
         TVLGLog archiveWindow({.sender = core.sender,
                                .poller = core.poller,
                                .archive = core.archive,
                                .clock = core.clock,
                                .dialogs = dialogs,
-                               .moduleFields = [&mainForm] { return mainForm.moduleFields(); }},
+                               .moduleFields = [&mainForm] { return mainForm.moduleFields(); },
+                               .values = &core.values,
+                               .plotValues =
+                                   [&valuesWindow](const qrt::receive::ModuleRef& module) {
+                                       valuesWindow.plotModule(module);
+                                   }},
                               &mainForm);
         mainForm.setArchiveWindow(&archiveWindow);
+        mainForm.setValuesWindow(&valuesWindow);
         qrt::app::closeOnTerminationSignals(mainForm);
         mainForm.show();
         if (openAtStart) {

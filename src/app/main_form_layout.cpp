@@ -178,6 +178,7 @@ void TMainForm::buildControls() {
     Label15 = label("Label15", "CRC");
     EDcrc = edit("EDcrc", "0", 6, 48);
     BtArchives = button("BtArchives", "Archives", 64);
+    BtValues = button("BtValues", "Werte", 50);
 
     auto* panel = new QVBoxLayout(Panel1);
     panel->setContentsMargins(4, 4, 4, 2);
@@ -192,8 +193,9 @@ void TMainForm::buildControls() {
     panel->addLayout(row({Label12, UD_Chan, Label13, UD_Pwr, BT_ChanPwr, nullptr, BTRcvVer, BtBoot,
                           UD_Beep, BTBeep, CB_LED, CBOnline},
                          false));
-    panel->addLayout(row({BtTemp, BtTemp1, BtTemp2, BtDig, btLEDs, BtCal1, BtCal2, nullptr, Label15,
-                          EDcrc, BtArchives},
+    // "Werte" sits in the row's free space, so no other control moves.
+    panel->addLayout(row({BtTemp, BtTemp1, BtTemp2, BtDig, btLEDs, BtCal1, BtCal2, BtValues,
+                          nullptr, Label15, EDcrc, BtArchives},
                          false));
 
     // Configuration command group.

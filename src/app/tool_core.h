@@ -11,12 +11,14 @@
 #include "receive/log_file_sink.h"
 #include "receive/poller.h"
 #include "receive/reply_slot.h"
+#include "values/value_history.h"
 
 namespace qrt::app {
 
 /// The tool's core objects, built once by the program entry and shared by both windows:
 /// the link, the protocol settings beside the frame sender, the archive store, the log
-/// file with its sink, and the poller. Each layer's state lives in its own object.
+/// file with its sink, the poller, and the history of decoded values. Each layer's state
+/// lives in its own object.
 struct ToolCore {
     ToolCore(std::unique_ptr<link::SerialPort> portA, std::unique_ptr<link::SerialPort> portB,
              std::ostream& diagnostics, common::Clock& clock_)
@@ -34,6 +36,7 @@ struct ToolCore {
     common::LogFile logFile;
     receive::LogFileSink output;  // the main window attaches its panes
     receive::Poller poller;
+    values::ValueHistory values;  // filled by the main window's sink, shown by the values window
 };
 
 }  // namespace qrt::app

@@ -60,7 +60,10 @@ class TVLGLog::View final : public archive::RetrievalView {
         window_.ED_Date->setText(QString::fromStdString(date));
         window_.ED_Time->setText(QString::fromStdString(time));
     }
-    void enableCsv(bool enabled) override { window_.Bt_CSV->setEnabled(enabled); }
+    void enableCsv(bool enabled) override {
+        window_.Bt_CSV->setEnabled(enabled);
+        window_.Bt_Plot->setEnabled(enabled);
+    }
     void showProgress(std::uint32_t received, std::uint32_t total) override {
         window_.Archive_Progress->setRange(0, static_cast<int>(std::max<std::uint32_t>(total, 1)));
         window_.Archive_Progress->setValue(static_cast<int>(std::min(received, total)));
@@ -97,6 +100,9 @@ TVLGLog::TVLGLog(ArchiveWindowServices services, QWidget* parent)
     BtInfo = named(new QPushButton("Get Archive"), "BtInfo");
     Bt_CSV = named(new QPushButton("Write CSV"), "Bt_CSV");
     Bt_CSV->setEnabled(false);
+    Bt_Plot = named(new QPushButton("Plot"), "Bt_Plot");
+    Bt_Plot->setEnabled(false);
+    Bt_Plot->setVisible(services_.values != nullptr && services_.plotValues != nullptr);
     BtClose = named(new QPushButton("Close"), "BtClose");
     Archive_Progress = named(new QProgressBar, "Archive_Progress");
     Archive_Progress->setRange(0, 1);
@@ -122,6 +128,7 @@ TVLGLog::TVLGLog(ArchiveWindowServices services, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(BtInfo);
     buttons->addWidget(Bt_CSV);
+    buttons->addWidget(Bt_Plot);
     buttons->addStretch();
     buttons->addWidget(BtClose);
     auto* layout = new QVBoxLayout(this);
@@ -130,6 +137,7 @@ TVLGLog::TVLGLog(ArchiveWindowServices services, QWidget* parent)
 
     connect(BtInfo, &QPushButton::clicked, this, [this] { BtInfoClick(); });
     connect(Bt_CSV, &QPushButton::clicked, this, [this] { Bt_CSVClick(); });
+    connect(Bt_Plot, &QPushButton::clicked, this, [this] { Bt_PlotClick(); });
     connect(BtClose, &QPushButton::clicked, this, [this] { BtCloseClick(); });
 }
 
@@ -194,6 +202,27 @@ void TVLGLog::Bt_CSVClick() {
     } else if (!out) {
         services_.dialogs.message(this, "QRTTest", "Can't write " + *chosen, ui::systemErrorText());
     }
+}
+
+void TVLGLog::Bt_PlotClick() {
+    // The rows the CSV would hold, as values; the retrieval's record time is left as is.
+    const archive::ArchiveRetrieval& r = *retrieval_;
+    if (r.firstRecord == -1 || services_.values == nullptr || !services_.plotValues) {
+        return;
+    }
+    const receive::ModuleRef module{.kind = receive::ModuleRef::Kind::Archive,
+                                    .type = r.archiveType,
+                                    .number = r.archiveSerial};
+    values::ValueHistory& history = *services_.values;
+    history.removeModule(module);
+    const archive::ExportResult result = archive::archiveValues(
+        {services_.archive.archiveWords, r.writeWord, r.firstRecord, selectedStart()}, module,
+        [&history](const receive::Measurement& value) { history.add(value); });
+    if (!result.completed) {
+        services_.dialogs.message(this, "QRTTest", QString::fromStdString(result.error), {});
+    }
+    showExportOutcome(result);
+    services_.plotValues(module);
 }
 
 void TVLGLog::showExportOutcome(const archive::ExportResult& result) {

@@ -6,6 +6,7 @@
 
 #include "archive/archive_retrieval.h"
 #include "archive/csv_export.h"
+#include "values/value_history.h"
 
 class QDateEdit;
 class QLineEdit;
@@ -28,10 +29,14 @@ struct ArchiveWindowServices {
     qrt::ui::Dialogs& dialogs;
     /// The serial number and module type fields, read at each "Get Archive".
     std::function<std::pair<std::string, std::string>()> moduleFields;
+    /// Where "Plot" puts the archive's values, and how it shows them; without them the
+    /// button stays hidden.
+    qrt::values::ValueHistory* values = nullptr;
+    std::function<void(const qrt::receive::ModuleRef&)> plotValues{};
 };
 
 /// The archive window: reads a logging module's archive, inductively or by radio, and
-/// writes it as a CSV file.
+/// writes it as a CSV file or plots its values.
 class TVLGLog : public QWidget {
     Q_OBJECT
 
@@ -42,6 +47,7 @@ class TVLGLog : public QWidget {
     void FormShow();
     void BtInfoClick();
     void Bt_CSVClick();
+    void Bt_PlotClick();
     void BtCloseClick();
 
     [[nodiscard]] const qrt::archive::ArchiveRetrieval& retrieval() const { return *retrieval_; }
@@ -70,6 +76,7 @@ class TVLGLog : public QWidget {
     QLineEdit* ED_Time = nullptr;
     QPushButton* BtInfo = nullptr;
     QPushButton* Bt_CSV = nullptr;
+    QPushButton* Bt_Plot = nullptr;  // the archive's values in the values window
     QPushButton* BtClose = nullptr;
     QProgressBar* Archive_Progress = nullptr;
 };

@@ -1,0 +1,211 @@
+#include "app/values_plot.h"
+
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QKeyEvent>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QValueAxis>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace qrt::app {
+
+ValuesPlot::ValuesPlot(const values::ValueHistory& history, QWidget* parent)
+    : QChartView(parent),
+      history_(history),
+      timeAxis_(new QDateTimeAxis),
+      valueAxis_(new QValueAxis) {
+    auto* plot = new QChart;
+    plot->legend()->setAlignment(Qt::AlignBottom);
+    timeAxis_->setFormat("HH:mm:ss");
+    timeAxis_->setTitleText("Time");
+    plot->addAxis(timeAxis_, Qt::AlignBottom);
+    plot->addAxis(valueAxis_, Qt::AlignLeft);
+    setChart(plot);
+    setRubberBand(QChartView::RectangleRubberBand);
+    setRenderHint(QPainter::Antialiasing, false);
+    setFocusPolicy(Qt::StrongFocus);
+    connect(timeAxis_, &QDateTimeAxis::rangeChanged, this, [this] {
+        if (!updating_) {
+            userMovedView();
+        }
+    });
+}
+
+void ValuesPlot::setRows(std::vector<std::size_t> rows) {
+    for (QLineSeries* line : lines_) {
+        chart()->removeSeries(line);
+        delete line;
+    }
+    lines_.clear();
+    rows_ = std::move(rows);
+    for (const std::size_t row : rows_) {
+        const values::Series& series = history_.at(row);
+        auto* line = new QLineSeries;
+        line->setName(
+            QString::fromStdString(series.module.text() + " " + series.channel + " (") +
+            QString::fromUtf8(receive::unitText(series.unit).data(),
+                              static_cast<qsizetype>(receive::unitText(series.unit).size())) +
+            ")");
+        chart()->addSeries(line);
+        line->attachAxis(timeAxis_);
+        line->attachAxis(valueAxis_);
+        lines_.push_back(line);
+    }
+    refresh();
+}
+
+void ValuesPlot::resetZoom() {
+    following_ = true;
+    refresh();
+}
+
+void ValuesPlot::userMovedView() {
+    following_ = false;
+    refresh();
+}
+
+void ValuesPlot::setTimeRange(qint64 from, qint64 to) {
+    updating_ = true;
+    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from - utcOffset_),
+                        QDateTime::fromMSecsSinceEpoch(to - utcOffset_));
+    updating_ = false;
+}
+
+void ValuesPlot::refresh() {
+    // The history counts local time; the axis shows UTC milliseconds in local time.
+    utcOffset_ = static_cast<qint64>(QDateTime::currentDateTime().offsetFromUtc()) * 1000;
+    std::int64_t from = 0;
+    std::int64_t to = 0;
+    if (following_) {
+        bool any = false;
+        for (const std::size_t row : rows_) {
+            if (row >= history_.size() || history_.at(row).points.size() == 0) {
+                continue;
+            }
+            const auto [earliest, latest] = history_.at(row).points.timeSpan();
+            from = any ? std::min(from, earliest) : earliest;
+            to = any ? std::max(to, latest) : latest;
+            any = true;
+        }
+        if (to <= from) {
+            to = from + 1000;  // one point, or none: a second around it
+        }
+        setTimeRange(from, to);
+    } else {
+        from = timeAxis_->min().toMSecsSinceEpoch() + utcOffset_;
+        to = timeAxis_->max().toMSecsSinceEpoch() + utcOffset_;
+    }
+    const auto columns = static_cast<std::size_t>(std::max(100, viewport()->width()));
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        QList<QPointF> points;
+        if (rows_[i] < history_.size()) {
+            history_.at(rows_[i]).points.plotPoints(from, to, columns, scratch_);
+            points.reserve(static_cast<qsizetype>(scratch_.size()));
+            for (const values::PlotPoint& p : scratch_) {
+                if (!std::isfinite(p.value)) {
+                    continue;  // a value no axis can show is left out, not drawn
+                }
+                points.append(QPointF(static_cast<double>(p.time - utcOffset_), p.value));
+                low = std::min(low, p.value);
+                high = std::max(high, p.value);
+            }
+        }
+        lines_[i]->replace(points);
+    }
+    if (!(low <= high)) {
+        low = 0;
+        high = 1;
+    }
+    const double margin = high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(high) * 0.05);
+    updating_ = true;
+    valueAxis_->setRange(low - margin, high + margin);
+    updating_ = false;
+}
+
+std::vector<QPointF> ValuesPlot::drawnPoints(std::size_t index) const {
+    std::vector<QPointF> points;
+    if (index < lines_.size()) {
+        for (const QPointF& p : lines_[index]->points()) {
+            points.emplace_back(p.x() + static_cast<double>(utcOffset_), p.y());
+        }
+    }
+    return points;
+}
+
+void ValuesPlot::wheelEvent(QWheelEvent* event) {
+    const double factor = event->angleDelta().y() > 0 ? 0.8 : 1.25;
+    // Zoom the time axis round the pointer.
+    const QRectF area = chart()->plotArea();
+    const double at = std::clamp((event->position().x() - area.left()) / area.width(), 0.0, 1.0);
+    const double from = static_cast<double>(timeAxis_->min().toMSecsSinceEpoch());
+    const double to = static_cast<double>(timeAxis_->max().toMSecsSinceEpoch());
+    const double pivot = from + (to - from) * at;
+    const double newFrom = pivot - (pivot - from) * factor;
+    const double newTo = pivot + (to - pivot) * factor;
+    if (newTo - newFrom >= 100) {
+        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(newFrom)),
+                            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(newTo)));
+    }
+    event->accept();
+}
+
+void ValuesPlot::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        panning_ = true;
+        panFrom_ = event->position();
+        event->accept();
+        return;
+    }
+    QChartView::mousePressEvent(event);
+}
+
+void ValuesPlot::mouseMoveEvent(QMouseEvent* event) {
+    if (panning_) {
+        const QPointF delta = event->position() - panFrom_;
+        panFrom_ = event->position();
+        chart()->scroll(-delta.x(), delta.y());
+        event->accept();
+        return;
+    }
+    QChartView::mouseMoveEvent(event);
+}
+
+void ValuesPlot::mouseReleaseEvent(QMouseEvent* event) {
+    if (panning_ && event->button() == Qt::RightButton) {
+        panning_ = false;
+        event->accept();
+        return;
+    }
+    // The rubber band's right click zooms out; here the right button pans instead.
+    QChartView::mouseReleaseEvent(event);
+}
+
+void ValuesPlot::keyPressEvent(QKeyEvent* event) {
+    const double step = chart()->plotArea().width() / 10;
+    switch (event->key()) {
+        case Qt::Key_Left:
+            chart()->scroll(-step, 0);
+            break;
+        case Qt::Key_Right:
+            chart()->scroll(step, 0);
+            break;
+        case Qt::Key_Plus:
+            chart()->zoomIn();
+            break;
+        case Qt::Key_Minus:
+            chart()->zoomOut();
+            break;
+        default:
+            QChartView::keyPressEvent(event);
+            return;
+    }
+    event->accept();
+}
+
+}  // namespace qrt::app

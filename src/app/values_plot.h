@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QChartView>
+#include <vector>
+
+#include "values/value_history.h"
+
+class QDateTimeAxis;
+class QValueAxis;
+class QLineSeries;
+
+namespace qrt::app {
+
+/// The values window's plot: the selected series over time on a date-time axis. It
+/// follows the newest values until the operator zooms (wheel, rubber band) or pans
+/// (drag with the right mouse button, arrow keys); "Reset" follows again. Each series
+/// is reduced to a few points per pixel column of the visible range before drawing, so
+/// a redraw costs the same at 100,000 points as at 1,000.
+class ValuesPlot final : public QChartView {
+    Q_OBJECT
+
+  public:
+    explicit ValuesPlot(const values::ValueHistory& history, QWidget* parent = nullptr);
+
+    /// Plots these rows of the history (replacing what was plotted).
+    void setRows(std::vector<std::size_t> rows);
+    [[nodiscard]] const std::vector<std::size_t>& rows() const { return rows_; }
+    /// Redraws with the history's newest points.
+    void refresh();
+    /// Follows the newest values again, with every point in view.
+    void resetZoom();
+    /// The points drawn for a plotted row (time in milliseconds of local time).
+    [[nodiscard]] std::vector<QPointF> drawnPoints(std::size_t index) const;
+
+  protected:
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void userMovedView();
+    void setTimeRange(qint64 from, qint64 to);
+
+    const values::ValueHistory& history_;
+    std::vector<std::size_t> rows_;
+    std::vector<QLineSeries*> lines_;
+    QDateTimeAxis* timeAxis_;
+    QValueAxis* valueAxis_;
+    bool following_ = true;
+    bool updating_ = false;  // the axis moves because of us, not the operator
+    qint64 utcOffset_ = 0;   // milliseconds the local time is ahead of UTC
+    QPointF panFrom_;
+    bool panning_ = false;
+    std::vector<values::PlotPoint> scratch_;
+};
+
+}  // namespace qrt::app

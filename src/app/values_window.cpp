@@ -1,0 +1,241 @@
+#include "app/values_window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <cerrno>
+#include <fstream>
+
+#include "app/values_plot.h"
+#include "app/values_table_model.h"
+#include "common/settings_file.h"
+#include "ui/dialogs.h"
+
+namespace qrt::app {
+
+namespace {
+
+constexpr const char* kSection = "Values";
+
+QString csvField(const QString& text) {
+    if (!text.contains(',') && !text.contains('"') && !text.contains('\n') &&
+        !text.contains('\r')) {
+        return text;
+    }
+    return '"' + QString(text).replace("\"", "\"\"") + '"';
+}
+
+}  // namespace
+
+ValuesWindow::ValuesWindow(ValuesWindowServices services, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      services_(std::move(services)),
+      model_(new ValuesTableModel(services_.history, this)),
+      sorted_(new QSortFilterProxyModel(this)),
+      moduleFilter_(new QLineEdit),
+      table_(new QTableView),
+      plot_(new ValuesPlot(services_.history)) {
+    setObjectName("ValuesWindow");
+    setWindowTitle("Werte");
+    resize(900, 640);
+
+    sorted_->setSourceModel(model_);
+    sorted_->setSortRole(ValuesTableModel::kSortRole);
+    sorted_->setFilterKeyColumn(ValuesTableModel::Module);
+    sorted_->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    moduleFilter_->setObjectName("ValuesModuleFilter");
+    moduleFilter_->setPlaceholderText("Module, e.g. 5.1234");
+    moduleFilter_->setClearButtonEnabled(true);
+    connect(moduleFilter_, &QLineEdit::textChanged, sorted_,
+            &QSortFilterProxyModel::setFilterFixedString);
+
+    table_->setObjectName("ValuesTable");
+    table_->setModel(sorted_);
+    table_->setSortingEnabled(true);
+    table_->sortByColumn(ValuesTableModel::Module, Qt::AscendingOrder);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->verticalHeader()->setVisible(false);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ValuesWindow::plotSelection);
+    // A cleared table drops the selection without a selection signal.
+    connect(sorted_, &QAbstractItemModel::modelReset, this, &ValuesWindow::plotSelection);
+
+    plot_->setObjectName("ValuesPlot");
+    plot_->setMinimumHeight(220);
+
+    auto button = [this](const char* name, const char* caption, auto handler) {
+        auto* b = new QPushButton(caption);
+        b->setObjectName(name);
+        connect(b, &QPushButton::clicked, this, handler);
+        return b;
+    };
+    auto* tools = new QHBoxLayout;
+    tools->addWidget(new QLabel("Module"));
+    tools->addWidget(moduleFilter_, 1);
+    tools->addWidget(button("ValuesCopy", "Copy", &ValuesWindow::copyTable));
+    tools->addWidget(button("ValuesSaveCsv", "Save CSV", &ValuesWindow::saveTable));
+    tools->addWidget(button("ValuesClear", "Clear", &ValuesWindow::clearValues));
+
+    auto* plotTools = new QHBoxLayout;
+    auto* note = new QLabel(
+        "Select rows to plot them. Wheel or rubber band: zoom; right button or arrow keys: pan. "
+        "Each series keeps its newest 100,000 points.");
+    note->setWordWrap(true);
+    plotTools->addWidget(note, 1);
+    plotTools->addWidget(button("ValuesResetZoom", "Reset", [this] { plot_->resetZoom(); }));
+    plotTools->addWidget(button("ValuesSavePng", "Save as PNG", &ValuesWindow::savePlot));
+
+    auto* top = new QWidget;
+    auto* topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(0, 0, 0, 0);
+    topLayout->addLayout(tools);
+    topLayout->addWidget(table_, 1);
+    auto* bottom = new QWidget;
+    auto* bottomLayout = new QVBoxLayout(bottom);
+    bottomLayout->setContentsMargins(0, 0, 0, 0);
+    bottomLayout->addWidget(plot_, 1);
+    bottomLayout->addLayout(plotTools);
+    auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(top);
+    splitter->addWidget(bottom);
+    splitter->setStretchFactor(1, 2);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(splitter);
+}
+
+ValuesWindow::~ValuesWindow() = default;
+
+void ValuesWindow::pollFinished() {
+    if (isVisible()) {
+        refresh();
+    }
+}
+
+void ValuesWindow::refresh() {
+    model_->refresh(QDateTime::currentDateTime());
+    plot_->refresh();
+}
+
+void ValuesWindow::plotModule(const receive::ModuleRef& module) {
+    show();
+    raise();
+    refresh();
+    moduleFilter_->setText(QString::fromStdString(module.text()));
+    table_->clearSelection();
+    QItemSelection rows;
+    for (std::size_t row = 0; row < services_.history.size(); ++row) {
+        if (services_.history.at(row).module == module) {
+            const QModelIndex at = sorted_->mapFromSource(model_->index(static_cast<int>(row), 0));
+            rows.select(at, at);
+        }
+    }
+    table_->selectionModel()->select(
+        rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void ValuesWindow::plotSelection() {
+    std::vector<std::size_t> rows;
+    for (const QModelIndex& at : table_->selectionModel()->selectedRows()) {
+        rows.push_back(static_cast<std::size_t>(sorted_->mapToSource(at).row()));
+    }
+    std::sort(rows.begin(), rows.end());
+    plot_->setRows(std::move(rows));
+}
+
+void ValuesWindow::clearValues() {
+    table_->clearSelection();
+    services_.history.clear();
+    refresh();
+}
+
+QString ValuesWindow::tableText(QChar separator, bool quoted) const {
+    QString text;
+    for (int column = 0; column < sorted_->columnCount(); ++column) {
+        const QString title = sorted_->headerData(column, Qt::Horizontal).toString();
+        text += (column > 0 ? QString(separator) : QString()) + (quoted ? csvField(title) : title);
+    }
+    text += quoted ? "\r\n" : "\n";
+    for (int row = 0; row < sorted_->rowCount(); ++row) {
+        for (int column = 0; column < sorted_->columnCount(); ++column) {
+            const QString cell = sorted_->index(row, column).data().toString();
+            text +=
+                (column > 0 ? QString(separator) : QString()) + (quoted ? csvField(cell) : cell);
+        }
+        text += quoted ? "\r\n" : "\n";
+    }
+    return text;
+}
+
+void ValuesWindow::copyTable() {
+    QApplication::clipboard()->setText(tableText('\t', false));
+}
+
+void ValuesWindow::saveTable() {
+    const auto chosen = services_.dialogs.saveFile(this, "values.csv", "CSV|*.csv", "csv");
+    if (!chosen) {
+        return;
+    }
+    errno = 0;
+    std::ofstream out(chosen->toStdString(), std::ios::binary | std::ios::trunc);
+    out << tableText(',', true).toStdString();
+    out.close();
+    if (!out) {
+        services_.dialogs.message(this, "Werte", "Can't write " + *chosen, ui::systemErrorText());
+    }
+}
+
+void ValuesWindow::savePlot() {
+    const auto chosen = services_.dialogs.saveFile(this, "values.png", "PNG|*.png", "png");
+    if (!chosen) {
+        return;
+    }
+    if (!plot_->grab().save(*chosen, "PNG")) {
+        services_.dialogs.message(this, "Werte", "Can't write " + *chosen, ui::systemErrorText());
+    }
+}
+
+void ValuesWindow::showEvent(QShowEvent* event) {
+    if (!geometryRestored_) {
+        geometryRestored_ = true;
+        restoreGeometry();
+    }
+    refresh();
+    QWidget::showEvent(event);
+}
+
+void ValuesWindow::hideEvent(QHideEvent* event) {
+    saveGeometry();
+    QWidget::hideEvent(event);
+}
+
+void ValuesWindow::restoreGeometry() {
+    const common::SettingsFile settings(services_.settingsPath());
+    const int width = settings.readInt(kSection, "Width", 0);
+    const int height = settings.readInt(kSection, "Height", 0);
+    if (width >= 200 && height >= 150) {
+        resize(width, height);
+        move(settings.readInt(kSection, "Left", x()), settings.readInt(kSection, "Top", y()));
+    }
+}
+
+void ValuesWindow::saveGeometry() {
+    common::SettingsFile settings(services_.settingsPath());
+    const auto number = [](int value) { return std::to_string(value); };
+    settings.writeString(kSection, "Left", number(x()));
+    settings.writeString(kSection, "Top", number(y()));
+    settings.writeString(kSection, "Width", number(width()));
+    settings.writeString(kSection, "Height", number(height()));
+}
+
+}  // namespace qrt::app

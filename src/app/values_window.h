@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "receive/measurement.h"
+#include "values/value_history.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSortFilterProxyModel;
+class QTableView;
+
+namespace qrt::ui {
+class Dialogs;
+}
+
+namespace qrt::app {
+
+class ValuesPlot;
+class ValuesTableModel;
+
+/// What the values window is given by the program entry.
+struct ValuesWindowServices {
+    values::ValueHistory& history;
+    ui::Dialogs& dialogs;
+    /// The settings file, where the window keeps its place and size.
+    std::function<std::string()> settingsPath;
+};
+
+/// The values window: a table of every module's channels with their last value, age,
+/// count, minimum and maximum, filtered by module and sortable, and a plot of the
+/// selected rows over time. It is updated once per poll, and only while it is shown.
+class ValuesWindow final : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit ValuesWindow(ValuesWindowServices services, QWidget* parent = nullptr);
+    ~ValuesWindow() override;
+
+    /// A poll has ended: the table and the plot take the new values.
+    void pollFinished();
+    /// Shows the window with the series of one module selected and plotted.
+    void plotModule(const receive::ModuleRef& module);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    void refresh();
+    void plotSelection();
+    void copyTable();
+    void saveTable();
+    void savePlot();
+    void clearValues();
+    [[nodiscard]] QString tableText(QChar separator, bool quoted) const;
+    void restoreGeometry();
+    void saveGeometry();
+
+    ValuesWindowServices services_;
+    ValuesTableModel* model_;
+    QSortFilterProxyModel* sorted_;
+    QLineEdit* moduleFilter_;
+    QTableView* table_;
+    ValuesPlot* plot_;
+    bool geometryRestored_ = false;
+};
+
+}  // namespace qrt::app

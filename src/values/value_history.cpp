@@ -1,0 +1,98 @@
+#include "values/value_history.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace qrt::values {
+
+std::int64_t localMilliseconds(const common::DateTime& t) {
+    using namespace std::chrono;
+    const year_month_day date{year(t.year), month(static_cast<unsigned>(t.month)),
+                              day(static_cast<unsigned>(t.day))};
+    const auto days = sys_days{date}.time_since_epoch().count();
+    return ((static_cast<std::int64_t>(days) * 24 + t.hour) * 60 + t.minute) * 60'000LL +
+           t.second * 1000LL + t.millisecond;
+}
+
+void ValueHistory::add(const receive::Measurement& m) {
+    channel_.assign(m.channel);
+    if (m.channelNumber >= 0) {
+        channel_ = m.channelText();
+    }
+    auto [it, isNew] = rows_.try_emplace(Key{m.module, channel_}, series_.size());
+    if (isNew) {
+        auto series = std::make_unique<Series>();
+        series->module = m.module;
+        series->channel = channel_;
+        series->unit = m.unit;
+        series_.push_back(std::move(series));
+        isUpdated_.push_back(false);
+    }
+    const std::size_t row = it->second;
+    Series& series = *series_[row];
+    const double value = m.value();
+    series.min = series.count == 0 ? value : std::min(series.min, value);
+    series.max = series.count == 0 ? value : std::max(series.max, value);
+    series.last = value;
+    series.lastTime = m.time;
+    series.unit = m.unit;
+    series.scaled = m.scale != 1.0;
+    ++series.count;
+    series.points.add(localMilliseconds(m.time), m.raw, m.scale);
+    if (row < reportedRows_ && !isUpdated_[row]) {
+        isUpdated_[row] = true;
+        updated_.push_back(row);
+    }
+}
+
+void ValueHistory::clear() {
+    series_.clear();
+    rows_.clear();
+    updated_.clear();
+    isUpdated_.clear();
+    reportedRows_ = 0;
+    cleared_ = true;
+}
+
+void ValueHistory::removeModule(const receive::ModuleRef& module) {
+    const auto kept = std::stable_partition(series_.begin(), series_.end(),
+                                            [&](const auto& s) { return !(s->module == module); });
+    if (kept == series_.end()) {
+        return;
+    }
+    series_.erase(kept, series_.end());
+    rows_.clear();
+    for (std::size_t row = 0; row < series_.size(); ++row) {
+        rows_.emplace(Key{series_[row]->module, series_[row]->channel}, row);
+    }
+    updated_.clear();
+    isUpdated_.assign(series_.size(), false);
+    reportedRows_ = 0;
+    cleared_ = true;
+}
+
+std::size_t ValueHistory::find(const receive::ModuleRef& module, const std::string& channel) const {
+    const auto it = rows_.find(Key{module, channel});
+    return it == rows_.end() ? series_.size() : it->second;
+}
+
+std::size_t ValueHistory::pointMemoryBytes() const {
+    std::size_t bytes = 0;
+    for (const auto& series : series_) {
+        bytes += series->points.memoryBytes();
+    }
+    return bytes;
+}
+
+ValueHistory::Changes ValueHistory::takeChanges() {
+    Changes changes{.firstNew = reportedRows_, .updated = std::move(updated_), .cleared = cleared_};
+    for (const std::size_t row : changes.updated) {
+        isUpdated_[row] = false;
+    }
+    updated_.clear();
+    reportedRows_ = series_.size();
+    cleared_ = false;
+    return changes;
+}
+
+}  // namespace qrt::values
