@@ -6,20 +6,35 @@
 
 namespace qrt::values {
 
+std::size_t PointRing::Chunk::decode(std::size_t at, std::int64_t& tick, std::int32_t& raw) const {
+    std::int64_t step = 0;
+    for (int shift = 0;; shift += 7) {
+        const std::uint8_t byte = bytes[at++];
+        step |= static_cast<std::int64_t>(byte & 0x7Fu) << shift;
+        if ((byte & 0x80u) == 0) {
+            break;
+        }
+    }
+    tick += step;
+    raw = static_cast<std::int32_t>(offset + (bytes[at] | (bytes[at + 1] << 8)));
+    return at + 2;
+}
+
 void PointRing::add(std::int64_t time, std::int32_t raw, double scale) {
+    // Whole tenths of a second, rounded down also before 1970.
+    const std::int64_t tick = time >= 0 ? time / kTick : -((-time + kTick - 1) / kTick);
     const auto fits = [&](const Chunk& chunk) {
-        const std::int64_t tick = (time - chunk.start) / kTick;
         const std::int64_t bits = static_cast<std::int64_t>(raw) - chunk.offset;
-        return chunk.points.size() < kChunkPoints && chunk.scale == scale && time >= chunk.start &&
-               tick <= std::numeric_limits<std::uint16_t>::max() && bits >= 0 &&
+        return chunk.bytes.size() + 5 <= kChunkBytes && chunk.scale == scale &&
+               tick >= chunk.lastTick && tick - chunk.lastTick < kMaxStep && bits >= 0 &&
                bits <= std::numeric_limits<std::uint16_t>::max();
     };
     if (chunks_.empty() || !fits(chunks_.back())) {
         if (!chunks_.empty()) {
-            chunks_.back().points.shrink_to_fit();
+            chunks_.back().bytes.shrink_to_fit();
         }
         Chunk chunk;
-        chunk.start = time;
+        chunk.frontTick = chunk.lastTick = tick;
         // A signed word's chunk covers -32768 to 32767, an unsigned one's 0 to 65535;
         // a number outside both gets a chunk around itself.
         if (raw < -32768) {
@@ -30,16 +45,27 @@ void PointRing::add(std::int64_t time, std::int32_t raw, double scale) {
             chunk.offset = raw - 32768;
         }
         chunk.scale = scale;
-        chunk.points.reserve(kChunkPoints);
+        chunk.bytes.reserve(kChunkBytes);
         chunks_.push_back(std::move(chunk));
     }
     Chunk& chunk = chunks_.back();
-    chunk.points.push_back(
-        {static_cast<std::uint16_t>((time - chunk.start) / kTick),
-         static_cast<std::uint16_t>(static_cast<std::int64_t>(raw) - chunk.offset)});
+    for (auto step = static_cast<std::uint64_t>(tick - chunk.lastTick);; step >>= 7) {
+        const auto low = static_cast<std::uint8_t>(step & 0x7Fu);
+        chunk.bytes.push_back(step >= 0x80u ? low | 0x80u : low);
+        if (step < 0x80u) {
+            break;
+        }
+    }
+    const auto bits = static_cast<std::uint16_t>(static_cast<std::int64_t>(raw) - chunk.offset);
+    chunk.bytes.push_back(static_cast<std::uint8_t>(bits & 0xFFu));
+    chunk.bytes.push_back(static_cast<std::uint8_t>(bits >> 8));
+    chunk.lastTick = tick;
     if (++size_ > kCapacity) {
+        // The oldest point leaves: the chunk's front moves past it.
         Chunk& oldest = chunks_.front();
-        if (++oldest.first == oldest.points.size()) {
+        std::int32_t dropped = 0;
+        oldest.front = oldest.decode(oldest.front, oldest.frontTick, dropped);
+        if (oldest.front == oldest.bytes.size()) {
             chunks_.pop_front();
         }
         --size_;
@@ -54,7 +80,7 @@ void PointRing::clear() {
 std::size_t PointRing::memoryBytes() const {
     std::size_t bytes = 0;
     for (const Chunk& chunk : chunks_) {
-        bytes += sizeof(Chunk) + chunk.points.capacity() * sizeof(Packed);
+        bytes += sizeof(Chunk) + chunk.bytes.capacity();
     }
     return bytes;
 }
@@ -67,8 +93,11 @@ std::pair<std::int64_t, std::int64_t> PointRing::timeSpan() const {
     std::int64_t latest = std::numeric_limits<std::int64_t>::min();
     for (const Chunk& chunk : chunks_) {
         // Within a chunk time never goes back; a clock that jumped back starts a chunk.
-        earliest = std::min(earliest, chunk.timeOf(chunk.points[chunk.first]));
-        latest = std::max(latest, chunk.timeOf(chunk.points.back()));
+        std::int64_t firstTick = chunk.frontTick;
+        std::int32_t raw = 0;
+        chunk.decode(chunk.front, firstTick, raw);
+        earliest = std::min(earliest, firstTick * kTick);
+        latest = std::max(latest, chunk.lastTick * kTick);
     }
     return {earliest, latest};
 }

@@ -13,12 +13,13 @@ struct PlotPoint {
     double value = 0;
 };
 
-/// The newest points of one series, packed in four bytes each: the time in tenths of a
-/// second after its chunk's start and the received integer less the chunk's offset.
-/// Values are the integers times a scale, as the decoders give them. A point that does
-/// not fit the current chunk (time before its start or more than 109 minutes after
-/// it, an integer out of its range, another scale) starts a new chunk, so any number
-/// and any clock jump are kept.
+/// The newest points of one series, packed: per point the time in tenths of a second
+/// since the point before it (one byte up to 12.7 s, two up to 27 minutes, three up to
+/// 58 hours) and the received integer less its chunk's offset in two bytes; a series
+/// updated every poll takes three bytes a point. Values are the integers times a scale,
+/// as the decoders give them. A point that does not fit the current chunk (a clock that
+/// went back, a longer pause, an integer out of the chunk's range, another scale) starts
+/// a new chunk, so any number and any clock jump are kept.
 class PointRing {
   public:
     static constexpr std::size_t kCapacity = 100'000;
@@ -37,32 +38,34 @@ class PointRing {
     /// Earliest and latest time held; {0, 0} when empty.
     [[nodiscard]] std::pair<std::int64_t, std::int64_t> timeSpan() const;
 
+    /// Calls `visit(time, value)` for every point, oldest first.
     template <typename Visit>
     void forEach(Visit visit) const {
         for (const Chunk& chunk : chunks_) {
-            for (std::size_t i = chunk.first; i < chunk.points.size(); ++i) {
-                visit(chunk.timeOf(chunk.points[i]), chunk.valueOf(chunk.points[i]));
+            std::int64_t tick = chunk.frontTick;
+            for (std::size_t at = chunk.front; at < chunk.bytes.size();) {
+                std::int32_t raw = 0;
+                at = chunk.decode(at, tick, raw);
+                visit(tick * kTick, raw * chunk.scale);
             }
         }
     }
 
   private:
-    static constexpr std::size_t kChunkPoints = 1024;
-    static constexpr std::int64_t kTick = 100;  // milliseconds per time step
+    static constexpr std::size_t kChunkBytes = 4096;
+    static constexpr std::int64_t kTick = 100;         // milliseconds per time step
+    static constexpr std::int64_t kMaxStep = 1 << 21;  // ticks a three-byte step holds
 
-    struct Packed {
-        std::uint16_t tick;
-        std::uint16_t bits;
-    };
     struct Chunk {
-        std::int64_t start = 0;
+        std::int64_t frontTick = 0;  // time of the point before `front` (its first: itself)
+        std::int64_t lastTick = 0;   // time of the newest point
         std::int32_t offset = 0;
         double scale = 1.0;
-        std::size_t first = 0;  // points before it have left the ring
-        std::vector<Packed> points;
+        std::size_t front = 0;  // bytes before it belong to points that left the ring
+        std::vector<std::uint8_t> bytes;
 
-        [[nodiscard]] std::int64_t timeOf(Packed p) const { return start + p.tick * kTick; }
-        [[nodiscard]] double valueOf(Packed p) const { return (offset + p.bits) * scale; }
+        /// Decodes the point at byte `at`: advances `tick`, sets `raw`; returns the next.
+        std::size_t decode(std::size_t at, std::int64_t& tick, std::int32_t& raw) const;
     };
 
     std::deque<Chunk> chunks_;

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "archive/csv_export.h"
 #include "archive/date_time.h"
 #include "archive/record_search.h"
+#include "common/text_format.h"
 
 using namespace qrt::archive;
 
@@ -186,4 +188,42 @@ TEST(CsvExport, WritePositionOutsideTheRingExportsNothing) {
     const ExportResult result = writeCsv({store({kHeader, {0x0866}}), kRingWords, 0, 0}, out);
     EXPECT_FALSE(result.completed);
     EXPECT_TRUE(out.str().empty());
+}
+
+TEST(ArchivePlot, ValuesAreTheNumbersOfTheCsvRows) {
+    // Temp0, then Temp0, Status1 and HourMeter2 (configuration 0x0C81), a row cut short.
+    const auto words = store({kHeader,
+                              {0x0866, 0x0870},
+                              {0x44ED, 0x0097, 0x1EAD, 0x0C81},
+                              {0x0866, 0x0AAA, 0x1C20, 0xF79A, 0x0002, 0x0004, 0x0010},
+                              kHeader,
+                              {0x8000}});
+    const std::uint32_t writeWord = 23;
+    std::string rebuilt;
+    std::string lastTime;
+    const qrt::receive::ModuleRef module{
+        .kind = qrt::receive::ModuleRef::Kind::Archive, .type = 5, .number = 1234};
+    archiveValues({words, writeWord, 0, 0}, module, [&](const qrt::receive::Measurement& m) {
+        EXPECT_EQ(m.module, module);
+        const DateTimeValue at = toValue(m.time);
+        const std::string time = shortDate(at) + " " + longTime(at);
+        if (time != lastTime) {
+            rebuilt += (rebuilt.empty() ? "" : "\r") + time;
+            lastTime = time;
+        }
+        std::string field = m.scale == 1.0
+                                ? qrt::common::format<";%u">(static_cast<unsigned>(m.raw))
+                                : qrt::common::format<";%4.2f">(m.value());
+        std::replace(field.begin(), field.end(), '.', ',');
+        rebuilt += field;
+    });
+    std::string rows;
+    std::istringstream csv(exportOf(words, writeWord));
+    for (std::string line; std::getline(csv, line, '\r');) {
+        if (line.rfind("DateTime", 0) != 0) {
+            rows += (rows.empty() ? "" : "\r") + line;
+        }
+    }
+    EXPECT_EQ(rebuilt, rows);
+    EXPECT_NE(rows.find(";21,50;63;1,00"), std::string::npos) << rows;
 }

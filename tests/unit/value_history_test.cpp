@@ -1,0 +1,133 @@
+#include "values/value_history.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "values/value_writer.h"
+
+using namespace qrt;
+using namespace qrt::values;
+
+namespace {
+
+receive::Measurement value(int second, std::int32_t raw, double scale = 1.0,
+                           std::string_view channel = "Temp1") {
+    return {.time = {2026, 12, 8, 10, 0, second, 0},
+            .module = {.type = 6, .number = 16},
+            .channel = channel,
+            .raw = raw,
+            .scale = scale,
+            .unit = receive::Unit::Celsius};
+}
+
+}  // namespace
+
+TEST(PointRing, KeepsAnyNumberAndAnyClockJumpExactly) {
+    PointRing ring;
+    const std::vector<std::pair<std::int64_t, std::int32_t>> points{
+        {1000, 5},
+        {1100, -32768},
+        {1200, 65535},
+        {900, 7},  // the clock went back
+        {1300, std::numeric_limits<std::int32_t>::min()},
+        {1400, std::numeric_limits<std::int32_t>::max()},
+        {1000 + 3'600'000LL * 24, 1},  // a day later
+    };
+    for (const auto& [time, raw] : points) {
+        ring.add(time, raw, 1.0);
+    }
+    std::vector<std::pair<std::int64_t, std::int32_t>> back;
+    ring.forEach([&](std::int64_t time, double v) {
+        back.emplace_back(time, static_cast<std::int32_t>(v));
+    });
+    EXPECT_EQ(back, points);
+    EXPECT_EQ(ring.timeSpan(), std::make_pair(std::int64_t{900}, points.back().first));
+}
+
+TEST(PointRing, HoldsTheNewest100000PointsInThreeBytesEachAtPollRate) {
+    PointRing ring;
+    for (std::int64_t i = 0; i < 250'000; ++i) {
+        ring.add(i * 500, static_cast<std::int32_t>(i % 1000), 0.01);
+    }
+    EXPECT_EQ(ring.size(), PointRing::kCapacity);
+    std::int64_t first = -1;
+    ring.forEach([&](std::int64_t time, double) { first = first < 0 ? time : first; });
+    EXPECT_EQ(first, 150'000 * 500);
+    EXPECT_LT(ring.memoryBytes(), PointRing::kCapacity * 3 * 105 / 100);
+}
+
+TEST(PointRing, PlotPointsKeepEachColumnsExtremes) {
+    PointRing ring;
+    for (int i = 0; i < 10'000; ++i) {
+        ring.add(i * 100, i == 4321 ? 5000 : (i == 7777 ? -5000 : i % 10), 1.0);
+    }
+    std::vector<PlotPoint> points;
+    ring.plotPoints(0, 999'900, 100, points);
+    EXPECT_LE(points.size(), 400U);
+    const auto [low, high] = std::minmax_element(
+        points.begin(), points.end(),
+        [](const PlotPoint& a, const PlotPoint& b) { return a.value < b.value; });
+    EXPECT_EQ(high->value, 5000);
+    EXPECT_EQ(high->time, 432'100);
+    EXPECT_EQ(low->value, -5000);
+    EXPECT_TRUE(
+        std::is_sorted(points.begin(), points.end(),
+                       [](const PlotPoint& a, const PlotPoint& b) { return a.time < b.time; }));
+}
+
+TEST(ValueHistory, OneRowPerModuleAndChannelWithCountMinMaxAndChanges) {
+    ValueHistory history;
+    history.add(value(0, 2150, 0.01));
+    history.add(value(1, -120, 0.01));
+    history.add(value(1, 3, 1.0, "Count1"));
+    auto changes = history.takeChanges();
+    EXPECT_EQ(changes.firstNew, 0U);
+    ASSERT_EQ(history.size(), 2U);
+    const Series& temp = history.at(0);
+    EXPECT_EQ(temp.count, 2U);
+    EXPECT_DOUBLE_EQ(temp.min, -1.2);
+    EXPECT_DOUBLE_EQ(temp.max, 21.5);
+    EXPECT_DOUBLE_EQ(temp.last, -1.2);
+    EXPECT_TRUE(temp.scaled);
+
+    history.add(value(2, 1, 1.0, "Count1"));
+    changes = history.takeChanges();
+    EXPECT_EQ(changes.firstNew, 2U);
+    EXPECT_EQ(changes.updated, std::vector<std::size_t>{1});
+
+    history.removeModule({.type = 6, .number = 16});
+    EXPECT_EQ(history.size(), 0U);
+    EXPECT_TRUE(history.takeChanges().cleared);
+}
+
+TEST(ValueWriter, CsvAndJsonLinesRows) {
+    for (const auto format : {ValueFormat::Csv, ValueFormat::JsonLines}) {
+        char* text = nullptr;
+        std::size_t size = 0;
+        std::FILE* out = open_memstream(&text, &size);
+        {
+            ValueWriter writer(out, format);
+            writer.write(value(5, -2150, 0.01));
+            receive::Measurement sample = value(6, 7, 1.0, "Sample");
+            sample.channelNumber = 100;
+            sample.unit = receive::Unit::Raw;
+            writer.write(sample);
+        }
+        std::fclose(out);
+        const std::string written(text, size);
+        std::free(text);
+        if (format == ValueFormat::Csv) {
+            EXPECT_EQ(written,
+                      "time,module,channel,value,unit\r\n"
+                      "2026-12-08T10:00:05.000,6.16,Temp1,-21.50,\u00B0C\r\n"
+                      "2026-12-08T10:00:06.000,6.16,Sample 100,7,raw\r\n");
+        } else {
+            EXPECT_EQ(written,
+                      "{\"time\":\"2026-12-08T10:00:05.000\",\"module\":\"6.16\",\"channel\":"
+                      "\"Temp1\",\"value\":-21.50,\"unit\":\"\u00B0C\"}\n"
+                      "{\"time\":\"2026-12-08T10:00:06.000\",\"module\":\"6.16\",\"channel\":"
+                      "\"Sample 100\",\"value\":7,\"unit\":\"raw\"}\n");
+        }
+    }
+}
