@@ -99,7 +99,8 @@ void ValuesPlot::refresh() {
         from = timeAxis_->min().toMSecsSinceEpoch() + utcOffset_;
         to = timeAxis_->max().toMSecsSinceEpoch() + utcOffset_;
     }
-    const auto columns = static_cast<std::size_t>(std::max(100, viewport()->width()));
+    // A lowest and a highest point per two pixels draws the same curve as every point.
+    const auto columns = static_cast<std::size_t>(std::max(100.0, chart()->plotArea().width() / 2));
     double low = std::numeric_limits<double>::infinity();
     double high = -std::numeric_limits<double>::infinity();
     for (std::size_t i = 0; i < lines_.size(); ++i) {

@@ -1,7 +1,6 @@
 #include "values/point_ring.h"
 
 #include <algorithm>
-#include <array>
 #include <limits>
 
 namespace qrt::values {
@@ -109,42 +108,37 @@ void PointRing::plotPoints(std::int64_t from, std::int64_t to, std::size_t bucke
         return;
     }
     const double width = static_cast<double>(to - from) / static_cast<double>(buckets);
-    // The column being gathered: its first, lowest, highest and last point.
+    // The column being gathered: its lowest and its highest point.
     std::int64_t column = -1;
-    PlotPoint first, low, high, last;
+    PlotPoint low;
+    PlotPoint high;
     const auto flush = [&] {
         if (column < 0) {
             return;
         }
-        std::array<PlotPoint, 4> kept{first, low, high, last};
-        std::stable_sort(kept.begin() + 1, kept.begin() + 3,
-                         [](const PlotPoint& a, const PlotPoint& b) { return a.time < b.time; });
-        for (std::size_t i = 0; i < kept.size(); ++i) {
-            if (out.empty() || out.back().time != kept[i].time ||
-                out.back().value != kept[i].value) {
-                out.push_back(kept[i]);
-            }
+        const bool lowFirst = low.time <= high.time;
+        out.push_back(lowFirst ? low : high);
+        if (low.time != high.time || low.value != high.value) {
+            out.push_back(lowFirst ? high : low);
         }
     };
     forEach([&](std::int64_t time, double value) {
         if (time < from || time > to) {
             return;
         }
-        const auto at = static_cast<std::int64_t>(static_cast<double>(time - from) / width);
+        const auto at =
+            std::min(static_cast<std::int64_t>(buckets) - 1,
+                     static_cast<std::int64_t>(static_cast<double>(time - from) / width));
         const PlotPoint point{time, value};
         if (at != column) {
             flush();
             column = at;
-            first = low = high = last = point;
-            return;
-        }
-        if (value < low.value) {
+            low = high = point;
+        } else if (value < low.value) {
             low = point;
-        }
-        if (value > high.value) {
+        } else if (value > high.value) {
             high = point;
         }
-        last = point;
     });
     flush();
 }

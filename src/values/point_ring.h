@@ -31,8 +31,8 @@ class PointRing {
     [[nodiscard]] std::size_t memoryBytes() const;
 
     /// The points between `from` and `to` (milliseconds), reduced for a plot `buckets`
-    /// columns wide: per column its first, lowest, highest and last point, in time
-    /// order. A series with fewer points than four per column comes back whole.
+    /// columns wide: per column its lowest and highest point, in time order. A series
+    /// with at most two points per column comes back whole.
     void plotPoints(std::int64_t from, std::int64_t to, std::size_t buckets,
                     std::vector<PlotPoint>& out) const;
     /// Earliest and latest time held; {0, 0} when empty.

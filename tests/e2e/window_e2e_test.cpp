@@ -5,8 +5,11 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 
+#include "app/values_plot.h"
+#include "app/values_window.h"
 #include "support/sim_window_fixture.h"
 
 using namespace qrt;
@@ -74,4 +77,43 @@ TEST_F(WindowEndToEnd, PulledAdapterClosesTheLinkOnceAndOpenWorksAgain) {
     replug();
     QTest::mouseClick(ui_->BTOpen, Qt::LeftButton);
     EXPECT_TRUE(ui_->BTClose->isEnabled());
+}
+
+TEST_F(WindowEndToEnd, ValuesWindowShowsEachChannelAndPlotsTheSelectedRow) {
+    start({"--module", "6.16,period=0.3"}, false);
+    app::ValuesWindow values({.history = core_->values, .dialogs = dialogs_, .settingsPath = [&] {
+                                  return form_->settingsPath();
+                              }});
+    form_->setValuesWindow(&values);
+    QTest::mouseClick(form_->findChild<QPushButton*>("BtValues"), Qt::LeftButton);
+    ASSERT_TRUE(values.isVisible());
+    auto* table = values.findChild<QTableView*>("ValuesTable");
+    const auto rowOf = [&](const QString& channel) {
+        for (int row = 0; row < table->model()->rowCount(); ++row) {
+            if (table->model()->index(row, 1).data().toString() == channel) {
+                return row;
+            }
+        }
+        return -1;
+    };
+    ASSERT_TRUE(waitFor(
+        [&] {
+            form_->Timer1Timer();
+            return rowOf("Temp1") >= 0 &&
+                   table->model()->index(rowOf("Temp1"), 6).data().toInt() >= 2;
+        },
+        10s));
+    const int row = rowOf("Temp1");
+    EXPECT_EQ(table->model()->index(row, 0).data().toString(), "6.16");
+    EXPECT_EQ(table->model()->index(row, 2).data().toString(), "21.50");
+    EXPECT_EQ(table->model()->index(row, 3).data().toString(), "\u00B0C");
+    table->selectRow(row);
+    form_->Timer1Timer();
+    const auto* plot = values.findChild<app::ValuesPlot*>("ValuesPlot");
+    ASSERT_EQ(plot->rows().size(), 1U);
+    const auto points = plot->drawnPoints(0);
+    ASSERT_GE(points.size(), 2U);
+    EXPECT_EQ(points.back().y(), 21.5);
+    values.close();
+    form_->setValuesWindow(nullptr);
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <utility>
 
 #include "frames/command_frames.h"
@@ -195,4 +196,51 @@ TEST(MonitorTool, UnreadableInputIsReportedWithItsReason) {
         EXPECT_EQ(status, 2) << c.arguments;  // a file error
         EXPECT_EQ(output, c.message) << c.arguments;
     }
+}
+
+TEST(MonitorTool, ValuesFileHoldsTheNumbersOfTheLines) {
+    const auto folder = std::filesystem::temp_directory_path();
+    const auto capturePath = folder / ("qrt_values_capture_" + std::to_string(::getpid()));
+    const auto valuesPath = folder / ("qrt_values_" + std::to_string(::getpid()) + ".csv");
+    std::vector<std::uint8_t> capture;
+    for (const auto& frame : {frames::buildStandardFrame(0x20, 0x60000010, 0xF79A, 0x12, 1, 0),
+                              frames::buildStandardFrame(0x20, 0x30000007, 0x0866, 150, 2, 0)}) {
+        capture.insert(capture.end(), frame.begin(), frame.end());
+    }
+    const auto shortTelegram = frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0);
+    capture.insert(capture.end(), shortTelegram.begin(), shortTelegram.end());
+    std::ofstream(capturePath, std::ios::binary)
+        .write(reinterpret_cast<const char*>(capture.data()),
+               static_cast<std::streamsize>(capture.size()));
+
+    const auto [status, lines] = run(std::string(QRT_MONITOR_PATH) + " --values " +
+                                     valuesPath.string() + " " + capturePath.string());
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(lines,
+              "D 00:00:00.0  R:1 ID:6.16 Temp1   T:-21.50 1 0\n"
+              "D 00:00:00.0  R:1 ID:3.7 T:21.50 B:3.00 2 0\n"
+              "D 00:00:00.0  ID:5 T:21.50 B:3.00 1 0\n");
+    std::ifstream file(valuesPath, std::ios::binary);
+    const std::string csv((std::istreambuf_iterator<char>(file)), {});
+    // Each row: an ISO 8601 time, then the fields the lines show.
+    const std::regex row(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3},([^\r\n]*)\r\n)");
+    std::string fields;
+    for (std::sregex_iterator it(csv.begin(), csv.end(), row), end; it != end; ++it) {
+        fields += (*it)[1].str() + "\n";
+    }
+    EXPECT_EQ(csv.substr(0, 32), "time,module,channel,value,unit\r\n");
+    EXPECT_EQ(fields,
+              "6.16,Temp1,-21.50,\u00B0C\n6.16,Signal,0,raw\n6.16,Background,0,raw\n"
+              "3.7,Temp,21.50,\u00B0C\n3.7,Bat,3.00,V\n3.7,Signal,0,raw\n3.7,Background,0,raw\n"
+              "5,Temp,21.50,\u00B0C\n5,Bat,3.00,V\n5,Status,1,raw\n5,Signal,0,raw\n");
+
+    // A values file that cannot be written stops the tool before it decodes anything.
+    const auto [failed, output] =
+        run(std::string(QRT_MONITOR_PATH) + " --values /no/such/folder/v.csv " +
+            capturePath.string() + " 2>&1");
+    EXPECT_EQ(failed, 2);
+    EXPECT_EQ(output,
+              "qrt-monitor: cannot write /no/such/folder/v.csv: No such file or directory\n");
+    std::filesystem::remove(capturePath);
+    std::filesystem::remove(valuesPath);
 }

@@ -64,7 +64,7 @@ TEST(PointRing, PlotPointsKeepEachColumnsExtremes) {
     }
     std::vector<PlotPoint> points;
     ring.plotPoints(0, 999'900, 100, points);
-    EXPECT_LE(points.size(), 400U);
+    EXPECT_LE(points.size(), 200U);
     const auto [low, high] = std::minmax_element(
         points.begin(), points.end(),
         [](const PlotPoint& a, const PlotPoint& b) { return a.value < b.value; });
