@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QKeyEvent>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QValueAxis>
@@ -13,18 +14,34 @@
 
 namespace qrt::app {
 
+namespace {
+
+// The chart with its axes and an empty series that always holds them: a date-time axis
+// shown while no series is attached never draws its labels again (Qt 6.4).
+QChart* chartWithAxes() {
+    auto* chart = new QChart;
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    auto* time = new QDateTimeAxis;
+    time->setFormat("HH:mm:ss");
+    time->setTitleText("Time");
+    auto* value = new QValueAxis;
+    chart->addAxis(time, Qt::AlignBottom);
+    chart->addAxis(value, Qt::AlignLeft);
+    auto* anchor = new QLineSeries;
+    chart->addSeries(anchor);
+    anchor->attachAxis(time);
+    anchor->attachAxis(value);
+    chart->legend()->markers(anchor).front()->setVisible(false);
+    return chart;
+}
+
+}  // namespace
+
 ValuesPlot::ValuesPlot(const values::ValueHistory& history, QWidget* parent)
-    : QChartView(parent),
+    : QChartView(chartWithAxes(), parent),
       history_(history),
-      timeAxis_(new QDateTimeAxis),
-      valueAxis_(new QValueAxis) {
-    auto* plot = new QChart;
-    plot->legend()->setAlignment(Qt::AlignBottom);
-    timeAxis_->setFormat("HH:mm:ss");
-    timeAxis_->setTitleText("Time");
-    plot->addAxis(timeAxis_, Qt::AlignBottom);
-    plot->addAxis(valueAxis_, Qt::AlignLeft);
-    setChart(plot);
+      timeAxis_(qobject_cast<QDateTimeAxis*>(chart()->axes(Qt::Horizontal).front())),
+      valueAxis_(qobject_cast<QValueAxis*>(chart()->axes(Qt::Vertical).front())) {
     setRubberBand(QChartView::RectangleRubberBand);
     setRenderHint(QPainter::Antialiasing, false);
     setFocusPolicy(Qt::StrongFocus);
@@ -36,6 +53,7 @@ ValuesPlot::ValuesPlot(const values::ValueHistory& history, QWidget* parent)
 }
 
 void ValuesPlot::setRows(std::vector<std::size_t> rows) {
+    updating_ = true;  // attaching a series moves the axes too
     for (QLineSeries* line : lines_) {
         chart()->removeSeries(line);
         delete line;
@@ -55,6 +73,7 @@ void ValuesPlot::setRows(std::vector<std::size_t> rows) {
         line->attachAxis(valueAxis_);
         lines_.push_back(line);
     }
+    updating_ = false;
     refresh();
 }
 
@@ -91,8 +110,11 @@ void ValuesPlot::refresh() {
             to = any ? std::max(to, latest) : latest;
             any = true;
         }
-        if (to <= from) {
-            to = from + 1000;  // one point, or none: a second around it
+        if (!any) {
+            to = QDateTime::currentMSecsSinceEpoch() + utcOffset_;  // nothing yet: the last minute
+            from = to - 60'000;
+        } else if (to <= from) {
+            to = from + 1000;  // one point: a second after it
         }
         setTimeRange(from, to);
     } else {

@@ -64,6 +64,8 @@ ValuesWindow::ValuesWindow(ValuesWindowServices services, QWidget* parent)
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->verticalHeader()->setVisible(false);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    table_->setWordWrap(false);
     table_->horizontalHeader()->setStretchLastSection(true);
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ValuesWindow::plotSelection);
@@ -123,7 +125,11 @@ void ValuesWindow::pollFinished() {
 }
 
 void ValuesWindow::refresh() {
+    const int rowsBefore = model_->rowCount();
     model_->refresh(QDateTime::currentDateTime());
+    if (rowsBefore == 0 && model_->rowCount() > 0) {
+        table_->resizeColumnsToContents();  // once, not at every poll: it reads every cell
+    }
     plot_->refresh();
 }
 

@@ -1,5 +1,7 @@
 #include "sim/module.h"
 
+#include <cmath>
+#include <numbers>
 #include <string>
 
 #include "common/scan.h"
@@ -295,6 +297,13 @@ std::vector<Transmission> Module::handleText(std::string_view text, sys_seconds 
     return handle(request, now);
 }
 
+std::int16_t Module::telegramTemperature(int input) const {
+    constexpr double kTelegramsPerWave = 40;
+    const double phase = 2 * std::numbers::pi * static_cast<double>(nextKind_) / kTelegramsPerWave;
+    return static_cast<std::int16_t>(measuredTemperature(input) +
+                                     std::lround(config_.swing * std::sin(phase)));
+}
+
 std::vector<Transmission> Module::nextTelegram() {
     if (config_.telegrams.empty()) {
         return {};
@@ -302,19 +311,19 @@ std::vector<Transmission> Module::nextTelegram() {
     const TelegramKind kind = config_.telegrams[nextKind_++ % config_.telegrams.size()];
     if (kind == TelegramKind::Short) {
         const auto frame = frames::buildShortTelegram(static_cast<std::uint8_t>(config_.serial),
-                                                      measuredTemperature(1), config_.battery,
+                                                      telegramTemperature(1), config_.battery,
                                                       running_ ? 1 : 0, crcStart_);
         return {{bytesOf(frame), "short telegram"}};
     }
     const bool channels = config_.type == 5 || config_.type == 6;
     if (!channels) {
-        return {telegram(static_cast<std::uint16_t>(measuredTemperature(1)), config_.battery,
+        return {telegram(static_cast<std::uint16_t>(telegramTemperature(1)), config_.battery,
                          "telegram")};
     }
     switch (kind) {
         case TelegramKind::Temp2:
             return {
-                telegram(static_cast<std::uint16_t>(measuredTemperature(2)), 3, "telegram Temp2")};
+                telegram(static_cast<std::uint16_t>(telegramTemperature(2)), 3, "telegram Temp2")};
         case TelegramKind::BatDig: {
             // Battery and digital inputs, then an extension with three more channels.
             std::vector<Transmission> out{
@@ -322,8 +331,8 @@ std::vector<Transmission> Module::nextTelegram() {
                          "telegram Bat_Dig with extension")};
             const auto extension = frames::buildTelegramExtension(
                 {2, 3, 4},
-                {static_cast<std::uint16_t>(measuredTemperature(1)),
-                 static_cast<std::uint16_t>(measuredTemperature(2)), counter_},
+                {static_cast<std::uint16_t>(telegramTemperature(1)),
+                 static_cast<std::uint16_t>(telegramTemperature(2)), counter_},
                 crcStart_);
             out.push_back({bytesOf(extension), "telegram extension"});
             return out;
@@ -336,7 +345,7 @@ std::vector<Transmission> Module::nextTelegram() {
             return {telegram(static_cast<std::uint16_t>(running_ ? 1 : 0), 6, "telegram Aux1")};
         default:
             return {
-                telegram(static_cast<std::uint16_t>(measuredTemperature(1)), 2, "telegram Temp1")};
+                telegram(static_cast<std::uint16_t>(telegramTemperature(1)), 2, "telegram Temp1")};
     }
 }
 

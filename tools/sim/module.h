@@ -32,6 +32,7 @@ struct ModuleConfig {
     std::int16_t temp1 = 2150;  // hundredths of a degree, before the offset parameters
     std::int16_t temp2 = -325;
     std::uint8_t battery = 150;  // units of 0.02 V
+    std::int16_t swing = 0;      // hundredths: telegrams' temperatures swing this far round theirs
     std::optional<frames::TeaKey> authKey;
     ArchiveConfig archive;
     std::set<std::uint32_t> loseArchiveBlocks;  // each lost the first time it is asked for
@@ -65,6 +66,9 @@ class Module {
     std::vector<Transmission> handleText(std::string_view text, std::chrono::sys_seconds now);
     /// The next spontaneous telegram of the cycle.
     std::vector<Transmission> nextTelegram();
+    /// The temperature a spontaneous telegram reports: the measured one, swinging by
+    /// `swing` in a wave of 40 telegrams.
+    [[nodiscard]] std::int16_t telegramTemperature(int input) const;
 
     [[nodiscard]] std::uint16_t parameter(std::uint8_t number) const;
     [[nodiscard]] bool running() const { return running_; }

@@ -146,6 +146,9 @@ const std::map<std::string, std::pair<Setter, std::string>>& moduleKeys() {
         {"temp2",
          {[](const std::string& v, ModuleConfig& c) { return temperature(v, c.temp2); },
           "temperature 2 in degrees"}},
+        {"swing",
+         {[](const std::string& v, ModuleConfig& c) { return temperature(v, c.swing); },
+          "degrees the telegrams' temperatures swing round temp1 and temp2 (default 0)"}},
         {"battery",
          {[](const std::string& v, ModuleConfig& c) {
               const auto b = number(v);
