@@ -150,7 +150,7 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
     while (stopRequested == 0) {
         const auto started = clock.now();
         poller.Timer1Timer();
-        std::fflush(stdout);
+        std::fflush(nullptr);  // the lines and the values file, once per poll
         if (link.takeLostDevice()) {
             status = kPortLostOrNotOpened;
             break;
