@@ -6,7 +6,6 @@
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -21,18 +20,12 @@
 #include "receive/console_sink.h"
 #include "receive/poller.h"
 #include "receive/replay.h"
+#include "shared/live_watch.h"
 #include "values/value_file.h"
 
 namespace {
 
-constexpr int kPortLostOrNotOpened = 1;
 constexpr int kUsageOrFileError = 2;
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void requestStop(int) {
-    stopRequested = 1;
-}
 
 /// A capture file or standard input, read in blocks as the replay asks for them. A
 /// read error ends the capture and is kept for the report.
@@ -127,44 +120,14 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
     common::SystemClock clock;
     app::ToolCore core(std::make_unique<link::QtSerialPort>(),
                        std::make_unique<link::QtSerialPort>(), std::cerr, clock);
-    link::Link& link = core.link;
-    link.multiplexMode = options.mux;
+    core.link.multiplexMode = options.mux;
     core.protocol.crcStart = crcStart;
-    receive::Poller& poller = core.poller;
-    poller.idFilter = idFilter;
-    poller.workBudget = std::chrono::milliseconds(250);
+    core.poller.idFilter = idFilter;
     core.output.setPanes(&output);
     if (!options.log.empty()) {
         core.logFile.open(options.log);
     }
-    if (const link::PortResult opened =
-            link.OpenPort(link::Port::A, link::devicePath(options.port), 19200, 0);
-        !opened) {
-        std::cerr << "qrt-monitor: cannot open " << options.port << ": " << opened.failure << '\n';
-        link.ClosePort(link::Port::A);
-        return kPortLostOrNotOpened;
-    }
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
-    int status = 0;
-    while (stopRequested == 0) {
-        const auto started = clock.now();
-        poller.Timer1Timer();
-        std::fflush(nullptr);  // the lines and the values file, once per poll
-        if (link.takeLostDevice()) {
-            status = kPortLostOrNotOpened;
-            break;
-        }
-        const auto spent =
-            std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - started);
-        for (auto left = std::chrono::milliseconds(500) - spent;
-             left.count() > 0 && stopRequested == 0; left -= std::chrono::milliseconds(50)) {
-            clock.sleep(std::min(left, std::chrono::milliseconds(50)));
-        }
-    }
-    core.logFile.flush();
-    link.ClosePort(link::Port::A);
-    return status;
+    return tools::watchPort(core, options.port, "qrt-monitor");
 }
 
 }  // namespace

@@ -25,15 +25,13 @@
 #include "common/settings_location.h"
 #include "common/text_format.h"
 #include "common/version.h"
+#include "link/interfaces.h"
 #include "ui/dialogs.h"
 
 using namespace qrt;
 
 namespace {
 
-constexpr int kBaudA = 19200;
-constexpr int kBaudB = 1200;
-constexpr int kNoParity = 0;
 constexpr int kStartupSkipTicks = 6;
 // Read buffers of the settings: the port names hold whole device paths on Linux; the
 // serial number keeps all ten characters its field takes.
@@ -233,23 +231,15 @@ void TMainForm::BTOpenClick() {
     if (!logPath.empty()) {
         core_.logFile.open(logPath);  // no log when it cannot be opened
     }
-    const std::string nameA = text(CB_ComA);
-    const std::string nameB = text(CB_ComB);
-    std::string failed = nameA;
-    link::PortResult opened =
-        core_.link.OpenPort(link::Port::A, link::devicePath(nameA), kBaudA, kNoParity);
-    if (opened && !core_.link.multiplexMode) {
-        failed = nameB;
-        opened = core_.link.OpenPort(link::Port::B, link::devicePath(nameB), kBaudB, kNoParity);
-    }
-    if (opened) {
+    const auto failed = link::openInterfaces(core_.link, text(CB_ComA), text(CB_ComB));
+    if (!failed) {
         showFirmwarePaused(false);
         return;
     }
-    const std::string message = common::format<"Can't open %s">(failed.c_str());
+    const std::string message = common::format<"Can't open %s">(failed->name.c_str());
     BTCloseClick();
     dialogs_.message(this, "QRTTest", QString::fromStdString(message),
-                     QString::fromStdString(opened.failure));
+                     QString::fromStdString(failed->result.failure));
 }
 
 void TMainForm::BTCloseClick() {
@@ -378,7 +368,9 @@ void TMainForm::CB_LEDChange(int index) {
 
 void TMainForm::BtCalClick(int input) {
     const common::SettingsFile settings(iniPath_);
-    commands::calibrate(input, core_.sender, core_.clock, core_.poller, settings,
+    const auto target = static_cast<std::int16_t>(
+        settings.readInt("Calib", "Offset", commands::kDefaultCalibrationTarget));
+    commands::calibrate(input, target, core_.sender, core_.clock, core_.poller,
                         [this](std::string_view line) { addCommLine(line); });
 }
 

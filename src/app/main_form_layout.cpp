@@ -249,15 +249,12 @@ void TMainForm::buildControls() {
     CB_Auth = checkBox("CB_Auth", "Enable");
     static constexpr std::array<const char*, 8> kKeyNames{
         "ED_Key1", "ED_Key2", "ED_Key3", "ED_Key4", "ED_Key5", "ED_Key6", "ED_Key7", "ED_Key8"};
-    // Default key words; the operator types the installation's own key over them.
-    static constexpr std::array<const char*, 8> kDefaultKey{"0123", "4567", "89AB", "CDEF",
-                                                            "FEDC", "BA98", "7654", "3210"};
     auto* auth = new QGridLayout(Authenticate);
     auth->setContentsMargins(6, 4, 6, 4);
     auth->setSpacing(3);
     auth->addWidget(CB_Auth, 0, 0, 1, 4);
     for (std::size_t i = 0; i < ED_Key.size(); ++i) {
-        ED_Key[i] = edit(kKeyNames[i], kDefaultKey[i], 6, 46);
+        ED_Key[i] = edit(kKeyNames[i], qrt::frames::kDefaultKeyFields[i], 6, 46);
         auth->addWidget(ED_Key[i], 1 + static_cast<int>(i / 4), static_cast<int>(i % 4));
     }
 

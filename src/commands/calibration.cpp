@@ -18,30 +18,32 @@ constexpr std::chrono::milliseconds kWaitPause = 100ms;
 
 }  // namespace
 
-CalibrationOutcome calibrate(int input, frames::FrameSender& sender, common::Clock& clock,
-                             receive::Poller& poller, const common::SettingsFile& settings,
-                             const std::function<void(std::string_view)>& commLine) {
+CalibrationResult calibrate(int input, std::int16_t target, frames::FrameSender& sender,
+                            common::Clock& clock, receive::Poller& poller,
+                            const std::function<void(std::string_view)>& commLine) {
+    CalibrationResult result;
     if (!sender.protocol().binaryProtocol) {
-        return CalibrationOutcome::Skipped;
+        return result;
     }
     const std::uint8_t offsetParameter = input == 1 ? 14 : 16;
     const std::uint8_t request = input == 1 ? 0 : 1;
     const std::uint8_t telegramBytePar = input == 1 ? 2 : 3;
-    const auto target = static_cast<std::int16_t>(settings.readInt("Calib", "Offset", -13));
 
     sender.SendInductiveFrame(frames::code::kNvr, 0, offsetParameter, true);
     const auto offsetReply =
         poller.awaitReply(kParameterReadReply, offsetParameter, kWaitTicks, kWaitPause);
+    result.outcome = CalibrationOutcome::NoAnswer;
     if (!offsetReply) {
-        return CalibrationOutcome::NoAnswer;
+        return result;
     }
     clock.sleep(200ms);
     const auto oldOffset = static_cast<std::int16_t>(frames::readLe16(*offsetReply, 5));
+    result.oldOffset = oldOffset;
 
     sender.SendInductiveFrame(frames::code::kMeasure, 0, request, true);
     const auto telegram = poller.awaitReply(kTelegram, telegramBytePar, kWaitTicks, kWaitPause);
     if (!telegram) {
-        return CalibrationOutcome::NoAnswer;
+        return result;
     }
     const auto measured = static_cast<std::int16_t>(frames::readLe16(*telegram, 5));
     const auto diff = static_cast<std::int16_t>(measured - (target + oldOffset));
@@ -50,14 +52,17 @@ CalibrationOutcome calibrate(int input, frames::FrameSender& sender, common::Clo
         commLine(
             "Kalibrierwert au\xC3\xAE"
             "erhalb des erlaubten Bereiches");
-        return CalibrationOutcome::OutOfRange;
+        result.outcome = CalibrationOutcome::OutOfRange;
+        return result;
     }
     clock.sleep(200ms);
     const auto newOffset = static_cast<std::int16_t>(-diff);
     sender.SendInductiveFrame(frames::code::kNvw, static_cast<std::uint16_t>(newOffset),
                               offsetParameter, true);
     commLine(common::format<"Neuer Offsetwert %4.2f\xC3\x9D C">(newOffset * 0.01));
-    return CalibrationOutcome::Written;
+    result.outcome = CalibrationOutcome::Written;
+    result.newOffset = newOffset;
+    return result;
 }
 
 }  // namespace qrt::commands

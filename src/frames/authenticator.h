@@ -15,6 +15,10 @@ namespace qrt::frames {
 /// The eight key fields as the operator typed them (four hexadecimal digits each).
 using KeyFieldTexts = std::array<std::string, 8>;
 
+/// The key fields' texts until the operator types the installation's own key.
+inline constexpr std::array<const char*, 8> kDefaultKeyFields{"0123", "4567", "89AB", "CDEF",
+                                                              "FEDC", "BA98", "7654", "3210"};
+
 /// The commands that may carry an authenticator: NVW, OPR, AUX1 and DBW.
 [[nodiscard]] constexpr bool takesAuthenticator(std::uint8_t code) {
     return code == code::kNvw || code == code::kOpr || code == code::kAux1 || code == code::kDbw;

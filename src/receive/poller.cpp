@@ -289,7 +289,7 @@ void Poller::matchReplySlots(const frames::StandardFrame& frame, std::uint32_t t
         }
     }
     if (replySlot_.expectedType != 0 && (replySlot_.expectedType & 0xFFu) == type &&
-        replySlot_.expectedBytePar == bytePar) {
+        (replySlot_.expectedBytePar == bytePar || replySlot_.expectedBytePar == kAnyBytePar)) {
         replySlot_.reply = frame;
         replySlot_.expectedType = 0;
     }

@@ -9,6 +9,9 @@ namespace qrt::receive {
 
 /// A waiting operation's reply slot: the poller copies the first standard frame of
 /// the expected type and BytePar into `reply` and clears `expectedType`.
+/// An expected BytePar that any reply's BytePar matches (a version reply's run state).
+inline constexpr std::uint32_t kAnyBytePar = 0x100;
+
 struct ReplySlot {
     std::uint32_t expectedType = 0;  // 0 = nobody waits; 0x100 waits for a type-0 telegram
     std::uint32_t expectedBytePar = 0;

@@ -5,6 +5,8 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTimeEdit>
+#include <cstdlib>
 
 #include "archive/Vlgarchives.h"
 #include "common/text_format.h"
@@ -61,10 +63,12 @@ std::string expectedCsv(const sim::ArchiveRing& ring) {
     return csv;
 }
 
-class ArchiveEndToEnd : public ::testing::TestWithParam<bool>, protected SimWindowFixture {
+// The window over qrt-sim with the archive window beside it.
+template <typename Base, typename Clock>
+class ArchiveWindowEndToEnd : public Base, protected SimWindowFixture {
   protected:
-    ArchiveEndToEnd() : SimWindowFixture(std::make_unique<QuickClock>()) {}
-    ~ArchiveEndToEnd() override {
+    ArchiveWindowEndToEnd() : SimWindowFixture(std::make_unique<Clock>()) {}
+    ~ArchiveWindowEndToEnd() override {
         archiveUi_.reset();
         archive_.reset();
     }
@@ -72,6 +76,10 @@ class ArchiveEndToEnd : public ::testing::TestWithParam<bool>, protected SimWind
     std::unique_ptr<TVLGLog> archive_;
     std::unique_ptr<ArchiveWindowControls> archiveUi_;
 };
+
+using ArchiveEndToEnd = ArchiveWindowEndToEnd<::testing::TestWithParam<bool>, QuickClock>;
+
+using ArchiveCommandLine = ArchiveWindowEndToEnd<::testing::Test, common::SystemClock>;
 
 }  // namespace
 
@@ -108,3 +116,29 @@ TEST_P(ArchiveEndToEnd, FullWrappedArchiveWithLostBlocksGivesTheExpectedCsv) {
 
 INSTANTIATE_TEST_SUITE_P(Paths, ArchiveEndToEnd, ::testing::Values(false, true),
                          [](const auto& param) { return param.param ? "Radio" : "Inductive"; });
+
+TEST_F(ArchiveCommandLine, CsvEqualsTheArchiveWindowsByteForByte) {
+    start({"--module",
+           "6.16,archive_rows=3000,archive_record_rows=100,archive_config=0x0301,"
+           "archive_start=2026-10-01T00:00",
+           "--head", "6.16"},
+          "binprot=1\n[Settings]\nID=16\nIDh=6\n");
+    archive_ = archiveWindow(*core_, dialogs_, *form_);
+    archiveUi_ = std::make_unique<ArchiveWindowControls>(*archive_);
+    archive_->show();
+    archiveUi_->DTP_Date->setDate(QDate(2026, 10, 2));  // from midnight on
+    archiveUi_->DTP_Time->setTime(QTime(0, 0, 0));
+    QTest::mouseClick(archiveUi_->BtInfo, Qt::LeftButton);
+    ASSERT_EQ(archiveUi_->ED_Status->text(), "Ready");
+    dialogs_.saveAnswer = QString::fromStdString(path("window.csv"));
+    QTest::mouseClick(archiveUi_->Bt_CSV, Qt::LeftButton);
+    form_->BTCloseClick();  // the ports are the command line's now
+
+    const std::string command = std::string(QRT_CLI_PATH) + " --port-a " + path("a") +
+                                " --port-b " + path("b") + " archive --since 2026-10-02T00:00 -o " +
+                                path("cli.csv") + " 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    const std::string window = readText(path("window.csv"));
+    EXPECT_GT(window.size(), 1000U);
+    EXPECT_TRUE(readText(path("cli.csv")) == window);
+}

@@ -1,0 +1,109 @@
+// End to end: qrt-cli's tasks against qrt-sim over pseudo-terminals, checked in the
+// simulator's event log and by the exit status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "support/child_process.h"
+#include "support/temp_folder.h"
+
+using namespace qrt::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+class CliEndToEnd : public ::testing::TestWithParam<bool> {
+  protected:
+    ~CliEndToEnd() override { sim_.reset(); }
+    std::string path(const char* name) const { return folder_.file(name); }
+    [[nodiscard]] bool multiplexed() const { return GetParam(); }
+
+    void startSim(std::vector<std::string> args) {
+        args.insert(args.begin(), {QRT_SIM_PATH, "--link-a", path("a"), "--link-b", path("b")});
+        if (multiplexed()) {
+            args.emplace_back("--mux");
+        }
+        sim_ = std::make_unique<ChildProcess>(args, path("sim.log"));
+        ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(path("a")); }, 10s));
+    }
+
+    // Runs qrt-cli on the simulator's ports to its end: exit status and all it printed.
+    std::pair<int, std::string> cli(const std::string& arguments) {
+        std::string command = std::string(QRT_CLI_PATH) + " --port-a " + path("a");
+        command += multiplexed() ? " --mux" : " --port-b " + path("b");
+        FILE* pipe = ::popen((command + " " + arguments + " 2>&1").c_str(), "r");
+        std::string output;
+        char buffer[512];
+        while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            output += buffer;
+        }
+        const int status = pipe == nullptr ? -1 : ::pclose(pipe);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+    }
+    std::string simLog() const { return readText(path("sim.log")); }
+
+    TempFolder folder_{"qrt_cli_e2e"};
+    std::unique_ptr<ChildProcess> sim_;
+};
+
+}  // namespace
+
+TEST_P(CliEndToEnd, SendPrintsTheReplyOrTimesOut) {
+    startSim({"--module", "5.1234,version=2.3"});
+    const auto [status, output] = cli("send ver --module 5.1234 --wait-reply 3");
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("ID:5.1234 Version:2.3 run\n"), std::string::npos) << output;
+    EXPECT_NE(simLog().find("A< VER"), std::string::npos) << simLog();
+
+    const auto [silent, why] = cli("send NVR --module 5.999 --byte-par 66 --wait-reply 1");
+    EXPECT_EQ(silent, 3) << why;
+    EXPECT_NE(why.find("qrt-cli: no reply within 1 s"), std::string::npos) << why;
+}
+
+TEST_P(CliEndToEnd, BadArgumentsAndPortsSendNothing) {
+    startSim({"--module", "5.1234"});
+    for (const char* arguments :
+         {"send NVR --module 5.x", "send NVR --module 5.1234 --byte-par 256",
+          "send XYZ --broadcast", "box beep 9", "calibrate 3",
+          "firmware /no/such/image --module 5.1234", "archive --since 2026-13-01 -o x.csv",
+          "service writepar 18 1"}) {
+        const auto [status, output] = cli(arguments);
+        EXPECT_EQ(status, 2) << arguments << ": " << output;
+        EXPECT_EQ(output.rfind("qrt-cli: ", 0), 0U) << arguments << ": " << output;
+    }
+    EXPECT_EQ(simLog().find("A<"), std::string::npos) << simLog();
+}
+
+TEST_P(CliEndToEnd, CalibrationWritesTheNewOffset) {
+    startSim({"--module", "5.1234,temp1=5.00", "--head", "5.1234"});
+    // Target -13: the module reads 5.00 with offset 0, so the new offset is -5.13.
+    const auto [status, output] = cli("--binary calibrate 1 --target -13");
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("Neuer Offsetwert -5.13\u00DD C\nold offset 0.00, new offset -5.13\n"),
+              std::string::npos)
+        << output;
+    EXPECT_TRUE(waitForText(path("sim.log"), "NVW wp 0xFDFF bp 14 crc ok")) << simLog();
+}
+
+TEST_P(CliEndToEnd, FirmwareArrivesWholeWithALostBlockResent) {
+    startSim({"--module", "5.1234,lose_firmware_blocks=3", "--firmware-out", path("received.bin")});
+    std::string image(128 * 4 + 40, '\0');
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<char>(i * 7 + 3);
+    }
+    std::ofstream(path("fw.bin"), std::ios::binary) << "DKM2\r\n" << image;
+    const auto [status, output] =
+        cli(std::string("firmware ") + path("fw.bin") + " --module 5.1234 --reboot");
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("block 3 missing, sent again"), std::string::npos) << output;
+    EXPECT_NE(output.find("Good\n"), std::string::npos) << output;
+    const std::string received = readText(path("received.bin"));
+    ASSERT_EQ(received.size(), 128u * 5);
+    EXPECT_EQ(received.substr(0, image.size()), image);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, CliEndToEnd, ::testing::Values(false, true),
+                         [](const auto& param) { return param.param ? "Multiplexed" : "Direct"; });

@@ -1,0 +1,174 @@
+// archive: a logging module's archive read and written as the archive window writes it;
+// watch: the live receive path of qrt-monitor --port.
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "archive/archive_retrieval.h"
+#include "archive/csv_export.h"
+#include "cli/cli_tasks.h"
+#include "cli/progress.h"
+#include "commands/radio_command.h"
+#include "shared/live_watch.h"
+#include "values/value_file.h"
+
+namespace qrt::cli {
+
+namespace {
+
+class ProgressView final : public archive::RetrievalView {
+  public:
+    void showId(const std::string& text) override { id = text; }
+    void showStatus(const std::string& text, archive::StatusColour) override { status = text; }
+    void showFirstRecord(const std::string& date, const std::string& time) override {
+        firstRecord = date + " " + time;
+    }
+    void enableCsv(bool enabled) override { exportable = enabled; }
+    void showProgress(std::uint32_t received, std::uint32_t total) override {
+        progress_.show(received, total);
+    }
+    void dateError(const std::string& message) override { error = message; }
+    void finish() { progress_.finish(); }
+
+    std::string id;
+    std::string status;
+    std::string firstRecord;
+    std::string error;
+    bool exportable = false;
+
+  private:
+    Progress progress_{"archive"};
+};
+
+std::optional<values::ValueFormat> formatNamed(const std::string& name) {
+    return values::valueFormatNamed(name);
+}
+
+}  // namespace
+
+int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions& options) {
+    std::optional<ModuleName> module;
+    if (!options.module.empty()) {
+        const auto parsed = parseModule("--module", options.module);
+        if (const auto* error = std::get_if<ArgumentError>(&parsed)) {
+            return fail(error->message, exit_status::kUsage);
+        }
+        module = std::get<ModuleName>(parsed);
+    }
+    if (options.radio && !module) {
+        return fail("--radio needs --module TYPE.SERIAL", exit_status::kUsage);
+    }
+    const auto since = parseDateTime("--since", options.since);
+    if (const auto* error = std::get_if<ArgumentError>(&since)) {
+        return fail(error->message, exit_status::kUsage);
+    }
+    const auto format = formatNamed(options.valuesFormat);
+    if (!format) {
+        return fail("--values-format takes csv or jsonl", exit_status::kUsage);
+    }
+    // The files are made before anything is sent: one that cannot be written stops here.
+    std::ofstream csv(options.output, std::ios::binary | std::ios::trunc);
+    if (!csv) {
+        return fail("cannot write " + options.output, exit_status::kUsage);
+    }
+    std::optional<values::ValueFile> valueFile;
+    if (!options.values.empty()) {
+        valueFile.emplace(options.values, *format);
+        if (!valueFile->isOpen()) {
+            return fail(valueFile->failure(), exit_status::kUsage);
+        }
+    }
+    auto opened = openSession(connectionOptions);
+    if (const int* status = std::get_if<int>(&opened)) {
+        return *status;
+    }
+    Session& session = *std::get<std::unique_ptr<Session>>(opened);
+    app::ToolCore& core = session.core();
+    ProgressView view;
+    archive::ArchiveRetrieval retrieval(core.sender, core.clock, core.poller, core.archive, view);
+    const archive::DateTimeValue start = std::get<archive::DateTimeValue>(since);
+    retrieval.BtInfoClick({.radio = options.radio,
+                           .serial = module ? std::to_string(module->serial) : "",
+                           .type = module ? std::to_string(module->type) : "",
+                           .selectedStart = start});
+    view.finish();
+    if (view.status == "No Response") {
+        return fail("no answer from the module", exit_status::kNoAnswer);
+    }
+    if (!view.error.empty()) {
+        return fail(view.error, exit_status::kRefused);
+    }
+    if (!view.exportable) {
+        return fail(view.status == "Missing blocks" ? "blocks are missing; read again"
+                                                    : "no record found in the archive",
+                    exit_status::kRefused);
+    }
+    const archive::ExportSource source{core.archive.archiveWords, retrieval.writeWord,
+                                       retrieval.firstRecord, start};
+    const archive::ExportResult result = archive::writeCsv(source, csv);
+    csv.close();
+    if (!result.completed) {
+        return fail(result.error, exit_status::kRefused);
+    }
+    if (!csv) {
+        return fail("cannot write " + options.output, exit_status::kUsage);
+    }
+    if (valueFile) {
+        const receive::ModuleRef archiveModule{.kind = receive::ModuleRef::Kind::Archive,
+                                               .type = retrieval.archiveType,
+                                               .number = retrieval.archiveSerial};
+        archive::archiveValues(source, archiveModule, [&](const receive::Measurement& value) {
+            valueFile->writer().write(value);
+        });
+        if (!valueFile->finish()) {
+            return fail(valueFile->failure(), exit_status::kUsage);
+        }
+    }
+    std::cerr << "qrt-cli: " << view.id << ": " << result.rows << " rows from " << view.firstRecord
+              << " written to " << options.output << '\n';
+    return exit_status::kDone;
+}
+
+int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& options) {
+    auto connection = resolveConnection(connectionOptions);
+    if (const auto* error = std::get_if<ArgumentError>(&connection)) {
+        return fail(error->message, exit_status::kUsage);
+    }
+    std::uint32_t filter = 0;
+    if (!options.filter.empty()) {
+        const auto module = parseModule("--filter", options.filter);
+        if (const auto* error = std::get_if<ArgumentError>(&module)) {
+            return fail(error->message, exit_status::kUsage);
+        }
+        const ModuleName name = std::get<ModuleName>(module);
+        filter = commands::idFilterFor(true, false, std::to_string(name.serial),
+                                       std::to_string(name.type));
+    }
+    const auto format = formatNamed(options.valuesFormat);
+    if (!format) {
+        return fail("--values-format takes csv or jsonl", exit_status::kUsage);
+    }
+    std::optional<values::ValueFile> valueFile;
+    if (!options.values.empty()) {
+        valueFile.emplace(options.values, *format);
+        if (!valueFile->isOpen()) {
+            return fail(valueFile->failure(), exit_status::kUsage);
+        }
+    }
+    Session session(std::get<Connection>(connection));
+    app::ToolCore& core = session.core();
+    core.poller.idFilter = filter;
+    receive::ConsoleSink console(stdout);
+    std::optional<values::ValueRecorder> recorder;
+    if (valueFile) {
+        recorder.emplace(console, valueFile->writer());
+    }
+    core.output.setPanes(recorder ? static_cast<receive::OutputSink*>(&*recorder) : &console);
+    const int status = tools::watchPort(core, session.connection().portA, "qrt-cli");
+    if (valueFile && !valueFile->finish()) {
+        return fail(valueFile->failure(), exit_status::kUsage);
+    }
+    return status;
+}
+
+}  // namespace qrt::cli

@@ -1,0 +1,336 @@
+// send, service, box, the radio settings and measurement requests, and calibrate.
+#include <algorithm>
+#include <array>
+#include <iostream>
+#include <sstream>
+
+#include "cli/cli_tasks.h"
+#include "commands/calibration.h"
+#include "commands/command_tables.h"
+#include "commands/expected_reply.h"
+#include "commands/radio_command.h"
+#include "commands/service_commands.h"
+#include "common/text_format.h"
+#include "receive/reply_decoder.h"
+#include "receive/telegram_decoder.h"
+
+namespace qrt::cli {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kWaitPause = 100ms;
+
+// A number argument checked whole and in range, as the decimal text the core scans.
+std::variant<std::string, ArgumentError> numberText(std::string_view what, std::string_view text,
+                                                    std::int64_t low, std::int64_t high) {
+    const auto value = parseInteger(what, text, low, high);
+    if (const auto* error = std::get_if<ArgumentError>(&value)) {
+        return *error;
+    }
+    return std::to_string(std::get<std::int64_t>(value));
+}
+
+// The line a reply shows: its communication-pane line, else its debug line.
+std::string replyLine(const frames::StandardFrame& frame, bool telegram,
+                      const std::string& timestamp) {
+    receive::DecodeState state;
+    state.timestamp = timestamp;
+    if (telegram) {
+        receive::decodeSpontaneousTelegram(frame, state, 0);
+    } else {
+        receive::decodeReply(frame, state);
+    }
+    return state.commLine.empty() ? state.debugLine : state.commLine;
+}
+
+}  // namespace
+
+std::variant<std::unique_ptr<Session>, int> openSession(const ConnectionOptions& options,
+                                                        Needs needs, const std::string& task) {
+    auto connection = resolveConnection(options);
+    if (const auto* error = std::get_if<ArgumentError>(&connection)) {
+        return fail(error->message, exit_status::kUsage);
+    }
+    const Connection& resolved = std::get<Connection>(connection);
+    if (needs == Needs::BinaryProtocol && !resolved.binary) {
+        return fail(task + " needs the binary protocol of the inductive head (--binary)",
+                    exit_status::kUsage);
+    }
+    if (needs == Needs::InterfaceBox && !resolved.mux) {
+        return fail(task + " goes to the interface box: give --mux", exit_status::kUsage);
+    }
+    if (!resolved.mux && resolved.portB.empty()) {
+        return fail("no port for the inductive head: give --port-b, or --mux", exit_status::kUsage);
+    }
+    auto session = std::make_unique<Session>(std::get<Connection>(connection));
+    if (!session->open()) {
+        return exit_status::kUsage;
+    }
+    return session;
+}
+
+int runSend(const ConnectionOptions& connectionOptions, const SendOptions& options) {
+    // Everything is checked before a port opens: a bad argument sends nothing.
+    commands::ConfigurationFields fields;
+    const auto command = parseCommand(options.command);
+    if (const auto* error = std::get_if<ArgumentError>(&command)) {
+        return fail(error->message, exit_status::kUsage);
+    }
+    fields.commandIndex = std::get<int>(command);
+    std::optional<ModuleName> module;
+    if (!options.module.empty()) {
+        const auto parsed = parseModule("--module", options.module);
+        if (const auto* error = std::get_if<ArgumentError>(&parsed)) {
+            return fail(error->message, exit_status::kUsage);
+        }
+        module = std::get<ModuleName>(parsed);
+        fields.serial = std::to_string(module->serial);
+        fields.type = std::to_string(module->type);
+    }
+    fields.broadcast = options.broadcast;
+    if (!options.inductive && !module && !options.broadcast) {
+        return fail("a radio command needs --module TYPE.SERIAL or --broadcast",
+                    exit_status::kUsage);
+    }
+    for (const auto& [what, text, low, high, field] :
+         {std::tuple{"--byte-par", options.bytePar, 0, 255, &fields.bytePar},
+          std::tuple{"--word-par", options.wordPar, -32768, 65535, &fields.wordPar}}) {
+        auto checked = numberText(what, text, low, high);
+        if (const auto* error = std::get_if<ArgumentError>(&checked)) {
+            return fail(error->message, exit_status::kUsage);
+        }
+        *field = std::get<std::string>(checked);
+    }
+    if (options.content.size() > fields.contentWords.size()) {
+        return fail("--content takes at most eight words", exit_status::kUsage);
+    }
+    for (std::size_t i = 0; i < options.content.size(); ++i) {
+        auto checked = numberText("--content", options.content[i], -32768, 65535);
+        if (const auto* error = std::get_if<ArgumentError>(&checked)) {
+            return fail(error->message, exit_status::kUsage);
+        }
+        // Words above 32767 are given as the negative number of the same 16 bits ("%hi").
+        const auto value = std::stol(std::get<std::string>(checked));
+        fields.contentWords[i] = std::to_string(static_cast<std::int16_t>(value));
+    }
+    fields.content = !options.content.empty();
+    fields.secondContent = options.content.size() > 4;
+    fields.authenticate = options.authenticate;
+    const std::uint8_t code = commands::itemAt(commands::kCommandList, fields.commandIndex).value;
+    const auto bytePar = static_cast<std::uint8_t>(std::stoi(fields.bytePar));
+    const auto expected = commands::expectedReply(code, bytePar);
+    if (options.waitReply > 0 && !expected) {
+        return fail(std::string("--wait-reply: no module answers ") + options.command +
+                        " with a reply of its own",
+                    exit_status::kUsage);
+    }
+    auto opened = openSession(
+        connectionOptions, options.inductive ? Needs::BinaryProtocol : Needs::Ports, "--inductive");
+    if (const int* status = std::get_if<int>(&opened)) {
+        return *status;
+    }
+    Session& session = *std::get<std::unique_ptr<Session>>(opened);
+    fields.keyFields = session.connection().key;
+    app::ToolCore& core = session.core();
+    if (options.inductive) {
+        commands::sendInductiveCommand(core.sender, fields);
+    } else {
+        commands::sendRadioCommand(core.sender, fields);
+    }
+    if (options.waitReply <= 0) {
+        return session.listen(options.listen);
+    }
+    if (module && !options.broadcast) {
+        core.poller.idFilter =
+            commands::idFilterFor(true, false, fields.serial, fields.type);  // its reply only
+    }
+    const auto polls = static_cast<std::int32_t>(options.waitReply * 1000 / kWaitPause.count());
+    const auto reply = core.poller.awaitReply(expected->type, expected->bytePar, polls, kWaitPause);
+    if (!reply) {
+        std::ostringstream seconds;
+        seconds << options.waitReply;
+        return fail("no reply within " + seconds.str() + " s", exit_status::kNoAnswer);
+    }
+    std::cout << replyLine(*reply, expected->type == 0x100, core.poller.decodeState().timestamp)
+              << '\n';
+    return session.listen(options.listen);
+}
+
+namespace {
+
+// The service commands without arguments, and whether the head must speak binary frames.
+struct SimpleService {
+    const char* name;
+    bool needsBinary;
+    void (*send)(commands::ServiceCommands&);
+};
+
+constexpr std::array<SimpleService, 13> kSimpleServices{{
+    {"ver", false, [](commands::ServiceCommands& c) { c.version(); }},
+    {"nvp", false, [](commands::ServiceCommands& c) { c.parameterPage(); }},
+    {"start", false, [](commands::ServiceCommands& c) { c.start(); }},
+    {"stop", false, [](commands::ServiceCommands& c) { c.stop(); }},
+    {"log-on", true, [](commands::ServiceCommands& c) { c.logOn(); }},
+    {"log-off", true, [](commands::ServiceCommands& c) { c.logOff(); }},
+    {"get-rtc", true, [](commands::ServiceCommands& c) { c.getClock(); }},
+    {"set-rtc", true, [](commands::ServiceCommands& c) { c.setClock(); }},
+    {"temp", true, [](commands::ServiceCommands& c) { c.measure(0, 0); }},
+    {"temp1", true, [](commands::ServiceCommands& c) { c.measure(0, 1); }},
+    {"temp2", true, [](commands::ServiceCommands& c) { c.measure(0, 2); }},
+    {"digital", true, [](commands::ServiceCommands& c) { c.measure(0, 3); }},
+    {"leds", true, [](commands::ServiceCommands& c) { c.measure(4, 4); }},
+}};
+
+// Two numbers checked in range, for writepar and chan-pwr.
+std::variant<std::pair<std::string, std::string>, ArgumentError> twoNumbers(
+    const std::vector<std::string>& values, std::string_view firstName, std::int64_t firstHigh,
+    std::string_view secondName, std::int64_t secondLow, std::int64_t secondHigh) {
+    if (values.size() != 2) {
+        return ArgumentError{"takes two arguments: " + std::string(firstName) + " " +
+                             std::string(secondName)};
+    }
+    auto first = numberText(firstName, values[0], 0, firstHigh);
+    auto second = numberText(secondName, values[1], secondLow, secondHigh);
+    if (auto* error = std::get_if<ArgumentError>(&first)) {
+        return *error;
+    }
+    if (auto* error = std::get_if<ArgumentError>(&second)) {
+        return *error;
+    }
+    return std::pair{std::get<std::string>(first), std::get<std::string>(second)};
+}
+
+}  // namespace
+
+int runService(const ConnectionOptions& connectionOptions, const ServiceOptions& options) {
+    const std::string& action = options.action;
+    std::function<void(commands::ServiceCommands&)> send;
+    bool needsBinary = false;
+    const auto simple = std::find_if(kSimpleServices.begin(), kSimpleServices.end(),
+                                     [&](const SimpleService& s) { return action == s.name; });
+    if (simple != kSimpleServices.end()) {
+        if (!options.values.empty()) {
+            return fail(action + " takes no arguments", exit_status::kUsage);
+        }
+        send = simple->send;
+        needsBinary = simple->needsBinary;
+    } else if (action == "writepar" || action == "chan-pwr") {
+        const bool parameter = action == "writepar";
+        const auto numbers =
+            parameter ? twoNumbers(options.values, "parameter", 255, "value", -32768, 65535)
+                      : twoNumbers(options.values, "channel", 9, "power", 0, 9);
+        if (const auto* error = std::get_if<ArgumentError>(&numbers)) {
+            return fail(action + ": " + error->message, exit_status::kUsage);
+        }
+        const auto& [first, second] = std::get<std::pair<std::string, std::string>>(numbers);
+        if (parameter) {
+            const auto index = parseParameter(first);
+            if (const auto* error = std::get_if<ArgumentError>(&index)) {
+                return fail(error->message, exit_status::kUsage);
+            }
+            send = [index = std::get<int>(index), value = second](commands::ServiceCommands& c) {
+                c.writeParameter(index, value);
+            };
+        } else {
+            send = [channel = std::stoi(first), power = std::stoi(second)](
+                       commands::ServiceCommands& c) { c.radioSettings(channel, power); };
+        }
+    } else {
+        return fail("'" + action + "' is not a service command", exit_status::kUsage);
+    }
+    auto opened =
+        openSession(connectionOptions, needsBinary ? Needs::BinaryProtocol : Needs::Ports, action);
+    if (const int* status = std::get_if<int>(&opened)) {
+        return *status;
+    }
+    Session& session = *std::get<std::unique_ptr<Session>>(opened);
+    commands::ServiceCommands commands(session.core().sender, session.core().clock);
+    send(commands);
+    return session.listen(options.listen);
+}
+
+int runBox(const ConnectionOptions& connectionOptions, const ServiceOptions& options) {
+    const std::string& action = options.action;
+    std::optional<std::uint8_t> byte;
+    std::optional<int> beep;
+    const std::size_t wanted = action == "version" || action == "boot" ? 0 : 1;
+    if (options.values.size() != wanted) {
+        return fail("box " + action + " takes " + std::to_string(wanted) + " argument" +
+                        (wanted == 1 ? "" : "s"),
+                    exit_status::kUsage);
+    }
+    if (action == "version") {
+        byte = 0xE0;
+    } else if (action == "boot") {
+        byte = 0xF0;
+    } else if (action == "led") {
+        const auto led = parseLed(options.values[0]);
+        if (const auto* error = std::get_if<ArgumentError>(&led)) {
+            return fail(error->message, exit_status::kUsage);
+        }
+        byte = std::get<std::uint8_t>(led);
+    } else if (action == "beep") {
+        const auto length = parseInteger("beep length", options.values[0], 0, 7);
+        if (const auto* error = std::get_if<ArgumentError>(&length)) {
+            return fail(error->message, exit_status::kUsage);
+        }
+        beep = static_cast<int>(std::get<std::int64_t>(length));
+    } else if (action == "online") {
+        if (options.values[0] != "on" && options.values[0] != "off") {
+            return fail("box online takes on or off", exit_status::kUsage);
+        }
+        byte = options.values[0] == "on" ? 0x41 : 0x40;
+    } else {
+        return fail("'" + action + "' is not a box command", exit_status::kUsage);
+    }
+    auto opened = openSession(connectionOptions, Needs::InterfaceBox, "box " + action);
+    if (const int* status = std::get_if<int>(&opened)) {
+        return *status;
+    }
+    Session& session = *std::get<std::unique_ptr<Session>>(opened);
+    commands::ServiceCommands commands(session.core().sender, session.core().clock);
+    if (beep) {
+        commands.beep(*beep);
+    } else {
+        commands.boxCommand(*byte);
+    }
+    return session.listen(options.listen);
+}
+
+int runCalibrate(const ConnectionOptions& connectionOptions, const CalibrateOptions& options) {
+    if (options.input != 1 && options.input != 2) {
+        return fail("calibrate takes input 1 or 2", exit_status::kUsage);
+    }
+    std::optional<std::int16_t> target;
+    if (options.target) {
+        const auto value = parseInteger("--target", *options.target, -32768, 32767);
+        if (const auto* error = std::get_if<ArgumentError>(&value)) {
+            return fail(error->message, exit_status::kUsage);
+        }
+        target = static_cast<std::int16_t>(std::get<std::int64_t>(value));
+    }
+    auto opened = openSession(connectionOptions, Needs::BinaryProtocol, "calibrate");
+    if (const int* status = std::get_if<int>(&opened)) {
+        return *status;
+    }
+    Session& session = *std::get<std::unique_ptr<Session>>(opened);
+    app::ToolCore& core = session.core();
+    const commands::CalibrationResult result = commands::calibrate(
+        options.input, target.value_or(session.connection().calibrationTarget), core.sender,
+        core.clock, core.poller, [](std::string_view line) { std::cout << line << '\n'; });
+    switch (result.outcome) {
+        case commands::CalibrationOutcome::Written:
+            std::cout << common::format<"old offset %4.2f, new offset %4.2f">(
+                             result.oldOffset * 0.01, result.newOffset * 0.01)
+                      << '\n';
+            return exit_status::kDone;
+        case commands::CalibrationOutcome::OutOfRange:
+            return exit_status::kRefused;
+        default:
+            return fail("no answer from the module on the inductive head", exit_status::kNoAnswer);
+    }
+}
+
+}  // namespace qrt::cli

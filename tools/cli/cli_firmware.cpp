@@ -1,0 +1,128 @@
+// firmware: the whole transfer, paced by polls, then status requests and the resend of
+// each block the module reports missing, until it reports the image complete.
+#include <iostream>
+
+#include "cli/cli_tasks.h"
+#include "cli/progress.h"
+#include "firmware/firmware_transfer.h"
+#include "frames/byte_order.h"
+#include "shared/live_watch.h"
+
+namespace qrt::cli {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kStatusWait = 5s;        // for the answer to one status request
+constexpr int kUnansweredRequests = 3;  // status requests without an answer: time-out
+constexpr int kMaxResends = 64;         // missing blocks reported: then it is an error
+constexpr std::int16_t kImageComplete = -1;
+constexpr std::int16_t kImageError = -2;
+
+class ProgressView final : public firmware::FirmwareView {
+  public:
+    ProgressView(firmware::FirmwareTarget target, int speed)
+        : target_(std::move(target)), speed_(speed), progress_("firmware") {}
+    [[nodiscard]] firmware::FirmwareTarget target() const override { return target_; }
+    [[nodiscard]] int speed() const override { return speed_; }
+    void showBlock(const std::string&) override {}
+    void showBlockCount(const std::string&) override {}
+    void showProgress(std::uint32_t sent, std::uint32_t count) override {
+        progress_.show(sent, count);
+    }
+    void finish() { progress_.finish(); }
+
+  private:
+    firmware::FirmwareTarget target_;
+    int speed_;
+    Progress progress_;
+};
+
+}  // namespace
+
+int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOptions& options) {
+    firmware::FirmwareTarget target;
+    if (!options.module.empty()) {
+        const auto module = parseModule("--module", options.module);
+        if (const auto* error = std::get_if<ArgumentError>(&module)) {
+            return fail(error->message, exit_status::kUsage);
+        }
+        target = {.singleModule = true,
+                  .serial = std::to_string(std::get<ModuleName>(module).serial),
+                  .type = std::to_string(std::get<ModuleName>(module).type)};
+    }
+    if (options.speed < 2 || options.speed > 5) {
+        return fail("--speed '" + std::to_string(options.speed) + "' is out of range (2 to 5)",
+                    exit_status::kUsage);
+    }
+    if (options.reboot && !target.singleModule) {
+        return fail("--reboot needs --module", exit_status::kUsage);
+    }
+    auto opened = openSession(connectionOptions);
+    if (const int* status = std::get_if<int>(&opened)) {
+        return *status;
+    }
+    Session& session = *std::get<std::unique_ptr<Session>>(opened);
+    app::ToolCore& core = session.core();
+    ProgressView view(target, options.speed);
+    firmware::FirmwareTransfer transfer(core.sender, core.clock, view);
+    std::optional<std::int16_t> status;
+    core.poller.firmwarePacing = [&transfer] { transfer.pace(); };
+    core.poller.firmwareStatus = [&](const frames::StandardFrame& frame) {
+        const bool asked = transfer.statusPending();
+        transfer.statusReply(frame);
+        if (asked && !transfer.statusPending()) {
+            status = static_cast<std::int16_t>(frames::readLe16(frame, 5));
+        }
+    };
+    if (transfer.start(options.image) != firmware::FirmwareTransfer::StartResult::Started) {
+        return fail(transfer.refusal(), exit_status::kUsage);  // the image was not sent
+    }
+    tools::stopOnTerminationSignals();
+    const auto sendBlocks = [&] {
+        return tools::pollLive(core, std::chrono::milliseconds::max(),
+                               [&transfer] { return !transfer.running(); });
+    };
+    if (sendBlocks() != tools::LiveEnd::Done) {
+        view.finish();
+        return fail("the transfer was interrupted", exit_status::kPortLost);
+    }
+    view.finish();
+    if (!target.singleModule) {
+        std::cout << transfer.blockCount() << " blocks sent to every module in range\n";
+        return exit_status::kDone;
+    }
+    for (int unanswered = 0, resends = 0; unanswered < kUnansweredRequests;) {
+        status.reset();
+        transfer.requestStatus();
+        const auto end =
+            tools::pollLive(core, kStatusWait, [&status] { return status.has_value(); });
+        if (end == tools::LiveEnd::PortLost || end == tools::LiveEnd::Stopped) {
+            return fail("the transfer was interrupted", exit_status::kPortLost);
+        }
+        if (!status) {
+            ++unanswered;
+            continue;
+        }
+        unanswered = 0;
+        if (*status == kImageComplete) {
+            std::cout << "Good\n";
+            if (options.reboot) {
+                transfer.reboot();
+            }
+            return exit_status::kDone;
+        }
+        if (*status == kImageError || ++resends > kMaxResends) {
+            return fail("the module reports the image faulty (" + std::to_string(*status) + ")",
+                        exit_status::kRefused);
+        }
+        std::cerr << "qrt-cli: block " << *status << " missing, sent again\n";
+        if (sendBlocks() != tools::LiveEnd::Done) {
+            return fail("the transfer was interrupted", exit_status::kPortLost);
+        }
+    }
+    return fail("no answer to the status request", exit_status::kNoAnswer);
+}
+
+}  // namespace qrt::cli

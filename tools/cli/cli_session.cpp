@@ -1,0 +1,113 @@
+#include "cli/cli_session.h"
+
+#include <iostream>
+
+#include "commands/calibration.h"
+#include "common/scan.h"
+#include "common/settings_file.h"
+#include "link/interfaces.h"
+#include "link/qt_serial_port.h"
+#include "shared/live_watch.h"
+
+namespace qrt::cli {
+
+namespace {
+
+constexpr std::size_t kPortNameBuffer = 256;
+
+}  // namespace
+
+int fail(const std::string& message, int status) {
+    std::cerr << "qrt-cli: " << message << '\n';
+    return status;
+}
+
+Parsed<Connection> resolveConnection(const ConnectionOptions& options) {
+    Connection c;
+    c.calibrationTarget = commands::kDefaultCalibrationTarget;
+    for (std::size_t i = 0; i < c.key.size(); ++i) {
+        c.key[i] = frames::kDefaultKeyFields[i];
+    }
+    if (!options.settings.empty()) {
+        const common::SettingsFile settings(options.settings);
+        if (settings.sections().empty()) {
+            return ArgumentError{"--settings '" + options.settings +
+                                 "' cannot be read as a settings file"};
+        }
+        c.portA = settings.readString("Config", "InterfaceA", "", kPortNameBuffer);
+        c.portB = settings.readString("Config", "InterfaceB", "", kPortNameBuffer);
+        c.mux = settings.readInt("Config", "MXL", 0) != 0;
+        c.binary = settings.readInt("Config", "binprot", 0) != 0;
+        c.calibrationTarget = static_cast<std::int16_t>(
+            settings.readInt("Calib", "Offset", commands::kDefaultCalibrationTarget));
+    }
+    c.portA = options.portA.empty() ? c.portA : options.portA;
+    c.portB = options.portB.empty() ? c.portB : options.portB;
+    c.mux = c.mux || options.mux;
+    c.binary = c.binary || options.binary;
+    if (!options.crcStart.empty()) {
+        const auto crc = common::scanShortHex(options.crcStart);
+        const auto checked = parseInteger("--crc-start", "0x" + options.crcStart, 0, 0xFFFF);
+        if (!crc || std::holds_alternative<ArgumentError>(checked)) {
+            return ArgumentError{"--crc-start '" + options.crcStart +
+                                 "' is not a hexadecimal number of up to four digits"};
+        }
+        c.crcStart = *crc;
+    }
+    if (!options.key.empty() || !options.keyFile.empty()) {
+        auto key =
+            options.key.empty() ? readKeyFile(options.keyFile) : parseKey("--key", options.key);
+        if (auto* error = std::get_if<ArgumentError>(&key)) {
+            return *error;
+        }
+        c.key = std::get<frames::KeyFieldTexts>(key);
+    }
+    if (c.portA.empty()) {
+        return ArgumentError{"no port: give --port-a (and --port-b) or --settings"};
+    }
+    return c;
+}
+
+Session::Session(const Connection& connection)
+    : connection_(connection),
+      // The link's own diagnostic lines are left out: failures are reported in words.
+      core_(std::make_unique<app::ToolCore>(std::make_unique<link::QtSerialPort>(),
+                                            std::make_unique<link::QtSerialPort>(), diagnostics_,
+                                            clock_)) {
+    core_->link.multiplexMode = connection.mux;
+    core_->protocol.binaryProtocol = connection.binary;
+    core_->protocol.crcStart = connection.crcStart;
+}
+
+Session::~Session() {
+    core_->link.ClosePort(link::Port::A);
+    core_->link.ClosePort(link::Port::B);
+}
+
+bool Session::open() {
+    if (const auto failed =
+            link::openInterfaces(core_->link, connection_.portA, connection_.portB)) {
+        fail("cannot open " + failed->name + ": " + failed->result.failure, exit_status::kUsage);
+        return false;
+    }
+    return true;
+}
+
+void Session::showLines(bool shown) {
+    core_->output.setPanes(shown ? &console_ : nullptr);
+}
+
+int Session::listen(double seconds) {
+    if (seconds <= 0) {
+        return exit_status::kDone;
+    }
+    showLines(true);
+    tools::stopOnTerminationSignals();
+    const auto end = tools::pollLive(
+        *core_, std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000)));
+    showLines(false);
+    return end == tools::LiveEnd::PortLost ? fail("the port was lost", exit_status::kPortLost)
+                                           : exit_status::kDone;
+}
+
+}  // namespace qrt::cli

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/tool_core.h"
+#include "cli/cli_arguments.h"
+#include "common/clock.h"
+#include "receive/console_sink.h"
+
+namespace qrt::cli {
+
+/// qrt-cli's exit statuses.
+namespace exit_status {
+inline constexpr int kDone = 0;
+inline constexpr int kPortLost = 1;  // the port went away during the task
+inline constexpr int kUsage = 2;     // an argument, a file or a port: nothing was sent
+inline constexpr int kNoAnswer = 3;  // no answer in time
+inline constexpr int kRefused = 4;   // answered, but not done: out of range, an error
+}  // namespace exit_status
+
+/// The connection options every subcommand shares, as given.
+struct ConnectionOptions {
+    std::string portA;
+    std::string portB;
+    bool mux = false;
+    bool binary = false;
+    std::string crcStart;
+    std::vector<std::string> key;
+    std::string keyFile;
+    std::string settings;
+};
+
+/// The connection resolved: the settings file's values, the options over them.
+struct Connection {
+    std::string portA;
+    std::string portB;
+    bool mux = false;
+    bool binary = false;
+    std::uint16_t crcStart = 0;
+    frames::KeyFieldTexts key{};
+    std::int16_t calibrationTarget = 0;  // [Calib] Offset, hundredths of a degree
+};
+
+[[nodiscard]] Parsed<Connection> resolveConnection(const ConnectionOptions& options);
+
+/// The core objects over real ports, opened as the window's Open does (no start-up
+/// pause: nothing waits for a person to read). Closes the ports when it ends.
+class Session {
+  public:
+    explicit Session(const Connection& connection);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    /// Opens the interfaces; false with the reason on standard error.
+    [[nodiscard]] bool open();
+    [[nodiscard]] app::ToolCore& core() { return *core_; }
+    [[nodiscard]] const Connection& connection() const { return connection_; }
+    /// Shows the decoded lines on standard output ("D " and "C " as qrt-monitor), or not.
+    void showLines(bool shown);
+    /// Polls for `seconds`, showing the decoded lines; the exit status.
+    int listen(double seconds);
+
+  private:
+    Connection connection_;
+    std::ostringstream diagnostics_;
+    common::SystemClock clock_;
+    std::unique_ptr<app::ToolCore> core_;
+    receive::ConsoleSink console_{stdout};
+};
+
+/// Prints "qrt-cli: MESSAGE" on standard error and returns `status`.
+int fail(const std::string& message, int status);
+
+}  // namespace qrt::cli

@@ -1,0 +1,171 @@
+// qrt-cli: every operator task of the window as a command, on the same core.
+#include <CLI/CLI.hpp>
+#include <QCoreApplication>
+
+#include "cli/cli_tasks.h"
+#include "common/version.h"
+
+namespace {
+
+using namespace qrt::cli;
+
+constexpr const char* kDescription =
+    "Runs the service tool's tasks from the command line, with the same bytes on the "
+    "wire, the same waits and the same decoding as the window. The connection options "
+    "go before or after the subcommand.";
+
+constexpr const char* kFooter =
+    R"(Exit status: 0 done, 1 the port was lost, 2 an argument, a file or a port
+(nothing was sent), 3 no answer in time, 4 answered but not done (calibration out
+of range, a faulty firmware image, missing archive blocks or no record).
+
+Examples:
+  qrt-cli --port-a ttyUSB0 --port-b ttyUSB1 send NVR --module 5.1234 --byte-par 14 --wait-reply 2
+  qrt-cli --settings qrt-tester.ini --binary service set-rtc
+  qrt-cli --port-a ttyUSB0 --mux box led green-blink
+  qrt-cli --port-a ttyUSB0 --port-b ttyUSB1 --binary calibrate 1 --target -13
+  while read m; do qrt-cli --settings qrt-tester.ini firmware app.bin --module "$m" || break; done < modules.txt
+  qrt-cli --port-a ttyUSB0 --port-b ttyUSB1 archive --since 2026-12-01T00:00 -o 6.16.csv --values 6.16.jsonl --values-format jsonl
+  qrt-cli --port-a ttyUSB0 --port-b ttyUSB1 watch --filter 5.1234 --values -)";
+
+void addListen(CLI::App* command, double& listen) {
+    command->add_option("--listen", listen,
+                        "Afterwards show the decoded lines for this many seconds (D debug "
+                        "pane, C communication pane)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);  // the serial backend expects one
+    CLI::App app{kDescription, "qrt-cli"};
+    app.set_version_flag("--version", qrt::common::kVersionText);
+    app.footer(kFooter);
+    app.require_subcommand(1);
+    app.fallthrough();
+
+    ConnectionOptions connection;
+    app.add_option("--port-a", connection.portA,
+                   "Receiver (or interface box) port: ttyUSB0 or a path");
+    app.add_option("--port-b", connection.portB, "Inductive head port (direct link)");
+    app.add_flag("--mux", connection.mux, "Multiplexed link through the interface box");
+    app.add_flag("--binary", connection.binary, "The inductive head takes binary frames");
+    app.add_option("--crc-start", connection.crcStart, "CRC start value, hexadecimal (default 0)");
+    app.add_option("--key", connection.key, "Authenticator key: eight hexadecimal words")
+        ->expected(8);
+    app.add_option("--key-file", connection.keyFile, "A file holding the key's eight words");
+    app.add_option("--settings", connection.settings,
+                   "Take ports, MXL, binprot and [Calib] Offset from the tool's settings file");
+
+    SendOptions send;
+    auto* sendCommand = app.add_subcommand(
+        "send", "A configuration command as the Funk or Induktiv button sends it");
+    sendCommand
+        ->add_option("CMD", send.command,
+                     "INF NVR NVW DBR AUT VER OPR FUINI DATA ecFUST "
+                     "FUREM cTMP AUX1 AUX2 DBW")
+        ->required();
+    sendCommand->add_option("--module", send.module, "TYPE.SERIAL, e.g. 5.1234");
+    sendCommand->add_flag("--broadcast", send.broadcast, "To every module");
+    sendCommand->add_option("--byte-par", send.bytePar, "BytePar, 0 to 255 (0x.. for hexadecimal)");
+    sendCommand->add_option("--word-par", send.wordPar, "WordPar, -32768 to 65535");
+    sendCommand->add_option("--content", send.content, "Up to eight content words")->expected(1, 8);
+    sendCommand->add_flag("--auth", send.authenticate, "Add the authenticator (NVW OPR AUX1 DBW)");
+    sendCommand->add_flag("--inductive", send.inductive, "To the module on the inductive head");
+    sendCommand->add_option("--wait-reply", send.waitReply,
+                            "Wait this many seconds for the reply and print its line");
+    addListen(sendCommand, send.listen);
+    sendCommand->footer("Exit status 0 when the reply came (or none was awaited), 3 on time-out.");
+
+    ServiceOptions service;
+    auto* serviceCommand = app.add_subcommand(
+        "service",
+        "The module service buttons: ver nvp writepar PARAM VALUE start stop log-on "
+        "log-off get-rtc set-rtc");
+    serviceCommand->add_option("ACTION", service.action)->required();
+    serviceCommand->add_option("ARGS", service.values);
+    addListen(serviceCommand, service.listen);
+
+    ServiceOptions box;
+    auto* boxCommand = app.add_subcommand(
+        "box", "The interface box: version boot led PATTERN beep 0..7 online on|off");
+    boxCommand->add_option("ACTION", box.action)->required();
+    boxCommand->add_option("ARGS", box.values);
+    addListen(boxCommand, box.listen);
+
+    ServiceOptions radio{.action = "chan-pwr"};
+    auto* radioCommand =
+        app.add_subcommand("chan-pwr", "The receiver's radio channel and power, 0 to 9 each");
+    radioCommand->add_option("CHANNEL POWER", radio.values)->expected(2)->required();
+    addListen(radioCommand, radio.listen);
+
+    std::vector<std::pair<CLI::App*, ServiceOptions>> measurements;
+    for (const char* name : {"temp", "temp1", "temp2", "digital", "leds"}) {
+        measurements.emplace_back(
+            app.add_subcommand(name, std::string("Measurement request '") + name +
+                                         "' to the module on the inductive head (--binary)"),
+            ServiceOptions{.action = name});
+    }
+    for (auto& [command, options] : measurements) {
+        addListen(command, options.listen);
+    }
+
+    CalibrateOptions calibrate;
+    std::string target;
+    auto* calibrateCommand = app.add_subcommand(
+        "calibrate", "Calibrate input 1 or 2 of the module on the inductive head (--binary)");
+    calibrateCommand->add_option("INPUT", calibrate.input, "1 or 2")->required();
+    auto* targetOption = calibrateCommand->add_option(
+        "--target", target, "Target in hundredths of a degree (default: [Calib] Offset, -13)");
+    calibrateCommand->footer(
+        "Prints the window's text and the old and new offset; exit status 3 "
+        "without an answer, 4 when the correction is out of range.");
+
+    FirmwareOptions firmware;
+    auto* firmwareCommand = app.add_subcommand(
+        "firmware", "Send a firmware image by radio, then ask for its status until it is complete");
+    firmwareCommand->add_option("IMAGE", firmware.image)->required();
+    firmwareCommand->add_option("--module", firmware.module,
+                                "TYPE.SERIAL (without it: every module in range, no status)");
+    firmwareCommand->add_option("--speed", firmware.speed, "Polls between two blocks, 2 to 5");
+    firmwareCommand->add_flag("--reboot", firmware.reboot, "Restart the module when complete");
+
+    ArchiveOptions archive;
+    auto* archiveCommand = app.add_subcommand(
+        "archive", "Read a logging module's archive and write it as the archive window's CSV");
+    archiveCommand->add_option("--module", archive.module, "TYPE.SERIAL (needed with --radio)");
+    archiveCommand->add_flag("--radio", archive.radio, "By radio; else the module on the head");
+    archiveCommand->add_option("--since", archive.since, "Start: YYYY-MM-DD[THH:MM[:SS]]")
+        ->required();
+    archiveCommand->add_option("-o,--output", archive.output, "The CSV file")->required();
+    archiveCommand->add_option("--values", archive.values, "Also write the rows' values here");
+    archiveCommand->add_option("--values-format", archive.valuesFormat, "csv (default) or jsonl");
+
+    WatchOptions watch;
+    auto* watchCommand = app.add_subcommand(
+        "watch", "Decoded lines from the receiver as qrt-monitor --port shows them");
+    watchCommand->add_option("--filter", watch.filter, "Only this module, TYPE.SERIAL");
+    watchCommand->add_option("--values", watch.values, "Also write every value here (- : stdout)");
+    watchCommand->add_option("--values-format", watch.valuesFormat, "csv (default) or jsonl");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int shown = app.exit(error);
+        return shown == 0 ? exit_status::kDone : exit_status::kUsage;
+    }
+    if (*sendCommand) return runSend(connection, send);
+    if (*serviceCommand) return runService(connection, service);
+    if (*boxCommand) return runBox(connection, box);
+    if (*radioCommand) return runService(connection, radio);
+    for (const auto& [command, options] : measurements) {
+        if (*command) return runService(connection, options);
+    }
+    if (*calibrateCommand) {
+        if (*targetOption) calibrate.target = target;
+        return runCalibrate(connection, calibrate);
+    }
+    if (*firmwareCommand) return runFirmware(connection, firmware);
+    if (*archiveCommand) return runArchive(connection, archive);
+    return runWatch(connection, watch);
+}

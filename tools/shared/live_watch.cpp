@@ -1,0 +1,81 @@
+#include "shared/live_watch.h"
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+
+#include "link/interfaces.h"
+
+namespace qrt::tools {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kPollInterval = 500ms;
+constexpr auto kSleepSlice = 50ms;  // a signal ends the wait this quickly
+constexpr int kPortLostOrNotOpened = 1;
+
+volatile std::sig_atomic_t stopFlag = 0;
+
+void requestStop(int) {
+    stopFlag = 1;
+}
+
+}  // namespace
+
+void stopOnTerminationSignals() {
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+}
+
+bool stopRequested() {
+    return stopFlag != 0;
+}
+
+LiveEnd pollLive(app::ToolCore& core, std::chrono::milliseconds duration,
+                 const std::function<bool()>& done) {
+    common::Clock& clock = core.clock;
+    const auto started = clock.now();
+    while (!stopRequested()) {
+        const auto pollStarted = clock.now();
+        core.poller.Timer1Timer();
+        std::fflush(nullptr);
+        if (core.link.takeLostDevice()) {
+            return LiveEnd::PortLost;
+        }
+        if (done && done()) {
+            return LiveEnd::Done;
+        }
+        if (std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - started) >=
+            duration) {
+            return LiveEnd::TimeUp;
+        }
+        const auto spent =
+            std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - pollStarted);
+        for (auto left = kPollInterval - spent; left.count() > 0 && !stopRequested();
+             left -= kSleepSlice) {
+            clock.sleep(std::min(left, std::chrono::milliseconds(kSleepSlice)));
+        }
+    }
+    return LiveEnd::Stopped;
+}
+
+int watchPort(app::ToolCore& core, const std::string& portName, const std::string& program) {
+    link::Link& link = core.link;
+    core.poller.workBudget = 250ms;  // a backlog waits for the next poll, the loop stays live
+    if (const link::PortResult opened =
+            link.OpenPort(link::Port::A, link::devicePath(portName), link::kBaudA, link::kNoParity);
+        !opened) {
+        std::cerr << program << ": cannot open " << portName << ": " << opened.failure << '\n';
+        link.ClosePort(link::Port::A);
+        return kPortLostOrNotOpened;
+    }
+    stopOnTerminationSignals();
+    const LiveEnd end = pollLive(core);
+    core.logFile.flush();
+    link.ClosePort(link::Port::A);
+    return end == LiveEnd::PortLost ? kPortLostOrNotOpened : 0;
+}
+
+}  // namespace qrt::tools
