@@ -3,7 +3,7 @@ set(QRT_PACKAGE_NAME qrt-service-tool)
 set(CMAKE_INSTALL_DOCDIR share/doc/${QRT_PACKAGE_NAME})
 include(GNUInstallDirs)
 
-install(TARGETS qrt-tester qrt-monitor qrt-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS qrt-tester qrt-monitor qrt-cli qrt-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES packaging/qrt-tester.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/qrt-tester.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -23,7 +23,8 @@ if(HELP2MAN)
     set(qrt_tester_summary "service tool of a radio telemetry installation")
     set(qrt_monitor_summary "decode the telemetry receiver's traffic without a window")
     set(qrt_sim_summary "simulated telemetry devices on pseudo-terminals")
-    foreach(program qrt-tester qrt-monitor qrt-sim)
+    set(qrt_cli_summary "the telemetry service tool's tasks from the command line")
+    foreach(program qrt-tester qrt-monitor qrt-cli qrt-sim)
         string(REPLACE "-" "_" summary_variable "${program}_summary")
         set(page ${CMAKE_BINARY_DIR}/man/${program}.1.gz)
         add_custom_command(OUTPUT ${page}

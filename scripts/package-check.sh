@@ -11,6 +11,7 @@ deb=$(ls build/package/qrt-service-tool_*.deb)
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y "./$deb" > /dev/null
 
 /usr/bin/qrt-monitor --help > /dev/null
+/usr/bin/qrt-cli --help > /dev/null
 /usr/bin/qrt-sim --help > /dev/null
 /usr/bin/qrt-tester --version
 
@@ -47,6 +48,9 @@ wait_for "$work/tester.log" " opened" 2
 sleep 1
 kill -TERM "$tester"
 wait "$tester"
+# The installed command line on the same simulator, with the window's settings file.
+(run /usr/bin/qrt-cli --settings "$settings" send VER --module 5.1234 --wait-reply 3) |
+    grep -q 'ID:5.1234 Version:' || { echo "package check: qrt-cli got no reply" >&2; exit 1; }
 kill -TERM "$sim"
 wait "$sim" || true
 
@@ -56,4 +60,4 @@ rm -rf "$work"
 
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get remove -y qrt-service-tool > /dev/null
 [ ! -e /usr/bin/qrt-tester ] || { echo "package check: qrt-tester still installed" >&2; exit 1; }
-echo "package check: installed, opened and closed, settings in the per-user folder, removed"
+echo "package check: installed, opened and closed, settings in the per-user folder, qrt-cli answered, removed"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -103,6 +104,23 @@ TEST_P(CliEndToEnd, FirmwareArrivesWholeWithALostBlockResent) {
     const std::string received = readText(path("received.bin"));
     ASSERT_EQ(received.size(), 128u * 5);
     EXPECT_EQ(received.substr(0, image.size()), image);
+}
+
+TEST_P(CliEndToEnd, WatchShowsTheLinesAndWritesTheValuesUntilStopped) {
+    startSim({"--module", "6.16,period=0.2,temp1=21.50", "--module", "5.99,period=0.2"});
+    std::vector<std::string> args{QRT_CLI_PATH, "--port-a", path("a"),  "watch",
+                                  "--filter",   "6.16",     "--values", path("values.csv")};
+    if (multiplexed()) {
+        args.insert(args.begin() + 3, "--mux");
+    }
+    ChildProcess watch(args, path("watch.log"));
+    EXPECT_TRUE(waitForText(path("watch.log"), "R:1 ID:6.16 Temp1   T:21.50"))
+        << readText(path("watch.log"));
+    EXPECT_EQ(watch.stop(SIGINT), 0);
+    EXPECT_EQ(readText(path("watch.log")).find("ID:5.99"), std::string::npos);  // filtered
+    const std::string values = readText(path("values.csv"));
+    EXPECT_EQ(values.rfind("time,module,channel,value,unit\r\n", 0), 0U) << values;
+    EXPECT_NE(values.find(",6.16,Temp1,21.50,\u00B0C\r\n"), std::string::npos) << values;
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, CliEndToEnd, ::testing::Values(false, true),

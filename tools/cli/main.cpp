@@ -75,7 +75,11 @@ int main(int argc, char** argv) {
     sendCommand->add_option("--wait-reply", send.waitReply,
                             "Wait this many seconds for the reply and print its line");
     addListen(sendCommand, send.listen);
-    sendCommand->footer("Exit status 0 when the reply came (or none was awaited), 3 on time-out.");
+    sendCommand->footer(
+        "Prints the reply's line as the upper pane shows it (else the lower pane's).\n"
+        "Exit status 0 when the reply came (or none was awaited), 3 on time-out.\n"
+        "Example: qrt-cli --settings qrt-tester.ini send NVW --module 5.1234 --byte-par 5 "
+        "--word-par 900 --auth --wait-reply 2");
 
     ServiceOptions service;
     auto* serviceCommand = app.add_subcommand(
@@ -85,6 +89,10 @@ int main(int argc, char** argv) {
     serviceCommand->add_option("ACTION", service.action)->required();
     serviceCommand->add_option("ARGS", service.values);
     addListen(serviceCommand, service.listen);
+    serviceCommand->footer(
+        "log-on, log-off, get-rtc and set-rtc need --binary. writepar PARAM VALUE: a parameter "
+        "of the list (0 to 17, 20, 21), a value -32768 to 65535.\n"
+        "Example: qrt-cli --settings qrt-tester.ini --binary service get-rtc --listen 2");
 
     ServiceOptions box;
     auto* boxCommand = app.add_subcommand(
@@ -92,12 +100,17 @@ int main(int argc, char** argv) {
     boxCommand->add_option("ACTION", box.action)->required();
     boxCommand->add_option("ARGS", box.values);
     addListen(boxCommand, box.listen);
+    boxCommand->footer(
+        "Needs --mux. LED patterns: off green red orange green-blink red-blink orange-blink "
+        "green-flash red-flash orange-flash green-blink-2hz red-blink-2hz orange-flash-2hz.\n"
+        "Example: qrt-cli --port-a ttyUSB0 --mux box version --listen 1");
 
     ServiceOptions radio{.action = "chan-pwr"};
     auto* radioCommand =
         app.add_subcommand("chan-pwr", "The receiver's radio channel and power, 0 to 9 each");
     radioCommand->add_option("CHANNEL POWER", radio.values)->expected(2)->required();
     addListen(radioCommand, radio.listen);
+    radioCommand->footer("Example: qrt-cli --port-a ttyUSB0 --port-b ttyUSB1 chan-pwr 7 9");
 
     std::vector<std::pair<CLI::App*, ServiceOptions>> measurements;
     for (const char* name : {"temp", "temp1", "temp2", "digital", "leds"}) {
@@ -108,6 +121,8 @@ int main(int argc, char** argv) {
     }
     for (auto& [command, options] : measurements) {
         addListen(command, options.listen);
+        command->footer("Example: qrt-cli --settings qrt-tester.ini --binary " + options.action +
+                        " --listen 2");
     }
 
     CalibrateOptions calibrate;
@@ -129,6 +144,12 @@ int main(int argc, char** argv) {
                                 "TYPE.SERIAL (without it: every module in range, no status)");
     firmwareCommand->add_option("--speed", firmware.speed, "Polls between two blocks, 2 to 5");
     firmwareCommand->add_flag("--reboot", firmware.reboot, "Restart the module when complete");
+    firmwareCommand->footer(
+        "Progress on standard error (a bar on a terminal). Exit status 0 when the module reports "
+        "the image complete (\"Good\"), 2 for an image refused (why is printed), 3 without a "
+        "status answer, 4 when the module reports it faulty.\n"
+        "Example: qrt-cli --settings qrt-tester.ini firmware app.bin --module 5.1234 --speed 3 "
+        "--reboot");
 
     ArchiveOptions archive;
     auto* archiveCommand = app.add_subcommand(
@@ -140,6 +161,12 @@ int main(int argc, char** argv) {
     archiveCommand->add_option("-o,--output", archive.output, "The CSV file")->required();
     archiveCommand->add_option("--values", archive.values, "Also write the rows' values here");
     archiveCommand->add_option("--values-format", archive.valuesFormat, "csv (default) or jsonl");
+    archiveCommand->footer(
+        "The CSV is the archive window's, byte for byte: ';' separated, decimal commas, CR line "
+        "ends. Exit status 3 without an answer, 4 for missing blocks, an invalid record date or "
+        "no record.\n"
+        "Example: qrt-cli --settings qrt-tester.ini archive --radio --module 6.16 --since "
+        "2026-12-01 -o 6.16.csv");
 
     WatchOptions watch;
     auto* watchCommand = app.add_subcommand(
@@ -147,6 +174,10 @@ int main(int argc, char** argv) {
     watchCommand->add_option("--filter", watch.filter, "Only this module, TYPE.SERIAL");
     watchCommand->add_option("--values", watch.values, "Also write every value here (- : stdout)");
     watchCommand->add_option("--values-format", watch.valuesFormat, "csv (default) or jsonl");
+    watchCommand->footer(
+        "Lines as qrt-monitor prints them (D debug pane, C communication pane) until Ctrl+C; "
+        "exit status 1 when the port is lost.\n"
+        "Example: qrt-cli --port-a ttyUSB0 --mux watch --filter 6.16 --values values.csv");
 
     try {
         app.parse(argc, argv);
