@@ -1,7 +1,6 @@
 // End to end: qrt-cli's tasks against qrt-sim over pseudo-terminals, checked in the
 // simulator's event log and by the exit status.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <csignal>
 #include <cstdio>
@@ -35,14 +34,7 @@ class CliEndToEnd : public ::testing::TestWithParam<bool> {
     std::pair<int, std::string> cli(const std::string& arguments) {
         std::string command = std::string(QRT_CLI_PATH) + " --port-a " + path("a");
         command += multiplexed() ? " --mux" : " --port-b " + path("b");
-        FILE* pipe = ::popen((command + " " + arguments + " 2>&1").c_str(), "r");
-        std::string output;
-        char buffer[512];
-        while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            output += buffer;
-        }
-        const int status = pipe == nullptr ? -1 : ::pclose(pipe);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+        return runCommand(command + " " + arguments + " 2>&1");
     }
     std::string simLog() const { return readText(path("sim.log")); }
 

@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace qrt::testing {
@@ -67,6 +69,19 @@ inline std::string readText(const std::string& path) {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+/// Runs a shell command to its end: its exit status and what it printed on standard
+/// output.
+inline std::pair<int, std::string> runCommand(const std::string& command) {
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string output;
+    char buffer[512];
+    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        output += buffer;
+    }
+    const int status = pipe == nullptr ? -1 : ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
 /// Polls a condition until it holds or the time-out passes.

@@ -1,7 +1,6 @@
 #include "receive/replay.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include "frames/command_frames.h"
 #include "frames/device_frames.h"
 #include "link/mux_framing.h"
+#include "support/child_process.h"
 #include "support/recording_sink.h"
 
 using namespace qrt;
@@ -146,21 +146,7 @@ TEST(Replay, EndsOnEndlessNoise) {
     SUCCEED();
 }
 
-namespace {
-
-// Runs a shell command; its exit status and what it printed.
-std::pair<int, std::string> run(const std::string& command) {
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string output;
-    char buffer[512];
-    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        output += buffer;
-    }
-    const int status = pipe == nullptr ? -1 : ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(MonitorTool, PrintsThePaneLinesOfACaptureFile) {
     const auto path = std::filesystem::temp_directory_path() /
@@ -171,7 +157,7 @@ TEST(MonitorTool, PrintsThePaneLinesOfACaptureFile) {
                static_cast<std::streamsize>(capture.size()));
     const std::string command =
         std::string(QRT_MONITOR_PATH) + " --read-size 1 --time 01:02:03.4 " + path.string();
-    const auto [status, output] = run(command);
+    const auto [status, output] = qrt::testing::runCommand(command);
     EXPECT_EQ(status, 0);
     std::filesystem::remove(path);
     EXPECT_NE(
@@ -192,7 +178,7 @@ TEST(MonitorTool, UnreadableInputIsReportedWithItsReason) {
           Case{"/no/such/capture",
                "qrt-monitor: cannot read /no/such/capture: No such file or directory\n"}}) {
         const auto [status, output] =
-            run(std::string(QRT_MONITOR_PATH) + " " + c.arguments + " 2>&1");
+            qrt::testing::runCommand(std::string(QRT_MONITOR_PATH) + " " + c.arguments + " 2>&1");
         EXPECT_EQ(status, 2) << c.arguments;  // a file error
         EXPECT_EQ(output, c.message) << c.arguments;
     }
@@ -213,8 +199,9 @@ TEST(MonitorTool, ValuesFileHoldsTheNumbersOfTheLines) {
         .write(reinterpret_cast<const char*>(capture.data()),
                static_cast<std::streamsize>(capture.size()));
 
-    const auto [status, lines] = run(std::string(QRT_MONITOR_PATH) + " --values " +
-                                     valuesPath.string() + " " + capturePath.string());
+    const auto [status, lines] =
+        qrt::testing::runCommand(std::string(QRT_MONITOR_PATH) + " --values " +
+                                 valuesPath.string() + " " + capturePath.string());
     EXPECT_EQ(status, 0);
     EXPECT_EQ(lines,
               "D 00:00:00.0  R:1 ID:6.16 Temp1   T:-21.50 1 0\n"
@@ -235,9 +222,9 @@ TEST(MonitorTool, ValuesFileHoldsTheNumbersOfTheLines) {
               "5,Temp,21.50,\u00B0C\n5,Bat,3.00,V\n5,Status,1,raw\n5,Signal,0,raw\n");
 
     // A values file that cannot be written stops the tool before it decodes anything.
-    const auto [failed, output] =
-        run(std::string(QRT_MONITOR_PATH) + " --values /no/such/folder/v.csv " +
-            capturePath.string() + " 2>&1");
+    const auto [failed, output] = qrt::testing::runCommand(std::string(QRT_MONITOR_PATH) +
+                                                           " --values /no/such/folder/v.csv " +
+                                                           capturePath.string() + " 2>&1");
     EXPECT_EQ(failed, 2);
     EXPECT_EQ(output,
               "qrt-monitor: cannot write /no/such/folder/v.csv: No such file or directory\n");

@@ -47,14 +47,11 @@ std::optional<values::ValueFormat> formatNamed(const std::string& name) {
 }  // namespace
 
 int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions& options) {
-    std::optional<ModuleName> module;
-    if (!options.module.empty()) {
-        const auto parsed = parseModule("--module", options.module);
-        if (const auto* error = std::get_if<ArgumentError>(&parsed)) {
-            return fail(error->message, exit_status::kUsage);
-        }
-        module = std::get<ModuleName>(parsed);
+    const auto parsed = parseOptionalModule("--module", options.module);
+    if (const auto* error = std::get_if<ArgumentError>(&parsed)) {
+        return fail(error->message, exit_status::kUsage);
     }
+    const auto module = std::get<std::optional<ModuleName>>(parsed);
     if (options.radio && !module) {
         return fail("--radio needs --module TYPE.SERIAL", exit_status::kUsage);
     }
@@ -134,15 +131,14 @@ int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& opt
     if (const auto* error = std::get_if<ArgumentError>(&connection)) {
         return fail(error->message, exit_status::kUsage);
     }
+    const auto module = parseOptionalModule("--filter", options.filter);
+    if (const auto* error = std::get_if<ArgumentError>(&module)) {
+        return fail(error->message, exit_status::kUsage);
+    }
     std::uint32_t filter = 0;
-    if (!options.filter.empty()) {
-        const auto module = parseModule("--filter", options.filter);
-        if (const auto* error = std::get_if<ArgumentError>(&module)) {
-            return fail(error->message, exit_status::kUsage);
-        }
-        const ModuleName name = std::get<ModuleName>(module);
-        filter = commands::idFilterFor(true, false, std::to_string(name.serial),
-                                       std::to_string(name.type));
+    if (const auto& name = std::get<std::optional<ModuleName>>(module)) {
+        filter = commands::idFilterFor(true, false, std::to_string(name->serial),
+                                       std::to_string(name->type));
     }
     const auto format = formatNamed(options.valuesFormat);
     if (!format) {

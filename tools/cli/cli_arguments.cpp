@@ -80,6 +80,18 @@ Parsed<ModuleName> parseModule(std::string_view what, std::string_view text) {
                       static_cast<std::uint32_t>(std::get<std::int64_t>(serial))};
 }
 
+Parsed<std::optional<ModuleName>> parseOptionalModule(std::string_view what,
+                                                      std::string_view text) {
+    if (text.empty()) {
+        return std::optional<ModuleName>();
+    }
+    const auto module = parseModule(what, text);
+    if (const auto* error = std::get_if<ArgumentError>(&module)) {
+        return *error;
+    }
+    return std::optional(std::get<ModuleName>(module));
+}
+
 Parsed<frames::KeyFieldTexts> parseKey(std::string_view what,
                                        const std::vector<std::string>& words) {
     if (words.size() != 8) {

@@ -31,6 +31,9 @@ using Parsed = std::variant<T, ArgumentError>;
                                                 std::int64_t low, std::int64_t high);
 /// TYPE.SERIAL: a module type 0 to 15 and a serial number below 2^28.
 [[nodiscard]] Parsed<ModuleName> parseModule(std::string_view what, std::string_view text);
+/// As parseModule; an empty text names no module.
+[[nodiscard]] Parsed<std::optional<ModuleName>> parseOptionalModule(std::string_view what,
+                                                                    std::string_view text);
 /// Eight hexadecimal words of one to four digits (the authenticator's key).
 [[nodiscard]] Parsed<frames::KeyFieldTexts> parseKey(std::string_view what,
                                                      const std::vector<std::string>& words);

@@ -79,13 +79,12 @@ int runSend(const ConnectionOptions& connectionOptions, const SendOptions& optio
         return fail(error->message, exit_status::kUsage);
     }
     fields.commandIndex = std::get<int>(command);
-    std::optional<ModuleName> module;
-    if (!options.module.empty()) {
-        const auto parsed = parseModule("--module", options.module);
-        if (const auto* error = std::get_if<ArgumentError>(&parsed)) {
-            return fail(error->message, exit_status::kUsage);
-        }
-        module = std::get<ModuleName>(parsed);
+    const auto parsed = parseOptionalModule("--module", options.module);
+    if (const auto* error = std::get_if<ArgumentError>(&parsed)) {
+        return fail(error->message, exit_status::kUsage);
+    }
+    const auto module = std::get<std::optional<ModuleName>>(parsed);
+    if (module) {
         fields.serial = std::to_string(module->serial);
         fields.type = std::to_string(module->type);
     }

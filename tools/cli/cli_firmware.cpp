@@ -42,15 +42,15 @@ class ProgressView final : public firmware::FirmwareView {
 }  // namespace
 
 int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOptions& options) {
+    const auto module = parseOptionalModule("--module", options.module);
+    if (const auto* error = std::get_if<ArgumentError>(&module)) {
+        return fail(error->message, exit_status::kUsage);
+    }
     firmware::FirmwareTarget target;
-    if (!options.module.empty()) {
-        const auto module = parseModule("--module", options.module);
-        if (const auto* error = std::get_if<ArgumentError>(&module)) {
-            return fail(error->message, exit_status::kUsage);
-        }
+    if (const auto& name = std::get<std::optional<ModuleName>>(module)) {
         target = {.singleModule = true,
-                  .serial = std::to_string(std::get<ModuleName>(module).serial),
-                  .type = std::to_string(std::get<ModuleName>(module).type)};
+                  .serial = std::to_string(name->serial),
+                  .type = std::to_string(name->type)};
     }
     if (options.speed < 2 || options.speed > 5) {
         return fail("--speed '" + std::to_string(options.speed) + "' is out of range (2 to 5)",
