@@ -51,13 +51,27 @@ struct DecodeState {
     bool recordValues = false;       // whether `measure` keeps the values
     MeasurementList measurements;    // the values of the frame being decoded
 
-    /// Returns a value of `module` for the text line to show, and keeps it as a
+    /// Returns a scaled value of `from` for the text line to show, and keeps it as a
     /// measurement when values are recorded.
     double measure(const ModuleRef& from, std::string_view channel, std::int32_t raw, double scale,
-                   Unit unit, std::int32_t channelNumber = -1) {
-        if (!recordValues) {
-            return raw * scale;
+                   Unit unit) {
+        if (recordValues) {
+            keep(from, channel, raw, scale, unit, -1);
         }
+        return raw * scale;
+    }
+    /// The same for a value shown as the integer received (a count, a raw word).
+    std::int32_t measureInteger(const ModuleRef& from, std::string_view channel, std::int32_t raw,
+                                Unit unit, std::int32_t channelNumber = -1) {
+        if (recordValues) {
+            keep(from, channel, raw, 1.0, unit, channelNumber);
+        }
+        return raw;
+    }
+
+  private:
+    void keep(const ModuleRef& from, std::string_view channel, std::int32_t raw, double scale,
+              Unit unit, std::int32_t channelNumber) {
         Measurement& m = measurements.next();
         m.module = from;
         m.channel = channel;
@@ -65,7 +79,6 @@ struct DecodeState {
         m.raw = raw;
         m.scale = scale;
         m.unit = unit;
-        return m.value();
     }
 };
 

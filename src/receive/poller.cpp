@@ -252,8 +252,8 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
     decode_.measurements.clear();
     if (type == 0) {
         if (decodeSpontaneousTelegram(frame, decode_, link_.mux.signalLevel)) {
-            const auto level = static_cast<std::int32_t>(decode_.measure(
-                decode_.module, "Background", link_.mux.backgroundLevel, 1.0, Unit::Raw));
+            const auto level = decode_.measureInteger(decode_.module, "Background",
+                                                      link_.mux.backgroundLevel, Unit::Raw);
             output_.showBackgroundLevel(common::format<"%i">(level));
         }
     } else if (type == 5) {

@@ -30,8 +30,7 @@ void appendChannelText(DecodeState& state, std::uint32_t kind, const FrameFields
     const ModuleRef& module = state.module;
     const char* name = kind < kChannelNames.size() ? kChannelNames[kind] : "";
     const auto measureSignal = [&] {
-        return static_cast<std::int32_t>(
-            state.measure(module, "Signal", signalLevel, 1.0, Unit::Raw));
+        return state.measureInteger(module, "Signal", signalLevel, Unit::Raw);
     };
     switch (kind) {
         case 0: {
@@ -40,13 +39,13 @@ void appendChannelText(DecodeState& state, std::uint32_t kind, const FrameFields
             const double battery =
                 state.measure(module, "Bat", f.wp & 0xFFu, kBatteryScale, Unit::Volt);
             const auto digital = static_cast<unsigned>(
-                state.measure(module, channelKey(kind), f.wp >> 8, 1.0, Unit::Raw));
+                state.measureInteger(module, channelKey(kind), f.wp >> 8, Unit::Raw));
             return common::appendFormat<"%s B:%4.2f D:%u %u %i">(line, name, battery, digital,
                                                                  f.sequence, measureSignal());
         }
         case 1: {
             const auto config = static_cast<unsigned>(
-                state.measure(module, channelKey(kind), f.wp, 1.0, Unit::Raw));
+                state.measureInteger(module, channelKey(kind), f.wp, Unit::Raw));
             return common::appendFormat<"%s T:0x%x %u %i">(line, name, config, f.sequence,
                                                            measureSignal());
         }
@@ -64,8 +63,8 @@ void appendChannelText(DecodeState& state, std::uint32_t kind, const FrameFields
         case 8:
         case 9:
         case 10: {
-            const auto count = static_cast<unsigned>(state.measure(
-                module, channelKey(kind), f.wp, 1.0, kind <= 5 ? Unit::Count : Unit::Raw));
+            const auto count = static_cast<unsigned>(state.measureInteger(
+                module, channelKey(kind), f.wp, kind <= 5 ? Unit::Count : Unit::Raw));
             if (kind <= 5) {
                 return common::appendFormat<"%s C:%u %u %i">(line, name, count, f.sequence,
                                                              measureSignal());
@@ -93,9 +92,8 @@ void decodeShortTelegram(const ShortTelegram& t, std::int32_t signalLevel, Decod
                       kTemperatureScale, Unit::Celsius);
     const double battery = state.measure(module, "Bat", t[3], kBatteryScale, Unit::Volt);
     const auto status =
-        static_cast<unsigned>(state.measure(module, "Status", t[4], 1.0, Unit::Raw));
-    const auto signal =
-        static_cast<std::int32_t>(state.measure(module, "Signal", signalLevel, 1.0, Unit::Raw));
+        static_cast<unsigned>(state.measureInteger(module, "Status", t[4], Unit::Raw));
+    const auto signal = state.measureInteger(module, "Signal", signalLevel, Unit::Raw);
     common::assignFormat<"%s  ID:%u T:%-5.2f B:%4.2f %u %i">(
         state.debugLine, state.timestamp, module.number, temperature, battery, status, signal);
 }
@@ -124,8 +122,7 @@ bool decodeSpontaneousTelegram(const frames::StandardFrame& frame, DecodeState& 
         const double temperature =
             state.measure(module, "Temp", f.wpSigned(), kTemperatureScale, Unit::Celsius);
         const double battery = state.measure(module, "Bat", f.bp, kBatteryScale, Unit::Volt);
-        const auto signal =
-            static_cast<std::int32_t>(state.measure(module, "Signal", signalLevel, 1.0, Unit::Raw));
+        const auto signal = state.measureInteger(module, "Signal", signalLevel, Unit::Raw);
         common::appendFormat<"T:%-5.2f B:%4.2f %u %i">(state.debugLine, temperature, battery,
                                                        f.sequence, signal);
     }
@@ -148,7 +145,7 @@ void decodeType5Frame(const frames::StandardFrame& frame, DecodeState& state) {
                 common::appendFormat<"%s C:%u ">(
                     state.debugLine, channelName(kind),
                     static_cast<unsigned>(
-                        state.measure(state.module, channelKey(kind), value, 1.0, Unit::Count)));
+                        state.measureInteger(state.module, channelKey(kind), value, Unit::Count)));
             }
         }
     } else {
@@ -157,8 +154,8 @@ void decodeType5Frame(const frames::StandardFrame& frame, DecodeState& state) {
         for (std::size_t i = 0; i < 4; ++i) {
             const auto value = static_cast<std::int16_t>(frames::readLe16(frame, 1 + 2 * i));
             ++state.sampleCounter;
-            const auto sample = static_cast<std::int32_t>(
-                state.measure(state.module, "Sample", value, 1.0, Unit::Raw, state.sampleCounter));
+            const auto sample = static_cast<std::int32_t>(state.measureInteger(
+                state.module, "Sample", value, Unit::Raw, state.sampleCounter));
             common::appendFormat<"%i ">(state.debugLine, sample);
             common::appendFormat<"%4u:%i ">(state.commLine,
                                             static_cast<unsigned>(state.sampleCounter), sample);
