@@ -49,6 +49,7 @@ struct DecodeState {
     std::string debugLine;           // line under construction for the debug pane
     std::string commLine;            // line under construction for the communication pane
     bool recordValues = false;       // whether `measure` keeps the values
+    bool levelsMeasured = false;     // the receiver's levels come over the multiplexed link only
     MeasurementList measurements;    // the values of the frame being decoded
 
     /// Returns a scaled value of `from` for the text line to show, and keeps it as a
@@ -67,6 +68,12 @@ struct DecodeState {
             keep(from, channel, raw, 1.0, unit, channelNumber);
         }
         return raw;
+    }
+
+    /// The same for a receiver level (signal, background): kept only when the link
+    /// measures it; on a direct link the lines show a level that is not measured.
+    std::int32_t measureLevel(const ModuleRef& from, std::string_view channel, std::int32_t level) {
+        return levelsMeasured ? measureInteger(from, channel, level, Unit::Raw) : level;
     }
 
   private:

@@ -26,6 +26,7 @@ void Poller::Timer1Timer() {
     output_.pollStarted();
     stampTime();
     decode_.recordValues = output_.wantsMeasurements();
+    decode_.levelsMeasured = link_.multiplexMode;
     poll();
     output_.pollFinished();
 }
@@ -252,8 +253,8 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
     decode_.measurements.clear();
     if (type == 0) {
         if (decodeSpontaneousTelegram(frame, decode_, link_.mux.signalLevel)) {
-            const auto level = decode_.measureInteger(decode_.module, "Background",
-                                                      link_.mux.backgroundLevel, Unit::Raw);
+            const auto level =
+                decode_.measureLevel(decode_.module, "Background", link_.mux.backgroundLevel);
             output_.showBackgroundLevel(common::format<"%i">(level));
         }
     } else if (type == 5) {

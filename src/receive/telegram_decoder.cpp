@@ -29,9 +29,7 @@ void appendChannelText(DecodeState& state, std::uint32_t kind, const FrameFields
     std::string& line = state.debugLine;
     const ModuleRef& module = state.module;
     const char* name = kind < kChannelNames.size() ? kChannelNames[kind] : "";
-    const auto measureSignal = [&] {
-        return state.measureInteger(module, "Signal", signalLevel, Unit::Raw);
-    };
+    const auto measureSignal = [&] { return state.measureLevel(module, "Signal", signalLevel); };
     switch (kind) {
         case 0: {
             // The sequence number's conversion carries a space flag, which has no
@@ -93,7 +91,7 @@ void decodeShortTelegram(const ShortTelegram& t, std::int32_t signalLevel, Decod
     const double battery = state.measure(module, "Bat", t[3], kBatteryScale, Unit::Volt);
     const auto status =
         static_cast<unsigned>(state.measureInteger(module, "Status", t[4], Unit::Raw));
-    const auto signal = state.measureInteger(module, "Signal", signalLevel, Unit::Raw);
+    const auto signal = state.measureLevel(module, "Signal", signalLevel);
     common::assignFormat<"%s  ID:%u T:%-5.2f B:%4.2f %u %i">(
         state.debugLine, state.timestamp, module.number, temperature, battery, status, signal);
 }
@@ -122,7 +120,7 @@ bool decodeSpontaneousTelegram(const frames::StandardFrame& frame, DecodeState& 
         const double temperature =
             state.measure(module, "Temp", f.wpSigned(), kTemperatureScale, Unit::Celsius);
         const double battery = state.measure(module, "Bat", f.bp, kBatteryScale, Unit::Volt);
-        const auto signal = state.measureInteger(module, "Signal", signalLevel, Unit::Raw);
+        const auto signal = state.measureLevel(module, "Signal", signalLevel);
         common::appendFormat<"T:%-5.2f B:%4.2f %u %i">(state.debugLine, temperature, battery,
                                                        f.sequence, signal);
     }

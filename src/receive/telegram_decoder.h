@@ -16,7 +16,7 @@ using ShortTelegram = std::array<std::uint8_t, 7>;
 
 /// The debug line of a 7-byte short telegram, in place of what `debugLine` held: module
 /// number, temperature, battery, status and signal level, each also recorded as a
-/// value. The decoder state is not changed.
+/// value (the signal level only where the link measures it). The decoder state is not changed.
 void decodeShortTelegram(const ShortTelegram& telegram, std::int32_t signalLevel,
                          DecodeState& state);
 

@@ -98,6 +98,7 @@ TEST(Measurements, CarryTheNumbersTheLinesShow) {
         DecodeState state;
         state.timestamp = "T";
         state.recordValues = true;
+        state.levelsMeasured = true;
         c.decode(state);
         EXPECT_EQ(state.debugLine, c.line) << c.what;
         EXPECT_EQ(recorded(state), c.values) << c.what;
@@ -115,8 +116,13 @@ TEST(Measurements, SamplesCarryTheirNumberAndBelongToTheModuleThatAnnouncedThem)
                                         "5.1 Sample 102=-32768 raw", "5.1 Sample 103=-1 raw"}));
 }
 
-TEST(Measurements, AreOnlyKeptWhenWanted) {
+TEST(Measurements, AreOnlyKeptWhenWantedAndLevelsOnlyWhenMeasured) {
     DecodeState state;
-    decodeShortTelegram(frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0), 0, state);
+    const auto telegram = frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0);
+    decodeShortTelegram(telegram, 0, state);
     EXPECT_TRUE(state.measurements.empty());
+    state.recordValues = true;  // a direct link: the signal level is shown, not measured
+    decodeShortTelegram(telegram, 0, state);
+    EXPECT_EQ(recorded(state),
+              (std::vector<std::string>{"5 Temp=21.50 \u00B0C", "5 Bat=3.00 V", "5 Status=1 raw"}));
 }

@@ -217,9 +217,8 @@ TEST(MonitorTool, ValuesFileHoldsTheNumbersOfTheLines) {
     }
     EXPECT_EQ(csv.substr(0, 32), "time,module,channel,value,unit\r\n");
     EXPECT_EQ(fields,
-              "6.16,Temp1,-21.50,\u00B0C\n6.16,Signal,0,raw\n6.16,Background,0,raw\n"
-              "3.7,Temp,21.50,\u00B0C\n3.7,Bat,3.00,V\n3.7,Signal,0,raw\n3.7,Background,0,raw\n"
-              "5,Temp,21.50,\u00B0C\n5,Bat,3.00,V\n5,Status,1,raw\n5,Signal,0,raw\n");
+              "6.16,Temp1,-21.50,\u00B0C\n3.7,Temp,21.50,\u00B0C\n3.7,Bat,3.00,V\n"
+              "5,Temp,21.50,\u00B0C\n5,Bat,3.00,V\n5,Status,1,raw\n");
 
     // A values file that cannot be written stops the tool before it decodes anything.
     const auto [failed, output] = qrt::testing::runCommand(std::string(QRT_MONITOR_PATH) +
