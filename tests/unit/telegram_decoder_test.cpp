@@ -32,15 +32,13 @@ std::string spontaneous(std::uint32_t id, std::uint16_t wp, std::uint8_t bp,
 }  // namespace
 
 TEST(ShortTelegram, ShowsNumberTemperatureBatteryStatusAndSignal) {
-    const auto t = frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0);
     DecodeState state = stateAt();
     state.debugLine = "old";
-    decodeShortTelegram(t, -7, state);
+    decodeShortTelegram(frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0), -7, state);
     EXPECT_EQ(state.debugLine, "08:15:42.3  ID:5 T:21.50 B:3.00 1 -7");
-    const auto cold = frames::buildShortTelegram(255, -1234, 0, 200, 0);
-    state.timestamp = "x";
-    decodeShortTelegram(cold, 0, state);
-    EXPECT_EQ(state.debugLine, "x  ID:255 T:-12.34 B:0.00 200 0");
+    DecodeState cold = stateAt("x");
+    decodeShortTelegram(frames::buildShortTelegram(255, -1234, 0, 200, 0), 0, cold);
+    EXPECT_EQ(cold.debugLine, "x  ID:255 T:-12.34 B:0.00 200 0");
 }
 
 TEST(SpontaneousTelegram, OtherModuleTypesShowTemperatureAndBattery) {
