@@ -60,6 +60,7 @@ void ValuesPlot::setRows(std::vector<std::size_t> rows) {
     }
     lines_.clear();
     rows_ = std::move(rows);
+    reductions_.assign(rows_.size(), {});
     for (const std::size_t row : rows_) {
         const values::Series& series = history_.at(row);
         auto* line = new QLineSeries;
@@ -116,11 +117,20 @@ void ValuesPlot::refresh() {
         } else if (to <= from) {
             to = from + 1000;  // one point: a second after it
         }
-        setTimeRange(from, to);
-    } else {
-        from = timeAxis_->min().toMSecsSinceEpoch() + utcOffset_;
-        to = timeAxis_->max().toMSecsSinceEpoch() + utcOffset_;
+        // A tenth of the span stays free ahead, and a tenth may empty behind as the
+        // oldest points leave: the axis moves now and then, not at every poll, so the
+        // lines are reduced anew only then and otherwise take just the new points.
+        const std::int64_t shownFrom = timeAxis_->min().toMSecsSinceEpoch() + utcOffset_;
+        const std::int64_t shownTo = timeAxis_->max().toMSecsSinceEpoch() + utcOffset_;
+        const std::int64_t span = to - from;
+        const bool fits = shownFrom <= from && from - shownFrom <= span / 10 && to <= shownTo &&
+                          shownTo - to <= span / 5;
+        if (!fits) {
+            setTimeRange(from, to + span / 10);
+        }
     }
+    from = timeAxis_->min().toMSecsSinceEpoch() + utcOffset_;
+    to = timeAxis_->max().toMSecsSinceEpoch() + utcOffset_;
     // A lowest and a highest point per two pixels draws the same curve as every point.
     const auto columns = static_cast<std::size_t>(std::max(100.0, chart()->plotArea().width() / 2));
     double low = std::numeric_limits<double>::infinity();
@@ -128,7 +138,8 @@ void ValuesPlot::refresh() {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         QList<QPointF> points;
         if (rows_[i] < history_.size()) {
-            history_.at(rows_[i]).points.plotPoints(from, to, columns, scratch_);
+            reductions_[i].update(history_.at(rows_[i]).points, from, to, columns);
+            reductions_[i].points(scratch_);
             points.reserve(static_cast<qsizetype>(scratch_.size()));
             for (const values::PlotPoint& p : scratch_) {
                 if (!std::isfinite(p.value)) {
@@ -146,9 +157,11 @@ void ValuesPlot::refresh() {
         high = 1;
     }
     const double margin = high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(high) * 0.05);
-    updating_ = true;
-    valueAxis_->setRange(low - margin, high + margin);
-    updating_ = false;
+    if (valueAxis_->min() != low - margin || valueAxis_->max() != high + margin) {
+        updating_ = true;
+        valueAxis_->setRange(low - margin, high + margin);
+        updating_ = false;
+    }
 }
 
 std::vector<QPointF> ValuesPlot::drawnPoints(std::size_t index) const {

@@ -46,6 +46,7 @@ class ValuesPlot final : public QChartView {
     const values::ValueHistory& history_;
     std::vector<std::size_t> rows_;
     std::vector<QLineSeries*> lines_;
+    std::vector<values::PlotReduction> reductions_;  // one per line
     QDateTimeAxis* timeAxis_;
     QValueAxis* valueAxis_;
     bool following_ = true;

@@ -59,11 +59,14 @@ void PointRing::add(std::int64_t time, std::int32_t raw, double scale) {
     chunk.bytes.push_back(static_cast<std::uint8_t>(bits & 0xFFu));
     chunk.bytes.push_back(static_cast<std::uint8_t>(bits >> 8));
     chunk.lastTick = tick;
+    ++chunk.count;
+    ++added_;
     if (++size_ > kCapacity) {
         // The oldest point leaves: the chunk's front moves past it.
         Chunk& oldest = chunks_.front();
         std::int32_t dropped = 0;
         oldest.front = oldest.decode(oldest.front, oldest.frontTick, dropped);
+        --oldest.count;
         if (oldest.front == oldest.bytes.size()) {
             chunks_.pop_front();
         }
@@ -74,6 +77,7 @@ void PointRing::add(std::int64_t time, std::int32_t raw, double scale) {
 void PointRing::clear() {
     chunks_.clear();
     size_ = 0;
+    added_ = 0;
 }
 
 std::size_t PointRing::memoryBytes() const {
@@ -103,44 +107,68 @@ std::pair<std::int64_t, std::int64_t> PointRing::timeSpan() const {
 
 void PointRing::plotPoints(std::int64_t from, std::int64_t to, std::size_t buckets,
                            std::vector<PlotPoint>& out) const {
-    out.clear();
+    PlotReduction reduction;
+    reduction.update(*this, from, to, buckets);
+    reduction.points(out);
+}
+
+void PlotReduction::update(const PointRing& ring, std::int64_t from, std::int64_t to,
+                           std::size_t buckets) {
+    const bool sameView = from == from_ && to == to_ && buckets == buckets_;
+    // A ring cleared meanwhile counts fewer points than seen: start afresh too.
+    if (!sameView || ring.added() < seen_) {
+        from_ = from;
+        to_ = to;
+        buckets_ = buckets;
+        width_ = static_cast<double>(std::max<std::int64_t>(to - from, 1)) /
+                 static_cast<double>(std::max<std::size_t>(buckets, 1));
+        seen_ = 0;
+        closed_.clear();
+        column_ = -1;
+    }
+    const std::uint64_t fresh = ring.added() - seen_;
+    seen_ = ring.added();
     if (to <= from || buckets == 0) {
         return;
     }
-    const double width = static_cast<double>(to - from) / static_cast<double>(buckets);
-    // The column being gathered: its lowest and its highest point.
-    std::int64_t column = -1;
-    PlotPoint low;
-    PlotPoint high;
-    const auto flush = [&] {
-        if (column < 0) {
-            return;
+    ring.forEachNewest(static_cast<std::size_t>(std::min<std::uint64_t>(fresh, ring.size())),
+                       [this](std::int64_t time, double value) { take(time, value); });
+}
+
+void PlotReduction::take(std::int64_t time, double value) {
+    if (time < from_ || time > to_) {
+        return;
+    }
+    const auto at = std::min(static_cast<std::int64_t>(buckets_) - 1,
+                             static_cast<std::int64_t>(static_cast<double>(time - from_) / width_));
+    const PlotPoint point{time, value};
+    if (at != column_) {
+        if (column_ >= 0) {
+            append(closed_, low_, high_);
         }
-        const bool lowFirst = low.time <= high.time;
-        out.push_back(lowFirst ? low : high);
-        if (low.time != high.time || low.value != high.value) {
-            out.push_back(lowFirst ? high : low);
-        }
-    };
-    forEach([&](std::int64_t time, double value) {
-        if (time < from || time > to) {
-            return;
-        }
-        const auto at =
-            std::min(static_cast<std::int64_t>(buckets) - 1,
-                     static_cast<std::int64_t>(static_cast<double>(time - from) / width));
-        const PlotPoint point{time, value};
-        if (at != column) {
-            flush();
-            column = at;
-            low = high = point;
-        } else if (value < low.value) {
-            low = point;
-        } else if (value > high.value) {
-            high = point;
-        }
-    });
-    flush();
+        column_ = at;
+        low_ = high_ = point;
+    } else if (value < low_.value) {
+        low_ = point;
+    } else if (value > high_.value) {
+        high_ = point;
+    }
+}
+
+void PlotReduction::append(std::vector<PlotPoint>& out, const PlotPoint& low,
+                           const PlotPoint& high) {
+    const bool lowFirst = low.time <= high.time;
+    out.push_back(lowFirst ? low : high);
+    if (low.time != high.time || low.value != high.value) {
+        out.push_back(lowFirst ? high : low);
+    }
+}
+
+void PlotReduction::points(std::vector<PlotPoint>& out) const {
+    out = closed_;
+    if (column_ >= 0) {
+        append(out, low_, high_);
+    }
 }
 
 }  // namespace qrt::values

@@ -76,6 +76,32 @@ TEST(PointRing, PlotPointsKeepEachColumnsExtremes) {
                        [](const PlotPoint& a, const PlotPoint& b) { return a.time < b.time; }));
 }
 
+TEST(PlotReduction, TakingNewPointsGivesWhatAReductionFromScratchGives) {
+    PointRing ring;
+    PlotReduction kept;
+    std::vector<PlotPoint> incremental;
+    std::vector<PlotPoint> whole;
+    for (int batch = 0; batch < 30; ++batch) {
+        for (int i = 0; i < 5000; ++i) {  // the ring overflows from the 20th batch on
+            const int n = batch * 5000 + i;
+            ring.add(n * 100LL, (n * 37) % 1001 - 500, 0.01);
+        }
+        kept.update(ring, 0, 15'000'000, 300);
+        kept.points(incremental);
+        ring.plotPoints(0, 15'000'000, 300, whole);
+        if (batch < 20) {
+            EXPECT_EQ(incremental.size(), whole.size()) << batch;
+            EXPECT_TRUE(std::equal(incremental.begin(), incremental.end(), whole.begin(),
+                                   [](const PlotPoint& a, const PlotPoint& b) {
+                                       return a.time == b.time && a.value == b.value;
+                                   }))
+                << batch;
+        }
+    }
+    // Once the oldest points left, the kept columns still show them until the range moves.
+    EXPECT_GT(incremental.size(), whole.size());
+}
+
 TEST(ValueHistory, OneRowPerModuleAndChannelWithCountMinMaxAndChanges) {
     ValueHistory history;
     history.add(value(0, 2150, 0.01));
