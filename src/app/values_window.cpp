@@ -18,6 +18,7 @@
 #include "app/values_table_model.h"
 #include "common/settings_file.h"
 #include "ui/dialogs.h"
+#include "values/value_writer.h"
 
 namespace qrt::app {
 
@@ -26,11 +27,9 @@ namespace {
 constexpr const char* kSection = "Values";
 
 QString csvField(const QString& text) {
-    if (!text.contains(',') && !text.contains('"') && !text.contains('\n') &&
-        !text.contains('\r')) {
-        return text;
-    }
-    return '"' + QString(text).replace("\"", "\"\"") + '"';
+    std::string field;
+    values::appendCsvField(field, text.toStdString());
+    return QString::fromStdString(field);
 }
 
 }  // namespace

@@ -71,11 +71,6 @@ void ValueHistory::removeModule(const receive::ModuleRef& module) {
     cleared_ = true;
 }
 
-std::size_t ValueHistory::find(const receive::ModuleRef& module, const std::string& channel) const {
-    const auto it = rows_.find(Key{module, channel});
-    return it == rows_.end() ? series_.size() : it->second;
-}
-
 std::size_t ValueHistory::pointMemoryBytes() const {
     std::size_t bytes = 0;
     for (const auto& series : series_) {

@@ -47,9 +47,6 @@ class ValueHistory {
 
     [[nodiscard]] std::size_t size() const { return series_.size(); }
     [[nodiscard]] const Series& at(std::size_t row) const { return *series_[row]; }
-    /// The row of a series; size() when there is none.
-    [[nodiscard]] std::size_t find(const receive::ModuleRef& module,
-                                   const std::string& channel) const;
     /// Bytes held for all points.
     [[nodiscard]] std::size_t pointMemoryBytes() const;
 

@@ -1,12 +1,11 @@
 #include "values/value_writer.h"
 
+#include <array>
+
 #include "common/text_format.h"
 
 namespace qrt::values {
 
-namespace {
-
-// A CSV field, quoted when it holds a separator, a quote or a line break.
 void appendCsvField(std::string& row, std::string_view field) {
     if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
         row += field;
@@ -21,6 +20,11 @@ void appendCsvField(std::string& row, std::string_view field) {
     }
     row += '"';
 }
+
+namespace {
+
+// The names of a row's fields: the CSV header and the JSON keys.
+constexpr std::array<std::string_view, 5> kFieldNames{"time", "module", "channel", "value", "unit"};
 
 void appendJsonString(std::string& row, std::string_view text) {
     row += '"';
@@ -63,36 +67,37 @@ std::string valueText(const receive::Measurement& measurement) {
 
 ValueWriter::ValueWriter(std::FILE* out, ValueFormat format) : out_(out), format_(format) {
     if (format_ == ValueFormat::Csv) {
-        std::fputs("time,module,channel,value,unit\r\n", out_);
+        std::string header;
+        for (const std::string_view name : kFieldNames) {
+            header += (header.empty() ? "" : ",") + std::string(name);
+        }
+        header += "\r\n";
+        std::fputs(header.c_str(), out_);
     }
 }
 
 void ValueWriter::write(const receive::Measurement& m) {
+    // The value is a number; the other fields are texts (quoted in JSON).
+    const std::array<std::string, 5> fields{isoTime(m.time), m.module.text(), m.channelText(),
+                                            valueText(m), std::string(receive::unitText(m.unit))};
+    constexpr std::size_t kValue = 3;
     row_.clear();
-    if (format_ == ValueFormat::Csv) {
-        row_ += isoTime(m.time);
-        row_ += ',';
-        appendCsvField(row_, m.module.text());
-        row_ += ',';
-        appendCsvField(row_, m.channelText());
-        row_ += ',';
-        row_ += valueText(m);
-        row_ += ',';
-        appendCsvField(row_, receive::unitText(m.unit));
-        row_ += "\r\n";
-    } else {
-        row_ += "{\"time\":";
-        appendJsonString(row_, isoTime(m.time));
-        row_ += ",\"module\":";
-        appendJsonString(row_, m.module.text());
-        row_ += ",\"channel\":";
-        appendJsonString(row_, m.channelText());
-        row_ += ",\"value\":";
-        row_ += valueText(m);
-        row_ += ",\"unit\":";
-        appendJsonString(row_, receive::unitText(m.unit));
-        row_ += "}\n";
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (format_ == ValueFormat::Csv) {
+            row_ += i == 0 ? "" : ",";
+            appendCsvField(row_, fields[i]);
+            continue;
+        }
+        row_ += i == 0 ? "{\"" : ",\"";
+        row_ += kFieldNames[i];
+        row_ += "\":";
+        if (i == kValue) {
+            row_ += fields[i];
+        } else {
+            appendJsonString(row_, fields[i]);
+        }
     }
+    row_ += format_ == ValueFormat::Csv ? "\r\n" : "}\n";
     std::fwrite(row_.data(), 1, row_.size(), out_);
 }
 

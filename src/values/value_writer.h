@@ -16,6 +16,9 @@ enum class ValueFormat { Csv, JsonLines };
 /// "csv" or "jsonl"; empty for anything else.
 [[nodiscard]] std::optional<ValueFormat> valueFormatNamed(std::string_view name);
 
+/// Appends a CSV field (RFC 4180), quoted when it holds a comma, a quote or a line break.
+void appendCsvField(std::string& row, std::string_view field);
+
 /// ISO 8601 local date and time with milliseconds: "2026-12-08T22:37:14.123".
 [[nodiscard]] std::string isoTime(const common::DateTime& time);
 
