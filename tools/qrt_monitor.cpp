@@ -17,10 +17,10 @@
 #include "common/version.h"
 #include "link/link.h"
 #include "link/qt_serial_port.h"
-#include "receive/console_sink.h"
 #include "receive/poller.h"
 #include "receive/replay.h"
 #include "shared/live_watch.h"
+#include "shared/tool_output.h"
 #include "values/value_file.h"
 
 namespace {
@@ -83,34 +83,6 @@ struct Options {
     std::string log;
     std::string values;
     std::string valuesFormat = "csv";
-};
-
-/// Lines that go nowhere: when the values go to standard output, it carries them only.
-class NoLines final : public qrt::receive::OutputSink {
-  public:
-    void addDebugLine(std::string_view) override {}
-    void addCommLine(std::string_view) override {}
-};
-
-/// The sink of the decoded lines and, with --values, of the values.
-class MonitorOutput {
-  public:
-    explicit MonitorOutput(qrt::values::ValueFile* values) {
-        if (values != nullptr) {
-            qrt::receive::OutputSink& lines = values->isStandardOutput()
-                                                  ? static_cast<qrt::receive::OutputSink&>(noLines_)
-                                                  : console_;
-            recorder_.emplace(lines, values->writer());
-        }
-    }
-    qrt::receive::OutputSink& sink() {
-        return recorder_ ? static_cast<qrt::receive::OutputSink&>(*recorder_) : console_;
-    }
-
-  private:
-    qrt::receive::ConsoleSink console_{stdout};
-    NoLines noLines_;
-    std::optional<qrt::values::ValueRecorder> recorder_;
 };
 
 int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilter,
@@ -191,7 +163,7 @@ int main(int argc, char** argv) {
             return kUsageOrFileError;
         }
     }
-    MonitorOutput output(values ? &*values : nullptr);
+    qrt::tools::ToolOutput output(values ? &*values : nullptr);
     const auto finishValues = [&values](int status) {
         if (values && !values->finish()) {
             std::cerr << "qrt-monitor: " << values->failure() << '\n';

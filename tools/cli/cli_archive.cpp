@@ -10,6 +10,7 @@
 #include "cli/progress.h"
 #include "commands/radio_command.h"
 #include "shared/live_watch.h"
+#include "shared/tool_output.h"
 #include "values/value_file.h"
 
 namespace qrt::cli {
@@ -40,10 +41,6 @@ class ProgressView final : public archive::RetrievalView {
     Progress progress_{"archive"};
 };
 
-std::optional<values::ValueFormat> formatNamed(const std::string& name) {
-    return values::valueFormatNamed(name);
-}
-
 }  // namespace
 
 int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions& options) {
@@ -59,21 +56,14 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
     if (const auto* error = std::get_if<ArgumentError>(&since)) {
         return fail(error->message, exit_status::kUsage);
     }
-    const auto format = formatNamed(options.valuesFormat);
-    if (!format) {
-        return fail("--values-format takes csv or jsonl", exit_status::kUsage);
-    }
     // The files are made before anything is sent: one that cannot be written stops here.
     std::ofstream csv(options.output, std::ios::binary | std::ios::trunc);
     if (!csv) {
         return fail("cannot write " + options.output, exit_status::kUsage);
     }
     std::optional<values::ValueFile> valueFile;
-    if (!options.values.empty()) {
-        valueFile.emplace(options.values, *format);
-        if (!valueFile->isOpen()) {
-            return fail(valueFile->failure(), exit_status::kUsage);
-        }
+    if (const auto problem = openValueFile(valueFile, options.values, options.valuesFormat)) {
+        return fail(*problem, exit_status::kUsage);
     }
     auto opened = openSession(connectionOptions);
     if (const int* status = std::get_if<int>(&opened)) {
@@ -140,26 +130,15 @@ int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& opt
         filter = commands::idFilterFor(true, false, std::to_string(name->serial),
                                        std::to_string(name->type));
     }
-    const auto format = formatNamed(options.valuesFormat);
-    if (!format) {
-        return fail("--values-format takes csv or jsonl", exit_status::kUsage);
-    }
     std::optional<values::ValueFile> valueFile;
-    if (!options.values.empty()) {
-        valueFile.emplace(options.values, *format);
-        if (!valueFile->isOpen()) {
-            return fail(valueFile->failure(), exit_status::kUsage);
-        }
+    if (const auto problem = openValueFile(valueFile, options.values, options.valuesFormat)) {
+        return fail(*problem, exit_status::kUsage);
     }
     Session session(std::get<Connection>(connection));
     app::ToolCore& core = session.core();
     core.poller.idFilter = filter;
-    receive::ConsoleSink console(stdout);
-    std::optional<values::ValueRecorder> recorder;
-    if (valueFile) {
-        recorder.emplace(console, valueFile->writer());
-    }
-    core.output.setPanes(recorder ? static_cast<receive::OutputSink*>(&*recorder) : &console);
+    tools::ToolOutput output(valueFile ? &*valueFile : nullptr);
+    core.output.setPanes(&output.sink());
     const int status = tools::watchPort(core, session.connection().portA, "qrt-cli");
     if (valueFile && !valueFile->finish()) {
         return fail(valueFile->failure(), exit_status::kUsage);

@@ -47,30 +47,6 @@ std::string replyLine(const frames::StandardFrame& frame, bool telegram,
 
 }  // namespace
 
-std::variant<std::unique_ptr<Session>, int> openSession(const ConnectionOptions& options,
-                                                        Needs needs, const std::string& task) {
-    auto connection = resolveConnection(options);
-    if (const auto* error = std::get_if<ArgumentError>(&connection)) {
-        return fail(error->message, exit_status::kUsage);
-    }
-    const Connection& resolved = std::get<Connection>(connection);
-    if (needs == Needs::BinaryProtocol && !resolved.binary) {
-        return fail(task + " needs the binary protocol of the inductive head (--binary)",
-                    exit_status::kUsage);
-    }
-    if (needs == Needs::InterfaceBox && !resolved.mux) {
-        return fail(task + " goes to the interface box: give --mux", exit_status::kUsage);
-    }
-    if (!resolved.mux && resolved.portB.empty()) {
-        return fail("no port for the inductive head: give --port-b, or --mux", exit_status::kUsage);
-    }
-    auto session = std::make_unique<Session>(std::get<Connection>(connection));
-    if (!session->open()) {
-        return exit_status::kUsage;
-    }
-    return session;
-}
-
 int runSend(const ConnectionOptions& connectionOptions, const SendOptions& options) {
     // Everything is checked before a port opens: a bad argument sends nothing.
     commands::ConfigurationFields fields;

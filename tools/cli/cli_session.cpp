@@ -3,7 +3,6 @@
 #include <iostream>
 
 #include "commands/calibration.h"
-#include "common/scan.h"
 #include "common/settings_file.h"
 #include "link/interfaces.h"
 #include "link/qt_serial_port.h"
@@ -46,13 +45,12 @@ Parsed<Connection> resolveConnection(const ConnectionOptions& options) {
     c.mux = c.mux || options.mux;
     c.binary = c.binary || options.binary;
     if (!options.crcStart.empty()) {
-        const auto crc = common::scanShortHex(options.crcStart);
-        const auto checked = parseInteger("--crc-start", "0x" + options.crcStart, 0, 0xFFFF);
-        if (!crc || std::holds_alternative<ArgumentError>(checked)) {
+        const auto crc = parseInteger("--crc-start", "0x" + options.crcStart, 0, 0xFFFF);
+        if (std::holds_alternative<ArgumentError>(crc)) {
             return ArgumentError{"--crc-start '" + options.crcStart +
                                  "' is not a hexadecimal number of up to four digits"};
         }
-        c.crcStart = *crc;
+        c.crcStart = static_cast<std::uint16_t>(std::get<std::int64_t>(crc));
     }
     if (!options.key.empty() || !options.keyFile.empty()) {
         auto key =
@@ -95,6 +93,45 @@ bool Session::open() {
 
 void Session::showLines(bool shown) {
     core_->output.setPanes(shown ? &console_ : nullptr);
+}
+
+std::variant<std::unique_ptr<Session>, int> openSession(const ConnectionOptions& options,
+                                                        Needs needs, const std::string& task) {
+    auto connection = resolveConnection(options);
+    if (const auto* error = std::get_if<ArgumentError>(&connection)) {
+        return fail(error->message, exit_status::kUsage);
+    }
+    const Connection& resolved = std::get<Connection>(connection);
+    if (needs == Needs::BinaryProtocol && !resolved.binary) {
+        return fail(task + " needs the binary protocol of the inductive head (--binary)",
+                    exit_status::kUsage);
+    }
+    if (needs == Needs::InterfaceBox && !resolved.mux) {
+        return fail(task + " goes to the interface box: give --mux", exit_status::kUsage);
+    }
+    if (!resolved.mux && resolved.portB.empty()) {
+        return fail("no port for the inductive head: give --port-b, or --mux", exit_status::kUsage);
+    }
+    auto session = std::make_unique<Session>(std::get<Connection>(connection));
+    if (!session->open()) {
+        return exit_status::kUsage;
+    }
+    return session;
+}
+
+std::optional<std::string> openValueFile(std::optional<values::ValueFile>& file,
+                                         const std::string& path, const std::string& format) {
+    const auto named = values::valueFormatNamed(format);
+    if (!named) {
+        return "--values-format takes csv or jsonl";
+    }
+    if (!path.empty()) {
+        file.emplace(path, *named);
+        if (!file->isOpen()) {
+            return file->failure();
+        }
+    }
+    return std::nullopt;
 }
 
 int Session::listen(double seconds) {

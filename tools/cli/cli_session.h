@@ -2,14 +2,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "app/tool_core.h"
 #include "cli/cli_arguments.h"
 #include "common/clock.h"
 #include "receive/console_sink.h"
+#include "values/value_file.h"
 
 namespace qrt::cli {
 
@@ -72,6 +75,20 @@ class Session {
     std::unique_ptr<app::ToolCore> core_;
     receive::ConsoleSink console_{stdout};
 };
+
+/// What a task needs of the connection besides its ports.
+enum class Needs { Ports, BinaryProtocol, InterfaceBox };
+
+/// The session for a task: the connection resolved, checked against what `task` needs,
+/// and the ports open; or the exit status of why not (nothing sent).
+std::variant<std::unique_ptr<Session>, int> openSession(const ConnectionOptions& options,
+                                                        Needs needs = Needs::Ports,
+                                                        const std::string& task = {});
+
+/// Opens `file` for the values ("-": standard output) in the format named `format`
+/// (csv or jsonl); the reason in words when it cannot.
+std::optional<std::string> openValueFile(std::optional<values::ValueFile>& file,
+                                         const std::string& path, const std::string& format);
 
 /// Prints "qrt-cli: MESSAGE" on standard error and returns `status`.
 int fail(const std::string& message, int status);

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "cli/cli_session.h"
@@ -69,14 +67,5 @@ struct WatchOptions {
     std::string valuesFormat = "csv";
 };
 int runWatch(const ConnectionOptions& connection, const WatchOptions& options);
-
-/// What a task needs of the connection besides its ports.
-enum class Needs { Ports, BinaryProtocol, InterfaceBox };
-
-/// The session for a task: the connection resolved, checked against what `task` needs,
-/// and the ports open; or the exit status of why not (nothing sent).
-std::variant<std::unique_ptr<Session>, int> openSession(const ConnectionOptions& options,
-                                                        Needs needs = Needs::Ports,
-                                                        const std::string& task = {});
 
 }  // namespace qrt::cli
