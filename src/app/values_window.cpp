@@ -133,9 +133,12 @@ void ValuesWindow::refresh() {
 }
 
 void ValuesWindow::plotModule(const receive::ModuleRef& module) {
-    show();
+    if (isVisible()) {
+        refresh();  // a hidden window refreshes as it is shown
+    } else {
+        show();
+    }
     raise();
-    refresh();
     moduleFilter_->setText(QString::fromStdString(module.text()));
     table_->clearSelection();
     QItemSelection rows;
