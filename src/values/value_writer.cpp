@@ -69,7 +69,10 @@ ValueWriter::ValueWriter(std::FILE* out, ValueFormat format) : out_(out), format
     if (format_ == ValueFormat::Csv) {
         std::string header;
         for (const std::string_view name : kFieldNames) {
-            header += (header.empty() ? "" : ",") + std::string(name);
+            if (!header.empty()) {
+                header += ',';
+            }
+            header += name;
         }
         header += "\r\n";
         std::fputs(header.c_str(), out_);
