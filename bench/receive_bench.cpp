@@ -21,7 +21,7 @@
 #include "receive/replay.h"
 #include "support/pty_pair.h"
 #include "support/random_bytes.h"
-#include "values/value_writer.h"
+#include "values/value_file.h"
 
 namespace {
 
@@ -91,12 +91,10 @@ BENCHMARK(BM_ReplayMixed10MBReadingValues)->Unit(benchmark::kMillisecond);
 
 void BM_ReplayMixed10MBWritingValuesCsv(benchmark::State& state) {
     static const auto capture = mixedCapture(10'000'000);
-    std::FILE* null = std::fopen("/dev/null", "wb");
-    values::ValueWriter writer(null, values::ValueFormat::Csv);
+    values::ValueFile values(common::OutputFile::create("/dev/null"), values::ValueFormat::Csv);
     CountingSink lines;
-    values::ValueRecorder recorder(lines, writer);
+    values::ValueRecorder recorder(lines, values);
     replayBenchmark(state, capture, false, &recorder);
-    std::fclose(null);
 }
 BENCHMARK(BM_ReplayMixed10MBWritingValuesCsv)->Unit(benchmark::kMillisecond);
 

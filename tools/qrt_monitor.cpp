@@ -13,19 +13,22 @@
 
 #include "app/tool_core.h"
 #include "common/clock.h"
+#include "common/input_file.h"
 #include "common/scan.h"
 #include "common/version.h"
 #include "link/link.h"
 #include "link/qt_serial_port.h"
 #include "receive/poller.h"
 #include "receive/replay.h"
+#include "shared/exit_status.h"
 #include "shared/live_watch.h"
 #include "shared/tool_output.h"
 #include "values/value_file.h"
 
 namespace {
 
-constexpr int kUsageOrFileError = 2;
+using qrt::tools::exit_status::kDone;
+using qrt::tools::exit_status::kUsage;
 
 /// A capture file or standard input, read in blocks as the replay asks for them. A
 /// read error ends the capture and is kept for the report.
@@ -61,6 +64,10 @@ class CaptureFile {
         }
         return filled;
     }
+    /// Where the capture lives, to refuse an output that would overwrite it.
+    [[nodiscard]] std::optional<qrt::common::FileIdentity> identity() const {
+        return descriptor_ < 0 ? std::nullopt : qrt::common::identityOfDescriptor(descriptor_);
+    }
     /// "cannot read NAME: reason" when opening or a read failed; empty otherwise.
     [[nodiscard]] std::string failure() const {
         return error_ == 0 ? std::string() : "cannot read " + name_ + ": " + std::strerror(error_);
@@ -86,7 +93,7 @@ struct Options {
 };
 
 int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilter,
-            qrt::receive::OutputSink& output, int argc, char** argv) {
+            qrt::tools::ToolOutput& output, int argc, char** argv) {
     using namespace qrt;
     QCoreApplication application(argc, argv);  // the serial backend expects one
     common::SystemClock clock;
@@ -95,11 +102,28 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
     core.link.multiplexMode = options.mux;
     core.protocol.crcStart = crcStart;
     core.poller.idFilter = idFilter;
-    core.output.setPanes(&output);
+    core.output.setPanes(&output.sink());
     if (!options.log.empty()) {
         core.logFile.open(options.log);
     }
-    return tools::watchPort(core, options.port, "qrt-monitor");
+    return tools::watchPort(core, options.port, "qrt-monitor", output);
+}
+
+// An output that is the capture itself would destroy it while it is read.
+bool overwritesCapture(const CaptureFile& capture, const std::string& valuesPath) {
+    const auto input = capture.identity();
+    if (!input) {
+        return false;
+    }
+    if (!valuesPath.empty() && valuesPath != "-" && qrt::common::identityOf(valuesPath) == input) {
+        std::cerr << "qrt-monitor: --values " << valuesPath << " is the capture being read\n";
+        return true;
+    }
+    if (qrt::common::identityOfDescriptor(STDOUT_FILENO) == input) {
+        std::cerr << "qrt-monitor: standard output is the capture being read\n";
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -141,57 +165,65 @@ int main(int argc, char** argv) {
         "Decoded lines go to standard output, the tool's own messages to standard error.\n"
         "Values: ISO 8601 local time with milliseconds, \".\" as the decimal point; offline "
         "every value carries the time the decoding started (a capture holds no times).\n"
-        "Exit status: 0 done, 1 port lost or not opened, 2 usage or file error.");
+        "Exit status: 0 done, 1 port lost, 2 usage, a file that cannot be read or written, or a "
+        "port that does not open.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         const int shown = app.exit(error);  // help and version exit with 0
-        return shown == 0 ? 0 : kUsageOrFileError;
+        return shown == 0 ? kDone : kUsage;
     }
 
     const auto crcStart = qrt::common::scanShortHex(options.crcStart);
     const auto idFilter = qrt::common::scanHex(options.idFilter);
     if (!crcStart || !idFilter) {
         std::cerr << "qrt-monitor: --crc-start and --id-filter take hexadecimal numbers\n";
-        return kUsageOrFileError;
+        return kUsage;
+    }
+    std::optional<CaptureFile> capture;
+    if (options.port.empty()) {
+        capture.emplace(options.file);
+        if (!capture->failure().empty()) {
+            std::cerr << "qrt-monitor: " << capture->failure() << '\n';
+            return kUsage;
+        }
+        if (overwritesCapture(*capture, options.values)) {
+            return kUsage;
+        }
     }
     std::optional<qrt::values::ValueFile> values;
     if (!options.values.empty()) {
-        values.emplace(options.values, *qrt::values::valueFormatNamed(options.valuesFormat));
-        if (!values->isOpen()) {
+        values.emplace(qrt::values::ValueFile::open(
+            options.values, *qrt::values::valueFormatNamed(options.valuesFormat)));
+        if (values->failed()) {
             std::cerr << "qrt-monitor: " << values->failure() << '\n';
-            return kUsageOrFileError;
+            return kUsage;
         }
     }
-    qrt::tools::ToolOutput output(values ? &*values : nullptr);
-    const auto finishValues = [&values](int status) {
-        if (values && !values->finish()) {
-            std::cerr << "qrt-monitor: " << values->failure() << '\n';
-            return status == 0 ? kUsageOrFileError : status;
+    qrt::tools::ToolOutput output(std::move(values));
+    const auto finish = [&output](int status) {
+        if (!output.finish() && status == kDone) {
+            std::cerr << "qrt-monitor: " << output.failure() << '\n';
+            return kUsage;
         }
         return status;
     };
-    if (!options.port.empty()) {
-        return finishValues(runLive(options, *crcStart, *idFilter, output.sink(), argc, argv));
-    }
-    CaptureFile capture(options.file);
-    if (!capture.failure().empty()) {
-        std::cerr << "qrt-monitor: " << capture.failure() << '\n';
-        return kUsageOrFileError;
+    if (!capture) {
+        return finish(runLive(options, *crcStart, *idFilter, output, argc, argv));
     }
     qrt::receive::replayCapture(
-        [&capture](std::span<std::uint8_t> into) { return capture.read(into); },
+        [&capture](std::span<std::uint8_t> into) { return capture->read(into); },
         {.multiplexed = options.mux,
          .crcStart = *crcStart,
          .idFilter = *idFilter,
          .readSize = options.readSize,
          .timestamp = options.time,
-         .time = qrt::common::SystemClock().localTime()},
+         .time = qrt::common::SystemClock().localTime(),
+         .stop = [&output] { return output.failed(); }},
         output.sink());
-    std::fflush(stdout);
-    if (!capture.failure().empty()) {
-        std::cerr << "qrt-monitor: " << capture.failure() << '\n';
-        return finishValues(kUsageOrFileError);
+    if (!capture->failure().empty()) {
+        std::cerr << "qrt-monitor: " << capture->failure() << '\n';
+        return finish(kUsage);
     }
-    return finishValues(0);
+    return finish(kDone);
 }

@@ -20,6 +20,18 @@ constexpr std::int32_t kReplyPolls = 10;
 constexpr std::int32_t kInductiveBlockPolls = 10;
 constexpr std::int32_t kRadioBlockPolls = 25;
 
+// How a retrieval ends when a reply does not come.
+ArchiveRetrieval::End unanswered(receive::WaitEnd end) {
+    switch (end) {
+        case receive::WaitEnd::PortLost:
+            return ArchiveRetrieval::End::PortLost;
+        case receive::WaitEnd::Stopped:
+            return ArchiveRetrieval::End::Interrupted;
+        default:
+            return ArchiveRetrieval::End::NoResponse;
+    }
+}
+
 }  // namespace
 
 void ArchiveRetrieval::sendRequest(const RetrievalRequest& request, std::uint16_t wordPar,
@@ -36,41 +48,45 @@ void ArchiveRetrieval::sendRequest(const RetrievalRequest& request, std::uint16_
                              sender_.protocol().nextSequence());
 }
 
-bool ArchiveRetrieval::awaitBlock(const RetrievalRequest& request) {
+receive::WaitEnd ArchiveRetrieval::awaitBlock(const RetrievalRequest& request) {
     const auto announcement =
         poller_.awaitArchiveReply(kBlockAnnouncement, request.radio ? 3 : 0,
                                   request.radio ? kRadioBlockPolls : kInductiveBlockPolls, 20ms);
-    if (!announcement) {
-        return false;
+    if (!announcement.arrived()) {
+        return announcement.end;
     }
-    const auto number = static_cast<std::int16_t>(frames::readLe16(*announcement, 5));
+    const auto number = static_cast<std::int16_t>(frames::readLe16(announcement.frame, 5));
     if (number >= 0 && static_cast<std::uint32_t>(number) < kRingBlocks) {
         blockReceived.set(static_cast<std::size_t>(number));
     }
     view_.showProgress(static_cast<std::uint32_t>(blockReceived.count()), blocksToRead_);
-    return true;
+    return receive::WaitEnd::Reply;
 }
 
-void ArchiveRetrieval::BtInfoClick(const RetrievalRequest& request) {
+ArchiveRetrieval::End ArchiveRetrieval::BtInfoClick(const RetrievalRequest& request) {
     view_.showId("");
     firstRequest_ = true;
     if (request.radio) {
         const auto serial = common::scanInt(request.serial);
         const auto type = common::scanInt(request.type);
         if (!serial || !type || *serial == 0 || *type == 0) {
-            return;  // no module named: nothing is asked
+            return End::NotAsked;  // no module named: nothing is asked
         }
         moduleId_ = frames::commandModuleId(static_cast<std::uint32_t>(*type),
                                             static_cast<std::uint32_t>(*serial));
     }
-    switch (retrieve(request)) {
-        case Step::Done:
+    const End end = retrieve(request);
+    switch (end) {
+        case End::Done:
+        case End::NotAsked:
             break;
-        case Step::NoResponse:
+        case End::NoResponse:
+        case End::PortLost:
+        case End::Interrupted:
             view_.showStatus("No Response", StatusColour::Red);
             view_.enableCsv(false);
             break;
-        case Step::DateError:
+        case End::DateError:
             // The blocks read so far stay; the first record found would belong to
             // another retrieval, so there is nothing to export.
             firstRecord = -1;
@@ -79,35 +95,36 @@ void ArchiveRetrieval::BtInfoClick(const RetrievalRequest& request) {
             view_.dateError(dateError_);
             break;
     }
+    return end;
 }
 
-ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& request) {
+ArchiveRetrieval::End ArchiveRetrieval::retrieve(const RetrievalRequest& request) {
     sendRequest(request, 0, archive_request::kInfo);
     view_.showStatus("Busy", StatusColour::Yellow);
     blockReceived.reset();
     const auto info =
         poller_.awaitArchiveReply(kParameterReply, archive_request::kInfo, kReplyPolls, 100ms);
-    if (!info) {
-        return Step::NoResponse;
+    if (!info.arrived()) {
+        return unanswered(info.end);
     }
-    const std::uint32_t id = frames::readLe32(*info, 1);
+    const std::uint32_t id = frames::readLe32(info.frame, 1);
     archiveType = frames::moduleTypeOf(id);
     archiveSerial = frames::serialOf(id);
-    writeWord = frames::readLe16(*info, 5);
+    writeWord = frames::readLe16(info.frame, 5);
     newestBlock = writeWord / 32;
     view_.showId(common::format<"%u.%u">(archiveType, archiveSerial));
     if (writeWord >= kRingWords) {
-        return Step::NoResponse;  // a write position outside the ring cannot be read
+        return End::NoResponse;  // a write position outside the ring cannot be read
     }
 
     sendRequest(request, static_cast<std::uint16_t>((writeWord / 64) * 256 + 255),
                 archive_request::kWrapCheck);
     const auto wrapCheck =
         poller_.awaitArchiveReply(kParameterReply, archive_request::kWrapCheck, kReplyPolls, 100ms);
-    if (!wrapCheck) {
-        return Step::NoResponse;
+    if (!wrapCheck.arrived()) {
+        return unanswered(wrapCheck.end);
     }
-    archiveWrapped = frames::readLe16(*wrapCheck, 5) != 0xFFFF;
+    archiveWrapped = frames::readLe16(wrapCheck.frame, 5) != 0xFFFF;
     poller_.resetLoggerRecord();
     blocksToRead_ = archiveWrapped ? kRingBlocks : newestBlock + 1;
     blocksAsked_ = 0;
@@ -127,15 +144,20 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
         sendRequest(request, static_cast<std::uint16_t>(batchStart),
                     static_cast<std::uint8_t>(archive_request::kBatch + batchLength));
         for (std::uint32_t n = 0; n < batchLength; ++n) {
-            if (!awaitBlock(request)) {
-                break;
+            const receive::WaitEnd end = awaitBlock(request);
+            if (end == receive::WaitEnd::TimedOut) {
+                break;  // the rest of the batch is asked for block by block
+            }
+            if (end != receive::WaitEnd::Reply) {
+                return unanswered(end);
             }
         }
         for (std::uint32_t b = batchStart; b < batchStart + batchLength; ++b) {
             if (!blockReceived.test(b)) {
                 sendRequest(request, static_cast<std::uint16_t>(b), archive_request::kSingleBlock);
-                if (!awaitBlock(request)) {
-                    return Step::NoResponse;
+                if (const receive::WaitEnd end = awaitBlock(request);
+                    end != receive::WaitEnd::Reply) {
+                    return unanswered(end);
                 }
             }
         }
@@ -144,7 +166,7 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
             findRecord(store_.archiveWords, 32 * batchStart, writeWord);
         if (found.outcome == RecordSearchResult::Outcome::InvalidDate) {
             dateError_ = found.error;
-            return Step::DateError;
+            return End::DateError;
         }
         if (found.outcome == RecordSearchResult::Outcome::Found) {
             result = found.index;
@@ -181,7 +203,7 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
     for (std::uint32_t b = lastBatchStart; b != newestBlock; b = (b + 1) % kRingBlocks) {
         if (!blockReceived.test(b)) {
             view_.showStatus("Missing blocks", StatusColour::Red);
-            return Step::Done;
+            return End::Done;
         }
     }
     if (firstRecord != -1) {
@@ -190,7 +212,7 @@ ArchiveRetrieval::Step ArchiveRetrieval::retrieve(const RetrievalRequest& reques
     } else {
         view_.enableCsv(false);
     }
-    return Step::Done;
+    return End::Done;
 }
 
 }  // namespace qrt::archive

@@ -45,8 +45,12 @@ class ArchiveRetrieval {
                      receive::ArchiveStore& store, RetrievalView& view)
         : sender_(sender), clock_(clock), poller_(poller), store_(store), view_(view) {}
 
+    /// How a retrieval ended: it ran to its end (the view shows whether it can be
+    /// exported), nothing was asked (no module named), or it stopped early.
+    enum class End { Done, NotAsked, NoResponse, PortLost, Interrupted, DateError };
+
     /// Get Archive: the whole retrieval, blocking until it ends.
-    void BtInfoClick(const RetrievalRequest& request);
+    End BtInfoClick(const RetrievalRequest& request);
 
     // Retrieval state, kept for the export.
     std::uint32_t archiveType = 0;
@@ -64,11 +68,9 @@ class ArchiveRetrieval {
     std::uint16_t recordConfig = 0;
 
   private:
-    enum class Step { Done, NoResponse, DateError };
-
-    Step retrieve(const RetrievalRequest& request);
+    End retrieve(const RetrievalRequest& request);
     void sendRequest(const RetrievalRequest& request, std::uint16_t wordPar, std::uint8_t bytePar);
-    bool awaitBlock(const RetrievalRequest& request);
+    receive::WaitEnd awaitBlock(const RetrievalRequest& request);
 
     frames::FrameSender& sender_;
     common::Clock& clock_;

@@ -16,6 +16,18 @@ constexpr std::int32_t kWaitTicks = 10;
 constexpr int kLimit = 1000;  // hundredths of a degree
 constexpr std::chrono::milliseconds kWaitPause = 100ms;
 
+// Why a wait that brought no reply ended.
+CalibrationOutcome unanswered(receive::WaitEnd end) {
+    switch (end) {
+        case receive::WaitEnd::PortLost:
+            return CalibrationOutcome::PortLost;
+        case receive::WaitEnd::Stopped:
+            return CalibrationOutcome::Interrupted;
+        default:
+            return CalibrationOutcome::NoAnswer;
+    }
+}
+
 }  // namespace
 
 CalibrationResult calibrate(int input, std::int16_t target, frames::FrameSender& sender,
@@ -32,20 +44,21 @@ CalibrationResult calibrate(int input, std::int16_t target, frames::FrameSender&
     sender.SendInductiveFrame(frames::code::kNvr, 0, offsetParameter, true);
     const auto offsetReply =
         poller.awaitReply(kParameterReadReply, offsetParameter, kWaitTicks, kWaitPause);
-    result.outcome = CalibrationOutcome::NoAnswer;
-    if (!offsetReply) {
+    if (!offsetReply.arrived()) {
+        result.outcome = unanswered(offsetReply.end);
         return result;
     }
     clock.sleep(200ms);
-    const auto oldOffset = static_cast<std::int16_t>(frames::readLe16(*offsetReply, 5));
+    const auto oldOffset = static_cast<std::int16_t>(frames::readLe16(offsetReply.frame, 5));
     result.oldOffset = oldOffset;
 
     sender.SendInductiveFrame(frames::code::kMeasure, 0, request, true);
     const auto telegram = poller.awaitReply(kTelegram, telegramBytePar, kWaitTicks, kWaitPause);
-    if (!telegram) {
+    if (!telegram.arrived()) {
+        result.outcome = unanswered(telegram.end);
         return result;
     }
-    const auto measured = static_cast<std::int16_t>(frames::readLe16(*telegram, 5));
+    const auto measured = static_cast<std::int16_t>(frames::readLe16(telegram.frame, 5));
     const auto diff = static_cast<std::int16_t>(measured - (target + oldOffset));
     if (diff > kLimit || diff < -kLimit) {
         // The texts keep the accented letters of the module's service software.

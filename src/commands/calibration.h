@@ -11,7 +11,7 @@
 namespace qrt::commands {
 
 /// How a calibration ended.
-enum class CalibrationOutcome { Skipped, NoAnswer, OutOfRange, Written };
+enum class CalibrationOutcome { Skipped, NoAnswer, PortLost, Interrupted, OutOfRange, Written };
 
 /// A calibration's outcome with the offsets it read and wrote (hundredths of a degree;
 /// 0 where it did not get that far).

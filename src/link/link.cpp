@@ -124,11 +124,20 @@ void Link::setBreak(bool on) {
     }
 }
 
-std::optional<Port> Link::takeLostDevice() {
+void Link::lookForLostDevices() {
     for (const Port candidate : {Port::A, Port::B}) {
         port(candidate).checkPresent();
         checkLost(candidate);
     }
+}
+
+bool Link::deviceLost() {
+    lookForLostDevices();
+    return lost_[0] || lost_[1];
+}
+
+std::optional<Port> Link::takeLostDevice() {
+    lookForLostDevices();
     for (const Port candidate : {Port::A, Port::B}) {
         if (lost_[index(candidate)]) {
             lost_[index(candidate)] = false;

@@ -90,6 +90,9 @@ class Link {
     /// has hung up, so a port nothing reads is noticed too. The window shows this once
     /// and returns to its closed state.
     [[nodiscard]] std::optional<Port> takeLostDevice();
+    /// Whether a device has been found gone and not yet taken; looks as takeLostDevice
+    /// does, but leaves the report to it. Waits end on it.
+    [[nodiscard]] bool deviceLost();
 
     bool multiplexMode = false;
     MuxReceiver mux;
@@ -98,6 +101,7 @@ class Link {
     SerialPort& port(Port which) { return which == Port::A ? *portA_ : *portB_; }
     ReceiveRing& ring(int channel) { return rings_[static_cast<std::size_t>(channel) & 1]; }
     void checkLost(Port which);
+    void lookForLostDevices();
 
     std::unique_ptr<SerialPort> portA_;
     std::unique_ptr<SerialPort> portB_;

@@ -49,33 +49,35 @@ void Poller::poll() {
     receive();
 }
 
-std::optional<frames::StandardFrame> Poller::awaitReply(std::uint32_t type, std::uint32_t bytePar,
-                                                        std::int32_t polls,
-                                                        std::chrono::milliseconds pause) {
+AwaitedReply Poller::awaitReply(std::uint32_t type, std::uint32_t bytePar, std::int32_t polls,
+                                std::chrono::milliseconds pause) {
     return await(replySlot_, type, bytePar, polls, pause);
 }
 
-std::optional<frames::StandardFrame> Poller::awaitArchiveReply(std::uint32_t type,
-                                                               std::uint32_t bytePar,
-                                                               std::int32_t polls,
-                                                               std::chrono::milliseconds pause) {
+AwaitedReply Poller::awaitArchiveReply(std::uint32_t type, std::uint32_t bytePar,
+                                       std::int32_t polls, std::chrono::milliseconds pause) {
     return await(archive_.slot, type, bytePar, polls, pause);
 }
 
-std::optional<frames::StandardFrame> Poller::await(ReplySlot& slot, std::uint32_t type,
-                                                   std::uint32_t bytePar, std::int32_t polls,
-                                                   std::chrono::milliseconds pause) {
+AwaitedReply Poller::await(ReplySlot& slot, std::uint32_t type, std::uint32_t bytePar,
+                           std::int32_t polls, std::chrono::milliseconds pause) {
     slot.expectedType = type;
     slot.expectedBytePar = bytePar;
     replyWaitTicks_ = polls;
     for (;;) {
         clock_.sleep(pause);
         Timer1Timer();
+        if (link_.deviceLost()) {
+            return {.end = WaitEnd::PortLost};
+        }
+        if (stopWaiting && stopWaiting()) {
+            return {.end = WaitEnd::Stopped};
+        }
         if (replyWaitTicks_ == 0) {
-            return std::nullopt;
+            return {.end = WaitEnd::TimedOut};
         }
         if (slot.expectedType == 0) {
-            return slot.reply;
+            return {.end = WaitEnd::Reply, .frame = slot.reply};
         }
     }
 }

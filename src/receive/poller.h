@@ -33,16 +33,14 @@ class Poller {
     /// Waits for the answer to a command just sent: arms the main reply slot for a
     /// frame of `type` (0x100 for a spontaneous telegram) and `bytePar`, then sleeps
     /// `pause` and polls until it arrives or `polls` polls have passed. The time-out
-    /// is tested first, so a reply in the last poll counts as none. Returns the frame.
-    std::optional<frames::StandardFrame> awaitReply(std::uint32_t type, std::uint32_t bytePar,
-                                                    std::int32_t polls,
-                                                    std::chrono::milliseconds pause);
+    /// is tested first, so a reply in the last poll counts as none. The first poll that
+    /// finds a device of the link gone, or `stopWaiting`, ends the wait at once.
+    AwaitedReply awaitReply(std::uint32_t type, std::uint32_t bytePar, std::int32_t polls,
+                            std::chrono::milliseconds pause);
     /// The same with the archive window's reply slot, which stays armed while logger
     /// blocks (type 22) are awaited.
-    std::optional<frames::StandardFrame> awaitArchiveReply(std::uint32_t type,
-                                                           std::uint32_t bytePar,
-                                                           std::int32_t polls,
-                                                           std::chrono::milliseconds pause);
+    AwaitedReply awaitArchiveReply(std::uint32_t type, std::uint32_t bytePar, std::int32_t polls,
+                                   std::chrono::milliseconds pause);
 
     /// Forgets a partly read logger record (before an archive retrieval).
     void resetLoggerRecord() { logger_.resetRecord(); }
@@ -55,6 +53,8 @@ class Poller {
     std::int32_t startupSkipTicks = 0;  // polls still to be skipped after Open
     /// Called once per poll, before any received byte is read, while port A is open.
     std::function<void()> firmwarePacing;
+    /// Asked after every poll of a wait: true ends it (a termination signal in the tools).
+    std::function<bool()> stopWaiting;
     /// Called for every accepted firmware status reply (type 20).
     std::function<void(const frames::StandardFrame&)> firmwareStatus;
     /// Longest time a poll keeps working off received bytes; the rest waits for the
@@ -67,9 +67,8 @@ class Poller {
     [[nodiscard]] std::uint64_t bytesRemoved() const { return bytesRemoved_; }
 
   private:
-    std::optional<frames::StandardFrame> await(ReplySlot& slot, std::uint32_t type,
-                                               std::uint32_t bytePar, std::int32_t polls,
-                                               std::chrono::milliseconds pause);
+    AwaitedReply await(ReplySlot& slot, std::uint32_t type, std::uint32_t bytePar,
+                       std::int32_t polls, std::chrono::milliseconds pause);
     void poll();
     void stampTime();
     void showMeasurements();

@@ -32,7 +32,8 @@ void replayCapture(const link::ByteSource& capture, const ReplayOptions& options
         const std::uint64_t readBefore = input.position();
         const std::uint64_t removedBefore = poller.bytesRemoved();
         poller.Timer1Timer();
-        if (input.position() == readBefore && poller.bytesRemoved() == removedBefore) {
+        if ((input.position() == readBefore && poller.bytesRemoved() == removedBefore) ||
+            (options.stop && options.stop())) {
             break;
         }
     }

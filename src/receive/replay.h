@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,11 +21,13 @@ struct ReplayOptions {
     std::string timestamp = "00:00:00.0";
     common::DateTime time{};      // the date and time every value carries: a capture holds none
     bool armArchiveSlot = false;  // logger blocks go to the archive store
+    /// Asked after every poll: true ends the replay (an output that cannot be written).
+    std::function<bool()> stop{};
 };
 
 /// Runs the receive poller over a whole capture, as the program would receive it,
-/// until a poll neither reads nor removes a byte. Lines go to `output`. The source
-/// is read in large blocks, so memory stays flat whatever the capture's size.
+/// until a poll neither reads nor removes a byte, or `stop` says so. Lines go to `output`. The
+/// source is read in large blocks, so memory stays flat whatever the capture's size.
 void replayCapture(const link::ByteSource& capture, const ReplayOptions& options,
                    OutputSink& output);
 /// The same over a capture held in memory.

@@ -12,6 +12,17 @@ namespace qrt::receive {
 /// An expected BytePar that any reply's BytePar matches (a version reply's run state).
 inline constexpr std::uint32_t kAnyBytePar = 0x100;
 
+/// How a wait for a reply ended: the reply came, the time was up, a device of the link
+/// was found gone, or the operator stopped the program.
+enum class WaitEnd { Reply, TimedOut, PortLost, Stopped };
+
+/// What a wait brought: how it ended and, when it came, the reply.
+struct AwaitedReply {
+    WaitEnd end = WaitEnd::TimedOut;
+    frames::StandardFrame frame{};
+    [[nodiscard]] bool arrived() const { return end == WaitEnd::Reply; }
+};
+
 struct ReplySlot {
     std::uint32_t expectedType = 0;  // 0 = nobody waits; 0x100 waits for a type-0 telegram
     std::uint32_t expectedBytePar = 0;

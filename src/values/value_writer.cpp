@@ -65,9 +65,9 @@ std::string valueText(const receive::Measurement& measurement) {
     return common::format<"%.2f">(measurement.value());
 }
 
-ValueWriter::ValueWriter(std::FILE* out, ValueFormat format) : out_(out), format_(format) {
+std::string ValueWriter::header() const {
+    std::string header;
     if (format_ == ValueFormat::Csv) {
-        std::string header;
         for (const std::string_view name : kFieldNames) {
             if (!header.empty()) {
                 header += ',';
@@ -75,33 +75,31 @@ ValueWriter::ValueWriter(std::FILE* out, ValueFormat format) : out_(out), format
             header += name;
         }
         header += "\r\n";
-        std::fputs(header.c_str(), out_);
     }
+    return header;
 }
 
-void ValueWriter::write(const receive::Measurement& m) {
+void ValueWriter::append(const receive::Measurement& m, std::string& out) {
     // The value is a number; the other fields are texts (quoted in JSON).
     const std::array<std::string, 5> fields{isoTime(m.time), m.module.text(), m.channelText(),
                                             valueText(m), std::string(receive::unitText(m.unit))};
     constexpr std::size_t kValue = 3;
-    row_.clear();
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (format_ == ValueFormat::Csv) {
-            row_ += i == 0 ? "" : ",";
-            appendCsvField(row_, fields[i]);
+            out += i == 0 ? "" : ",";
+            appendCsvField(out, fields[i]);
             continue;
         }
-        row_ += i == 0 ? "{\"" : ",\"";
-        row_ += kFieldNames[i];
-        row_ += "\":";
+        out += i == 0 ? "{\"" : ",\"";
+        out += kFieldNames[i];
+        out += "\":";
         if (i == kValue) {
-            row_ += fields[i];
+            out += fields[i];
         } else {
-            appendJsonString(row_, fields[i]);
+            appendJsonString(out, fields[i]);
         }
     }
-    row_ += format_ == ValueFormat::Csv ? "\r\n" : "}\n";
-    std::fwrite(row_.data(), 1, row_.size(), out_);
+    out += format_ == ValueFormat::Csv ? "\r\n" : "}\n";
 }
 
 }  // namespace qrt::values

@@ -1,12 +1,10 @@
 #pragma once
 
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "receive/measurement.h"
-#include "receive/output_sink.h"
 
 namespace qrt::values {
 
@@ -27,38 +25,17 @@ void appendCsvField(std::string& row, std::string_view field);
 [[nodiscard]] std::string valueText(const receive::Measurement& measurement);
 
 /// One row per value: `time,module,channel,value,unit` after a header line, or one
-/// JSON object per line with the same names. Rows go to `out` as they come; the
-/// caller flushes and checks the stream.
+/// JSON object per line with the same names.
 class ValueWriter {
   public:
-    ValueWriter(std::FILE* out, ValueFormat format);
-    void write(const receive::Measurement& measurement);
+    explicit ValueWriter(ValueFormat format) : format_(format) {}
+    /// What comes before the first row: the CSV header line (nothing for JSON Lines).
+    [[nodiscard]] std::string header() const;
+    /// Appends the value's row to `out`.
+    void append(const receive::Measurement& measurement, std::string& out);
 
   private:
-    std::FILE* out_;
     ValueFormat format_;
-    std::string row_;
-};
-
-/// Passes lines on to another sink and writes every value with a `ValueWriter`.
-class ValueRecorder final : public receive::OutputSink {
-  public:
-    ValueRecorder(receive::OutputSink& lines, ValueWriter& values)
-        : lines_(lines), values_(values) {}
-    void pollStarted() override { lines_.pollStarted(); }
-    void pollFinished() override { lines_.pollFinished(); }
-    void addDebugLine(std::string_view line) override { lines_.addDebugLine(line); }
-    void addCommLine(std::string_view line) override { lines_.addCommLine(line); }
-    [[nodiscard]] bool wantsMeasurements() const override { return true; }
-    void addMeasurements(std::span<const receive::Measurement> measurements) override {
-        for (const receive::Measurement& measurement : measurements) {
-            values_.write(measurement);
-        }
-    }
-
-  private:
-    receive::OutputSink& lines_;
-    ValueWriter& values_;
 };
 
 }  // namespace qrt::values

@@ -129,20 +129,13 @@ TEST(ValueHistory, OneRowPerModuleAndChannelWithCountMinMaxAndChanges) {
 
 TEST(ValueWriter, CsvAndJsonLinesRows) {
     for (const auto format : {ValueFormat::Csv, ValueFormat::JsonLines}) {
-        char* text = nullptr;
-        std::size_t size = 0;
-        std::FILE* out = open_memstream(&text, &size);
-        {
-            ValueWriter writer(out, format);
-            writer.write(value(5, -2150, 0.01));
-            receive::Measurement sample = value(6, 7, 1.0, "Sample");
-            sample.channelNumber = 100;
-            sample.unit = receive::Unit::Raw;
-            writer.write(sample);
-        }
-        std::fclose(out);
-        const std::string written(text, size);
-        std::free(text);
+        ValueWriter writer(format);
+        std::string written = writer.header();
+        writer.append(value(5, -2150, 0.01), written);
+        receive::Measurement sample = value(6, 7, 1.0, "Sample");
+        sample.channelNumber = 100;
+        sample.unit = receive::Unit::Raw;
+        writer.append(sample, written);
         if (format == ValueFormat::Csv) {
             EXPECT_EQ(written,
                       "time,module,channel,value,unit\r\n"

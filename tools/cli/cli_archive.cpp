@@ -1,7 +1,5 @@
 // archive: a logging module's archive read and written as the archive window writes it;
 // watch: the live receive path of qrt-monitor --port.
-#include <cstdio>
-#include <fstream>
 #include <iostream>
 
 #include "archive/archive_retrieval.h"
@@ -9,6 +7,7 @@
 #include "cli/cli_tasks.h"
 #include "cli/progress.h"
 #include "commands/radio_command.h"
+#include "common/replacing_file.h"
 #include "shared/live_watch.h"
 #include "shared/tool_output.h"
 #include "values/value_file.h"
@@ -56,14 +55,26 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
     if (const auto* error = std::get_if<ArgumentError>(&since)) {
         return fail(error->message, exit_status::kUsage);
     }
-    // The files are made before anything is sent: one that cannot be written stops here.
-    std::ofstream csv(options.output, std::ios::binary | std::ios::trunc);
-    if (!csv) {
-        return fail("cannot write " + options.output, exit_status::kUsage);
+    const auto format = parseValueFormat(options.valuesFormat);
+    if (const auto* error = std::get_if<ArgumentError>(&format)) {
+        return fail(error->message, exit_status::kUsage);
     }
-    std::optional<values::ValueFile> valueFile;
-    if (const auto problem = openValueFile(valueFile, options.values, options.valuesFormat)) {
-        return fail(*problem, exit_status::kUsage);
+    if (const auto clash = outputClash(connectionOptions,
+                                       {{"-o", options.output}, {"--values", options.values}})) {
+        return fail(*clash, exit_status::kUsage);
+    }
+    // The outputs are checked before anything is sent, and an existing file is replaced
+    // only by a complete export.
+    common::ReplacingFile csv(options.output);
+    if (!csv.isOpen()) {
+        return fail(csv.failure(), exit_status::kUsage);
+    }
+    std::optional<common::ReplacingFile> valueFile;
+    if (!options.values.empty()) {
+        valueFile.emplace(options.values);
+        if (!valueFile->isOpen()) {
+            return fail(valueFile->failure(), exit_status::kUsage);
+        }
     }
     auto opened = openSession(connectionOptions);
     if (const int* status = std::get_if<int>(&opened)) {
@@ -74,13 +85,20 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
     ProgressView view;
     archive::ArchiveRetrieval retrieval(core.sender, core.clock, core.poller, core.archive, view);
     const archive::DateTimeValue start = std::get<archive::DateTimeValue>(since);
-    retrieval.BtInfoClick({.radio = options.radio,
-                           .serial = module ? std::to_string(module->serial) : "",
-                           .type = module ? std::to_string(module->type) : "",
-                           .selectedStart = start});
+    const auto end = retrieval.BtInfoClick({.radio = options.radio,
+                                            .serial = module ? std::to_string(module->serial) : "",
+                                            .type = module ? std::to_string(module->type) : "",
+                                            .selectedStart = start});
     view.finish();
-    if (view.status == "No Response") {
-        return fail("no answer from the module", exit_status::kNoAnswer);
+    switch (end) {
+        case archive::ArchiveRetrieval::End::PortLost:
+            return session.portLost();
+        case archive::ArchiveRetrieval::End::Interrupted:
+            return exit_status::kInterrupted;
+        case archive::ArchiveRetrieval::End::NoResponse:
+            return fail("no answer from the module", exit_status::kNoAnswer);
+        default:
+            break;
     }
     if (!view.error.empty()) {
         return fail(view.error, exit_status::kRefused);
@@ -92,23 +110,26 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
     }
     const archive::ExportSource source{core.archive.archiveWords, retrieval.writeWord,
                                        retrieval.firstRecord, start};
-    const archive::ExportResult result = archive::writeCsv(source, csv);
-    csv.close();
+    std::ostringstream lines;
+    const archive::ExportResult result = archive::writeCsv(source, lines);
     if (!result.completed) {
         return fail(result.error, exit_status::kRefused);
-    }
-    if (!csv) {
-        return fail("cannot write " + options.output, exit_status::kUsage);
     }
     if (valueFile) {
         const receive::ModuleRef archiveModule{.kind = receive::ModuleRef::Kind::Archive,
                                                .type = retrieval.archiveType,
                                                .number = retrieval.archiveSerial};
+        values::ValueWriter writer(std::get<values::ValueFormat>(format));
+        std::string rows = writer.header();
         archive::archiveValues(source, archiveModule, [&](const receive::Measurement& value) {
-            valueFile->writer().write(value);
+            writer.append(value, rows);
         });
-        if (!valueFile->finish()) {
-            return fail(valueFile->failure(), exit_status::kUsage);
+        valueFile->write(rows);
+    }
+    csv.write(lines.str());
+    for (common::ReplacingFile* file : {&csv, valueFile ? &*valueFile : nullptr}) {
+        if (file != nullptr && !file->commit()) {
+            return fail(file->failure(), exit_status::kUsage);
         }
     }
     std::cerr << "qrt-cli: " << view.id << ": " << result.rows << " rows from " << view.firstRecord
@@ -130,18 +151,29 @@ int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& opt
         filter = commands::idFilterFor(true, false, std::to_string(name->serial),
                                        std::to_string(name->type));
     }
+    const auto format = parseValueFormat(options.valuesFormat);
+    if (const auto* error = std::get_if<ArgumentError>(&format)) {
+        return fail(error->message, exit_status::kUsage);
+    }
+    if (const auto clash = outputClash(connectionOptions, {{"--values", options.values}})) {
+        return fail(*clash, exit_status::kUsage);
+    }
     std::optional<values::ValueFile> valueFile;
-    if (const auto problem = openValueFile(valueFile, options.values, options.valuesFormat)) {
-        return fail(*problem, exit_status::kUsage);
+    if (!options.values.empty()) {
+        valueFile.emplace(
+            values::ValueFile::open(options.values, std::get<values::ValueFormat>(format)));
+        if (valueFile->failed()) {
+            return fail(valueFile->failure(), exit_status::kUsage);
+        }
     }
     Session session(std::get<Connection>(connection));
     app::ToolCore& core = session.core();
     core.poller.idFilter = filter;
-    tools::ToolOutput output(valueFile ? &*valueFile : nullptr);
+    tools::ToolOutput output(std::move(valueFile));
     core.output.setPanes(&output.sink());
-    const int status = tools::watchPort(core, session.connection().portA, "qrt-cli");
-    if (valueFile && !valueFile->finish()) {
-        return fail(valueFile->failure(), exit_status::kUsage);
+    const int status = tools::watchPort(core, session.connection().portA, "qrt-cli", output);
+    if (!output.finish() && status == exit_status::kDone) {
+        return fail(output.failure(), exit_status::kUsage);
     }
     return status;
 }

@@ -123,12 +123,21 @@ int runSend(const ConnectionOptions& connectionOptions, const SendOptions& optio
     }
     const auto polls = static_cast<std::int32_t>(options.waitReply * 1000 / kWaitPause.count());
     const auto reply = core.poller.awaitReply(expected->type, expected->bytePar, polls, kWaitPause);
-    if (!reply) {
-        std::ostringstream seconds;
-        seconds << options.waitReply;
-        return fail("no reply within " + seconds.str() + " s", exit_status::kNoAnswer);
+    switch (reply.end) {
+        case receive::WaitEnd::Reply:
+            break;
+        case receive::WaitEnd::PortLost:
+            return session.portLost();
+        case receive::WaitEnd::Stopped:
+            return exit_status::kInterrupted;
+        case receive::WaitEnd::TimedOut: {
+            std::ostringstream seconds;
+            seconds << options.waitReply;
+            return fail("no reply within " + seconds.str() + " s", exit_status::kNoAnswer);
+        }
     }
-    std::cout << replyLine(*reply, expected->type == 0x100, core.poller.decodeState().timestamp)
+    std::cout << replyLine(reply.frame, expected->type == 0x100,
+                           core.poller.decodeState().timestamp)
               << '\n';
     return session.listen(options.listen);
 }
@@ -303,6 +312,10 @@ int runCalibrate(const ConnectionOptions& connectionOptions, const CalibrateOpti
             return exit_status::kDone;
         case commands::CalibrationOutcome::OutOfRange:
             return exit_status::kRefused;
+        case commands::CalibrationOutcome::PortLost:
+            return session.portLost();
+        case commands::CalibrationOutcome::Interrupted:
+            return exit_status::kInterrupted;
         default:
             return fail("no answer from the module on the inductive head", exit_status::kNoAnswer);
     }

@@ -79,14 +79,17 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
     if (transfer.start(options.image) != firmware::FirmwareTransfer::StartResult::Started) {
         return fail(transfer.refusal(), exit_status::kUsage);  // the image was not sent
     }
-    tools::stopOnTerminationSignals();
     const auto sendBlocks = [&] {
         return tools::pollLive(core, std::chrono::milliseconds::max(),
                                [&transfer] { return !transfer.running(); });
     };
-    if (sendBlocks() != tools::LiveEnd::Done) {
+    // Why the transfer ended before its end: the exit status.
+    const auto interrupted = [&session](tools::LiveEnd end) {
+        return end == tools::LiveEnd::PortLost ? session.portLost() : exit_status::kInterrupted;
+    };
+    if (const auto end = sendBlocks(); end != tools::LiveEnd::Done) {
         view.finish();
-        return fail("the transfer was interrupted", exit_status::kPortLost);
+        return interrupted(end);
     }
     view.finish();
     if (!target.singleModule) {
@@ -99,7 +102,7 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
         const auto end =
             tools::pollLive(core, kStatusWait, [&status] { return status.has_value(); });
         if (end == tools::LiveEnd::PortLost || end == tools::LiveEnd::Stopped) {
-            return fail("the transfer was interrupted", exit_status::kPortLost);
+            return interrupted(end);
         }
         if (!status) {
             ++unanswered;
@@ -118,8 +121,8 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
                         exit_status::kRefused);
         }
         std::cerr << "qrt-cli: block " << *status << " missing, sent again\n";
-        if (sendBlocks() != tools::LiveEnd::Done) {
-            return fail("the transfer was interrupted", exit_status::kPortLost);
+        if (const auto resent = sendBlocks(); resent != tools::LiveEnd::Done) {
+            return interrupted(resent);
         }
     }
     return fail("no answer to the status request", exit_status::kNoAnswer);

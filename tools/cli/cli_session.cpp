@@ -1,8 +1,10 @@
 #include "cli/cli_session.h"
 
+#include <filesystem>
 #include <iostream>
 
 #include "commands/calibration.h"
+#include "common/input_file.h"
 #include "common/settings_file.h"
 #include "link/interfaces.h"
 #include "link/qt_serial_port.h"
@@ -116,35 +118,73 @@ std::variant<std::unique_ptr<Session>, int> openSession(const ConnectionOptions&
     if (!session->open()) {
         return exit_status::kUsage;
     }
+    // Ctrl+C ends a wait at its next poll; the task cleans up and the program then ends
+    // by the signal.
+    tools::stopOnTerminationSignals();
+    session->core().poller.stopWaiting = tools::stopRequested;
     return session;
 }
 
-std::optional<std::string> openValueFile(std::optional<values::ValueFile>& file,
-                                         const std::string& path, const std::string& format) {
-    const auto named = values::valueFormatNamed(format);
-    if (!named) {
-        return "--values-format takes csv or jsonl";
-    }
-    if (!path.empty()) {
-        file.emplace(path, *named);
-        if (!file->isOpen()) {
-            return file->failure();
+std::optional<std::string> outputClash(
+    const ConnectionOptions& inputs,
+    const std::vector<std::pair<std::string, std::string>>& outputs) {
+    std::vector<std::pair<std::string, std::string>> named{{"--settings", inputs.settings},
+                                                           {"--key-file", inputs.keyFile}};
+    for (const auto& [option, path] : outputs) {
+        std::error_code error;
+        const auto kind = std::filesystem::status(path, error).type();
+        if (path.empty() || path == "-" ||
+            (kind != std::filesystem::file_type::regular &&
+             kind != std::filesystem::file_type::not_found)) {
+            continue;  // standard output, a device or a FIFO: writing it destroys nothing
         }
+        for (const auto& [otherOption, otherPath] : named) {
+            if (!otherPath.empty() && common::sameFile(path, otherPath)) {
+                return option + " " + path + " is the same file as " + otherOption + " " +
+                       otherPath;
+            }
+        }
+        named.emplace_back(option, path);
     }
     return std::nullopt;
+}
+
+Parsed<values::ValueFormat> parseValueFormat(const std::string& format) {
+    if (const auto named = values::valueFormatNamed(format)) {
+        return *named;
+    }
+    return ArgumentError{"--values-format takes csv or jsonl"};
 }
 
 int Session::listen(double seconds) {
     if (seconds <= 0) {
         return exit_status::kDone;
     }
+    std::cout.flush();  // what the task printed comes before the lines
     showLines(true);
     tools::stopOnTerminationSignals();
     const auto end = tools::pollLive(
-        *core_, std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000)));
+        *core_, std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000)), {},
+        [this] { return standardOutput_.flush(); });
     showLines(false);
-    return end == tools::LiveEnd::PortLost ? fail("the port was lost", exit_status::kPortLost)
-                                           : exit_status::kDone;
+    switch (end) {
+        case tools::LiveEnd::PortLost:
+            return fail("the port was lost", exit_status::kPortLost);
+        case tools::LiveEnd::OutputFailed:
+            return fail(standardOutput_.failure(), exit_status::kUsage);
+        default:
+            return exit_status::kDone;
+    }
+}
+
+}  // namespace qrt::cli
+
+namespace qrt::cli {
+
+int Session::portLost() {
+    const auto lost = core_->link.takeLostDevice();
+    const std::string& name = lost == link::Port::B ? connection_.portB : connection_.portA;
+    return fail("port lost: " + name, exit_status::kPortLost);
 }
 
 }  // namespace qrt::cli

@@ -11,19 +11,14 @@
 #include "app/tool_core.h"
 #include "cli/cli_arguments.h"
 #include "common/clock.h"
+#include "common/output_file.h"
 #include "receive/console_sink.h"
+#include "shared/exit_status.h"
 #include "values/value_file.h"
 
 namespace qrt::cli {
 
-/// qrt-cli's exit statuses.
-namespace exit_status {
-inline constexpr int kDone = 0;
-inline constexpr int kPortLost = 1;  // the port went away during the task
-inline constexpr int kUsage = 2;     // an argument, a file or a port: nothing was sent
-inline constexpr int kNoAnswer = 3;  // no answer in time
-inline constexpr int kRefused = 4;   // answered, but not done: out of range, an error
-}  // namespace exit_status
+namespace exit_status = tools::exit_status;
 
 /// The connection options every subcommand shares, as given.
 struct ConnectionOptions {
@@ -67,13 +62,16 @@ class Session {
     void showLines(bool shown);
     /// Polls for `seconds`, showing the decoded lines; the exit status.
     int listen(double seconds);
+    /// Says which port was lost ("port lost: NAME") and returns the exit status.
+    int portLost();
 
   private:
     Connection connection_;
     std::ostringstream diagnostics_;
     common::SystemClock clock_;
     std::unique_ptr<app::ToolCore> core_;
-    receive::ConsoleSink console_{stdout};
+    common::OutputFile standardOutput_ = common::OutputFile::standardOutput();
+    receive::ConsoleSink console_{standardOutput_};
 };
 
 /// What a task needs of the connection besides its ports.
@@ -85,10 +83,15 @@ std::variant<std::unique_ptr<Session>, int> openSession(const ConnectionOptions&
                                                         Needs needs = Needs::Ports,
                                                         const std::string& task = {});
 
-/// Opens `file` for the values ("-": standard output) in the format named `format`
-/// (csv or jsonl); the reason in words when it cannot.
-std::optional<std::string> openValueFile(std::optional<values::ValueFile>& file,
-                                         const std::string& path, const std::string& format);
+/// Why an output may not be written: it is the same file as an input (--settings,
+/// --key-file) or as another output, through links too. Outputs are (option, path) pairs;
+/// empty paths and "-" are left out.
+[[nodiscard]] std::optional<std::string> outputClash(
+    const ConnectionOptions& inputs,
+    const std::vector<std::pair<std::string, std::string>>& outputs);
+
+/// The values format named `format` (csv or jsonl), or why not.
+[[nodiscard]] Parsed<values::ValueFormat> parseValueFormat(const std::string& format);
 
 /// Prints "qrt-cli: MESSAGE" on standard error and returns `status`.
 int fail(const std::string& message, int status);

@@ -1,9 +1,13 @@
 // qrt-cli: every operator task of the window as a command, on the same core.
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "cli/cli_tasks.h"
 #include "common/version.h"
+#include "shared/live_watch.h"
 
 namespace {
 
@@ -185,18 +189,30 @@ int main(int argc, char** argv) {
         const int shown = app.exit(error);
         return shown == 0 ? exit_status::kDone : exit_status::kUsage;
     }
-    if (*sendCommand) return runSend(connection, send);
-    if (*serviceCommand) return runService(connection, service);
-    if (*boxCommand) return runBox(connection, box);
-    if (*radioCommand) return runService(connection, radio);
-    for (const auto& [command, options] : measurements) {
-        if (*command) return runService(connection, options);
+    if (*calibrateCommand && *targetOption) {
+        calibrate.target = target;
     }
-    if (*calibrateCommand) {
-        if (*targetOption) calibrate.target = target;
-        return runCalibrate(connection, calibrate);
+    const auto run = [&]() -> int {
+        if (*sendCommand) return runSend(connection, send);
+        if (*serviceCommand) return runService(connection, service);
+        if (*boxCommand) return runBox(connection, box);
+        if (*radioCommand) return runService(connection, radio);
+        for (const auto& [command, options] : measurements) {
+            if (*command) return runService(connection, options);
+        }
+        if (*calibrateCommand) return runCalibrate(connection, calibrate);
+        if (*firmwareCommand) return runFirmware(connection, firmware);
+        if (*archiveCommand) return runArchive(connection, archive);
+        return runWatch(connection, watch);
+    };
+    const int status = run();
+    if (status == exit_status::kInterrupted) {
+        qrt::tools::endByStopSignal();  // the task has cleaned up
+        return status;
     }
-    if (*firmwareCommand) return runFirmware(connection, firmware);
-    if (*archiveCommand) return runArchive(connection, archive);
-    return runWatch(connection, watch);
+    if (std::fflush(stdout) != 0 && status == exit_status::kDone) {
+        return fail(std::string("cannot write standard output: ") + std::strerror(errno),
+                    exit_status::kUsage);
+    }
+    return status;
 }

@@ -5,6 +5,8 @@
 #include <iostream>
 
 #include "link/interfaces.h"
+#include "shared/exit_status.h"
+#include "shared/tool_output.h"
 
 namespace qrt::tools {
 
@@ -14,12 +16,11 @@ using namespace std::chrono_literals;
 
 constexpr auto kPollInterval = 500ms;
 constexpr auto kSleepSlice = 50ms;  // a signal ends the wait this quickly
-constexpr int kPortLostOrNotOpened = 1;
 
-volatile std::sig_atomic_t stopFlag = 0;
+volatile std::sig_atomic_t stopSignal = 0;
 
-void requestStop(int) {
-    stopFlag = 1;
+void requestStop(int number) {
+    stopSignal = number;
 }
 
 }  // namespace
@@ -30,17 +31,29 @@ void stopOnTerminationSignals() {
 }
 
 bool stopRequested() {
-    return stopFlag != 0;
+    return stopSignal != 0;
+}
+
+void endByStopSignal() {
+    if (stopSignal != 0) {
+        const int number = stopSignal;
+        std::fflush(nullptr);
+        std::signal(number, SIG_DFL);
+        std::raise(number);
+    }
 }
 
 LiveEnd pollLive(app::ToolCore& core, std::chrono::milliseconds duration,
-                 const std::function<bool()>& done) {
+                 const std::function<bool()>& done, const std::function<bool()>& writeOut) {
     common::Clock& clock = core.clock;
     const auto started = clock.now();
     while (!stopRequested()) {
         const auto pollStarted = clock.now();
         core.poller.Timer1Timer();
         std::fflush(nullptr);
+        if (writeOut && !writeOut()) {
+            return LiveEnd::OutputFailed;
+        }
         if (core.link.takeLostDevice()) {
             return LiveEnd::PortLost;
         }
@@ -61,7 +74,8 @@ LiveEnd pollLive(app::ToolCore& core, std::chrono::milliseconds duration,
     return LiveEnd::Stopped;
 }
 
-int watchPort(app::ToolCore& core, const std::string& portName, const std::string& program) {
+int watchPort(app::ToolCore& core, const std::string& portName, const std::string& program,
+              ToolOutput& output) {
     link::Link& link = core.link;
     core.poller.workBudget = 250ms;  // a backlog waits for the next poll, the loop stays live
     if (const link::PortResult opened =
@@ -69,13 +83,23 @@ int watchPort(app::ToolCore& core, const std::string& portName, const std::strin
         !opened) {
         std::cerr << program << ": cannot open " << portName << ": " << opened.failure << '\n';
         link.ClosePort(link::Port::A);
-        return kPortLostOrNotOpened;
+        return exit_status::kUsage;
     }
     stopOnTerminationSignals();
-    const LiveEnd end = pollLive(core);
+    const LiveEnd end =
+        pollLive(core, std::chrono::milliseconds::max(), {}, [&output] { return output.flush(); });
     core.logFile.flush();
     link.ClosePort(link::Port::A);
-    return end == LiveEnd::PortLost ? kPortLostOrNotOpened : 0;
+    switch (end) {
+        case LiveEnd::PortLost:
+            std::cerr << program << ": port lost: " << portName << '\n';
+            return exit_status::kPortLost;
+        case LiveEnd::OutputFailed:
+            std::cerr << program << ": " << output.failure() << '\n';
+            return exit_status::kUsage;
+        default:
+            return exit_status::kDone;
+    }
 }
 
 }  // namespace qrt::tools

@@ -8,25 +8,31 @@
 
 namespace qrt::tools {
 
-/// Makes SIGINT and SIGTERM end the live loops at their next poll.
+class ToolOutput;
+
+/// Makes SIGINT and SIGTERM end the live loops and the waits at their next poll.
 void stopOnTerminationSignals();
 [[nodiscard]] bool stopRequested();
+/// Ends the program by the termination signal that stopped it (once it has cleaned up),
+/// so the shell sees it ended by Ctrl+C as before.
+void endByStopSignal();
 
 /// How a live loop ended.
-enum class LiveEnd { Done, Stopped, PortLost, TimeUp };
+enum class LiveEnd { Done, Stopped, PortLost, TimeUp, OutputFailed };
 
 /// Polls the receiver as the window's 500 ms timer does, until `done` holds after a
-/// poll, `duration` has passed (none: until a termination signal) or the port is lost.
-/// The decoded lines and values go to the core's sink; standard output and every other
-/// output stream are flushed once per poll.
+/// poll, `duration` has passed (none: until a termination signal), the port is lost or
+/// `writeOut` (called after every poll to write out what the poll printed) fails.
 LiveEnd pollLive(app::ToolCore& core,
                  std::chrono::milliseconds duration = std::chrono::milliseconds::max(),
-                 const std::function<bool()>& done = {});
+                 const std::function<bool()>& done = {},
+                 const std::function<bool()>& writeOut = {});
 
 /// The live receive path of qrt-monitor and qrt-cli watch: opens interface A by its
-/// name (19200 baud) and polls until a termination signal or the port is lost.
-/// Returns 0 when stopped, 1 when the port was lost or did not open (the reason on
-/// standard error, after `program`).
-int watchPort(app::ToolCore& core, const std::string& portName, const std::string& program);
+/// name (19200 baud) and polls, printing to `output`, until a termination signal, a lost
+/// port or an output that cannot be written. Returns the exit status, the reason on
+/// standard error after `program`.
+int watchPort(app::ToolCore& core, const std::string& portName, const std::string& program,
+              ToolOutput& output);
 
 }  // namespace qrt::tools

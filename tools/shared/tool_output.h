@@ -1,10 +1,11 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
+#include "common/output_file.h"
 #include "receive/console_sink.h"
 #include "values/value_file.h"
-#include "values/value_writer.h"
 
 namespace qrt::tools {
 
@@ -13,8 +14,17 @@ namespace qrt::tools {
 /// output, the lines are left out, so the output stays one table.
 class ToolOutput {
   public:
-    explicit ToolOutput(values::ValueFile* values);
+    explicit ToolOutput(std::optional<values::ValueFile> values);
     receive::OutputSink& sink();
+    /// Writes out what is buffered; false once a write has failed.
+    bool flush();
+    /// Flushes and closes the values file; false once a write has failed.
+    bool finish();
+    [[nodiscard]] bool failed() const {
+        return standardOutput_.failed() || (values_ && values_->failed());
+    }
+    /// "cannot write NAME: REASON" for the output that failed; empty otherwise.
+    [[nodiscard]] std::string failure() const;
 
   private:
     class NoLines final : public receive::OutputSink {
@@ -23,8 +33,10 @@ class ToolOutput {
         void addCommLine(std::string_view) override {}
     };
 
-    receive::ConsoleSink console_{stdout};
+    common::OutputFile standardOutput_ = common::OutputFile::standardOutput();
+    receive::ConsoleSink console_{standardOutput_};
     NoLines noLines_;
+    std::optional<values::ValueFile> values_;
     std::optional<values::ValueRecorder> recorder_;
 };
 

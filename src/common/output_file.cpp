@@ -1,0 +1,124 @@
+#include "common/output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace qrt::common {
+
+namespace {
+
+constexpr int kNotAFile = -1;           // opened something that is no file, device or FIFO
+constexpr int kFifoWithoutReader = -2;  // ENXIO, in words a technician understands
+
+}  // namespace
+
+OutputFile::OutputFile(std::string name, int descriptor, int error)
+    : name_(std::move(name)), descriptor_(descriptor), error_(error) {
+    buffer_.reserve(kBlock + kBlock / 4);
+}
+
+OutputFile OutputFile::standardOutput() {
+    OutputFile output("standard output", STDOUT_FILENO, 0);
+    output.standardOutput_ = true;
+    return output;
+}
+
+OutputFile OutputFile::create(const std::string& path) {
+    // Non-blocking, so a FIFO without a reader fails (ENXIO) instead of hanging.
+    const int descriptor = ::open(
+        path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        return {path, -1, errno == ENXIO ? kFifoWithoutReader : errno};
+    }
+    struct stat info {};
+    int error = 0;
+    if (::fstat(descriptor, &info) != 0) {
+        error = errno;
+    } else if (!S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode) && !S_ISFIFO(info.st_mode)) {
+        error = kNotAFile;
+    } else if (::fcntl(descriptor, F_SETFL, O_WRONLY) != 0) {  // writes block as usual
+        error = errno;
+    }
+    if (error != 0) {
+        ::close(descriptor);
+        return {path, -1, error};
+    }
+    return {path, descriptor, 0};
+}
+
+OutputFile OutputFile::adopt(std::string name, int descriptor) {
+    return {std::move(name), descriptor, 0};
+}
+
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : name_(std::move(other.name_)),
+      descriptor_(std::exchange(other.descriptor_, -1)),
+      error_(other.error_),
+      standardOutput_(other.standardOutput_),
+      buffer_(std::move(other.buffer_)) {}
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        name_ = std::move(other.name_);
+        descriptor_ = std::exchange(other.descriptor_, -1);
+        error_ = other.error_;
+        standardOutput_ = other.standardOutput_;
+        buffer_ = std::move(other.buffer_);
+    }
+    return *this;
+}
+
+OutputFile::~OutputFile() {
+    close();
+}
+
+bool OutputFile::flush() {
+    const char* data = buffer_.data();
+    std::size_t left = error_ == 0 ? buffer_.size() : 0;
+    while (left > 0) {
+        const ssize_t done = ::write(descriptor_, data, left);
+        if (done > 0) {
+            data += done;
+            left -= static_cast<std::size_t>(done);
+        } else if (done < 0 && errno != EINTR) {
+            error_ = errno;
+            break;
+        }
+    }
+    buffer_.clear();
+    return error_ == 0;
+}
+
+bool OutputFile::close() {
+    if (descriptor_ < 0) {
+        return error_ == 0;
+    }
+    flush();
+    if (!standardOutput_ && ::close(descriptor_) != 0 && error_ == 0) {
+        error_ = errno;  // a network file system may report a lost write only here
+    }
+    descriptor_ = -1;
+    return error_ == 0;
+}
+
+std::string OutputFile::failure() const {
+    if (error_ == 0) {
+        return {};
+    }
+    switch (error_) {
+        case kNotAFile:
+            return "cannot write " + name_ + ": not a file, device or FIFO";
+        case kFifoWithoutReader:
+            return "cannot write " + name_ + ": a FIFO that nothing reads";
+        default:
+            return "cannot write " + name_ + ": " + std::strerror(error_);
+    }
+}
+
+}  // namespace qrt::common

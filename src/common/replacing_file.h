@@ -1,0 +1,44 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/output_file.h"
+
+namespace qrt::common {
+
+/// An output that replaces the file at its path only once it is complete: it is written
+/// beside it under a temporary name and renamed over it by `commit()`. Until then, and
+/// on any failure, the old file stays as it was and the temporary file is removed. A
+/// character device, a FIFO and "-" (standard output) are written directly: there is
+/// nothing to replace.
+class ReplacingFile {
+  public:
+    /// Checks that `path` may be written (without touching it) and opens the temporary
+    /// file beside it. The failure, if any, names `path` and says why.
+    explicit ReplacingFile(const std::string& path);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    [[nodiscard]] bool isOpen() const { return output_ && !output_->failed(); }
+    void write(std::string_view bytes) {
+        if (output_) {
+            output_->write(bytes);
+        }
+    }
+    /// Writes out, syncs and renames over the path; false with the failure kept.
+    bool commit();
+    /// "cannot write PATH: REASON"; empty while all is well.
+    [[nodiscard]] std::string failure() const;
+
+  private:
+    std::string path_;       // what the operator named
+    std::string temporary_;  // empty when written directly
+    std::optional<OutputFile> output_;
+    std::string failure_;
+    bool committed_ = false;
+};
+
+}  // namespace qrt::common
