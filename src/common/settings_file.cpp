@@ -6,23 +6,29 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "common/input_file.h"
+
 namespace qrt::common {
 namespace {
 
 enum class Loaded { Missing, Parsed, Unusable };
 
-// Loads the file. Only a regular file is read: a FIFO or a device would block or never
-// end, so like a file that does not parse it gives defaults and is never written.
+constexpr std::size_t kSettingsLimit = 1024 * 1024;  // a settings file takes a few hundred bytes
+
+// Loads the file. Only a regular file of sane size is read: a FIFO or a device would
+// block or never end, so like a file that does not parse it gives defaults and is never
+// written.
 Loaded load(CSimpleIniA& ini, const std::string& path) {
     ini.SetUnicode(false);
     ini.SetMultiKey(false);
     ini.SetSpaces(false);
     std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (!std::filesystem::exists(status)) {
+    if (!std::filesystem::exists(path, error)) {
         return Loaded::Missing;
     }
-    if (!std::filesystem::is_regular_file(status) || ini.LoadFile(path.c_str()) < 0) {
+    const auto file = readInputFile(path, kSettingsLimit);
+    const auto* text = std::get_if<InputText>(&file);
+    if (text == nullptr || ini.LoadData(text->text) < 0) {
         return Loaded::Unusable;
     }
     return Loaded::Parsed;

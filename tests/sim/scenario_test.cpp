@@ -59,6 +59,14 @@ TEST_F(ScenarioTest, ErrorsNameTheSectionAndKey) {
     EXPECT_FALSE(load("[sim]\nsignal=300\n"));
     EXPECT_EQ(error_, "line 2: [sim] signal: bad value '300'");
     EXPECT_FALSE(load("[module 5.1]\narchive_start=2026-02-30T10:00\n"));
+    // Keys that only together leave the telegram's range, and one module named twice.
+    EXPECT_FALSE(load("[module 5.1]\nswing=100\ntemp1=300\n"));
+    EXPECT_EQ(error_,
+              "line 1: [module 5.1]: temp1 with swing leaves the telegram's range (temp1 +/- "
+              "swing must lie within -327.67 to 327.67 degrees)");
+    EXPECT_FALSE(load("[module 5.1]\n[module 5.01]\n"));
+    EXPECT_EQ(error_, "line 2: [module 5.01]: module 5.1 is given twice");
+    EXPECT_FALSE(load("[module 5.1]\nperiod=1e300\n"));
 }
 
 TEST_F(ScenarioTest, MalformedFilesAreRefusedNamingTheLine) {

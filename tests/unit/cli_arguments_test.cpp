@@ -21,8 +21,17 @@ TEST(CliArguments, NumbersAreWholeAndInRange) {
     EXPECT_EQ(std::get<std::int64_t>(parseInteger("x", "0x1F", 0, 255)), 31);
     EXPECT_EQ(std::get<std::int64_t>(parseInteger("x", "-32768", -32768, 65535)), -32768);
     EXPECT_EQ(std::get<std::int64_t>(parseInteger("x", "010", 0, 255)), 10);  // not octal
-    for (const char* bad : {"256", "-1", "12abc", "", "0x", "1.5", " 7"}) {
+    EXPECT_EQ(std::get<std::int64_t>(parseInteger("x", "+5", -5, 5)), 5);
+    for (const char* bad : {"256", "-1", "12abc", "", "0x", "1.5", " 7", "+5", "--5", "-0"}) {
         EXPECT_TRUE(refused(parseInteger("x", bad, 0, 255))) << bad;
+    }
+    for (const char* bad : {"--1", "+-5", "-+5", "++5", "-0x-5"}) {
+        EXPECT_TRUE(refused(parseInteger("x", bad, -32768, 65535))) << bad;
+    }
+    EXPECT_EQ(std::get<double>(parseSeconds("--wait-reply", "2.5")), 2.5);
+    EXPECT_EQ(std::get<double>(parseSeconds("--listen", "3600")), 3600);
+    for (const char* bad : {"nan", "inf", "-inf", "1e9", "1e300", "-1", "3600.5", "2s", ""}) {
+        EXPECT_TRUE(refused(parseSeconds("--wait-reply", bad))) << bad;
     }
     EXPECT_EQ(std::get<ArgumentError>(parseInteger("--byte-par", "300", 0, 255)).message,
               "--byte-par '300' is out of range (0 to 255)");
@@ -32,7 +41,8 @@ TEST(CliArguments, ModulesKeysAndDates) {
     const auto module = std::get<ModuleName>(parseModule("--module", "5.1234"));
     EXPECT_EQ(module.type, 5U);
     EXPECT_EQ(module.serial, 1234U);
-    for (const char* bad : {"5", "16.1", "5.268435456", "x.1", "5.", "5.1.2"}) {
+    for (const char* bad : {"5", "16.1", "5.268435456", "x.1", "5.", "5.1.2", "5.--1", "5.-1",
+                            "+5.1"}) {
         EXPECT_TRUE(refused(parseModule("--module", bad))) << bad;
     }
     const std::vector<std::string> key{"0123", "4567", "89ab", "CDEF", "FEDC", "BA98", "7654", "0"};

@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <fstream>
+#include <cmath>
 #include <sstream>
 
 #include "commands/command_tables.h"
+#include "common/input_file.h"
 
 namespace qrt::cli {
 
 namespace {
+
+constexpr std::size_t kKeyFileLimit = 1024;  // eight words take a few dozen bytes
 
 std::string quoted(std::string_view what, std::string_view text) {
     return std::string(what) + " '" + std::string(text) + "'";
@@ -42,7 +45,8 @@ Parsed<std::int64_t> parseInteger(std::string_view what, std::string_view text, 
                                   std::int64_t high) {
     std::string_view digits = text;
     const bool negative = !digits.empty() && digits.front() == '-';
-    if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
+    // One sign, and only where a negative value is allowed.
+    if (low < 0 && !digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
         digits.remove_prefix(1);
     }
     int base = 10;
@@ -53,7 +57,9 @@ Parsed<std::int64_t> parseInteger(std::string_view what, std::string_view text, 
     std::int64_t value = 0;
     const auto [end, error] =
         std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
+    const bool signedAgain = !digits.empty() && (digits.front() == '-' || digits.front() == '+');
+    if (digits.empty() || signedAgain || error != std::errc() ||
+        end != digits.data() + digits.size()) {
         return ArgumentError{quoted(what, text) + " is not a number"};
     }
     value = negative ? -value : value;
@@ -114,14 +120,26 @@ Parsed<frames::KeyFieldTexts> parseKey(std::string_view what,
     return key;
 }
 
-Parsed<frames::KeyFieldTexts> readKeyFile(const std::string& path) {
-    std::ifstream file(path);
-    if (!file) {
-        return ArgumentError{"--key-file '" + path + "' cannot be read"};
+Parsed<double> parseSeconds(std::string_view what, std::string_view text) {
+    double seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        !std::isfinite(seconds)) {
+        return ArgumentError{quoted(what, text) + " is not a number of seconds"};
     }
-    std::stringstream text;
-    text << file.rdbuf();
-    std::string words = text.str();
+    if (seconds < 0 || seconds > kLongestWait) {
+        return ArgumentError{quoted(what, text) + " is out of range (0 to " +
+                             std::to_string(static_cast<int>(kLongestWait)) + " seconds)"};
+    }
+    return seconds;
+}
+
+Parsed<frames::KeyFieldTexts> readKeyFile(const std::string& path) {
+    const auto file = common::readInputFile(path, kKeyFileLimit);
+    if (const auto* refused = std::get_if<common::InputRefused>(&file)) {
+        return ArgumentError{"--key-file " + refused->reason};
+    }
+    std::string words = std::get<common::InputText>(file).text;
     std::replace(words.begin(), words.end(), ',', ' ');
     std::istringstream split(words);
     std::vector<std::string> list;

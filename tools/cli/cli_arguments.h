@@ -26,7 +26,11 @@ struct ArgumentError {
 template <typename T>
 using Parsed = std::variant<T, ArgumentError>;
 
-/// A whole decimal or 0x-hexadecimal integer, optionally signed, within [low, high].
+/// The longest wait the tools accept, in seconds.
+inline constexpr double kLongestWait = 3600;
+
+/// A whole decimal or 0x-hexadecimal integer within [low, high], with one optional sign
+/// where negative values are allowed and none elsewhere.
 [[nodiscard]] Parsed<std::int64_t> parseInteger(std::string_view what, std::string_view text,
                                                 std::int64_t low, std::int64_t high);
 /// TYPE.SERIAL: a module type 0 to 15 and a serial number below 2^28.
@@ -37,7 +41,10 @@ using Parsed = std::variant<T, ArgumentError>;
 /// Eight hexadecimal words of one to four digits (the authenticator's key).
 [[nodiscard]] Parsed<frames::KeyFieldTexts> parseKey(std::string_view what,
                                                      const std::vector<std::string>& words);
-/// The key's eight words from a file, separated by blanks, commas or line breaks.
+/// Seconds to wait or listen: a finite number from 0 to an hour.
+[[nodiscard]] Parsed<double> parseSeconds(std::string_view what, std::string_view text);
+/// The key's eight words from a file (a regular file of at most 1 KiB), separated by
+/// blanks, commas or line breaks.
 [[nodiscard]] Parsed<frames::KeyFieldTexts> readKeyFile(const std::string& path);
 /// YYYY-MM-DD, YYYY-MM-DDTHH:MM or YYYY-MM-DDTHH:MM:SS (a blank for the T too).
 [[nodiscard]] Parsed<archive::DateTimeValue> parseDateTime(std::string_view what,

@@ -32,10 +32,21 @@ Examples:
   qrt-cli --port-a ttyUSB0 --port-b ttyUSB1 archive --since 2026-12-01T00:00 -o 6.16.csv --values 6.16.jsonl --values-format jsonl
   qrt-cli --port-a ttyUSB0 --port-b ttyUSB1 watch --filter 5.1234 --values -)";
 
+// Seconds of a wait: finite, from 0 to an hour, so a wait always ends.
+const CLI::Validator kSeconds(
+    [](std::string& text) {
+        const auto seconds = parseSeconds("", text);
+        const auto* error = std::get_if<ArgumentError>(&seconds);
+        return error != nullptr ? error->message.substr(1) : std::string();
+    },
+    "SECONDS");
+
 void addListen(CLI::App* command, double& listen) {
-    command->add_option("--listen", listen,
-                        "Afterwards show the decoded lines for this many seconds (D debug "
-                        "pane, C communication pane)");
+    command
+        ->add_option("--listen", listen,
+                     "Afterwards show the decoded lines for this many seconds (D debug "
+                     "pane, C communication pane), up to 3600")
+        ->check(kSeconds);
 }
 
 }  // namespace
@@ -76,8 +87,10 @@ int main(int argc, char** argv) {
     sendCommand->add_option("--content", send.content, "Up to eight content words")->expected(1, 8);
     sendCommand->add_flag("--auth", send.authenticate, "Add the authenticator (NVW OPR AUX1 DBW)");
     sendCommand->add_flag("--inductive", send.inductive, "To the module on the inductive head");
-    sendCommand->add_option("--wait-reply", send.waitReply,
-                            "Wait this many seconds for the reply and print its line");
+    sendCommand
+        ->add_option("--wait-reply", send.waitReply,
+                     "Wait this many seconds (up to 3600) for the reply and print its line")
+        ->check(kSeconds);
     addListen(sendCommand, send.listen);
     sendCommand->footer(
         "Prints the reply's line as the upper pane shows it (else the lower pane's).\n"

@@ -9,7 +9,6 @@
 #include <iostream>
 #include <random>
 
-#include "common/scan.h"
 #include "common/version.h"
 #include "link/mux_framing.h"
 #include "sim/pty_port.h"
@@ -37,6 +36,31 @@ void onReplug(int) {
 
 constexpr auto kQuietGap = std::chrono::milliseconds(20);
 constexpr double kLineRateA = 19200 / 10.0;  // bytes per second at 19200 baud, 8N1
+constexpr double kLongestRun = 1e7;          // seconds (about four months)
+constexpr int kUsage = 2;
+
+// A number option within [low, high]; nan and infinities are refused by the range.
+CLI::Validator within(double low, double high) {
+    return CLI::Validator(
+        [low, high](std::string& text) -> std::string {
+            double value = 0;
+            try {
+                std::size_t used = 0;
+                value = std::stod(text, &used);
+                if (used != text.size()) {
+                    return "'" + text + "' is not a number";
+                }
+            } catch (const std::exception&) {
+                return "'" + text + "' is not a number";
+            }
+            if (!(value >= low && value <= high)) {
+                return "'" + text + "' is out of range (" + CLI::detail::to_string(low) +
+                       " to " + CLI::detail::to_string(high) + ")";
+            }
+            return {};
+        },
+        "NUMBER");
+}
 
 struct CommandLine {
     bool mux = false;
@@ -81,12 +105,13 @@ bool buildScenario(const CommandLine& cl, Scenario& scenario, std::string& error
     SimOptions& options = scenario.options;
     options.multiplexed = cl.mux;
     if (!cl.crcStart.empty()) {
-        const auto crc = qrt::common::scanShortHex(cl.crcStart);
-        if (!crc) {
-            error = "--crc-start: not a hexadecimal number";
+        const bool hex = cl.crcStart.size() <= 4 &&
+                         cl.crcStart.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+        if (!hex) {
+            error = "--crc-start '" + cl.crcStart + "' is not a hexadecimal number of 1 to 4 digits";
             return false;
         }
-        options.crcStart = *crc;
+        options.crcStart = static_cast<std::uint16_t>(std::stoul(cl.crcStart, nullptr, 16));
     }
     if (!cl.head.empty()) {
         Scenario probe;
@@ -296,26 +321,37 @@ int main(int argc, char** argv) {
     app.add_option("--crc-start", cl.crcStart, "CRC start value of the 11-byte frames (hex)");
     app.add_option("--head", cl.head, "Module lying on the inductive head (TYPE.SERIAL)");
     app.add_flag("--realtime", cl.realtime, "Pace output at the line rate (19200 baud)");
-    app.add_option("--exit-after", cl.exitAfter, "Stop after this many seconds");
-    app.add_option("--key-every", cl.keyEvery, "Toggle the box's key every N seconds (mux)");
+    app.add_option("--exit-after", cl.exitAfter, "Stop after this many seconds")
+        ->check(within(0, kLongestRun));
+    app.add_option("--key-every", cl.keyEvery, "Toggle the box's key every N seconds (mux)")
+        ->check(within(0, 86400));
     app.add_option("--firmware-out", cl.firmwareOut,
                    "Write a module's received firmware image here at each status request");
-    app.add_option("--drop-replies", cl.dropReplies, "Percentage of module transmissions lost");
-    app.add_option("--corrupt", cl.corrupt, "Percentage of bytes to interface A corrupted");
-    app.add_option("--noise", cl.noise, "Random bytes per second injected on interface A");
+    app.add_option("--drop-replies", cl.dropReplies, "Percentage of module transmissions lost")
+        ->check(within(0, 100));
+    app.add_option("--corrupt", cl.corrupt, "Percentage of bytes to interface A corrupted")
+        ->check(within(0, 100));
+    app.add_option("--noise", cl.noise,
+                   "Random bytes per second injected on interface A, up to the line's 1920")
+        ->check(within(0, kLineRateA));
     app.add_flag("--echo-firmware", cl.echoFirmware, "Echo firmware block headers and blocks");
     app.add_option("--seed", cl.seed, "Seed of the fault injection");
-    app.add_option("--pull-after", cl.pullAfter,
-                   "Close the ports after N seconds (pulled adapter)");
-    app.add_option("--replug-after", cl.replugAfter, "Open them again after N seconds");
+    app.add_option("--pull-after", cl.pullAfter, "Close the ports after N seconds (pulled adapter)")
+        ->check(within(0, kLongestRun));
+    app.add_option("--replug-after", cl.replugAfter, "Open them again after N seconds")
+        ->check(within(0, kLongestRun));
     app.set_version_flag("--version", qrt::common::kVersionText);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? 0 : kUsage;  // help and version exit with 0
+    }
 
     Scenario scenario;
     std::string error;
     if (!buildScenario(cl, scenario, error)) {
         std::cerr << "qrt-sim: " << error << '\n';
-        return 2;
+        return kUsage;
     }
     std::signal(SIGINT, onStop);
     std::signal(SIGTERM, onStop);

@@ -1,12 +1,14 @@
 #include "sim/scenario.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <sstream>
 
+#include "common/input_file.h"
 #include "common/scan.h"
 #include "frames/module_id.h"
 
@@ -15,6 +17,41 @@ namespace qrt::sim {
 namespace {
 
 using namespace std::chrono;
+
+constexpr std::size_t kScenarioLimit = 1024 * 1024;
+constexpr double kLongestPeriod = 86400;  // seconds: a day between telegrams or key presses
+constexpr int kLargestTemperature = 32767;  // hundredths: what a telegram's 16 bits hold
+
+// A module whose keys contradict each other: its temperatures, swinging, must still fit
+// the telegram's signed 16-bit field, else the telegrams would carry wrapped values.
+bool checkModule(const std::string& where, const ModuleConfig& config, std::string& error) {
+    for (const auto& [name, temperature] : {std::pair{"temp1", config.temp1},
+                                           std::pair{"temp2", config.temp2}}) {
+        if (std::abs(temperature) + std::abs(config.swing) > kLargestTemperature) {
+            error = where + ": " + name + " with swing leaves the telegram's range (" + name +
+                    " +/- swing must lie within -327.67 to 327.67 degrees)";
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every module answers to its own ID: one given twice would answer twice.
+bool addModule(const std::string& where, ModuleConfig config, Scenario& scenario,
+               std::string& error) {
+    for (const ModuleConfig& earlier : scenario.modules) {
+        if (earlier.type == config.type && earlier.serial == config.serial) {
+            error = where + ": module " + std::to_string(config.type) + "." +
+                    std::to_string(config.serial) + " is given twice";
+            return false;
+        }
+    }
+    if (!checkModule(where, config, error)) {
+        return false;
+    }
+    scenario.modules.push_back(std::move(config));
+    return true;
+}
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -119,11 +156,11 @@ const std::map<std::string, std::pair<Setter, std::string>>& moduleKeys() {
         {"period",
          {[](const std::string& v, ModuleConfig& c) {
               const auto p = number(v);
-              if (!p || *p < 0) return false;
+              if (!p || *p < 0 || *p > kLongestPeriod) return false;
               c.period = *p;
               return true;
           },
-          "seconds between spontaneous telegrams (0 = silent)"}},
+          "seconds between spontaneous telegrams, up to 86400 (0 = silent)"}},
         {"telegrams",
          {[](const std::string& v, ModuleConfig& c) {
               static const std::map<std::string, TelegramKind> kinds{
@@ -274,7 +311,7 @@ bool setSimKey(const std::string& key, const std::string& value, SimOptions& opt
         options.boxVersion = static_cast<std::uint16_t>(n.value_or(0));
     } else if (key == "key_every") {
         const auto n = number(value);
-        ok = n && *n >= 0;
+        ok = n && *n >= 0 && *n <= kLongestPeriod;
         options.keyEverySeconds = n.value_or(0);
     } else if (key == "head") {
         const auto name = moduleName(value);
@@ -379,11 +416,12 @@ bool readSections(std::istream& in, std::vector<ScenarioSection>& sections, std:
 }  // namespace
 
 bool loadScenario(const std::string& path, Scenario& scenario, std::string& error) {
-    std::ifstream in(path);
-    if (!std::filesystem::is_regular_file(path) || !in) {
-        error = path + ": no such scenario file";
+    const auto file = common::readInputFile(path, kScenarioLimit);
+    if (const auto* refused = std::get_if<common::InputRefused>(&file)) {
+        error = "--scenario " + refused->reason;
         return false;
     }
+    std::istringstream in(std::get<common::InputText>(file).text);
     std::vector<ScenarioSection> sections;
     if (!readSections(in, sections, error)) {
         return false;
@@ -417,7 +455,9 @@ bool loadScenario(const std::string& path, Scenario& scenario, std::string& erro
                 return failAt(key.line);
             }
         }
-        scenario.modules.push_back(std::move(config));
+        if (!addModule(where, std::move(config), scenario, error)) {
+            return failAt(section.line);
+        }
     }
     return true;
 }
@@ -441,8 +481,7 @@ bool addModuleOption(const std::string& option, Scenario& scenario, std::string&
             return false;
         }
     }
-    scenario.modules.push_back(std::move(config));
-    return true;
+    return addModule("--module " + parts[0], std::move(config), scenario, error);
 }
 
 std::string moduleKeysHelp() {
