@@ -18,14 +18,7 @@ constexpr std::size_t kSeries = 100;
 
 receive::Measurement valueAt(std::int64_t poll, std::size_t series) {
     // One value per series and poll, 500 ms apart, a temperature wave.
-    const std::int64_t ms = poll * 500;
-    const common::DateTime time{2026,
-                                12,
-                                1 + static_cast<int>(ms / 86'400'000),
-                                static_cast<int>(ms / 3'600'000 % 24),
-                                static_cast<int>(ms / 60'000 % 60),
-                                static_cast<int>(ms / 1000 % 60),
-                                static_cast<int>(ms % 1000)};
+    const common::Timestamp time{1'764'547'200'000LL + poll * 500, 3600};
     static const std::array<std::string_view, 4> kChannels{"Temp1", "Temp2", "Count1", "Bat"};
     return {.time = time,
             .module = {.type = 6, .number = static_cast<std::uint32_t>(series / 4)},

@@ -9,7 +9,7 @@ packages=(
     libsimpleini-dev libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
-    help2man lintian dpkg-dev file fakeroot
+    help2man lintian dpkg-dev file fakeroot tzdata
 )
 missing=()
 for package in "${packages[@]}"; do

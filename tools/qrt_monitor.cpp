@@ -218,7 +218,7 @@ int main(int argc, char** argv) {
          .idFilter = *idFilter,
          .readSize = options.readSize,
          .timestamp = options.time,
-         .time = qrt::common::SystemClock().localTime(),
+         .time = qrt::common::SystemClock().timestamp(),
          .stop = [&output] { return output.failed(); }},
         output.sink());
     if (!capture->failure().empty()) {

@@ -90,14 +90,11 @@ void ValuesPlot::userMovedView() {
 
 void ValuesPlot::setTimeRange(qint64 from, qint64 to) {
     updating_ = true;
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from - utcOffset_),
-                        QDateTime::fromMSecsSinceEpoch(to - utcOffset_));
+    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
     updating_ = false;
 }
 
 void ValuesPlot::refresh() {
-    // The history counts local time; the axis shows UTC milliseconds in local time.
-    utcOffset_ = static_cast<qint64>(QDateTime::currentDateTime().offsetFromUtc()) * 1000;
     std::int64_t from = 0;
     std::int64_t to = 0;
     if (following_) {
@@ -112,7 +109,7 @@ void ValuesPlot::refresh() {
             any = true;
         }
         if (!any) {
-            to = QDateTime::currentMSecsSinceEpoch() + utcOffset_;  // nothing yet: the last minute
+            to = QDateTime::currentMSecsSinceEpoch();  // nothing yet: the last minute
             from = to - 60'000;
         } else if (to <= from) {
             to = from + 1000;  // one point: a second after it
@@ -120,8 +117,8 @@ void ValuesPlot::refresh() {
         // A tenth of the span stays free ahead, and a tenth may empty behind as the
         // oldest points leave: the axis moves now and then, not at every poll, so the
         // lines are reduced anew only then and otherwise take just the new points.
-        const std::int64_t shownFrom = timeAxis_->min().toMSecsSinceEpoch() + utcOffset_;
-        const std::int64_t shownTo = timeAxis_->max().toMSecsSinceEpoch() + utcOffset_;
+        const std::int64_t shownFrom = timeAxis_->min().toMSecsSinceEpoch();
+        const std::int64_t shownTo = timeAxis_->max().toMSecsSinceEpoch();
         const std::int64_t span = to - from;
         const bool fits = shownFrom <= from && from - shownFrom <= span / 10 && to <= shownTo &&
                           shownTo - to <= span / 5;
@@ -129,8 +126,8 @@ void ValuesPlot::refresh() {
             setTimeRange(from, to + span / 10);
         }
     }
-    from = timeAxis_->min().toMSecsSinceEpoch() + utcOffset_;
-    to = timeAxis_->max().toMSecsSinceEpoch() + utcOffset_;
+    from = timeAxis_->min().toMSecsSinceEpoch();
+    to = timeAxis_->max().toMSecsSinceEpoch();
     // A lowest and a highest point per two pixels draws the same curve as every point.
     const auto columns = static_cast<std::size_t>(std::max(100.0, chart()->plotArea().width() / 2));
     double low = std::numeric_limits<double>::infinity();
@@ -145,7 +142,7 @@ void ValuesPlot::refresh() {
                 if (!std::isfinite(p.value)) {
                     continue;  // a value no axis can show is left out, not drawn
                 }
-                points.append(QPointF(static_cast<double>(p.time - utcOffset_), p.value));
+                points.append(QPointF(static_cast<double>(p.time), p.value));
                 low = std::min(low, p.value);
                 high = std::max(high, p.value);
             }
@@ -168,7 +165,7 @@ std::vector<QPointF> ValuesPlot::drawnPoints(std::size_t index) const {
     std::vector<QPointF> points;
     if (index < lines_.size()) {
         for (const QPointF& p : lines_[index]->points()) {
-            points.emplace_back(p.x() + static_cast<double>(utcOffset_), p.y());
+            points.emplace_back(p.x(), p.y());
         }
     }
     return points;

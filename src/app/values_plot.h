@@ -29,7 +29,7 @@ class ValuesPlot final : public QChartView {
     void refresh();
     /// Follows the newest values again, with every point in view.
     void resetZoom();
-    /// The points drawn for a plotted row (time in milliseconds of local time).
+    /// The points drawn for a plotted row (time in milliseconds since 1970, UTC).
     [[nodiscard]] std::vector<QPointF> drawnPoints(std::size_t index) const;
 
   protected:
@@ -51,7 +51,6 @@ class ValuesPlot final : public QChartView {
     QValueAxis* valueAxis_;
     bool following_ = true;
     bool updating_ = false;  // the axis moves because of us, not the operator
-    qint64 utcOffset_ = 0;   // milliseconds the local time is ahead of UTC
     QPointF panFrom_;
     bool panning_ = false;
     std::vector<values::PlotPoint> scratch_;

@@ -4,8 +4,8 @@ namespace qrt::app {
 
 namespace {
 
-QDateTime toQDateTime(const common::DateTime& t) {
-    return {QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second, t.millisecond)};
+QDateTime toQDateTime(const common::Timestamp& t) {
+    return QDateTime::fromMSecsSinceEpoch(t.utcMilliseconds);  // shown in local time
 }
 
 QString ageText(qint64 seconds) {

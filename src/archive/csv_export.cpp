@@ -119,7 +119,8 @@ class RowValues final : public RowVisitor {
     void header(const ChannelList&) override {}
     void row(DateTimeValue time, const ChannelList& channels,
              std::span<const std::uint16_t> words) override {
-        const common::DateTime at = toDateTime(time);
+        // The module logs in the local time of its site.
+        const common::Timestamp at = common::systemTimestampOfLocal(toDateTime(time));
         for (std::size_t i = 0; i < words.size(); ++i) {
             for (receive::Measurement value : channelValues(channels.kinds[i], words[i])) {
                 value.time = at;

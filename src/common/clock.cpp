@@ -6,6 +6,17 @@
 namespace qrt::common {
 namespace {
 
+using namespace std::chrono;
+
+// A calendar date and time read as UTC, in milliseconds since 1970.
+std::int64_t epochMilliseconds(const DateTime& t) {
+    const year_month_day date{year(t.year), month(static_cast<unsigned>(t.month)),
+                              day(static_cast<unsigned>(t.day))};
+    const auto days = sys_days{date}.time_since_epoch().count();
+    return ((static_cast<std::int64_t>(days) * 24 + t.hour) * 60 + t.minute) * 60'000LL +
+           t.second * 1000LL + t.millisecond;
+}
+
 DateTime fromSystem(bool utc) {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -27,6 +38,51 @@ DateTime fromSystem(bool utc) {
 }
 
 }  // namespace
+
+DateTime Timestamp::local() const {
+    const std::int64_t ms = utcMilliseconds + utcOffsetSeconds * 1000LL;
+    const auto day = floor<days>(sys_time<milliseconds>(milliseconds(ms)));
+    const year_month_day date{day};
+    const std::int64_t inDay = ms - day.time_since_epoch().count() * 86'400'000LL;
+    return DateTime{static_cast<int>(date.year()),
+                    static_cast<int>(static_cast<unsigned>(date.month())),
+                    static_cast<int>(static_cast<unsigned>(date.day())),
+                    static_cast<int>(inDay / 3'600'000),
+                    static_cast<int>(inDay / 60'000 % 60),
+                    static_cast<int>(inDay / 1000 % 60),
+                    static_cast<int>(inDay % 1000)};
+}
+
+Timestamp Timestamp::fromLocal(const DateTime& local, std::int32_t utcOffsetSeconds) {
+    return {epochMilliseconds(local) - utcOffsetSeconds * 1000LL, utcOffsetSeconds};
+}
+
+Timestamp systemTimestampOfLocal(const DateTime& local) {
+    std::tm parts{};
+    parts.tm_year = local.year - 1900;
+    parts.tm_mon = local.month - 1;
+    parts.tm_mday = local.day;
+    parts.tm_hour = local.hour;
+    parts.tm_min = local.minute;
+    parts.tm_sec = local.second;
+    parts.tm_isdst = -1;  // the zone's rules decide whether daylight saving applies
+    const std::time_t seconds = std::mktime(&parts);
+    return {seconds * 1000LL + local.millisecond, static_cast<std::int32_t>(parts.tm_gmtoff)};
+}
+
+Timestamp Clock::timestamp() const {
+    const DateTime utc = utcTime();
+    const std::int64_t offset = epochMilliseconds(localTime()) - epochMilliseconds(utc);
+    return {epochMilliseconds(utc), static_cast<std::int32_t>(offset / 1000)};
+}
+
+Timestamp SystemClock::timestamp() const {
+    const auto now = time_point_cast<milliseconds>(system_clock::now());
+    const std::time_t seconds = system_clock::to_time_t(now);
+    std::tm parts{};
+    localtime_r(&seconds, &parts);
+    return {now.time_since_epoch().count(), static_cast<std::int32_t>(parts.tm_gmtoff)};
+}
 
 DateTime SystemClock::localTime() const {
     return fromSystem(false);

@@ -14,7 +14,26 @@ struct DateTime {
     int minute = 0;
     int second = 0;
     int millisecond = 0;
+    bool operator==(const DateTime&) const = default;
 };
+
+/// A moment as the values keep it: milliseconds since 1970 in UTC, so a change of the
+/// clocks (daylight saving) moves nothing, with the local time's offset from UTC at that
+/// moment, so it can be shown as the operator's local time.
+struct Timestamp {
+    std::int64_t utcMilliseconds = 0;
+    std::int32_t utcOffsetSeconds = 0;  // local time minus UTC
+
+    /// The local calendar date and time of day.
+    [[nodiscard]] DateTime local() const;
+    /// A local date and time that lies `utcOffsetSeconds` ahead of UTC.
+    [[nodiscard]] static Timestamp fromLocal(const DateTime& local, std::int32_t utcOffsetSeconds);
+    bool operator==(const Timestamp&) const = default;
+};
+
+/// A local date and time placed by the system's time zone, daylight saving included: the
+/// moment of a time a module recorded in the local time of its site.
+[[nodiscard]] Timestamp systemTimestampOfLocal(const DateTime& local);
 
 /// Time source and blocking sleep. The protocol engines wait through it, so tests
 /// can run them in virtual time.
@@ -23,6 +42,8 @@ class Clock {
     virtual ~Clock() = default;
     [[nodiscard]] virtual DateTime localTime() const = 0;
     [[nodiscard]] virtual DateTime utcTime() const = 0;
+    /// Now, as the values keep it; by default from the local and the UTC time.
+    [[nodiscard]] virtual Timestamp timestamp() const;
     /// Monotonic time, for measuring how long work took.
     [[nodiscard]] virtual std::chrono::steady_clock::time_point now() const = 0;
     /// Blocks the calling thread for the given time.
@@ -34,6 +55,7 @@ class SystemClock final : public Clock {
   public:
     [[nodiscard]] DateTime localTime() const override;
     [[nodiscard]] DateTime utcTime() const override;
+    [[nodiscard]] Timestamp timestamp() const override;
     [[nodiscard]] std::chrono::steady_clock::time_point now() const override;
     void sleep(std::chrono::milliseconds duration) override;
 };
@@ -41,14 +63,17 @@ class SystemClock final : public Clock {
 /// A clock that never moves and never waits: for decoding captures offline.
 class StoppedClock final : public Clock {
   public:
-    explicit StoppedClock(const DateTime& at = {}) : at_(at) {}
-    [[nodiscard]] DateTime localTime() const override { return at_; }
-    [[nodiscard]] DateTime utcTime() const override { return at_; }
+    explicit StoppedClock(const Timestamp& at = {}) : at_(at) {}
+    [[nodiscard]] DateTime localTime() const override { return at_.local(); }
+    [[nodiscard]] DateTime utcTime() const override {
+        return Timestamp{at_.utcMilliseconds}.local();
+    }
+    [[nodiscard]] Timestamp timestamp() const override { return at_; }
     [[nodiscard]] std::chrono::steady_clock::time_point now() const override { return {}; }
     void sleep(std::chrono::milliseconds) override {}
 
   private:
-    DateTime at_;
+    Timestamp at_;
 };
 
 }  // namespace qrt::common

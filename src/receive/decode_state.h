@@ -23,7 +23,7 @@ class MeasurementList {
     Measurement& next() { return items_[count_ < kCapacity ? count_++ : kCapacity - 1]; }
     void clear() { count_ = 0; }
     /// The time every following value carries (set once per poll, not per value).
-    void setTime(const common::DateTime& time) {
+    void setTime(const common::Timestamp& time) {
         for (Measurement& m : items_) {
             m.time = time;
         }

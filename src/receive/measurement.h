@@ -32,7 +32,7 @@ enum class Unit : std::uint8_t { Celsius, Volt, Count, Hour, Raw };
 /// measured. The value is the received integer times its scale, computed once, so the
 /// text and the data cannot differ.
 struct Measurement {
-    common::DateTime time{};  // local date and time of the poll (or the archive row)
+    common::Timestamp time{};  // when the poll (or the archive row) was
     ModuleRef module{};
     std::string_view channel;         // static text: "Temp1", "Bat", "Signal", "Sample", ...
     std::int32_t channelNumber = -1;  // the sample number behind "Sample"; -1 = none

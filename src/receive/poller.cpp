@@ -83,8 +83,9 @@ AwaitedReply Poller::await(ReplySlot& slot, std::uint32_t type, std::uint32_t by
 }
 
 void Poller::stampTime() {
-    const common::DateTime now = clock_.localTime();
-    decode_.measurements.setTime(now);
+    const common::Timestamp at = clock_.timestamp();
+    decode_.measurements.setTime(at);
+    const common::DateTime now = at.local();
     if (fixedTimestamp) {
         decode_.timestamp = *fixedTimestamp;
         return;

@@ -19,7 +19,7 @@ struct ReplayOptions {
     std::uint32_t idFilter = 0;
     std::size_t readSize = 128;  // bytes per port read (1 to 128)
     std::string timestamp = "00:00:00.0";
-    common::DateTime time{};      // the date and time every value carries: a capture holds none
+    common::Timestamp time{};     // the moment every value carries: a capture holds none
     bool armArchiveSlot = false;  // logger blocks go to the archive store
     /// Asked after every poll: true ends the replay (an output that cannot be written).
     std::function<bool()> stop{};

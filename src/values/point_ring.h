@@ -8,7 +8,7 @@
 
 namespace qrt::values {
 
-/// A point of a plot: milliseconds of local time since 1970 and the value.
+/// A point of a plot: milliseconds since 1970 (UTC) and the value.
 struct PlotPoint {
     std::int64_t time = 0;
     double value = 0;

@@ -1,18 +1,8 @@
 #include "values/value_history.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace qrt::values {
-
-std::int64_t localMilliseconds(const common::DateTime& t) {
-    using namespace std::chrono;
-    const year_month_day date{year(t.year), month(static_cast<unsigned>(t.month)),
-                              day(static_cast<unsigned>(t.day))};
-    const auto days = sys_days{date}.time_since_epoch().count();
-    return ((static_cast<std::int64_t>(days) * 24 + t.hour) * 60 + t.minute) * 60'000LL +
-           t.second * 1000LL + t.millisecond;
-}
 
 void ValueHistory::add(const receive::Measurement& m) {
     channel_.assign(m.channel);
@@ -38,7 +28,7 @@ void ValueHistory::add(const receive::Measurement& m) {
     series.unit = m.unit;
     series.scaled = m.scale != 1.0;
     ++series.count;
-    series.points.add(localMilliseconds(m.time), m.raw, m.scale);
+    series.points.add(m.time.utcMilliseconds, m.raw, m.scale);
     if (row < reportedRows_ && !isUpdated_[row]) {
         isUpdated_[row] = true;
         updated_.push_back(row);

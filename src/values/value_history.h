@@ -12,9 +12,6 @@
 
 namespace qrt::values {
 
-/// Milliseconds of local time since 1970, as the plot's time axis counts them.
-[[nodiscard]] std::int64_t localMilliseconds(const common::DateTime& time);
-
 /// One module's channel over time: its newest points and what the table shows of it.
 struct Series {
     receive::ModuleRef module;
@@ -22,7 +19,7 @@ struct Series {
     receive::Unit unit = receive::Unit::Raw;
     bool scaled = false;  // shown with two decimals (temperature, battery, hour meter)
     double last = 0;
-    common::DateTime lastTime{};
+    common::Timestamp lastTime{};
     std::uint64_t count = 0;  // values since the history was cleared
     double min = 0;
     double max = 0;

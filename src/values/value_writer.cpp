@@ -81,8 +81,9 @@ std::string ValueWriter::header() const {
 
 void ValueWriter::append(const receive::Measurement& m, std::string& out) {
     // The value is a number; the other fields are texts (quoted in JSON).
-    const std::array<std::string, 5> fields{isoTime(m.time), m.module.text(), m.channelText(),
-                                            valueText(m), std::string(receive::unitText(m.unit))};
+    const std::array<std::string, 5> fields{isoTime(m.time.local()), m.module.text(),
+                                            m.channelText(), valueText(m),
+                                            std::string(receive::unitText(m.unit))};
     constexpr std::size_t kValue = 3;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (format_ == ValueFormat::Csv) {

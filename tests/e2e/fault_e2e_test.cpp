@@ -65,7 +65,7 @@ class FaultEndToEnd : public ::testing::Test, protected SimWindowFixture {
 }  // namespace
 
 TEST_F(FaultEndToEnd, NoisyRadioNeverStopsTheDecoding) {
-    start({"--corrupt", "10", "--noise", "2000", "--module",
+    start({"--corrupt", "10", "--noise", "1920", "--module",
            "5.1234,period=0.05,telegrams=temp1/batdig/short", "--module", "6.16,period=0.05"});
     const auto until = std::chrono::steady_clock::now() + 4s;
     while (std::chrono::steady_clock::now() < until) {

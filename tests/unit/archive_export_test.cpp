@@ -205,7 +205,7 @@ TEST(ArchivePlot, ValuesAreTheNumbersOfTheCsvRows) {
         .kind = qrt::receive::ModuleRef::Kind::Archive, .type = 5, .number = 1234};
     archiveValues({words, writeWord, 0, 0}, module, [&](const qrt::receive::Measurement& m) {
         EXPECT_EQ(m.module, module);
-        const DateTimeValue at = toValue(m.time);
+        const DateTimeValue at = toValue(m.time.local());
         const std::string time = shortDate(at) + " " + longTime(at);
         if (time != lastTime) {
             rebuilt += (rebuilt.empty() ? "" : "\r") + time;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <limits>
 
 #include "values/value_writer.h"
@@ -13,7 +15,7 @@ namespace {
 
 receive::Measurement value(int second, std::int32_t raw, double scale = 1.0,
                            std::string_view channel = "Temp1") {
-    return {.time = {2026, 12, 8, 10, 0, second, 0},
+    return {.time = common::Timestamp::fromLocal({2026, 12, 8, 10, 0, second, 0}, 3600),
             .module = {.type = 6, .number = 16},
             .channel = channel,
             .raw = raw,
@@ -125,6 +127,36 @@ TEST(ValueHistory, OneRowPerModuleAndChannelWithCountMinMaxAndChanges) {
     history.removeModule({.type = 6, .number = 16});
     EXPECT_EQ(history.size(), 0U);
     EXPECT_TRUE(history.takeChanges().cleared);
+}
+
+TEST(ValueTime, KeepsUtcSoADaylightSavingChangeMovesNoPoint) {
+    const char* zone = std::getenv("TZ");
+    const std::string saved = zone != nullptr ? zone : "";
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+    // 25 October 2026: the clocks go back from 03:00 summer time to 02:00.
+    const common::DateTime summer{2026, 10, 25, 1, 30, 0, 0};
+    const common::DateTime winter{2026, 10, 25, 3, 30, 0, 0};
+    const common::Timestamp before = common::systemTimestampOfLocal(summer);
+    const common::Timestamp after = common::systemTimestampOfLocal(winter);
+    EXPECT_EQ(after.utcMilliseconds - before.utcMilliseconds, 3 * 3'600'000);
+    EXPECT_EQ(before.utcOffsetSeconds, 7200);
+    EXPECT_EQ(after.utcOffsetSeconds, 3600);
+    EXPECT_EQ(before.local(), summer);
+    EXPECT_EQ(after.local(), winter);
+    ValueHistory history;
+    for (const common::Timestamp& at : {before, after}) {
+        history.add({.time = at, .channel = "Temp1", .raw = 1});
+    }
+    std::vector<std::int64_t> times;
+    history.at(0).points.forEach([&](std::int64_t time, double) { times.push_back(time); });
+    EXPECT_EQ(times, (std::vector<std::int64_t>{before.utcMilliseconds, after.utcMilliseconds}));
+    if (zone != nullptr) {
+        ::setenv("TZ", saved.c_str(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
 }
 
 TEST(ValueWriter, CsvAndJsonLinesRows) {
