@@ -9,6 +9,7 @@ namespace {
 
 constexpr std::uint8_t kParameterPage = 255;  // NVR of the parameter page: an NVP reply
 constexpr std::uint32_t kTelegram = 0x100;
+constexpr std::uint8_t kLedFlash = 4;
 
 }  // namespace
 
@@ -18,7 +19,7 @@ std::optional<ExpectedReply> expectedReply(std::uint8_t code, std::uint8_t byteP
         case c::kVer:
             return ExpectedReply{1, receive::kAnyBytePar};
         case c::kNvr:
-            return bytePar == kParameterPage ? ExpectedReply{4, bytePar}
+            return bytePar == kParameterPage ? ExpectedReply{kParameterPageReply.type, bytePar}
                                              : ExpectedReply{2, bytePar};
         case c::kNvw:
             return ExpectedReply{3, bytePar};
@@ -31,7 +32,10 @@ std::optional<ExpectedReply> expectedReply(std::uint8_t code, std::uint8_t byteP
         case c::kFirmwareControl:
             return ExpectedReply{20, receive::kAnyBytePar};
         case c::kMeasure:
-            return ExpectedReply{kTelegram, receive::kAnyBytePar};
+            // The LED request (BytePar 4) flashes the module's LED and brings nothing.
+            return bytePar == kLedFlash
+                       ? std::nullopt
+                       : std::optional(ExpectedReply{kTelegram, receive::kAnyBytePar});
         default:
             return std::nullopt;
     }

@@ -55,6 +55,8 @@ void MuxReceiver::split(std::span<const std::uint8_t> chunk, ReceiveRing& ring0,
                 if (i + 1 < chunk.size()) {
                     backgroundLevel = levelFromByte(chunk[i + 1]);
                 }
+            } else if (channel == 2) {
+                ++boxReports;
             }
         }
     }

@@ -46,6 +46,7 @@ class MuxReceiver {
     std::int32_t backgroundLevel = 0;
     std::int32_t keyState = 0;
     std::uint32_t boxVersion = 0;
+    std::uint32_t boxReports = 0;  // frames of the box's own channel received
 
   private:
     void deliver(std::int32_t channel, std::uint8_t byte, ReceiveRing& ring0, ReceiveRing& ring1);

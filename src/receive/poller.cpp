@@ -274,6 +274,9 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
     }
     showMeasurements();
     matchReplySlots(frame, type);
+    if (frameAccepted) {
+        frameAccepted(frame);
+    }
 }
 
 void Poller::showMeasurements() {

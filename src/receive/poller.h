@@ -55,6 +55,9 @@ class Poller {
     std::function<void()> firmwarePacing;
     /// Asked after every poll of a wait: true ends it (a termination signal in the tools).
     std::function<bool()> stopWaiting;
+    /// Called for every accepted standard frame once its lines are out: a tool that waits
+    /// for several replies at once watches them here.
+    std::function<void(const frames::StandardFrame&)> frameAccepted;
     /// Called for every accepted firmware status reply (type 20).
     std::function<void(const frames::StandardFrame&)> firmwareStatus;
     /// Longest time a poll keeps working off received bytes; the rest waits for the

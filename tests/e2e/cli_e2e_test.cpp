@@ -1,15 +1,20 @@
 // End to end: qrt-cli's tasks against qrt-sim over pseudo-terminals, checked in the
 // simulator's event log and by the exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <thread>
 
+#include "frames/device_frames.h"
 #include "support/child_process.h"
 #include "support/temp_folder.h"
 
+using namespace qrt;
 using namespace qrt::testing;
 using namespace std::chrono_literals;
 
@@ -54,6 +59,120 @@ TEST_P(CliEndToEnd, SendPrintsTheReplyOrTimesOut) {
     const auto [silent, why] = cli("send NVR --module 5.999 --byte-par 66 --wait-reply 1");
     EXPECT_EQ(silent, 3) << why;
     EXPECT_NE(why.find("qrt-cli: no reply within 1 s"), std::string::npos) << why;
+
+    // A service command with a reply waits for it without being asked.
+    const auto [serviced, version] = cli("service ver");
+    EXPECT_EQ(serviced, 0) << version;
+    EXPECT_NE(version.find("ID:5.1234 Version:2.3 run\n"), std::string::npos) << version;
+}
+
+// Every wait ends at the first poll that finds the adapter pulled: exit 1 at once, not
+// the time-out's 3, and an export's old file stays as it was.
+TEST_P(CliEndToEnd, APulledAdapterEndsEveryKindOfWaitAtOnce) {
+    struct Case {
+        std::vector<std::string> sim;
+        const char* arguments;
+        std::chrono::milliseconds pullAfter;
+    };
+    std::ofstream(path("old.csv")) << "keep\n";
+    for (const Case& c : {
+             Case{{"--module", "5.1234"}, "send NVR --module 5.888 --wait-reply 8", 1000ms},
+             Case{{"--module", "5.1234", "--drop-replies", "100"}, "--binary calibrate 1", 500ms},
+             // The logging module's archive trickles in at the line rate.
+             Case{{"--realtime", "--module", "6.16,archive_rows=60000", "--head", "6.16"},
+                  "archive --since 2000-01-01 -o old.csv",
+                  1500ms},
+         }) {
+        startSim(c.sim);
+        std::thread pull([&] {
+            std::this_thread::sleep_for(c.pullAfter);
+            sim_->signal(SIGUSR1);
+        });
+        const auto started = std::chrono::steady_clock::now();
+        const auto [status, output] = cli(c.arguments);
+        const auto took = std::chrono::steady_clock::now() - started;
+        pull.join();
+        EXPECT_EQ(status, 1) << c.arguments << ": " << output;
+        EXPECT_NE(output.find("qrt-cli: port lost: "), std::string::npos) << output;
+        EXPECT_LT(took, c.pullAfter + 1500ms) << c.arguments;
+        sim_.reset();
+        std::filesystem::remove(path("a"));
+        std::filesystem::remove(path("b"));
+    }
+    EXPECT_EQ(readText(path("old.csv")), "keep\n");
+}
+
+// Outputs that cannot be written, outputs that are inputs and inputs that are no files:
+// each is refused with exit 2 and its reason, and no file is lost or left behind.
+TEST_P(CliEndToEnd, BadFilesAreRefusedAndNothingIsLost) {
+    startSim({"--module", "6.16,archive_rows=300,period=0.2", "--head", "6.16"});
+    std::string capture;
+    for (int i = 0; i < 500; ++i) {  // decoded into 500 lines
+        const auto telegram = frames::buildShortTelegram(5, 2150, 150, 1, 0);
+        capture.append(telegram.begin(), telegram.end());
+    }
+    std::ofstream(path("cap.bin"), std::ios::binary) << capture;
+    std::ofstream(path("old.csv")) << "keep\n";
+    std::filesystem::create_symlink(path("cap.bin"), path("link.bin"));
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    const std::string monitor = std::string(QRT_MONITOR_PATH) + " ";
+    const std::string live = monitor + "--port " + path("a") + (multiplexed() ? " --mux" : "");
+    const std::string ports = std::string(QRT_CLI_PATH) + " --port-a " + path("a") +
+                              (multiplexed() ? " --mux" : " --port-b " + path("b"));
+    struct Case {
+        std::string command;
+        std::string message;
+    };
+    for (const Case& c : {
+             Case{monitor + path("cap.bin") + " > /dev/full",
+                  "cannot write standard output: No space left on device"},
+             Case{monitor + "--values /dev/full " + path("cap.bin"),
+                  "cannot write /dev/full: No space left on device"},
+             Case{live + " --values /dev/full", "cannot write /dev/full: No space left on device"},
+             Case{live + " > /dev/full", "cannot write standard output: No space left on device"},
+             Case{ports + " watch --values /dev/full",
+                  "cannot write /dev/full: No space left on device"},
+             Case{monitor + "--values " + path("link.bin") + " " + path("cap.bin"),
+                  "is the capture being read"},
+             Case{monitor + path("cap.bin") + " >> " + path("cap.bin"),
+                  "standard output is the capture being read"},
+             Case{monitor + "--values " + path("fifo") + " " + path("cap.bin"),
+                  "a FIFO that nothing reads"},
+             Case{ports + " archive --since 2026-01-01 -o /dev/full",
+                  "cannot write /dev/full: No space left on device"},
+             Case{ports + " archive --since 2026-01-01 -o " + path("old.csv") + " --values " +
+                      path("no/such/folder.csv"),
+                  "cannot write " + path("no/such/folder.csv") + ": No such file or directory"},
+             Case{std::string(QRT_CLI_PATH) +
+                      " --port-a /no/such/port --port-b /no/such/port "
+                      "archive --since 2026-01-01 -o " +
+                      path("old.csv"),
+                  "cannot open /no/such/port"},
+             Case{ports + " --settings " + path("old.csv") + " archive --since 2026-01-01 -o " +
+                      path("old.csv"),
+                  "-o " + path("old.csv") + " is the same file as --settings"},
+             Case{ports + " --key-file /dev/zero send NVW --module 6.16 --auth",
+                  "--key-file /dev/zero is not a regular file"},
+             Case{ports + " --key-file " + path("fifo") + " send NVW --module 6.16 --auth",
+                  "is not a regular file"},
+             Case{std::string(QRT_CLI_PATH) + " --port-a /no/such/port watch",
+                  "cannot open /no/such/port"},
+         }) {
+        const auto [status, output] = runCommand("{ timeout 20 " + c.command + "; } 2>&1");
+        EXPECT_EQ(status, 2) << c.command << ": " << output;
+        EXPECT_NE(output.find(c.message), std::string::npos) << c.command << ": " << output;
+    }
+    EXPECT_EQ(readText(path("cap.bin")), capture);
+    EXPECT_EQ(readText(path("old.csv")), "keep\n");
+    std::set<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
+        left.insert(entry.path().filename().string());
+    }
+    std::set<std::string> expected{"a", "cap.bin", "fifo", "link.bin", "old.csv", "sim.log"};
+    if (!multiplexed()) {
+        expected.insert("b");
+    }
+    EXPECT_EQ(left, expected);
 }
 
 TEST_P(CliEndToEnd, BadArgumentsAndPortsSendNothing) {

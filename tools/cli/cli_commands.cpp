@@ -5,22 +5,17 @@
 #include <sstream>
 
 #include "cli/cli_tasks.h"
+#include "cli/reply_wait.h"
 #include "commands/calibration.h"
 #include "commands/command_tables.h"
 #include "commands/expected_reply.h"
 #include "commands/radio_command.h"
 #include "commands/service_commands.h"
 #include "common/text_format.h"
-#include "receive/reply_decoder.h"
-#include "receive/telegram_decoder.h"
 
 namespace qrt::cli {
 
 namespace {
-
-using namespace std::chrono_literals;
-
-constexpr auto kWaitPause = 100ms;
 
 // A number argument checked whole and in range, as the decimal text the core scans.
 std::variant<std::string, ArgumentError> numberText(std::string_view what, std::string_view text,
@@ -30,19 +25,6 @@ std::variant<std::string, ArgumentError> numberText(std::string_view what, std::
         return *error;
     }
     return std::to_string(std::get<std::int64_t>(value));
-}
-
-// The line a reply shows: its communication-pane line, else its debug line.
-std::string replyLine(const frames::StandardFrame& frame, bool telegram,
-                      const std::string& timestamp) {
-    receive::DecodeState state;
-    state.timestamp = timestamp;
-    if (telegram) {
-        receive::decodeSpontaneousTelegram(frame, state, 0);
-    } else {
-        receive::decodeReply(frame, state);
-    }
-    return state.commLine.empty() ? state.debugLine : state.commLine;
 }
 
 }  // namespace
@@ -121,51 +103,83 @@ int runSend(const ConnectionOptions& connectionOptions, const SendOptions& optio
         core.poller.idFilter =
             commands::idFilterFor(true, false, fields.serial, fields.type);  // its reply only
     }
-    const auto polls = static_cast<std::int32_t>(options.waitReply * 1000 / kWaitPause.count());
-    const auto reply = core.poller.awaitReply(expected->type, expected->bytePar, polls, kWaitPause);
-    switch (reply.end) {
-        case receive::WaitEnd::Reply:
-            break;
-        case receive::WaitEnd::PortLost:
-            return session.portLost();
-        case receive::WaitEnd::Stopped:
-            return exit_status::kInterrupted;
-        case receive::WaitEnd::TimedOut: {
-            std::ostringstream seconds;
-            seconds << options.waitReply;
-            return fail("no reply within " + seconds.str() + " s", exit_status::kNoAnswer);
-        }
+    if (const int status = awaitReplies(session, {.replies = {*expected}}, options.waitReply);
+        status != exit_status::kDone) {
+        return status;
     }
-    std::cout << replyLine(reply.frame, expected->type == 0x100,
-                           core.poller.decodeState().timestamp)
-              << '\n';
     return session.listen(options.listen);
 }
 
 namespace {
 
-// The service commands without arguments, and whether the head must speak binary frames.
+// The service commands without arguments, whether the head must speak binary frames,
+// and the frames (code, BytePar) whose replies are awaited.
 struct SimpleService {
     const char* name;
     bool needsBinary;
     void (*send)(commands::ServiceCommands&);
+    AwaitedReplies awaited{};
 };
 
-constexpr std::array<SimpleService, 13> kSimpleServices{{
-    {"ver", false, [](commands::ServiceCommands& c) { c.version(); }},
-    {"nvp", false, [](commands::ServiceCommands& c) { c.parameterPage(); }},
-    {"start", false, [](commands::ServiceCommands& c) { c.start(); }},
-    {"stop", false, [](commands::ServiceCommands& c) { c.stop(); }},
-    {"log-on", true, [](commands::ServiceCommands& c) { c.logOn(); }},
-    {"log-off", true, [](commands::ServiceCommands& c) { c.logOff(); }},
-    {"get-rtc", true, [](commands::ServiceCommands& c) { c.getClock(); }},
-    {"set-rtc", true, [](commands::ServiceCommands& c) { c.setClock(); }},
-    {"temp", true, [](commands::ServiceCommands& c) { c.measure(0, 0); }},
-    {"temp1", true, [](commands::ServiceCommands& c) { c.measure(0, 1); }},
-    {"temp2", true, [](commands::ServiceCommands& c) { c.measure(0, 2); }},
-    {"digital", true, [](commands::ServiceCommands& c) { c.measure(0, 3); }},
-    {"leds", true, [](commands::ServiceCommands& c) { c.measure(4, 4); }},
-}};
+// The reply to a frame sent with `code` and `bytePar`.
+commands::ExpectedReply replyTo(std::uint8_t code, std::uint8_t bytePar) {
+    return commands::expectedReply(code, bytePar).value_or(commands::ExpectedReply{});
+}
+
+const std::array<SimpleService, 13>& simpleServices() {
+    namespace c = frames::code;
+    static const std::array<SimpleService, 13> kServices{{
+        {"ver", false, [](commands::ServiceCommands& s) { s.version(); }, {{replyTo(c::kVer, 0)}}},
+        {"nvp",
+         false,
+         [](commands::ServiceCommands& s) { s.parameterPage(); },
+         {{commands::kParameterPageReply}}},
+        {"start", false, [](commands::ServiceCommands& s) { s.start(); }},
+        {"stop", false, [](commands::ServiceCommands& s) { s.stop(); }},
+        {"log-on", true, [](commands::ServiceCommands& s) { s.logOn(); }},
+        {"log-off", true, [](commands::ServiceCommands& s) { s.logOff(); }},
+        {"get-rtc",
+         true,
+         [](commands::ServiceCommands& s) { s.getClock(); },
+         {{replyTo(c::kNvr, 65), replyTo(c::kNvr, 66)}}},
+        {"set-rtc",
+         true,
+         [](commands::ServiceCommands& s) { s.setClock(); },
+         {{replyTo(c::kNvw, 66), replyTo(c::kNvw, 68), replyTo(c::kNvw, 71)}}},
+        {"temp",
+         true,
+         [](commands::ServiceCommands& s) { s.measure(0, 0); },
+         {{replyTo(c::kMeasure, 0)}}},
+        {"temp1",
+         true,
+         [](commands::ServiceCommands& s) { s.measure(0, 1); },
+         {{replyTo(c::kMeasure, 1)}}},
+        {"temp2",
+         true,
+         [](commands::ServiceCommands& s) { s.measure(0, 2); },
+         {{replyTo(c::kMeasure, 2)}}},
+        {"digital",
+         true,
+         [](commands::ServiceCommands& s) { s.measure(0, 3); },
+         {{replyTo(c::kMeasure, 3)}}},
+        {"leds", true, [](commands::ServiceCommands& s) { s.measure(4, 4); }},
+    }};
+    return kServices;
+}
+
+// Sends, then waits for the replies unless told not to, then listens.
+int sendAndWait(Session& session, const std::function<void(commands::ServiceCommands&)>& send,
+                const AwaitedReplies& awaited, const ServiceOptions& options) {
+    commands::ServiceCommands commands(session.core().sender, session.core().clock);
+    send(commands);
+    if (!options.noWait && !awaited.empty()) {
+        if (const int status = awaitReplies(session, awaited, options.waitReply);
+            status != exit_status::kDone) {
+            return status;
+        }
+    }
+    return session.listen(options.listen);
+}
 
 // Two numbers checked in range, for writepar and chan-pwr.
 std::variant<std::pair<std::string, std::string>, ArgumentError> twoNumbers(
@@ -192,14 +206,17 @@ int runService(const ConnectionOptions& connectionOptions, const ServiceOptions&
     const std::string& action = options.action;
     std::function<void(commands::ServiceCommands&)> send;
     bool needsBinary = false;
-    const auto simple = std::find_if(kSimpleServices.begin(), kSimpleServices.end(),
+    AwaitedReplies awaited;
+    const auto& services = simpleServices();
+    const auto simple = std::find_if(services.begin(), services.end(),
                                      [&](const SimpleService& s) { return action == s.name; });
-    if (simple != kSimpleServices.end()) {
+    if (simple != services.end()) {
         if (!options.values.empty()) {
             return fail(action + " takes no arguments", exit_status::kUsage);
         }
         send = simple->send;
         needsBinary = simple->needsBinary;
+        awaited = simple->awaited;
     } else if (action == "writepar" || action == "chan-pwr") {
         const bool parameter = action == "writepar";
         const auto numbers =
@@ -217,6 +234,9 @@ int runService(const ConnectionOptions& connectionOptions, const ServiceOptions&
             send = [index = std::get<int>(index), value = second](commands::ServiceCommands& c) {
                 c.writeParameter(index, value);
             };
+            awaited.replies = {replyTo(
+                frames::code::kNvw,
+                commands::kParameterList[static_cast<std::size_t>(std::get<int>(index))].value)};
         } else {
             send = [channel = std::stoi(first), power = std::stoi(second)](
                        commands::ServiceCommands& c) { c.radioSettings(channel, power); };
@@ -229,10 +249,7 @@ int runService(const ConnectionOptions& connectionOptions, const ServiceOptions&
     if (const int* status = std::get_if<int>(&opened)) {
         return *status;
     }
-    Session& session = *std::get<std::unique_ptr<Session>>(opened);
-    commands::ServiceCommands commands(session.core().sender, session.core().clock);
-    send(commands);
-    return session.listen(options.listen);
+    return sendAndWait(*std::get<std::unique_ptr<Session>>(opened), send, awaited, options);
 }
 
 int runBox(const ConnectionOptions& connectionOptions, const ServiceOptions& options) {
@@ -273,14 +290,15 @@ int runBox(const ConnectionOptions& connectionOptions, const ServiceOptions& opt
     if (const int* status = std::get_if<int>(&opened)) {
         return *status;
     }
-    Session& session = *std::get<std::unique_ptr<Session>>(opened);
-    commands::ServiceCommands commands(session.core().sender, session.core().clock);
-    if (beep) {
-        commands.beep(*beep);
-    } else {
-        commands.boxCommand(*byte);
-    }
-    return session.listen(options.listen);
+    const auto send = [&](commands::ServiceCommands& commands) {
+        if (beep) {
+            commands.beep(*beep);
+        } else {
+            commands.boxCommand(*byte);
+        }
+    };
+    return sendAndWait(*std::get<std::unique_ptr<Session>>(opened), send,
+                       {.boxStatus = action == "version"}, options);
 }
 
 int runCalibrate(const ConnectionOptions& connectionOptions, const CalibrateOptions& options) {

@@ -26,6 +26,8 @@ struct SendOptions {
 struct ServiceOptions {
     std::string action{};               // ver, nvp, writepar, start, ... / version, boot, led, ...
     std::vector<std::string> values{};  // its arguments
+    double waitReply = 2;               // seconds for the replies of a command that has some
+    bool noWait = false;                // only send
     double listen = 0;
 };
 

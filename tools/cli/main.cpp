@@ -41,6 +41,15 @@ const CLI::Validator kSeconds(
     },
     "SECONDS");
 
+// A command with a reply waits for it and prints its line, unless --no-wait.
+void addReplyOptions(CLI::App* command, ServiceOptions& options) {
+    command
+        ->add_option("--wait-reply", options.waitReply,
+                     "Seconds to wait for the reply, up to 3600 (default 2)")
+        ->check(kSeconds);
+    command->add_flag("--no-wait", options.noWait, "Only send: wait for no reply");
+}
+
 void addListen(CLI::App* command, double& listen) {
     command
         ->add_option("--listen", listen,
@@ -105,22 +114,27 @@ int main(int argc, char** argv) {
         "log-off get-rtc set-rtc");
     serviceCommand->add_option("ACTION", service.action)->required();
     serviceCommand->add_option("ARGS", service.values);
+    addReplyOptions(serviceCommand, service);
     addListen(serviceCommand, service.listen);
     serviceCommand->footer(
         "log-on, log-off, get-rtc and set-rtc need --binary. writepar PARAM VALUE: a parameter "
         "of the list (0 to 17, 20, 21), a value -32768 to 65535.\n"
-        "Example: qrt-cli --settings qrt-tester.ini --binary service get-rtc --listen 2");
+        "ver, nvp, writepar, get-rtc and set-rtc wait for the module's replies and print their "
+        "lines; exit status 3 when one does not come in time.\n"
+        "Example: qrt-cli --settings qrt-tester.ini --binary service get-rtc");
 
     ServiceOptions box;
     auto* boxCommand = app.add_subcommand(
         "box", "The interface box: version boot led PATTERN beep 0..7 online on|off");
     boxCommand->add_option("ACTION", box.action)->required();
     boxCommand->add_option("ARGS", box.values);
+    addReplyOptions(boxCommand, box);
     addListen(boxCommand, box.listen);
     boxCommand->footer(
         "Needs --mux. LED patterns: off green red orange green-blink red-blink orange-blink "
         "green-flash red-flash orange-flash green-blink-2hz red-blink-2hz orange-flash-2hz.\n"
-        "Example: qrt-cli --port-a ttyUSB0 --mux box version --listen 1");
+        "version waits for the box's answer and prints its version and key state.\n"
+        "Example: qrt-cli --port-a ttyUSB0 --mux box version");
 
     ServiceOptions radio{.action = "chan-pwr"};
     auto* radioCommand =
@@ -137,9 +151,12 @@ int main(int argc, char** argv) {
             ServiceOptions{.action = name});
     }
     for (auto& [command, options] : measurements) {
+        addReplyOptions(command, options);
         addListen(command, options.listen);
-        command->footer("Example: qrt-cli --settings qrt-tester.ini --binary " + options.action +
-                        " --listen 2");
+        command->footer(
+            "Waits for the module's telegram and prints its line (leds: nothing to wait for).\n"
+            "Example: qrt-cli --settings qrt-tester.ini --binary " +
+            options.action);
     }
 
     CalibrateOptions calibrate;
