@@ -11,9 +11,7 @@
 #include <QShortcut>
 #include <QSpinBox>
 #include <QTimer>
-#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 
 #include "app/log_pane.h"
@@ -27,6 +25,7 @@
 #include "common/version.h"
 #include "link/interfaces.h"
 #include "ui/dialogs.h"
+#include "ui/save_file.h"
 
 using namespace qrt;
 
@@ -413,15 +412,12 @@ void TMainForm::savePane(const app::LogPane& pane) {
         return;  // cancelled: no file
     }
     // Every line the pane holds, UTF-8 as stored, each ended by LF.
-    errno = 0;
-    std::ofstream out(chosen->toStdString(), std::ios::binary | std::ios::trunc);
-    for (std::size_t i = 0; out && i < pane.store().size(); ++i) {
-        out << pane.store().line(i) << '\n';
+    std::string text;
+    for (std::size_t i = 0; i < pane.store().size(); ++i) {
+        text += pane.store().line(i);
+        text += '\n';
     }
-    out.close();
-    if (!out) {
-        dialogs_.message(this, "QRTTest", "Can't write " + *chosen, ui::systemErrorText());
-    }
+    ui::saveFile(dialogs_, this, "QRTTest", *chosen, text);
 }
 
 void TMainForm::showFirmwarePaused(bool paused) {

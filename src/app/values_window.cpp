@@ -1,6 +1,7 @@
 #include "app/values_window.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -11,13 +12,12 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <cerrno>
-#include <fstream>
 
 #include "app/values_plot.h"
 #include "app/values_table_model.h"
 #include "common/settings_file.h"
 #include "ui/dialogs.h"
+#include "ui/save_file.h"
 #include "values/value_writer.h"
 
 namespace qrt::app {
@@ -194,13 +194,7 @@ void ValuesWindow::saveTable() {
     if (!chosen) {
         return;
     }
-    errno = 0;
-    std::ofstream out(chosen->toStdString(), std::ios::binary | std::ios::trunc);
-    out << tableText(',', true).toStdString();
-    out.close();
-    if (!out) {
-        services_.dialogs.message(this, "Werte", "Can't write " + *chosen, ui::systemErrorText());
-    }
+    ui::saveFile(services_.dialogs, this, "Werte", *chosen, tableText(',', true).toStdString());
 }
 
 void ValuesWindow::savePlot() {
@@ -208,9 +202,12 @@ void ValuesWindow::savePlot() {
     if (!chosen) {
         return;
     }
-    if (!plot_->grab().save(*chosen, "PNG")) {
-        services_.dialogs.message(this, "Werte", "Can't write " + *chosen, ui::systemErrorText());
-    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    plot_->grab().save(&buffer, "PNG");
+    ui::saveFile(services_.dialogs, this, "Werte", *chosen,
+                 std::string_view(png.data(), png.size()));
 }
 
 void ValuesWindow::showEvent(QShowEvent* event) {

@@ -10,11 +10,11 @@
 #include <QRadioButton>
 #include <QTimeEdit>
 #include <QVBoxLayout>
-#include <cerrno>
-#include <fstream>
+#include <sstream>
 
 #include "archive/csv_export.h"
 #include "ui/dialogs.h"
+#include "ui/save_file.h"
 
 using namespace qrt;
 
@@ -183,24 +183,18 @@ void TVLGLog::Bt_CSVClick() {
     if (!chosen) {
         return;  // cancelled: no file
     }
-    errno = 0;
-    std::ofstream out(chosen->toStdString(), std::ios::binary | std::ios::trunc);
-    if (!out) {
-        services_.dialogs.message(this, "QRTTest", "Can't write " + *chosen, ui::systemErrorText());
-        return;
-    }
+    std::ostringstream lines;
     const archive::ExportResult result = archive::writeCsv(
-        {services_.archive.archiveWords, r.writeWord, r.firstRecord, selectedStart()}, out);
+        {services_.archive.archiveWords, r.writeWord, r.firstRecord, selectedStart()}, lines);
     if (result.completed) {
         retrieval_->recordTime = result.recordTime;
         retrieval_->recordConfig = result.recordConfig;
         showExportOutcome(result);
     }
-    out.close();
-    if (!result.completed) {
+    // A record with an impossible date stops the export; the lines before it are kept.
+    if (ui::saveFile(services_.dialogs, this, "QRTTest", *chosen, lines.str()) &&
+        !result.completed) {
         services_.dialogs.message(this, "QRTTest", QString::fromStdString(result.error), {});
-    } else if (!out) {
-        services_.dialogs.message(this, "QRTTest", "Can't write " + *chosen, ui::systemErrorText());
     }
 }
 

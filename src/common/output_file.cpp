@@ -108,16 +108,19 @@ bool OutputFile::close() {
 }
 
 std::string OutputFile::failure() const {
-    if (error_ == 0) {
-        return {};
-    }
+    return error_ == 0 ? std::string() : "cannot write " + name_ + ": " + reason();
+}
+
+std::string OutputFile::reason() const {
     switch (error_) {
+        case 0:
+            return {};
         case kNotAFile:
-            return "cannot write " + name_ + ": not a file, device or FIFO";
+            return "not a file, device or FIFO";
         case kFifoWithoutReader:
-            return "cannot write " + name_ + ": a FIFO that nothing reads";
+            return "a FIFO that nothing reads";
         default:
-            return "cannot write " + name_ + ": " + std::strerror(error_);
+            return std::strerror(error_);
     }
 }
 

@@ -46,6 +46,8 @@ class OutputFile {
     [[nodiscard]] bool failed() const { return error_ != 0; }
     /// "cannot write NAME: REASON" after a failure to open or to write; empty otherwise.
     [[nodiscard]] std::string failure() const;
+    /// The REASON alone.
+    [[nodiscard]] std::string reason() const;
     [[nodiscard]] const std::string& name() const { return name_; }
     [[nodiscard]] bool isStandardOutput() const { return standardOutput_; }
     /// The descriptor, or -1 when the file did not open.

@@ -12,15 +12,9 @@
 
 namespace qrt::common {
 
-namespace {
+namespace {}  // namespace
 
-std::string cannotWrite(const std::string& path, int error) {
-    return "cannot write " + path + ": " + std::strerror(error);
-}
-
-}  // namespace
-
-ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
+ReplacingFile::ReplacingFile(const std::string& path) : name_(path), path_(path) {
     if (path == "-") {
         output_.emplace(OutputFile::standardOutput());
         return;
@@ -29,7 +23,6 @@ ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
     const bool exists = ::stat(path.c_str(), &info) == 0;
     if (exists && !S_ISREG(info.st_mode)) {
         output_.emplace(OutputFile::create(path));  // a device or FIFO: written as it is
-        failure_ = output_->failure();
         return;
     }
     // The file a link points to is replaced, not the link.
@@ -40,7 +33,7 @@ ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
         // Written without truncating: a file the operator may not write stays refused.
         const int probe = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (probe < 0) {
-            failure_ = cannotWrite(path, errno);
+            reason_ = std::strerror(errno);
             return;
         }
         ::close(probe);
@@ -50,7 +43,7 @@ ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
     pattern.push_back('\0');
     const int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (descriptor < 0) {
-        failure_ = cannotWrite(path, errno);
+        reason_ = std::strerror(errno);
         return;
     }
     temporary_ = pattern.data();
@@ -79,18 +72,15 @@ bool ReplacingFile::commit() {
     }
     bool written = output_->flush();
     if (written && !temporary_.empty() && ::fsync(output_->descriptor()) != 0) {
-        failure_ = cannotWrite(output_->name(), errno);
+        reason_ = std::strerror(errno);
         written = false;
     }
     written = output_->close() && written;
     if (!written) {
-        if (failure_.empty()) {
-            failure_ = output_->failure();
-        }
         return false;
     }
     if (!temporary_.empty() && std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        failure_ = cannotWrite(output_->name(), errno);
+        reason_ = std::strerror(errno);
         return false;
     }
     committed_ = true;
@@ -98,10 +88,15 @@ bool ReplacingFile::commit() {
 }
 
 std::string ReplacingFile::failure() const {
-    if (!failure_.empty()) {
-        return failure_;
+    const std::string why = reason();
+    return why.empty() ? why : "cannot write " + name_ + ": " + why;
+}
+
+std::string ReplacingFile::reason() const {
+    if (output_ && output_->failed()) {
+        return output_->reason();
     }
-    return output_ ? output_->failure() : std::string();
+    return reason_;
 }
 
 }  // namespace qrt::common

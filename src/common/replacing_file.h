@@ -22,7 +22,7 @@ class ReplacingFile {
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    [[nodiscard]] bool isOpen() const { return output_ && !output_->failed(); }
+    [[nodiscard]] bool isOpen() const { return output_ && reason().empty(); }
     void write(std::string_view bytes) {
         if (output_) {
             output_->write(bytes);
@@ -32,12 +32,15 @@ class ReplacingFile {
     bool commit();
     /// "cannot write PATH: REASON"; empty while all is well.
     [[nodiscard]] std::string failure() const;
+    /// The REASON alone.
+    [[nodiscard]] std::string reason() const;
 
   private:
-    std::string path_;       // what the operator named
+    std::string name_;       // what the operator named
+    std::string path_;       // the file replaced (links followed)
     std::string temporary_;  // empty when written directly
     std::optional<OutputFile> output_;
-    std::string failure_;
+    std::string reason_;  // of a failure outside the output: checking, syncing, renaming
     bool committed_ = false;
 };
 

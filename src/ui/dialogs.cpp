@@ -2,8 +2,6 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
-#include <cerrno>
-#include <cstring>
 
 namespace qrt::ui {
 
@@ -44,10 +42,6 @@ std::optional<QString> QtDialogs::saveFile(QWidget* parent, const QString& propo
         return std::nullopt;
     }
     return dialog.selectedFiles().front();
-}
-
-QString systemErrorText() {
-    return QString::fromLocal8Bit(std::strerror(errno != 0 ? errno : EIO));
 }
 
 }  // namespace qrt::ui

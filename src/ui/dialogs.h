@@ -38,7 +38,4 @@ class QtDialogs final : public Dialogs {
 /// A filter in the "Name|*.ext" form turned into the dialog's "Name (*.ext)" form.
 [[nodiscard]] QString dialogFilter(const QString& filter);
 
-/// The system's words for the last failed file operation (errno), for a message's reason.
-[[nodiscard]] QString systemErrorText();
-
 }  // namespace qrt::ui
