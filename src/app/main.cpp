@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
                                .plotValues =
                                    [&valuesWindow](const qrt::receive::ModuleRef& module) {
                                        valuesWindow.plotModule(module);
-                                   }},
+                                   },
+                               .settingsPath = [&mainForm] { return mainForm.settingsPath(); }},
                               &mainForm);
         mainForm.setArchiveWindow(&archiveWindow);
         mainForm.setValuesWindow(&valuesWindow);

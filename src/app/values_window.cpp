@@ -15,7 +15,7 @@
 
 #include "app/values_plot.h"
 #include "app/values_table_model.h"
-#include "common/settings_file.h"
+#include "app/window_place.h"
 #include "ui/dialogs.h"
 #include "ui/save_file.h"
 #include "values/value_writer.h"
@@ -213,34 +213,15 @@ void ValuesWindow::savePlot() {
 void ValuesWindow::showEvent(QShowEvent* event) {
     if (!geometryRestored_) {
         geometryRestored_ = true;
-        restoreGeometry();
+        restorePlace(*this, services_.settingsPath(), kSection);
     }
     refresh();
     QWidget::showEvent(event);
 }
 
 void ValuesWindow::hideEvent(QHideEvent* event) {
-    saveGeometry();
+    savePlace(*this, services_.settingsPath(), kSection);
     QWidget::hideEvent(event);
-}
-
-void ValuesWindow::restoreGeometry() {
-    const common::SettingsFile settings(services_.settingsPath());
-    const int width = settings.readInt(kSection, "Width", 0);
-    const int height = settings.readInt(kSection, "Height", 0);
-    if (width >= 200 && height >= 150) {
-        resize(width, height);
-        move(settings.readInt(kSection, "Left", x()), settings.readInt(kSection, "Top", y()));
-    }
-}
-
-void ValuesWindow::saveGeometry() {
-    common::SettingsFile settings(services_.settingsPath());
-    const auto number = [](int value) { return std::to_string(value); };
-    settings.writeString(kSection, "Left", number(x()));
-    settings.writeString(kSection, "Top", number(y()));
-    settings.writeString(kSection, "Width", number(width()));
-    settings.writeString(kSection, "Height", number(height()));
 }
 
 }  // namespace qrt::app

@@ -58,8 +58,6 @@ class ValuesWindow final : public QWidget {
     void savePlot();
     void clearValues();
     [[nodiscard]] QString tableText(QChar separator, bool quoted) const;
-    void restoreGeometry();
-    void saveGeometry();
 
     ValuesWindowServices services_;
     ValuesTableModel* model_;

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <sstream>
 
+#include "app/window_place.h"
 #include "archive/csv_export.h"
 #include "ui/dialogs.h"
 #include "ui/save_file.h"
@@ -19,6 +20,8 @@
 using namespace qrt;
 
 namespace {
+
+constexpr const char* kPlaceSection = "Archive";
 
 template <typename Widget>
 Widget* named(Widget* widget, const char* name) {
@@ -144,8 +147,19 @@ TVLGLog::TVLGLog(ArchiveWindowServices services, QWidget* parent)
 TVLGLog::~TVLGLog() = default;
 
 void TVLGLog::showEvent(QShowEvent* event) {
+    if (!placeRestored_ && services_.settingsPath) {
+        placeRestored_ = true;
+        app::restorePlace(*this, services_.settingsPath(), kPlaceSection);
+    }
     QWidget::showEvent(event);
     FormShow();
+}
+
+void TVLGLog::hideEvent(QHideEvent* event) {
+    if (placeRestored_) {
+        app::savePlace(*this, services_.settingsPath(), kPlaceSection);
+    }
+    QWidget::hideEvent(event);
 }
 
 void TVLGLog::FormShow() {

@@ -33,6 +33,8 @@ struct ArchiveWindowServices {
     /// button stays hidden.
     qrt::values::ValueHistory* values = nullptr;
     std::function<void(const qrt::receive::ModuleRef&)> plotValues{};
+    /// The settings file, where the window keeps its place; without it the place is not kept.
+    std::function<std::string()> settingsPath{};
 };
 
 /// The archive window: reads a logging module's archive, inductively or by radio, and
@@ -54,6 +56,7 @@ class TVLGLog : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
     class View;
@@ -64,6 +67,7 @@ class TVLGLog : public QWidget {
     ArchiveWindowServices services_;
     std::unique_ptr<View> view_;
     std::unique_ptr<qrt::archive::ArchiveRetrieval> retrieval_;
+    bool placeRestored_ = false;
 
     // Controls, named as on the form; tests find them by these object names.
     QRadioButton* RB_Ind = nullptr;
