@@ -110,6 +110,11 @@ TVLGLog::TVLGLog(ArchiveWindowServices services, QWidget* parent)
     Archive_Progress = named(new QProgressBar, "Archive_Progress");
     Archive_Progress->setRange(0, 1);
     Archive_Progress->setValue(0);
+    // Wide enough for the one-line message of an export without rows.
+    Archive_Progress->setMinimumWidth(
+        Archive_Progress->fontMetrics().horizontalAdvance(
+            "No records after 30.12.2026 23:59 (newest 30.12.2026 23:59)") +
+        2 * Archive_Progress->fontMetrics().averageCharWidth());
 
     auto* path = new QHBoxLayout;
     path->addWidget(RB_Ind);
@@ -178,6 +183,7 @@ archive::DateTimeValue TVLGLog::selectedStart() const {
 }
 
 void TVLGLog::BtInfoClick() {
+    showProgressText({});  // what the last export said belongs to the last retrieval
     auto [serial, type] = services_.moduleFields();
     retrieval_->BtInfoClick({.radio = RB_Radio->isChecked(),
                              .serial = std::move(serial),
@@ -234,17 +240,32 @@ void TVLGLog::Bt_PlotClick() {
 }
 
 void TVLGLog::showExportOutcome(const archive::ExportResult& result) {
-    // An empty file is written as it should be; the progress bar's text says why.
+    // An empty file is written as it should be; the progress bar's text says why, in one
+    // line that fits the bar, and in full in its tooltip.
     if (result.rows > 0) {
-        Archive_Progress->setFormat("%p%");
+        showProgressText({});
         return;
     }
-    const std::string newest = result.newestRow ? "; the newest record is " +
-                                                      archive::shortDate(*result.newestRow) + " " +
-                                                      archive::longTime(*result.newestRow)
-                                                : "; the archive holds no rows";
-    Archive_Progress->setFormat(
-        QString::fromStdString("No records from the selected start" + newest));
+    const auto minutes = [](archive::DateTimeValue at) {
+        return archive::shortDate(at) + " " + archive::longTime(at).substr(0, 5);
+    };
+    const auto seconds = [](archive::DateTimeValue at) {
+        return archive::shortDate(at) + " " + archive::longTime(at);
+    };
+    const archive::DateTimeValue start = selectedStart();
+    const std::string line = "No records after " + minutes(start) +
+                             (result.newestRow ? " (newest " + minutes(*result.newestRow) + ")"
+                                               : " (none in the archive)");
+    const std::string full =
+        "No records from the selected start " + seconds(start) +
+        (result.newestRow ? "; the newest record is " + seconds(*result.newestRow)
+                          : "; the archive holds no rows");
+    showProgressText(QString::fromStdString(line), QString::fromStdString(full));
+}
+
+void TVLGLog::showProgressText(const QString& line, const QString& full) {
+    Archive_Progress->setFormat(line.isEmpty() ? QString("%p%") : line);
+    Archive_Progress->setToolTip(full);
 }
 
 void TVLGLog::BtCloseClick() {

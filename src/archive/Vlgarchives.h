@@ -63,6 +63,8 @@ class TVLGLog : public QWidget {
 
     [[nodiscard]] qrt::archive::DateTimeValue selectedStart() const;
     void showExportOutcome(const qrt::archive::ExportResult& result);
+    /// The progress bar's text (its percentage when empty) and its tooltip.
+    void showProgressText(const QString& line, const QString& full = {});
 
     ArchiveWindowServices services_;
     std::unique_ptr<View> view_;

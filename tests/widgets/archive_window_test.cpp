@@ -96,7 +96,12 @@ TEST_F(ArchiveWindow, ReadEndsAtFullBarAndAnEmptyExportSaysWhy) {
     EXPECT_TRUE(std::filesystem::exists(csv));
     EXPECT_EQ(std::filesystem::file_size(csv), 0u);
     EXPECT_EQ(archiveUi->Archive_Progress->format().toStdString(),
-              "No records from the selected start; the newest record is 14.05.2015 12:29:00");
+              "No records after 01.01.2016 10:30 (newest 14.05.2015 12:29)");
+    EXPECT_EQ(archiveUi->Archive_Progress->toolTip().toStdString(),
+              "No records from the selected start 01.01.2016 10:30:00; the newest record is "
+              "14.05.2015 12:29:00");
+    click(archiveUi->BtInfo);  // a new retrieval: the old message goes
+    EXPECT_EQ(archiveUi->Archive_Progress->format(), "%p%");
 }
 
 TEST_F(ArchiveWindow, NoAnswerShowsNoResponseInRed) {
