@@ -3,11 +3,14 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QPushButton>
 #include <QTableView>
+#include <ctime>
 
 #include "app/values_plot.h"
 #include "app/values_window.h"
 #include "support/fake_dialogs.h"
+#include "support/process_memory.h"
 #include "values/value_history.h"
 
 namespace {
@@ -94,5 +97,63 @@ void BM_ValuesFullRedraw(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ValuesFullRedraw)->Unit(benchmark::kMillisecond);
+
+// A technician's live view: 100 plotted series, each updated once per poll, the window
+// painted after every poll. CPU time per poll against the poll's 500 ms gives the share of
+// a core; ten minutes of polls show whether memory stays flat, and Clear whether the
+// points' memory is given back.
+void BM_ValuesPlot100SeriesLive(benchmark::State& state) {
+    values::ValueHistory history;
+    testing::FakeDialogs dialogs;
+    std::int64_t polls = 600;  // five minutes already on the plot
+    fill(history, polls);
+    app::ValuesWindow window(app::ValuesWindowServices{
+        .history = history, .dialogs = dialogs, .settingsPath = [] { return std::string(); }});
+    window.resize(1200, 800);
+    window.show();
+    window.findChild<QTableView*>("ValuesTable")->selectAll();
+    QApplication::processEvents();
+    const auto poll = [&] {
+        for (std::size_t s = 0; s < kSeries; ++s) {
+            history.add(valueAt(polls, s));
+        }
+        ++polls;
+        window.pollFinished();
+        window.repaint();
+        QApplication::processEvents();
+    };
+    for (int i = 0; i < 20; ++i) {
+        poll();  // settle
+    }
+    const long before = testing::residentKilobytes();
+    const std::clock_t cpuStart = std::clock();
+    std::int64_t done = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < 1200; ++i) {  // ten minutes at two polls a second
+            poll();
+        }
+        done += 1200;
+    }
+    const double cpuPerPoll =
+        static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC / static_cast<double>(done);
+    state.counters["core_percent"] = cpuPerPoll / 0.5 * 100;
+    state.counters["rss_growth_MB"] =
+        static_cast<double>(testing::residentKilobytes() - before) / 1e3;
+    // A day of values later (as after a long session), Clear gives their memory back.
+    for (int i = 0; i < 50'000; ++i) {
+        for (std::size_t s = 0; s < kSeries; ++s) {
+            history.add(valueAt(polls, s));
+        }
+        ++polls;
+    }
+    poll();
+    state.counters["points_MB"] = static_cast<double>(history.pointMemoryBytes()) / 1e6;
+    const long full = testing::residentKilobytes();
+    window.findChild<QPushButton*>("ValuesClear")->click();
+    QApplication::processEvents();
+    state.counters["clear_gives_back_MB"] =
+        static_cast<double>(full - testing::residentKilobytes()) / 1e3;
+}
+BENCHMARK(BM_ValuesPlot100SeriesLive)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace

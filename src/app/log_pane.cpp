@@ -246,24 +246,33 @@ void LogPane::paintEvent(QPaintEvent*) {
     const QColor found(255, 230, 120);  // every match of the find bar's text in view
     const std::optional<LineSearch> searched =
         findBar_->isVisible() ? std::optional(currentSearch()) : std::nullopt;
+    const std::size_t needle = findText_->text().toUtf8().size();
+    // Where a column of a line starts, as the text is drawn: the glyphs' advances are
+    // fractional, so a column's place is measured, not counted in whole pixels.
+    const QFontMetricsF metrics(viewport()->font());
+    const auto columnX = [&](const QString& text, qsizetype column) {
+        const qreal past = column > text.size() ? metrics.horizontalAdvance(QLatin1Char('0')) : 0;
+        return left + metrics.horizontalAdvance(text.left(column)) + past;
+    };
+    const auto mark = [&](const QString& text, qsizetype begin, qsizetype end, int top,
+                          const QColor& colour) {
+        const qreal x = columnX(text, begin);
+        painter.fillRect(QRectF(x, top, columnX(text, end) - x, lineHeight_), colour);
+    };
     for (int row = 0;
          row <= visibleLines() && first + static_cast<std::size_t>(row) < lines_.size(); ++row) {
         const std::size_t index = first + static_cast<std::size_t>(row);
         const QString text = lineText(index);
         const int top = row * lineHeight_;
         if (searched && !searched->empty()) {
-            const auto length = findText_->text().size();
             searched->forEachIn(lines_.line(index), [&](std::size_t at) {
-                painter.fillRect(left + static_cast<int>(columnOf(index, at)) * charWidth_, top,
-                                 static_cast<int>(length) * charWidth_, lineHeight_, found);
+                mark(text, columnOf(index, at), columnOf(index, at + needle), top, found);
             });
         }
         if (from != to && index >= from.line && index <= to.line) {
             const qsizetype begin = index == from.line ? from.column : 0;
             const qsizetype end = index == to.line ? to.column : text.size() + 1;
-            painter.fillRect(left + static_cast<int>(begin) * charWidth_, top,
-                             static_cast<int>(std::max<qsizetype>(0, end - begin)) * charWidth_,
-                             lineHeight_, highlight);
+            mark(text, begin, std::max(begin, end), top, highlight);
         }
         painter.drawText(left, top + ascent_, text);
     }
@@ -276,9 +285,10 @@ LogPane::Position LogPane::positionAt(const QPoint& point) const {
     const auto row = static_cast<std::size_t>(std::max(0, point.y()) / lineHeight_);
     const std::size_t line =
         std::min(lines_.size() - 1, static_cast<std::size_t>(verticalScrollBar()->value()) + row);
-    const int x = point.x() - 2 + horizontalScrollBar()->value();
+    const qreal x = point.x() - 2 + horizontalScrollBar()->value();
+    const qreal advance = QFontMetricsF(viewport()->font()).horizontalAdvance(QLatin1Char('0'));
     const qsizetype column =
-        std::clamp<qsizetype>((x + charWidth_ / 2) / charWidth_, 0, lineText(line).size());
+        std::clamp<qsizetype>(std::lround(x / advance), 0, lineText(line).size());
     return {line, column};
 }
 

@@ -16,13 +16,20 @@ namespace qrt::app {
 
 namespace {
 
+constexpr qint64 kDay = 86'400'000;
+constexpr qint64 kThreeWeeks = 21 * kDay;
+// Points drawn over all lines: every line at its full resolution (a lowest and a highest
+// point per two pixels) up to some dozens of lines; beyond, each line gets its share,
+// so a hundred lines cost no more than forty.
+constexpr double kPointBudget = 40'000;
+
 // The chart with its axes and an empty series that always holds them: a date-time axis
 // shown while no series is attached never draws its labels again (Qt 6.4).
 QChart* chartWithAxes() {
     auto* chart = new QChart;
     chart->legend()->setAlignment(Qt::AlignBottom);
     auto* time = new QDateTimeAxis;
-    time->setFormat("HH:mm:ss");
+    time->setFormat(timeAxisFormat(60'000));
     time->setTitleText("Time");
     auto* value = new QValueAxis;
     chart->addAxis(time, Qt::AlignBottom);
@@ -35,13 +42,25 @@ QChart* chartWithAxes() {
     return chart;
 }
 
+QString unitName(receive::Unit unit) {
+    const std::string_view text = receive::unitText(unit);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 }  // namespace
+
+QString timeAxisFormat(qint64 spanMilliseconds) {
+    if (spanMilliseconds <= kDay) {
+        return "HH:mm:ss";
+    }
+    return spanMilliseconds <= kThreeWeeks ? "dd.MM. HH:mm" : "dd.MM.yyyy";
+}
 
 ValuesPlot::ValuesPlot(const values::ValueHistory& history, QWidget* parent)
     : QChartView(chartWithAxes(), parent),
       history_(history),
       timeAxis_(qobject_cast<QDateTimeAxis*>(chart()->axes(Qt::Horizontal).front())),
-      valueAxis_(qobject_cast<QValueAxis*>(chart()->axes(Qt::Vertical).front())) {
+      valueAxes_{qobject_cast<QValueAxis*>(chart()->axes(Qt::Vertical).front())} {
     setRubberBand(QChartView::RectangleRubberBand);
     setRenderHint(QPainter::Antialiasing, false);
     setFocusPolicy(Qt::StrongFocus);
@@ -52,27 +71,56 @@ ValuesPlot::ValuesPlot(const values::ValueHistory& history, QWidget* parent)
     });
 }
 
+void ValuesPlot::dropUnitAxes() {
+    for (std::size_t i = 1; i < valueAxes_.size(); ++i) {
+        chart()->removeAxis(valueAxes_[i]);
+        delete valueAxes_[i];
+    }
+    valueAxes_.resize(1);
+    axisUnits_.clear();
+    valueAxes_.front()->setTitleText({});
+}
+
+std::size_t ValuesPlot::axisFor(receive::Unit unit) {
+    for (std::size_t i = 0; i < axisUnits_.size(); ++i) {
+        if (axisUnits_[i] == unit) {
+            return i;
+        }
+    }
+    if (!axisUnits_.empty()) {
+        auto* axis = new QValueAxis;
+        chart()->addAxis(axis, axisUnits_.size() % 2 == 1 ? Qt::AlignRight : Qt::AlignLeft);
+        valueAxes_.push_back(axis);
+    }
+    axisUnits_.push_back(unit);
+    valueAxes_.back()->setTitleText(unitName(unit));
+    return axisUnits_.size() - 1;
+}
+
 void ValuesPlot::setRows(std::vector<std::size_t> rows) {
     updating_ = true;  // attaching a series moves the axes too
-    for (QLineSeries* line : lines_) {
-        chart()->removeSeries(line);
-        delete line;
+    for (Line& line : lines_) {
+        chart()->removeSeries(line.series);
+        delete line.series;
     }
     lines_.clear();
+    dropUnitAxes();
     rows_ = std::move(rows);
-    reductions_.assign(rows_.size(), {});
     for (const std::size_t row : rows_) {
         const values::Series& series = history_.at(row);
         auto* line = new QLineSeries;
-        line->setName(
-            QString::fromStdString(series.module.text() + " " + series.channel + " (") +
-            QString::fromUtf8(receive::unitText(series.unit).data(),
-                              static_cast<qsizetype>(receive::unitText(series.unit).size())) +
-            ")");
+        line->setName(QString::fromStdString(series.module.text() + " " + series.channel + " (") +
+                      unitName(series.unit) + ")");
         chart()->addSeries(line);
+        // A hairline is drawn by the fast line drawer; a wider pen is stroked as a path,
+        // which costs most of a redraw.
+        QPen pen = line->pen();
+        pen.setWidth(1);
+        line->setPen(pen);
+        const std::size_t axis = axisFor(series.unit);
         line->attachAxis(timeAxis_);
-        line->attachAxis(valueAxis_);
-        lines_.push_back(line);
+        line->attachAxis(valueAxes_[axis]);
+        lines_.push_back({row, line, axis, {}});
     }
     updating_ = false;
     refresh();
@@ -92,6 +140,15 @@ void ValuesPlot::setTimeRange(qint64 from, qint64 to) {
     updating_ = true;
     timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
     updating_ = false;
+}
+
+void ValuesPlot::showTimeFormat() {
+    const QString format = timeAxisFormat(timeAxis_->min().msecsTo(timeAxis_->max()));
+    if (timeAxis_->format() != format) {
+        updating_ = true;
+        timeAxis_->setFormat(format);
+        updating_ = false;
+    }
 }
 
 void ValuesPlot::refresh() {
@@ -126,18 +183,23 @@ void ValuesPlot::refresh() {
             setTimeRange(from, to + span / 10);
         }
     }
+    showTimeFormat();
     from = timeAxis_->min().toMSecsSinceEpoch();
     to = timeAxis_->max().toMSecsSinceEpoch();
-    // A lowest and a highest point per two pixels draws the same curve as every point.
-    const auto columns = static_cast<std::size_t>(std::max(100.0, chart()->plotArea().width() / 2));
-    double low = std::numeric_limits<double>::infinity();
-    double high = -std::numeric_limits<double>::infinity();
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const double width = chart()->plotArea().width();
+    const double share =
+        kPointBudget / 2 / static_cast<double>(std::max<std::size_t>(lines_.size(), 1));
+    const auto columns = static_cast<std::size_t>(std::max(100.0, std::min(width / 2, share)));
+    std::vector<std::pair<double, double>> ranges(
+        valueAxes_.size(),
+        {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()});
+    for (Line& line : lines_) {
         QList<QPointF> points;
-        if (rows_[i] < history_.size()) {
-            reductions_[i].update(history_.at(rows_[i]).points, from, to, columns);
-            reductions_[i].points(scratch_);
+        if (line.row < history_.size()) {
+            line.reduction.update(history_.at(line.row).points, from, to, columns);
+            line.reduction.points(scratch_);
             points.reserve(static_cast<qsizetype>(scratch_.size()));
+            auto& [low, high] = ranges[line.axis];
             for (const values::PlotPoint& p : scratch_) {
                 if (!std::isfinite(p.value)) {
                     continue;  // a value no axis can show is left out, not drawn
@@ -147,24 +209,29 @@ void ValuesPlot::refresh() {
                 high = std::max(high, p.value);
             }
         }
-        lines_[i]->replace(points);
+        line.series->replace(points);
     }
-    if (!(low <= high)) {
-        low = 0;
-        high = 1;
-    }
-    const double margin = high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(high) * 0.05);
-    if (valueAxis_->min() != low - margin || valueAxis_->max() != high + margin) {
-        updating_ = true;
-        valueAxis_->setRange(low - margin, high + margin);
-        updating_ = false;
+    for (std::size_t i = 0; i < valueAxes_.size(); ++i) {
+        auto [low, high] = ranges[i];
+        if (!(low <= high)) {
+            low = 0;
+            high = 1;
+        }
+        const double margin =
+            high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(high) * 0.05);
+        QValueAxis* axis = valueAxes_[i];
+        if (axis->min() != low - margin || axis->max() != high + margin) {
+            updating_ = true;
+            axis->setRange(low - margin, high + margin);
+            updating_ = false;
+        }
     }
 }
 
 std::vector<QPointF> ValuesPlot::drawnPoints(std::size_t index) const {
     std::vector<QPointF> points;
     if (index < lines_.size()) {
-        for (const QPointF& p : lines_[index]->points()) {
+        for (const QPointF& p : lines_[index].series->points()) {
             points.emplace_back(p.x(), p.y());
         }
     }

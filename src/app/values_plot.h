@@ -11,11 +11,17 @@ class QLineSeries;
 
 namespace qrt::app {
 
-/// The values window's plot: the selected series over time on a date-time axis. It
-/// follows the newest values until the operator zooms (wheel, rubber band) or pans
-/// (drag with the right mouse button, arrow keys); "Reset" follows again. Each series
-/// is reduced to a few points per pixel column of the visible range before drawing, so
-/// a redraw costs the same at 100,000 points as at 1,000.
+/// The time axis's label format for a visible span: the time of day within a day, date
+/// and time within three weeks, the date alone beyond.
+[[nodiscard]] QString timeAxisFormat(qint64 spanMilliseconds);
+
+/// The values window's plot: the selected series over time on a date-time axis, each
+/// unit on a value axis of its own (the first on the left, the second on the right,
+/// further ones on alternate sides), scaled to its own series. It follows the newest
+/// values until the operator zooms (wheel, rubber band) or pans (drag with the right
+/// mouse button, arrow keys); "Reset" follows again. Each series is reduced to a
+/// lowest and a highest point per pixel column before drawing, so a redraw costs the
+/// same at 100,000 points as at 1,000.
 class ValuesPlot final : public QChartView {
     Q_OBJECT
 
@@ -40,15 +46,26 @@ class ValuesPlot final : public QChartView {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    /// One line and the value axis of its unit.
+    struct Line {
+        std::size_t row;
+        QLineSeries* series;
+        std::size_t axis;  // index into valueAxes_
+        values::PlotReduction reduction;
+    };
+
     void userMovedView();
     void setTimeRange(qint64 from, qint64 to);
+    void showTimeFormat();
+    [[nodiscard]] std::size_t axisFor(receive::Unit unit);
+    void dropUnitAxes();
 
     const values::ValueHistory& history_;
     std::vector<std::size_t> rows_;
-    std::vector<QLineSeries*> lines_;
-    std::vector<values::PlotReduction> reductions_;  // one per line
+    std::vector<Line> lines_;
     QDateTimeAxis* timeAxis_;
-    QValueAxis* valueAxis_;
+    std::vector<QValueAxis*> valueAxes_;  // the first stays, holding the empty chart's axes
+    std::vector<receive::Unit> axisUnits_;
     bool following_ = true;
     bool updating_ = false;  // the axis moves because of us, not the operator
     QPointF panFrom_;

@@ -1,7 +1,13 @@
 // The values window and the places of the windows: what a technician sees of them.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QValueAxis>
+
+#include "app/values_plot.h"
 #include "app/window_place.h"
+#include "values/value_history.h"
 
 using namespace qrt;
 
@@ -29,4 +35,65 @@ TEST(WindowPlace, ASavedPlaceIsTakenOnlyWhereItFitsTheScreens) {
          }) {
         EXPECT_EQ(app::placeToRestore(c.saved, screens, minimum), c.restored) << c.saved.x();
     }
+}
+
+// The time axis shows what tells the points apart at the visible span, and each unit has
+// its own value axis, so a temperature beside a counter is no flat line.
+TEST(ValuesPlot, TimeFormatFollowsTheSpanAndEachUnitHasItsOwnAxis) {
+    struct Span {
+        qint64 milliseconds;
+        const char* format;
+    };
+    for (const Span& c :
+         {Span{60'000, "HH:mm:ss"}, Span{86'400'000, "HH:mm:ss"},
+          Span{19 * 86'400'000LL, "dd.MM. HH:mm"}, Span{60 * 86'400'000LL, "dd.MM.yyyy"}}) {
+        EXPECT_EQ(app::timeAxisFormat(c.milliseconds), c.format) << c.milliseconds;
+    }
+
+    values::ValueHistory history;
+    const receive::ModuleRef module{.type = 6, .number = 16};
+    const std::int64_t start = 1'764'547'200'000LL;
+    for (int hour = 0; hour <= 19 * 24; ++hour) {  // 19 days, a value an hour
+        const common::Timestamp at{start + hour * 3'600'000LL, 3600};
+        history.add({.time = at,
+                     .module = module,
+                     .channel = "Temp1",
+                     .raw = 2000 + hour % 300,
+                     .scale = 0.01,
+                     .unit = receive::Unit::Celsius});
+        history.add({.time = at,
+                     .module = module,
+                     .channel = "Count1",
+                     .raw = hour * 70,
+                     .unit = receive::Unit::Count});
+        history.add({.time = at,
+                     .module = module,
+                     .channel = "Temp2",
+                     .raw = -300,
+                     .scale = 0.01,
+                     .unit = receive::Unit::Celsius});
+    }
+    app::ValuesPlot plot(history);
+    plot.resize(800, 500);
+    plot.setRows({0, 1, 2});
+    auto* time = qobject_cast<QDateTimeAxis*>(plot.chart()->axes(Qt::Horizontal).front());
+    EXPECT_EQ(time->format(), "dd.MM. HH:mm");
+    const QList<QAbstractAxis*> vertical = plot.chart()->axes(Qt::Vertical);
+    ASSERT_EQ(vertical.size(), 2);
+    const auto* celsius = qobject_cast<QValueAxis*>(vertical[0]);
+    const auto* counts = qobject_cast<QValueAxis*>(vertical[1]);
+    EXPECT_EQ(celsius->titleText(), "\u00B0C");
+    EXPECT_EQ(celsius->alignment(), Qt::AlignLeft);
+    EXPECT_EQ(counts->titleText(), "counts");
+    EXPECT_EQ(counts->alignment(), Qt::AlignRight);
+    // Each axis is scaled to its own series: -3.00 to 22.99 degrees, 0 to 31,920 counts.
+    EXPECT_LE(celsius->min(), -3.0);
+    EXPECT_LT(celsius->max(), 30.0);
+    EXPECT_LE(counts->min(), 0.0);
+    EXPECT_GE(counts->max(), 31'920.0);
+
+    // Zoomed to an hour: the time of day.
+    time->setRange(QDateTime::fromMSecsSinceEpoch(start),
+                   QDateTime::fromMSecsSinceEpoch(start + 3'600'000));
+    EXPECT_EQ(time->format(), "HH:mm:ss");
 }
