@@ -14,11 +14,14 @@ namespace {
 using namespace qrt;
 
 struct View final : firmware::FirmwareView {
-    [[nodiscard]] firmware::FirmwareTarget target() const override { return {true, "77", "8"}; }
+    [[nodiscard]] firmware::FirmwareTarget target() const override {
+        return {true, frames::ModuleAddress{8, 77}};
+    }
     [[nodiscard]] int speed() const override { return speedValue; }
-    void showBlock(const std::string&) override { ++blocks; }
-    void showBlockCount(const std::string&) override {}
+    void showBlock(std::uint32_t) override { ++blocks; }
+    void showBlockCount(std::uint32_t) override {}
     void showProgress(std::uint32_t, std::uint32_t) override {}
+    void showStatus(const firmware::FirmwareStatus&) override {}
     int speedValue = 2;
     std::size_t blocks = 0;
 };

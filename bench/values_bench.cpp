@@ -24,7 +24,7 @@ receive::Measurement valueAt(std::int64_t poll, std::size_t series) {
     const common::Timestamp time{1'764'547'200'000LL + poll * 500, 3600};
     static const std::array<std::string_view, 4> kChannels{"Temp1", "Temp2", "Count1", "Bat"};
     return {.time = time,
-            .module = {.type = 6, .number = static_cast<std::uint32_t>(series / 4)},
+            .source = {.module = {6, static_cast<std::uint32_t>(series / 4)}},
             .channel = kChannels[series % 4],
             .raw = static_cast<std::int32_t>(2000 +
                                              (poll * 7 + static_cast<std::int64_t>(series)) % 800),

@@ -14,11 +14,11 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/form_reader.h"
 #include "app/log_pane.h"
 #include "app/values_window.h"
 #include "commands/calibration.h"
 #include "commands/command_tables.h"
-#include "common/scan.h"
 #include "common/settings_file.h"
 #include "common/settings_location.h"
 #include "common/text_format.h"
@@ -84,14 +84,20 @@ class TMainForm::FirmwareControls final : public firmware::FirmwareView {
   public:
     explicit FirmwareControls(TMainForm& form) : form_(form) {}
     [[nodiscard]] firmware::FirmwareTarget target() const override {
-        return {form_.CB_ID->isChecked(), text(form_.Ed_SNR), text(form_.ED_Typ)};
+        return {form_.CB_ID->isChecked(), form_.typedModule()};
     }
     [[nodiscard]] int speed() const override { return form_.UD_Speed->value(); }
-    void showBlock(const std::string& value) override {
-        form_.ED_FW_BL->setText(QString::fromStdString(value));
+    void showBlock(std::uint32_t index) override {
+        form_.ED_FW_BL->setText(QString::number(index));
     }
-    void showBlockCount(const std::string& value) override {
-        form_.ED_FW_BLH->setText(QString::fromStdString(value));
+    void showBlockCount(std::uint32_t count) override {
+        form_.ED_FW_BLH->setText(QString::number(count));
+    }
+    void showStatus(const firmware::FirmwareStatus& status) override {
+        using Kind = firmware::FirmwareStatus::Kind;
+        form_.ED_FW_BL->setText(status.kind == Kind::Complete ? QString("Good")
+                                : status.kind == Kind::Faulty ? QString("Error")
+                                                              : QString::number(status.block));
     }
     void showProgress(std::uint32_t sent, std::uint32_t count) override {
         form_.FW_Progress->setRange(0, static_cast<int>(std::max<std::uint32_t>(count, 1)));
@@ -138,8 +144,8 @@ TMainForm::~TMainForm() {
     core_.poller.firmwareStatus = nullptr;
 }
 
-std::pair<std::string, std::string> TMainForm::moduleFields() const {
-    return {text(Ed_SNR), text(ED_Typ)};
+std::optional<frames::ModuleAddress> TMainForm::typedModule() const {
+    return app::typedModule(text(Ed_SNR), text(ED_Typ));
 }
 
 void TMainForm::FormCreate() {
@@ -312,18 +318,18 @@ void TMainForm::CB_AuthClick() {
 }
 
 void TMainForm::ED_TypChange() {
-    core_.poller.idFilter = commands::idFilterFor(CB_Filter->isChecked(), CB_Broadcast->isChecked(),
-                                                  text(Ed_SNR), text(ED_Typ));
+    core_.poller.idFilter = app::idFilterOf(CB_Filter->isChecked(), CB_Broadcast->isChecked(),
+                                            text(Ed_SNR), text(ED_Typ));
 }
 
 void TMainForm::EDcrcChange() {
-    if (const auto value = common::scanShortHex(text(EDcrc))) {
+    if (const auto value = app::crcStartOf(text(EDcrc))) {
         core_.protocol.crcStart = *value;
     }
 }
 
-commands::ConfigurationFields TMainForm::configurationFields() const {
-    commands::ConfigurationFields fields;
+app::ConfigurationForm TMainForm::configurationForm() const {
+    app::ConfigurationForm fields;
     fields.commandIndex = CB_Cmd->currentIndex();
     fields.serial = text(Ed_SNR);
     fields.type = text(ED_Typ);
@@ -339,22 +345,28 @@ commands::ConfigurationFields TMainForm::configurationFields() const {
         fields.contentWords[i] = text(Ed_Cont[i]);
     }
     fields.authenticate = CB_Auth->isChecked();
-    for (std::size_t i = 0; i < ED_Key.size(); ++i) {
-        fields.keyFields[i] = text(ED_Key[i]);
-    }
     return fields;
 }
 
 void TMainForm::BT_Radio_CMDClick() {
-    commands::sendRadioCommand(core_.sender, configurationFields());
+    // The key is read from its fields for every command, as the authenticator is computed.
+    std::array<std::string, 8> keyFields;
+    for (std::size_t i = 0; i < ED_Key.size(); ++i) {
+        keyFields[i] = text(ED_Key[i]);
+    }
+    core_.protocol.authKey = app::keyOf(keyFields);
+    commands::sendRadioCommand(core_.sender, app::radioCommandOf(configurationForm()));
 }
 
 void TMainForm::BT_Ind_CMDClick() {
-    commands::sendInductiveCommand(core_.sender, configurationFields());
+    commands::sendInductiveCommand(core_.sender, app::inductiveCommandOf(configurationForm()));
 }
 
 void TMainForm::BTNVWClick() {
-    commands_.writeParameter(CBPar->currentIndex(), text(EDPar));
+    if (const auto value = app::parameterValueOf(text(EDPar))) {
+        commands_.writeParameter(
+            commands::itemAt(commands::kParameterList, CBPar->currentIndex()).value, *value);
+    }
 }
 
 void TMainForm::BTBeepClick() {
@@ -403,7 +415,7 @@ void TMainForm::BT_FW_StartClick() {
     }
     // The progress bar's own text says why; "Block" and "von" stay as they are.
     FW_Progress->setTextVisible(true);
-    FW_Progress->setFormat(QString::fromStdString(firmware_->refusal()));
+    FW_Progress->setFormat(QString::fromStdString(firmware::refusalText(*firmware_->refusal())));
 }
 
 void TMainForm::savePane(const app::LogPane& pane) {
@@ -441,8 +453,8 @@ void TMainForm::connectHandlers() {
     onClick(BTLogOff, [this] { commands_.logOff(); });
     onClick(BTGetRTC, [this] { commands_.getClock(); });
     onClick(BTSetRTC, [this] { commands_.setClock(); });
-    onClick(BTRcvVer, [this] { commands_.boxCommand(0xE0); });
-    onClick(BtBoot, [this] { commands_.boxCommand(0xF0); });
+    onClick(BTRcvVer, [this] { commands_.boxCommand(frames::box::kVersion); });
+    onClick(BtBoot, [this] { commands_.boxCommand(frames::box::kBoot); });
     onClick(BTBeep, [this] { BTBeepClick(); });
     onClick(BTCLEAR, [this] {
         ME_Debug->clear();
@@ -470,8 +482,9 @@ void TMainForm::connectHandlers() {
     connect(CB_Cont, &QCheckBox::toggled, this, [this] { CB_ContClick(); });
     connect(CB_Cont2, &QCheckBox::toggled, this, [this] { CB_Cont2Click(); });
     connect(CB_Auth, &QCheckBox::toggled, this, [this] { CB_AuthClick(); });
-    connect(CBOnline, &QCheckBox::clicked, this,
-            [this](bool on) { commands_.boxCommand(on ? 0x41 : 0x40); });
+    connect(CBOnline, &QCheckBox::clicked, this, [this](bool on) {
+        commands_.boxCommand(on ? frames::box::kOnline : frames::box::kOffline);
+    });
     connect(CB_LED, &QComboBox::activated, this, [this](int index) { CB_LEDChange(index); });
     for (QWidget* trigger : std::initializer_list<QWidget*>{Ed_SNR, ED_Typ}) {
         connect(static_cast<QLineEdit*>(trigger), &QLineEdit::textChanged, this,

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/form_reader.h"
 #include "app/tool_core.h"
-#include "commands/radio_command.h"
 #include "commands/service_commands.h"
 #include "firmware/firmware_transfer.h"
 
@@ -55,8 +55,9 @@ class TMainForm : public QWidget {
     /// The settings file this window reads and writes.
     [[nodiscard]] const std::string& settingsPath() const { return iniPath_; }
 
-    /// The serial number and module type fields (the archive window's module by radio).
-    [[nodiscard]] std::pair<std::string, std::string> moduleFields() const;
+    /// The module typed in the serial number and type fields, when both scan (the
+    /// archive window's module by radio, the firmware transfer's module).
+    [[nodiscard]] std::optional<qrt::frames::ModuleAddress> typedModule() const;
     [[nodiscard]] const qrt::firmware::FirmwareTransfer& firmware() const { return *firmware_; }
 
     // Event handlers, named after their controls.
@@ -98,7 +99,7 @@ class TMainForm : public QWidget {
     void showFirmwarePaused(bool paused);
     void savePane(const qrt::app::LogPane& pane);
 
-    [[nodiscard]] qrt::commands::ConfigurationFields configurationFields() const;
+    [[nodiscard]] qrt::app::ConfigurationForm configurationForm() const;
 
     qrt::app::ToolCore& core_;
     qrt::ui::Dialogs& dialogs_;

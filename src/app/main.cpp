@@ -49,11 +49,11 @@ int main(int argc, char** argv) {
                                .archive = core.archive,
                                .clock = core.clock,
                                .dialogs = dialogs,
-                               .moduleFields = [&mainForm] { return mainForm.moduleFields(); },
+                               .typedModule = [&mainForm] { return mainForm.typedModule(); },
                                .values = &core.values,
                                .plotValues =
-                                   [&valuesWindow](const qrt::receive::ModuleRef& module) {
-                                       valuesWindow.plotModule(module);
+                                   [&valuesWindow](const qrt::receive::ValueSource& source) {
+                                       valuesWindow.plotSource(source);
                                    },
                                .settingsPath = [&mainForm] { return mainForm.settingsPath(); }},
                               &mainForm);

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "app/Testunit1.h"
+#include "app/form_reader.h"
 #include "app/log_pane.h"
 #include "commands/command_tables.h"
 
@@ -253,8 +254,9 @@ void TMainForm::buildControls() {
     auth->setContentsMargins(6, 4, 6, 4);
     auth->setSpacing(3);
     auth->addWidget(CB_Auth, 0, 0, 1, 4);
+    const auto defaultKey = qrt::app::keyFieldsOf(qrt::frames::kDefaultKey);
     for (std::size_t i = 0; i < ED_Key.size(); ++i) {
-        ED_Key[i] = edit(kKeyNames[i], qrt::frames::kDefaultKeyFields[i], 6, 46);
+        ED_Key[i] = edit(kKeyNames[i], defaultKey[i].c_str(), 6, 46);
         auth->addWidget(ED_Key[i], 1 + static_cast<int>(i / 4), static_cast<int>(i % 4));
     }
 

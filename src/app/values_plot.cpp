@@ -109,7 +109,7 @@ void ValuesPlot::setRows(std::vector<std::size_t> rows) {
     for (const std::size_t row : rows_) {
         const values::Series& series = history_.at(row);
         auto* line = new QLineSeries;
-        line->setName(QString::fromStdString(series.module.text() + " " + series.channel + " (") +
+        line->setName(QString::fromStdString(series.source.text() + " " + series.channel + " (") +
                       unitName(series.unit) + ")");
         chart()->addSeries(line);
         // A hairline is drawn by the fast line drawer; a wider pen is stroked as a path,

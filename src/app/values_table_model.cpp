@@ -77,7 +77,7 @@ QVariant ValuesTableModel::data(const QModelIndex& index, int role) const {
     const QDateTime updated = toQDateTime(s.lastTime);
     switch (column) {
         case Module:
-            return QString::fromStdString(s.module.text());
+            return QString::fromStdString(s.source.text());
         case Channel:
             return QString::fromStdString(s.channel);
         case Value:

@@ -136,18 +136,18 @@ void ValuesWindow::refresh() {
     plot_->refresh();
 }
 
-void ValuesWindow::plotModule(const receive::ModuleRef& module) {
+void ValuesWindow::plotSource(const receive::ValueSource& source) {
     if (isVisible()) {
         refresh();  // a hidden window refreshes as it is shown
     } else {
         show();
     }
     raise();
-    moduleFilter_->setText(QString::fromStdString(module.text()));
+    moduleFilter_->setText(QString::fromStdString(source.text()));
     table_->clearSelection();
     QItemSelection rows;
     for (std::size_t row = 0; row < services_.history.size(); ++row) {
-        if (services_.history.at(row).module == module) {
+        if (services_.history.at(row).source == source) {
             const QModelIndex at = sorted_->mapFromSource(model_->index(static_cast<int>(row), 0));
             rows.select(at, at);
         }

@@ -43,8 +43,8 @@ class ValuesWindow final : public QWidget {
 
     /// A poll has ended: the table and the plot take the new values.
     void pollFinished();
-    /// Shows the window with the series of one module selected and plotted.
-    void plotModule(const receive::ModuleRef& module);
+    /// Shows the window with the series of one source selected and plotted.
+    void plotSource(const receive::ValueSource& source);
 
   protected:
     void showEvent(QShowEvent* event) override;

@@ -35,11 +35,10 @@ QLineEdit* readOnly(const char* name) {
     return edit;
 }
 
-QColor colourOf(archive::StatusColour colour) {
-    const auto bgr = static_cast<std::uint32_t>(colour);
-    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                  static_cast<int>((bgr >> 16) & 0xFF));
-}
+// The status colours of the archive window.
+const QColor kYellow(255, 255, 0);
+const QColor kGreen(0, 255, 0);
+const QColor kRed(255, 0, 0);
 
 }  // namespace
 
@@ -47,33 +46,15 @@ QColor colourOf(archive::StatusColour colour) {
 class TVLGLog::View final : public archive::RetrievalView {
   public:
     explicit View(TVLGLog& window) : window_(window) {}
-    void showId(const std::string& text) override {
-        window_.Ed_ID->setText(QString::fromStdString(text));
+    void showModule(const std::optional<frames::ModuleAddress>& module) override {
+        window_.Ed_ID->setText(module ? QString::fromStdString(module->text()) : QString());
         window_.Ed_ID->repaint();
     }
-    void showStatus(const std::string& text, archive::StatusColour colour) override {
-        window_.ED_Status->setText(QString::fromStdString(text));
-        QPalette palette = window_.ED_Status->palette();
-        palette.setColor(QPalette::Base, colourOf(colour));
-        palette.setColor(QPalette::Text, Qt::black);
-        window_.ED_Status->setPalette(palette);
-        window_.ED_Status->repaint();
-    }
-    void showFirstRecord(const std::string& date, const std::string& time) override {
-        window_.ED_Date->setText(QString::fromStdString(date));
-        window_.ED_Time->setText(QString::fromStdString(time));
-    }
-    void enableCsv(bool enabled) override {
-        window_.Bt_CSV->setEnabled(enabled);
-        window_.Bt_Plot->setEnabled(enabled);
-    }
+    void showBusy() override { window_.showStatus("Busy", kYellow); }
     void showProgress(std::uint32_t received, std::uint32_t total) override {
         window_.Archive_Progress->setRange(0, static_cast<int>(std::max<std::uint32_t>(total, 1)));
         window_.Archive_Progress->setValue(static_cast<int>(std::min(received, total)));
         window_.Archive_Progress->repaint();
-    }
-    void dateError(const std::string& message) override {
-        window_.services_.dialogs.message(&window_, "QRTTest", QString::fromStdString(message), {});
     }
 
   private:
@@ -172,7 +153,16 @@ void TVLGLog::FormShow() {
     const common::DateTime now = services_.clock.localTime();
     DTP_Date->setDate(QDate(now.year, now.month, now.day).addDays(-1));
     DTP_Time->setTime(QTime(now.hour, now.minute, now.second));
-    view_->showStatus("Ready", archive::StatusColour::Green);
+    showStatus("Ready", kGreen);
+}
+
+void TVLGLog::showStatus(const char* text, const QColor& colour) {
+    ED_Status->setText(text);
+    QPalette palette = ED_Status->palette();
+    palette.setColor(QPalette::Base, colour);
+    palette.setColor(QPalette::Text, Qt::black);
+    ED_Status->setPalette(palette);
+    ED_Status->repaint();
 }
 
 archive::DateTimeValue TVLGLog::selectedStart() const {
@@ -184,11 +174,50 @@ archive::DateTimeValue TVLGLog::selectedStart() const {
 
 void TVLGLog::BtInfoClick() {
     showProgressText({});  // what the last export said belongs to the last retrieval
-    auto [serial, type] = services_.moduleFields();
-    retrieval_->BtInfoClick({.radio = RB_Radio->isChecked(),
-                             .serial = std::move(serial),
-                             .type = std::move(type),
-                             .selectedStart = selectedStart()});
+    const bool radio = RB_Radio->isChecked();
+    showRetrievalOutcome(
+        retrieval_->retrieve({.radio = radio,
+                              .module = radio ? services_.typedModule() : std::nullopt,
+                              .selectedStart = selectedStart()}));
+}
+
+void TVLGLog::showRetrievalOutcome(const archive::RetrievalOutcome& outcome) {
+    using End = archive::RetrievalOutcome::End;
+    const archive::ArchiveRetrieval& r = *retrieval_;
+    switch (outcome.end) {
+        case End::Exportable:
+            showStatus("Ready", kGreen);
+            ED_Date->setText(QString::fromStdString(archive::shortDate(r.recordTime)));
+            ED_Time->setText(QString::fromStdString(archive::longTime(r.recordTime)));
+            enableExport(true);
+            break;
+        case End::NoRecord:
+            showStatus("Ready", kGreen);
+            enableExport(false);
+            break;
+        case End::MissingBlocks:
+            showStatus("Missing blocks", kRed);  // the first record and the buttons stay
+            break;
+        case End::NoResponse:
+        case End::PortLost:
+        case End::Interrupted:
+            showStatus("No Response", kRed);
+            enableExport(false);
+            break;
+        case End::DateError:
+            showStatus("Invalid record date", kRed);
+            enableExport(false);
+            services_.dialogs.message(this, "QRTTest", QString::fromStdString(outcome.dateError),
+                                      {});
+            break;
+        case End::NotAsked:
+            break;
+    }
+}
+
+void TVLGLog::enableExport(bool enabled) {
+    Bt_CSV->setEnabled(enabled);
+    Bt_Plot->setEnabled(enabled);
 }
 
 void TVLGLog::Bt_CSVClick() {
@@ -197,7 +226,7 @@ void TVLGLog::Bt_CSVClick() {
         return;
     }
     const std::string proposed =
-        archive::proposedCsvName(r.archiveType, r.archiveSerial, services_.clock.localTime());
+        archive::proposedCsvName(r.archiveModule, services_.clock.localTime());
     const auto chosen = services_.dialogs.saveFile(this, QString::fromStdString(proposed),
                                                    "CSV-Datei|*.csv", "csv");
     if (!chosen) {
@@ -224,11 +253,10 @@ void TVLGLog::Bt_PlotClick() {
     if (r.firstRecord == -1 || services_.values == nullptr || !services_.plotValues) {
         return;
     }
-    const receive::ModuleRef module{.kind = receive::ModuleRef::Kind::Archive,
-                                    .type = r.archiveType,
-                                    .number = r.archiveSerial};
+    const receive::ValueSource module{.kind = receive::ValueSource::Kind::Archive,
+                                      .module = r.archiveModule};
     values::ValueHistory& history = *services_.values;
-    history.removeModule(module);
+    history.removeSource(module);
     const archive::ExportResult result = archive::archiveValues(
         {services_.archive.archiveWords, r.writeWord, r.firstRecord, selectedStart()}, module,
         [&history](const receive::Measurement& value) { history.add(value); });

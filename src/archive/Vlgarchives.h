@@ -27,12 +27,12 @@ struct ArchiveWindowServices {
     qrt::receive::ArchiveStore& archive;
     qrt::common::Clock& clock;
     qrt::ui::Dialogs& dialogs;
-    /// The serial number and module type fields, read at each "Get Archive".
-    std::function<std::pair<std::string, std::string>()> moduleFields;
+    /// The module typed in the main window, read at each "Get Archive" by radio.
+    std::function<std::optional<qrt::frames::ModuleAddress>()> typedModule;
     /// Where "Plot" puts the archive's values, and how it shows them; without them the
     /// button stays hidden.
     qrt::values::ValueHistory* values = nullptr;
-    std::function<void(const qrt::receive::ModuleRef&)> plotValues{};
+    std::function<void(const qrt::receive::ValueSource&)> plotValues{};
     /// The settings file, where the window keeps its place; without it the place is not kept.
     std::function<std::string()> settingsPath{};
 };
@@ -63,6 +63,10 @@ class TVLGLog : public QWidget {
 
     [[nodiscard]] qrt::archive::DateTimeValue selectedStart() const;
     void showExportOutcome(const qrt::archive::ExportResult& result);
+    void showRetrievalOutcome(const qrt::archive::RetrievalOutcome& outcome);
+    void enableExport(bool enabled);
+    /// ED_Status: its text on a coloured ground, repainted at once.
+    void showStatus(const char* text, const QColor& colour);
     /// The progress bar's text (its percentage when empty) and its tooltip.
     void showProgressText(const QString& line, const QString& full = {});
 

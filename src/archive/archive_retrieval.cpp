@@ -1,8 +1,6 @@
 #include "archive/archive_retrieval.h"
 
 #include "archive/record_search.h"
-#include "common/scan.h"
-#include "common/text_format.h"
 #include "frames/byte_order.h"
 #include "frames/command_codes.h"
 
@@ -20,15 +18,17 @@ constexpr std::int32_t kReplyPolls = 10;
 constexpr std::int32_t kInductiveBlockPolls = 10;
 constexpr std::int32_t kRadioBlockPolls = 25;
 
+using End = RetrievalOutcome::End;
+
 // How a retrieval ends when a reply does not come.
-ArchiveRetrieval::End unanswered(receive::WaitEnd end) {
+RetrievalOutcome unanswered(receive::WaitEnd end) {
     switch (end) {
         case receive::WaitEnd::PortLost:
-            return ArchiveRetrieval::End::PortLost;
+            return {End::PortLost};
         case receive::WaitEnd::Stopped:
-            return ArchiveRetrieval::End::Interrupted;
+            return {End::Interrupted};
         default:
-            return ArchiveRetrieval::End::NoResponse;
+            return {End::NoResponse};
     }
 }
 
@@ -63,58 +63,39 @@ receive::WaitEnd ArchiveRetrieval::awaitBlock(const RetrievalRequest& request) {
     return receive::WaitEnd::Reply;
 }
 
-ArchiveRetrieval::End ArchiveRetrieval::BtInfoClick(const RetrievalRequest& request) {
-    view_.showId("");
+RetrievalOutcome ArchiveRetrieval::retrieve(const RetrievalRequest& request) {
+    view_.showModule(std::nullopt);
     firstRequest_ = true;
     if (request.radio) {
-        const auto serial = common::scanInt(request.serial);
-        const auto type = common::scanInt(request.type);
-        if (!serial || !type || *serial == 0 || *type == 0) {
-            return End::NotAsked;  // no module named: nothing is asked
+        if (!request.module || request.module->serial == 0 || request.module->type == 0) {
+            return {End::NotAsked};  // no module named: nothing is asked
         }
-        moduleId_ = frames::commandModuleId(static_cast<std::uint32_t>(*type),
-                                            static_cast<std::uint32_t>(*serial));
+        moduleId_ = request.module->commandId();
     }
-    const End end = retrieve(request);
-    switch (end) {
-        case End::Done:
-        case End::NotAsked:
-            break;
-        case End::NoResponse:
-        case End::PortLost:
-        case End::Interrupted:
-            view_.showStatus("No Response", StatusColour::Red);
-            view_.enableCsv(false);
-            break;
-        case End::DateError:
-            // The blocks read so far stay; the first record found would belong to
-            // another retrieval, so there is nothing to export.
-            firstRecord = -1;
-            view_.showStatus("Invalid record date", StatusColour::Red);
-            view_.enableCsv(false);
-            view_.dateError(dateError_);
-            break;
+    RetrievalOutcome outcome = readArchive(request);
+    if (outcome.end == End::DateError) {
+        // The blocks read so far stay; the first record found would belong to another
+        // retrieval, so there is nothing to export.
+        firstRecord = -1;
     }
-    return end;
+    return outcome;
 }
 
-ArchiveRetrieval::End ArchiveRetrieval::retrieve(const RetrievalRequest& request) {
+RetrievalOutcome ArchiveRetrieval::readArchive(const RetrievalRequest& request) {
     sendRequest(request, 0, archive_request::kInfo);
-    view_.showStatus("Busy", StatusColour::Yellow);
+    view_.showBusy();
     blockReceived.reset();
     const auto info =
         poller_.awaitArchiveReply(kParameterReply, archive_request::kInfo, kReplyPolls, 100ms);
     if (!info.arrived()) {
         return unanswered(info.end);
     }
-    const std::uint32_t id = frames::readLe32(info.frame, 1);
-    archiveType = frames::moduleTypeOf(id);
-    archiveSerial = frames::serialOf(id);
+    archiveModule = frames::ModuleAddress::fromId(frames::readLe32(info.frame, 1));
     writeWord = frames::readLe16(info.frame, 5);
     newestBlock = writeWord / 32;
-    view_.showId(common::format<"%u.%u">(archiveType, archiveSerial));
+    view_.showModule(archiveModule);
     if (writeWord >= kRingWords) {
-        return End::NoResponse;  // a write position outside the ring cannot be read
+        return {End::NoResponse};  // a write position outside the ring cannot be read
     }
 
     sendRequest(request, static_cast<std::uint16_t>((writeWord / 64) * 256 + 255),
@@ -165,8 +146,7 @@ ArchiveRetrieval::End ArchiveRetrieval::retrieve(const RetrievalRequest& request
         const RecordSearchResult found =
             findRecord(store_.archiveWords, 32 * batchStart, writeWord);
         if (found.outcome == RecordSearchResult::Outcome::InvalidDate) {
-            dateError_ = found.error;
-            return End::DateError;
+            return {End::DateError, found.error};
         }
         if (found.outcome == RecordSearchResult::Outcome::Found) {
             result = found.index;
@@ -199,20 +179,12 @@ ArchiveRetrieval::End ArchiveRetrieval::retrieve(const RetrievalRequest& request
     // start is complete, not a few percent of the ring.
     const auto received = static_cast<std::uint32_t>(blockReceived.count());
     view_.showProgress(received, std::max(blocksAsked_, received));
-    view_.showStatus("Ready", StatusColour::Green);
     for (std::uint32_t b = lastBatchStart; b != newestBlock; b = (b + 1) % kRingBlocks) {
         if (!blockReceived.test(b)) {
-            view_.showStatus("Missing blocks", StatusColour::Red);
-            return End::Done;
+            return {End::MissingBlocks};
         }
     }
-    if (firstRecord != -1) {
-        view_.showFirstRecord(shortDate(recordTime), longTime(recordTime));
-        view_.enableCsv(true);
-    } else {
-        view_.enableCsv(false);
-    }
-    return End::Done;
+    return {firstRecord != -1 ? End::Exportable : End::NoRecord};
 }
 
 }  // namespace qrt::archive

@@ -2,37 +2,49 @@
 
 #include <bitset>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "archive/date_time.h"
 #include "common/clock.h"
 #include "frames/frame_sender.h"
+#include "frames/module_address.h"
 #include "receive/poller.h"
 
 namespace qrt::archive {
 
-/// Status colours of the archive window, as 0xBBGGRR.
-enum class StatusColour : std::uint32_t { Yellow = 0x00FFFF, Green = 0x00FF00, Red = 0x0000FF };
-
-/// Where the retrieval shows what it does.
+/// Where the retrieval shows how far it is; what became of it is its outcome.
 class RetrievalView {
   public:
     virtual ~RetrievalView() = default;
-    virtual void showId(const std::string& text) = 0;                           // repainted at once
-    virtual void showStatus(const std::string& text, StatusColour colour) = 0;  // repainted at once
-    virtual void showFirstRecord(const std::string& date, const std::string& time) = 0;
-    virtual void enableCsv(bool enabled) = 0;
+    /// The module whose archive is read, once its info reply names it (none at the start).
+    virtual void showModule(const std::optional<frames::ModuleAddress>& module) = 0;
+    /// The first request is out: the retrieval is busy until it returns.
+    virtual void showBusy() = 0;
     virtual void showProgress(std::uint32_t received, std::uint32_t total) = 0;
-    /// A record's date or time does not exist: the operator is told what was read.
-    virtual void dateError(const std::string& message) = 0;
 };
 
 /// What the operator chose for one retrieval.
 struct RetrievalRequest {
-    bool radio = false;               // "Funk"; else inductive
-    std::string serial;               // the main window's serial number field (radio only)
-    std::string type;                 // the main window's module type field (radio only)
-    DateTimeValue selectedStart = 0;  // how far back to read
+    bool radio = false;                             // "Funk"; else the module on the head
+    std::optional<frames::ModuleAddress> module{};  // by radio: the module asked
+    DateTimeValue selectedStart = 0;                // how far back to read
+};
+
+/// What became of a retrieval.
+struct RetrievalOutcome {
+    enum class End {
+        Exportable,     // read; the oldest record from the selected start is known
+        NoRecord,       // read, but no record header was found
+        MissingBlocks,  // blocks of the range read are still missing
+        NoResponse,     // no answer in time, or a write position outside the ring
+        PortLost,       // a device of the link went away
+        Interrupted,    // the operator stopped the program
+        DateError,      // a record header's date or time does not exist
+        NotAsked,       // by radio without a module (type and serial number not 0)
+    };
+    End end = End::NotAsked;
+    std::string dateError{};  // DateError: what was read
 };
 
 /// Reads a logging module's archive ring, newest blocks first, into the archive store,
@@ -45,16 +57,12 @@ class ArchiveRetrieval {
                      receive::ArchiveStore& store, RetrievalView& view)
         : sender_(sender), clock_(clock), poller_(poller), store_(store), view_(view) {}
 
-    /// How a retrieval ended: it ran to its end (the view shows whether it can be
-    /// exported), nothing was asked (no module named), or it stopped early.
-    enum class End { Done, NotAsked, NoResponse, PortLost, Interrupted, DateError };
-
-    /// Get Archive: the whole retrieval, blocking until it ends.
-    End BtInfoClick(const RetrievalRequest& request);
+    /// The whole retrieval, blocking until it ends: the blocks newest first until a
+    /// record older than the selected start, into the archive store.
+    RetrievalOutcome retrieve(const RetrievalRequest& request);
 
     // Retrieval state, kept for the export.
-    std::uint32_t archiveType = 0;
-    std::uint32_t archiveSerial = 0;
+    frames::ModuleAddress archiveModule;
     std::uint32_t writeWord = 0;
     std::uint32_t newestBlock = 0;
     bool archiveWrapped = false;
@@ -68,7 +76,7 @@ class ArchiveRetrieval {
     std::uint16_t recordConfig = 0;
 
   private:
-    End retrieve(const RetrievalRequest& request);
+    RetrievalOutcome readArchive(const RetrievalRequest& request);
     void sendRequest(const RetrievalRequest& request, std::uint16_t wordPar, std::uint8_t bytePar);
     receive::WaitEnd awaitBlock(const RetrievalRequest& request);
 
@@ -81,7 +89,6 @@ class ArchiveRetrieval {
     std::uint32_t moduleId_ = 0;
     std::uint32_t blocksToRead_ = 0;
     std::uint32_t blocksAsked_ = 0;
-    std::string dateError_;
 };
 
 }  // namespace qrt::archive

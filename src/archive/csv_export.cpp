@@ -7,6 +7,7 @@
 #include "archive/record_search.h"
 #include "common/text_format.h"
 #include "receive/channel_list.h"
+#include "receive/channels.h"
 
 namespace qrt::archive {
 
@@ -16,9 +17,8 @@ using common::format;
 using receive::ChannelList;
 
 constexpr std::array<int, 8> kIntervalMinutes{1, 2, 5, 10, 15, 30, 60, 120};
-// The module's software keeps these factors in single precision.
+// The module's software keeps this factor in single precision.
 constexpr double kDayPerMinute = static_cast<double>(0.00069444446f);
-constexpr double kHourPerSecond = static_cast<double>(0.00027777778f);
 
 const char* headerText(std::uint8_t kind) {
     switch (kind) {
@@ -45,17 +45,8 @@ const char* headerText(std::uint8_t kind) {
     }
 }
 
-// Bits 0, 2, 4, 6, 8 and 10 of x as a 6-bit number.
-unsigned evenBits(unsigned x) {
-    unsigned value = 0;
-    for (unsigned k = 0; k < 6; ++k) {
-        value |= ((x >> (2 * k)) & 1u) << k;
-    }
-    return value;
-}
-
 void appendField(std::string& line, std::uint8_t kind, std::uint16_t w) {
-    for (const receive::Measurement& value : channelValues(kind, w)) {
+    for (const receive::Measurement& value : receive::loggerValues(kind, w)) {
         if (value.scale == 1.0) {
             common::appendFormat<";%u">(line, static_cast<unsigned>(value.raw));
         } else {
@@ -113,7 +104,7 @@ class CsvLines final : public RowVisitor {
 // The values of each row, as measurements of the module's archive.
 class RowValues final : public RowVisitor {
   public:
-    RowValues(const receive::ModuleRef& module,
+    RowValues(const receive::ValueSource& module,
               const std::function<void(const receive::Measurement&)>& take)
         : module_(module), take_(take) {}
     void header(const ChannelList&) override {}
@@ -122,73 +113,25 @@ class RowValues final : public RowVisitor {
         // The module logs in the local time of its site.
         const common::Timestamp at = common::systemTimestampOfLocal(toDateTime(time));
         for (std::size_t i = 0; i < words.size(); ++i) {
-            for (receive::Measurement value : channelValues(channels.kinds[i], words[i])) {
+            for (receive::Measurement value : receive::loggerValues(channels.kinds[i], words[i])) {
                 value.time = at;
-                value.module = module_;
+                value.source = module_;
                 take_(value);
             }
         }
     }
 
   private:
-    receive::ModuleRef module_;
+    receive::ValueSource module_;
     const std::function<void(const receive::Measurement&)>& take_;
 };
 
 }  // namespace
 
-ChannelValues channelValues(std::uint8_t kind, std::uint16_t w) {
-    const unsigned x = w >> 1;
-    const auto value = [](std::string_view channel, std::int32_t raw, double scale,
-                          receive::Unit unit) {
-        return receive::Measurement{.channel = channel, .raw = raw, .scale = scale, .unit = unit};
-    };
-    ChannelValues values;
-    switch (kind) {
-        case receive::kTemp0:
-        case receive::kTemp1:
-        case receive::kTemp2: {
-            constexpr std::array<std::string_view, 3> kNames{"Temp0", "Temp1", "Temp2"};
-            values.add(value(kNames[kind - receive::kTemp0], static_cast<std::int16_t>(w), 0.01,
-                             receive::Unit::Celsius));
-            break;
-        }
-        case receive::kStatus1:
-            values.add(
-                value("Status1", static_cast<std::int32_t>(evenBits(x)), 1.0, receive::Unit::Raw));
-            break;
-        case receive::kStatus2:
-            values.add(value("Status2", static_cast<std::int32_t>(evenBits(x >> 1)), 1.0,
-                             receive::Unit::Raw));
-            break;
-        case receive::kStatusPair:
-            values.add(
-                value("Status1", static_cast<std::int32_t>(evenBits(x)), 1.0, receive::Unit::Raw));
-            values.add(value("Status2", static_cast<std::int32_t>(evenBits(x >> 1)), 1.0,
-                             receive::Unit::Raw));
-            break;
-        case receive::kCounter1:
-        case receive::kCounter2:
-            values.add(value(kind == receive::kCounter1 ? "Counter1" : "Counter2",
-                             static_cast<std::int32_t>(x), 1.0, receive::Unit::Count));
-            break;
-        case receive::kHourMeter1:
-        case receive::kHourMeter2:
-            values.add(value(kind == receive::kHourMeter1 ? "HourMeter1" : "HourMeter2",
-                             static_cast<std::int32_t>(x), kHourPerSecond, receive::Unit::Hour));
-            break;
-        default:
-            values.add(value("Value", static_cast<std::int32_t>(x), 1.0, receive::Unit::Raw));
-            break;
-    }
-    return values;
-}
-
-std::string proposedCsvName(std::uint32_t type, std::uint32_t serial,
-                            const common::DateTime& today) {
-    return format<"%u.%u-%4.4u%2.2u%2.2u.csv">(type, serial, static_cast<unsigned>(today.year),
-                                               static_cast<unsigned>(today.month),
-                                               static_cast<unsigned>(today.day));
+std::string proposedCsvName(const frames::ModuleAddress& module, const common::DateTime& today) {
+    return format<"%u.%u-%4.4u%2.2u%2.2u.csv">(
+        module.type, module.serial, static_cast<unsigned>(today.year),
+        static_cast<unsigned>(today.month), static_cast<unsigned>(today.day));
 }
 
 ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
@@ -196,7 +139,7 @@ ExportResult writeCsv(const ExportSource& source, std::ostream& out) {
     return walkRows(source, lines);
 }
 
-ExportResult archiveValues(const ExportSource& source, const receive::ModuleRef& module,
+ExportResult archiveValues(const ExportSource& source, const receive::ValueSource& module,
                            const std::function<void(const receive::Measurement&)>& take) {
     RowValues values(module, take);
     return walkRows(source, values);

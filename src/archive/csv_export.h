@@ -35,18 +35,6 @@ struct ExportResult {
     std::optional<DateTimeValue> newestRow;  // the time of the archive's last row, if any
 };
 
-/// The one or two values a data word holds for a channel kind, with their channel names
-/// (Temp0 to Temp2, Status1, Status2, Counter1, Counter2, HourMeter1, HourMeter2, or
-/// Value for a record without channels): the numbers the CSV fields show.
-struct ChannelValues {
-    std::array<receive::Measurement, 2> values{};
-    std::size_t count = 0;
-    void add(const receive::Measurement& value) { values[count++] = value; }
-    [[nodiscard]] auto begin() const { return values.begin(); }
-    [[nodiscard]] auto end() const { return values.begin() + static_cast<std::ptrdiff_t>(count); }
-};
-[[nodiscard]] ChannelValues channelValues(std::uint8_t kind, std::uint16_t w);
-
 /// What a walk through the archive's rows reports: a header whenever the channel
 /// configuration changes before a row from the selected start, then each complete row
 /// from the selected start with its data words in channel order.
@@ -63,7 +51,7 @@ class RowVisitor {
 ExportResult walkRows(const ExportSource& source, RowVisitor& visitor);
 
 /// The proposed file name: "TYPE.SERIAL-YYYYMMDD.csv" with today's date.
-[[nodiscard]] std::string proposedCsvName(std::uint32_t type, std::uint32_t serial,
+[[nodiscard]] std::string proposedCsvName(const frames::ModuleAddress& module,
                                           const common::DateTime& today);
 
 /// Writes the archive as CSV: a header line whenever the channel configuration
@@ -73,7 +61,7 @@ ExportResult writeCsv(const ExportSource& source, std::ostream& out);
 
 /// The values the CSV rows hold, one measurement per field with the row's time, for a
 /// plot of the archive of `module`.
-ExportResult archiveValues(const ExportSource& source, const receive::ModuleRef& module,
+ExportResult archiveValues(const ExportSource& source, const receive::ValueSource& module,
                            const std::function<void(const receive::Measurement&)>& take);
 
 }  // namespace qrt::archive

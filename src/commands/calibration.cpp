@@ -3,6 +3,7 @@
 #include "common/text_format.h"
 #include "frames/byte_order.h"
 #include "frames/command_codes.h"
+#include "receive/channels.h"
 
 namespace qrt::commands {
 
@@ -72,7 +73,8 @@ CalibrationResult calibrate(int input, std::int16_t target, frames::FrameSender&
     const auto newOffset = static_cast<std::int16_t>(-diff);
     sender.SendInductiveFrame(frames::code::kNvw, static_cast<std::uint16_t>(newOffset),
                               offsetParameter, true);
-    commLine(common::format<"Neuer Offsetwert %4.2f\xC3\x9D C">(newOffset * 0.01));
+    commLine(
+        common::format<"Neuer Offsetwert %4.2f\xC3\x9D C">(newOffset * receive::kTemperatureScale));
     result.outcome = CalibrationOutcome::Written;
     result.newOffset = newOffset;
     return result;

@@ -73,6 +73,24 @@ inline constexpr std::array<ListItem, 13> kLedList{{
     {"Orange Flash 2Hz", 0x1B},
 }};
 
+/// The name of a command code as the command list shows it; "content" for a content
+/// frame, "block header" for a firmware block header, "unknown" for any other code.
+[[nodiscard]] constexpr const char* commandName(std::uint8_t code) {
+    for (const ListItem& item : kCommandList) {
+        if (item.value == code) {
+            return item.text;
+        }
+    }
+    switch (code) {
+        case frames::code::kContent:
+            return "content";
+        case frames::code::kFirmwareBlockHeader:
+            return "block header";
+        default:
+            return "unknown";
+    }
+}
+
 /// The entry of a list at an index, or the first one for an index out of range.
 template <std::size_t N>
 constexpr const ListItem& itemAt(const std::array<ListItem, N>& list, int index) {

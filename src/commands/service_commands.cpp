@@ -1,7 +1,5 @@
 #include "commands/service_commands.h"
 
-#include "commands/command_tables.h"
-#include "common/scan.h"
 #include "common/text_format.h"
 #include "frames/command_codes.h"
 
@@ -52,22 +50,9 @@ void ServiceCommands::parameterPage() {
     sendEither(common::format<"\rNVP%i\r">(kNvpTextNumber), kNvr, 0, 255);
 }
 
-void ServiceCommands::writeParameter(int parameterIndex, const std::string& valueText) {
-    const std::uint8_t number = itemAt(kParameterList, parameterIndex).value;
-    std::optional<std::int32_t> value;
-    if (valueText.size() >= 2 && valueText[0] == '0' &&
-        (valueText[1] == 'x' || valueText[1] == 'X')) {
-        if (const auto hex = common::scanHex(valueText.substr(2))) {
-            value = static_cast<std::int32_t>(*hex);
-        }
-    } else {
-        value = common::scanInt(valueText);
-    }
-    if (!value) {
-        return;
-    }
-    sendEither(common::format<"\rNVW%u,%i\r">(number, *value), kNvw,
-               static_cast<std::uint16_t>(*value), number);
+void ServiceCommands::writeParameter(std::uint8_t number, std::int32_t value) {
+    sendEither(common::format<"\rNVW%u,%i\r">(number, value), kNvw,
+               static_cast<std::uint16_t>(value), number);
 }
 
 void ServiceCommands::start() {
@@ -122,7 +107,7 @@ void ServiceCommands::boxCommand(std::uint8_t byte) {
 }
 
 void ServiceCommands::beep(int length) {
-    boxCommand(static_cast<std::uint8_t>(0x80 | (length & 7)));
+    boxCommand(static_cast<std::uint8_t>(frames::box::kBeep | (length & 7)));
     clock_.sleep(10ms);
 }
 

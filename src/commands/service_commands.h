@@ -21,9 +21,8 @@ class ServiceCommands {
 
     void version();        // "\rVER\r" or VER frame
     void parameterPage();  // "\rNVP0\r" or NVR frame with BytePar 255
-    /// Writes a parameter: the number from the parameter list's item, the value text read
-    /// as hexadecimal after "0x"/"0X", else with "%i". Nothing is sent when it does not scan.
-    void writeParameter(int parameterIndex, const std::string& valueText);
+    /// Writes a parameter: as text the value in full, as a frame its low 16 bits.
+    void writeParameter(std::uint8_t number, std::int32_t value);
     void start();
     void stop();
     void logOn();   // binary protocol only

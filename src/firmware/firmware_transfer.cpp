@@ -4,7 +4,6 @@
 #include <cctype>
 #include <filesystem>
 
-#include "common/scan.h"
 #include "firmware/firmware_family.h"
 #include "frames/byte_order.h"
 #include "frames/command_codes.h"
@@ -16,26 +15,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint8_t kEndOfTransfer = 0x83;
 constexpr std::size_t kBlockSize = 128;
 constexpr std::size_t kHeaderSize = 6;  // four tag bytes, one more, LF
 constexpr std::size_t kHeaderLineLimit = 63;
 constexpr int kFirstBlockPolls = 4;
-
-struct TypedModule {
-    std::int32_t type;
-    std::uint32_t id;
-};
-
-std::optional<TypedModule> typedModule(const FirmwareTarget& target) {
-    const auto serial = common::scanInt(target.serial);
-    const auto type = common::scanInt(target.type);
-    if (!serial || !type) {
-        return std::nullopt;
-    }
-    return TypedModule{*type, frames::moduleId(static_cast<std::uint32_t>(*type),
-                                               static_cast<std::uint32_t>(*serial))};
-}
 
 // The header line: up to the first LF, at most 63 bytes.
 std::string readHeaderLine(std::ifstream& image) {
@@ -69,10 +52,9 @@ bool headerMatches(const std::string& line, const char* tag) {
 
 void FirmwareTransfer::applyTargetRule() {
     const FirmwareTarget target = view_.target();
-    const auto typed = typedModule(target);
-    if (target.singleModule && typed) {
-        targetType_ = typed->type;
-        targetId_ = typed->id;
+    if (target.singleModule && target.module) {
+        targetType_ = static_cast<std::int32_t>(target.module->type);
+        targetId_ = target.module->filterId();
     } else {
         targetId_ = frames::kBroadcastId;
     }
@@ -86,7 +68,7 @@ FirmwareTransfer::StartResult FirmwareTransfer::start(const std::string& path) {
         image.open(path, std::ios::binary);
     }
     if (!image.is_open()) {
-        refusal_ = "Image refused: cannot open " + path;
+        refusal_ = ImageRefusal{.reason = ImageRefusal::Reason::CannotOpen, .path = path};
         return StartResult::CannotOpen;  // a running transfer goes on untouched
     }
     // From here on the new image replaces the old one, whether it passes or not.
@@ -97,8 +79,10 @@ FirmwareTransfer::StartResult FirmwareTransfer::start(const std::string& path) {
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     const std::uintmax_t blocks = error ? 0 : (size + 121) / kBlockSize;
     if (error || blocks > family.maxBlocks) {
-        refusal_ = "Image refused: " + std::to_string(blocks) +
-                   " blocks, this module type takes at most " + std::to_string(family.maxBlocks);
+        refusal_ = ImageRefusal{.reason = ImageRefusal::Reason::TooManyBlocks,
+                                .path = path,
+                                .blocks = blocks,
+                                .maxBlocks = family.maxBlocks};
         return StartResult::TooManyBlocks;
     }
     const std::string header = readHeaderLine(image);
@@ -107,11 +91,13 @@ FirmwareTransfer::StartResult FirmwareTransfer::start(const std::string& path) {
         std::replace_if(
             tag.begin(), tag.end(),
             [](char c) { return std::isprint(static_cast<unsigned char>(c)) == 0; }, '?');
-        refusal_ = "Image refused: header tag '" + tag + "' is not " + family.tag +
-                   " + one byte + LF, the family this module type takes";
+        refusal_ = ImageRefusal{.reason = ImageRefusal::Reason::WrongHeader,
+                                .path = path,
+                                .tag = tag,
+                                .familyTag = family.tag};
         return StartResult::WrongHeader;
     }
-    refusal_.clear();
+    refusal_.reset();
     imagePath_ = path;
     image_ = std::move(image);
     blockCount_ = static_cast<std::uint32_t>(blocks);
@@ -123,7 +109,7 @@ FirmwareTransfer::StartResult FirmwareTransfer::start(const std::string& path) {
     sender_.SendCommandFrame(frames::code::kFirmwareStart, targetId_, countField, family.startFlag,
                              sender_.protocol().nextSequence());
     running_ = true;
-    view_.showBlockCount(std::to_string(blockCount_));
+    view_.showBlockCount(blockCount_);
     view_.showProgress(0, blockCount_);
     return StartResult::Started;
 }
@@ -145,7 +131,7 @@ void FirmwareTransfer::pace() {
             block_, kBlockSize,
             frames::crc16(std::span(block_).first(kBlockSize), sender_.protocol().crcStart));
         sender_.link().PortWrite(link::Target::PortA, block_);
-        view_.showBlock(std::to_string(blockIndex_));
+        view_.showBlock(blockIndex_);
         ++blocksSent_;
         view_.showProgress(std::min(blocksSent_, blockCount_), blockCount_);
     }
@@ -157,7 +143,8 @@ void FirmwareTransfer::pace() {
 
 void FirmwareTransfer::endTransfer() {
     if (!singleBlock_) {
-        sender_.link().PortWrite(link::Target::BoxChannel, std::span(&kEndOfTransfer, 1));
+        sender_.link().PortWrite(link::Target::BoxChannel,
+                                 std::span(&frames::box::kEndOfFirmware, 1));
         clock_.sleep(10ms);
     }
     image_.close();
@@ -172,23 +159,23 @@ void FirmwareTransfer::stop() {
 }
 
 void FirmwareTransfer::requestStatus() {
-    const auto typed = typedModule(view_.target());
-    if (!typed) {
+    const auto named = view_.target().module;
+    if (!named) {
         return;
     }
-    targetType_ = typed->type;
-    targetId_ = typed->id;
+    targetType_ = static_cast<std::int32_t>(named->type);
+    targetId_ = named->filterId();
     sender_.SendCommandFrame(frames::code::kFirmwareControl, targetId_, 0,
                              familyFor(targetType_).statusFlag, sender_.protocol().nextSequence());
     statusPending_ = true;
 }
 
 void FirmwareTransfer::reboot() {
-    const auto typed = typedModule(view_.target());
-    if (!typed) {
+    const auto named = view_.target().module;
+    if (!named) {
         return;
     }
-    targetId_ = typed->id;
+    targetId_ = named->filterId();
     // The flag follows the family of the last transfer's or status request's target.
     sender_.SendCommandFrame(frames::code::kFirmwareControl, targetId_, 1,
                              familyFor(targetType_).rebootFlag, sender_.protocol().nextSequence());
@@ -199,7 +186,7 @@ void FirmwareTransfer::statusReply(const frames::StandardFrame& frame) {
         return;
     }
     const auto wp = static_cast<std::int16_t>(frames::readLe16(frame, 5));
-    view_.showBlock(wp == -1 ? "Good" : wp == -2 ? "Error" : std::to_string(wp));
+    view_.showStatus(FirmwareStatus::of(wp));
     statusPending_ = false;
     const bool resendable = !running_ && frame[7] == familyFor(targetType_).resendBytePar &&
                             wp >= 0 && static_cast<std::uint32_t>(wp) < blockCount_;

@@ -3,19 +3,22 @@
 #include <array>
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "common/clock.h"
+#include "firmware/firmware_status.h"
 #include "frames/command_frames.h"
 #include "frames/frame_sender.h"
+#include "frames/module_address.h"
 
 namespace qrt::firmware {
 
-/// What the firmware group's controls say, read whenever the transfer needs them.
+/// Whom the transfer addresses, asked whenever it needs it: one module or every module
+/// in range, and the module named by the operator, if one is.
 struct FirmwareTarget {
-    bool singleModule = false;  // "Einzelmodul"
-    std::string serial;         // the serial number field, "%i"
-    std::string type;           // the module type field, "%i"
+    bool singleModule = false;                      // "Einzelmodul"
+    std::optional<frames::ModuleAddress> module{};  // none: no module is named
 };
 
 /// Where the transfer shows its progress: the "Block" and "von" fields and a bar.
@@ -24,9 +27,12 @@ class FirmwareView {
     virtual ~FirmwareView() = default;
     [[nodiscard]] virtual FirmwareTarget target() const = 0;
     [[nodiscard]] virtual int speed() const = 0;  // polls between two blocks, 2 to 5
-    virtual void showBlock(const std::string& text) = 0;
-    virtual void showBlockCount(const std::string& text) = 0;
+    /// The number of the block just sent.
+    virtual void showBlock(std::uint32_t index) = 0;
+    virtual void showBlockCount(std::uint32_t count) = 0;
     virtual void showProgress(std::uint32_t sent, std::uint32_t count) = 0;
+    /// What the module reported to a status request.
+    virtual void showStatus(const FirmwareStatus& status) = 0;
 };
 
 /// Loads a firmware image into one module or all modules by radio, one 128-byte block
@@ -47,9 +53,9 @@ class FirmwareTransfer {
     void pace();
     /// Stops the transfer; nothing is sent.
     void stop();
-    /// Asks the typed module for its firmware status (nothing when the fields do not scan).
+    /// Asks the named module for its firmware status (nothing when none is named).
     void requestStatus();
-    /// Tells the typed module to restart (nothing when the fields do not scan).
+    /// Tells the named module to restart (nothing when none is named).
     void reboot();
     /// A firmware status reply: shows it and resends a block the module reports missing.
     void statusReply(const frames::StandardFrame& frame);
@@ -60,8 +66,8 @@ class FirmwareTransfer {
     [[nodiscard]] std::int32_t targetType() const { return targetType_; }
     [[nodiscard]] std::uint32_t blockCount() const { return blockCount_; }
     [[nodiscard]] bool statusPending() const { return statusPending_; }
-    /// Why the last start refused its image, for the operator; empty after a start.
-    [[nodiscard]] const std::string& refusal() const { return refusal_; }
+    /// Why the last start refused its image; empty after a start.
+    [[nodiscard]] const std::optional<ImageRefusal>& refusal() const { return refusal_; }
 
   private:
     void applyTargetRule();
@@ -71,7 +77,7 @@ class FirmwareTransfer {
     common::Clock& clock_;
     FirmwareView& view_;
     std::string imagePath_;
-    std::string refusal_;
+    std::optional<ImageRefusal> refusal_;
     std::ifstream image_;
     std::uint32_t targetId_ = 0;
     std::int32_t targetType_ = 0;

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <string>
 
 #include "frames/command_codes.h"
 #include "frames/command_frames.h"
@@ -12,21 +11,10 @@
 
 namespace qrt::frames {
 
-/// The eight key fields as the operator typed them (four hexadecimal digits each).
-using KeyFieldTexts = std::array<std::string, 8>;
-
-/// The key fields' texts until the operator types the installation's own key.
-inline constexpr std::array<const char*, 8> kDefaultKeyFields{"0123", "4567", "89AB", "CDEF",
-                                                              "FEDC", "BA98", "7654", "3210"};
-
 /// The commands that may carry an authenticator: NVW, OPR, AUX1 and DBW.
 [[nodiscard]] constexpr bool takesAuthenticator(std::uint8_t code) {
     return code == code::kNvw || code == code::kOpr || code == code::kAux1 || code == code::kDbw;
 }
-
-/// Key words from the fields: k0 = field 2 : field 1, ..., k3 = field 8 : field 7,
-/// each field read as hexadecimal, its low 16 bits used (0 when it does not scan).
-[[nodiscard]] TeaKey authKeyFromFields(const KeyFieldTexts& fields);
 
 /// The authenticator block: bytes 1 to 8 of the command frame just sent, XOR the last
 /// content block when one went with the command, enciphered with the key.
@@ -34,11 +22,10 @@ inline constexpr std::array<const char*, 8> kDefaultKeyFields{"0123", "4567", "8
                                           const std::optional<ContentBlock>& lastContent,
                                           const TeaKey& key);
 
-/// Sends the authenticator as a content frame right behind the command, when `enabled`
-/// and the command qualifies; rebuilds the protocol's `authKey` from the fields.
-/// Returns whether one was sent.
+/// Sends the authenticator, enciphered with the protocol's `authKey`, as a content frame
+/// right behind the command, when `enabled` and the command qualifies. Returns whether
+/// one was sent.
 bool SendAuthenticator(FrameSender& sender, bool enabled, std::uint8_t code,
-                       const std::optional<ContentBlock>& lastContent,
-                       const KeyFieldTexts& keyFields);
+                       const std::optional<ContentBlock>& lastContent);
 
 }  // namespace qrt::frames

@@ -26,6 +26,17 @@ inline constexpr std::uint8_t kAux2 = 25;
 inline constexpr std::uint8_t kDbw = 26;
 }  // namespace code
 
+/// One-byte commands to the interface box, on its own channel of the multiplexed link.
+namespace box {
+inline constexpr std::uint8_t kVersion = 0xE0;  // the box answers with its key state and version
+inline constexpr std::uint8_t kBoot = 0xF0;
+inline constexpr std::uint8_t kOnline = 0x41;
+inline constexpr std::uint8_t kOffline = 0x40;
+inline constexpr std::uint8_t kBeep = 0x80;           // plus the length, 0 to 7
+inline constexpr std::uint8_t kEndOfFirmware = 0x83;  // after the last block of a transfer
+inline constexpr std::uint8_t kLedMask = 0x1F;        // an LED pattern: colour, kind, 2 Hz
+}  // namespace box
+
 /// BytePar of the parameter reads (NVR) that ask a logging module for its archive.
 namespace archive_request {
 inline constexpr std::uint8_t kInfo = 0x43;       // reply: the write position in WordPar

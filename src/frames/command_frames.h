@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "frames/module_id.h"
+#include "frames/module_address.h"
 
 namespace qrt::frames {
 

@@ -32,6 +32,16 @@ constexpr TeaBlock TeaEncipher(const TeaKey& key, const TeaBlock& in) {
     return out;
 }
 
+/// The key of eight 16-bit words as the operator gives them: k0 = word 2 : word 1, ...,
+/// k3 = word 8 : word 7.
+[[nodiscard]] constexpr TeaKey keyFromWords(const std::array<std::uint16_t, 8>& words) {
+    TeaKey key{};
+    for (std::size_t k = 0; k < key.size(); ++k) {
+        key[k] = (static_cast<std::uint32_t>(words[2 * k + 1]) << 16) | words[2 * k];
+    }
+    return key;
+}
+
 // Published TEA test vector: all-zero key and block give 41EA3A0A 94BAA940.
 static_assert(TeaEncipher(TeaKey{}, TeaBlock{}) ==
               TeaBlock{0x0A, 0x3A, 0xEA, 0x41, 0x40, 0xA9, 0xBA, 0x94});

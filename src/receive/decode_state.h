@@ -45,7 +45,7 @@ struct DecodeState {
     std::int32_t loggerBlock = 0;    // block number of the last logger block announcement
     std::int32_t loggerType = 0;     // module type of that announcement
     std::string timestamp;           // time of day of the current poll
-    ModuleRef module;                // the last module heard: extensions and samples belong to it
+    ValueSource source;              // the last module heard: extensions and samples belong to it
     std::string debugLine;           // line under construction for the debug pane
     std::string commLine;            // line under construction for the communication pane
     bool recordValues = false;       // whether `measure` keeps the values
@@ -54,15 +54,15 @@ struct DecodeState {
 
     /// Returns a scaled value of `from` for the text line to show, and keeps it as a
     /// measurement when values are recorded.
-    double measure(const ModuleRef& from, std::string_view channel, std::int32_t raw, double scale,
-                   Unit unit) {
+    double measure(const ValueSource& from, std::string_view channel, std::int32_t raw,
+                   double scale, Unit unit) {
         if (recordValues) {
             keep(from, channel, raw, scale, unit, -1);
         }
         return raw * scale;
     }
     /// The same for a value shown as the integer received (a count, a raw word).
-    std::int32_t measureInteger(const ModuleRef& from, std::string_view channel, std::int32_t raw,
+    std::int32_t measureInteger(const ValueSource& from, std::string_view channel, std::int32_t raw,
                                 Unit unit, std::int32_t channelNumber = -1) {
         if (recordValues) {
             keep(from, channel, raw, 1.0, unit, channelNumber);
@@ -72,15 +72,16 @@ struct DecodeState {
 
     /// The same for a receiver level (signal, background): kept only when the link
     /// measures it; on a direct link the lines show a level that is not measured.
-    std::int32_t measureLevel(const ModuleRef& from, std::string_view channel, std::int32_t level) {
+    std::int32_t measureLevel(const ValueSource& from, std::string_view channel,
+                              std::int32_t level) {
         return levelsMeasured ? measureInteger(from, channel, level, Unit::Raw) : level;
     }
 
   private:
-    void keep(const ModuleRef& from, std::string_view channel, std::int32_t raw, double scale,
+    void keep(const ValueSource& from, std::string_view channel, std::int32_t raw, double scale,
               Unit unit, std::int32_t channelNumber) {
         Measurement& m = measurements.next();
-        m.module = from;
+        m.source = from;
         m.channel = channel;
         m.channelNumber = channelNumber;
         m.raw = raw;

@@ -4,6 +4,7 @@
 
 #include "frames/byte_order.h"
 #include "frames/command_frames.h"
+#include "frames/module_address.h"
 
 namespace qrt::receive {
 
@@ -19,8 +20,7 @@ struct FrameFields {
     /// 0 for a spontaneous telegram (any of bits 5 to 7 set), else bits 0 to 4.
     [[nodiscard]] std::uint32_t type() const { return (header & 0xE0u) != 0 ? 0 : header & 0x1Fu; }
     [[nodiscard]] std::uint32_t rField() const { return header >> 5; }
-    [[nodiscard]] std::uint32_t moduleType() const { return frames::moduleTypeOf(id); }
-    [[nodiscard]] std::uint32_t serial() const { return frames::serialOf(id); }
+    [[nodiscard]] frames::ModuleAddress module() const { return frames::ModuleAddress::fromId(id); }
     [[nodiscard]] std::int32_t wpSigned() const { return static_cast<std::int16_t>(wp); }
 
     std::uint8_t header;

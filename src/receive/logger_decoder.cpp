@@ -3,6 +3,7 @@
 #include "common/text_format.h"
 #include "frames/byte_order.h"
 #include "frames/crc16.h"
+#include "receive/channels.h"
 
 namespace qrt::receive {
 
@@ -117,7 +118,7 @@ void LoggerBlockDecoder::decodeFlaggedWord(std::span<const std::uint16_t> words,
         valueIndex = 0;
         line += " # " + dateText(headerWords[2]) + format<" %02u:%02u">(minutes / 60, minutes % 60);
         common::appendFormat<" Cfg: 0x%04x Bat:%4.2f">(line, headerWords[3],
-                                                       (headerWords[1] & 0xFFu) * 0.02);
+                                                       (headerWords[1] & 0xFFu) * kBatteryScale);
     }
     headerWordCount = 0;
     if (valueIndex >= 0 && !channelList.empty()) {
@@ -138,10 +139,11 @@ void LoggerBlockDecoder::decodeDateMarkWord(std::uint16_t w, std::string& line,
         line.clear();
         datePending = false;
         line += dateText(w);
-        common::appendFormat<" %02u:%02u Bat:%4.2f">(
-            line, (timeMark >> 3) & 0x1Fu, ((timeMark >> 1) & 3u) * 15, (timeMark >> 8) * 0.02);
+        common::appendFormat<" %02u:%02u Bat:%4.2f">(line, (timeMark >> 3) & 0x1Fu,
+                                                     ((timeMark >> 1) & 3u) * 15,
+                                                     (timeMark >> 8) * kBatteryScale);
     } else if ((w & 1u) == 0) {
-        common::appendFormat<" %4.2f">(line, static_cast<std::int16_t>(w) * 0.01);
+        common::appendFormat<" %4.2f">(line, static_cast<std::int16_t>(w) * kTemperatureScale);
     } else {
         datePending = true;
         timeMark = w;
@@ -151,12 +153,15 @@ void LoggerBlockDecoder::decodeDateMarkWord(std::uint16_t w, std::string& line,
 void LoggerBlockDecoder::formatValue(std::uint16_t w, std::string& line) {
     const std::uint8_t kind =
         channelList.kinds[static_cast<std::size_t>(valueIndex) % channelList.count];
+    // The value as the CSV has it; an hour meter shows its seconds, a status word itself.
+    const LoggerValues values = loggerValues(kind, w);
+    const Measurement& value = *values.begin();
     if (kind >= kTemp0 && kind <= kTemp2) {
-        common::appendFormat<" T%u:%4.2f">(line, kind - 1u, static_cast<std::int16_t>(w) * 0.01);
+        common::appendFormat<" T%u:%4.2f">(line, kind - 1u, value.value());
     } else if (kind == kCounter1 || kind == kCounter2) {
-        common::appendFormat<" C%u:%u">(line, kind - 6u, w >> 1);
+        common::appendFormat<" C%u:%u">(line, kind - 6u, static_cast<unsigned>(value.raw));
     } else if (kind == kHourMeter1 || kind == kHourMeter2) {
-        common::appendFormat<" BZ%u:%u">(line, kind - 8u, w >> 1);
+        common::appendFormat<" BZ%u:%u">(line, kind - 8u, static_cast<unsigned>(value.raw));
     } else {
         common::appendFormat<" U:%04x">(line, w >> 1);
     }

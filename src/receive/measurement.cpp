@@ -4,16 +4,16 @@
 
 namespace qrt::receive {
 
-std::string ModuleRef::text() const {
+std::string ValueSource::text() const {
     switch (kind) {
         case Kind::ShortTelegram:
-            return common::format<"%u">(number);
+            return common::format<"%u">(module.serial);
         case Kind::Archive:
-            return common::format<"%u.%u archive">(type, number);
+            return module.text() + " archive";
         case Kind::Module:
             break;
     }
-    return common::format<"%u.%u">(type, number);
+    return module.text();
 }
 
 std::string_view unitText(Unit unit) {

@@ -6,20 +6,21 @@
 #include <string_view>
 
 #include "common/clock.h"
+#include "frames/module_address.h"
 
 namespace qrt::receive {
 
-/// Where a value came from: a module (type and serial number), the module number of a
-/// short telegram, or a module's archive read back by a retrieval.
-struct ModuleRef {
+/// Where a value came from: a module, the module of a short telegram (which names only
+/// its number: kept as the serial number of type 0), or a module's archive read back by a
+/// retrieval.
+struct ValueSource {
     enum class Kind : std::uint8_t { Module, ShortTelegram, Archive };
     Kind kind = Kind::Module;
-    std::uint32_t type = 0;    // module type (0 for a short telegram)
-    std::uint32_t number = 0;  // serial number, or the short telegram's module number
+    frames::ModuleAddress module{};
 
     /// "TYPE.SERIAL", the short telegram's "NUMBER", or "TYPE.SERIAL archive".
     [[nodiscard]] std::string text() const;
-    auto operator<=>(const ModuleRef&) const = default;
+    auto operator<=>(const ValueSource&) const = default;
 };
 
 /// The unit a value is shown in.
@@ -33,7 +34,7 @@ enum class Unit : std::uint8_t { Celsius, Volt, Count, Hour, Raw };
 /// text and the data cannot differ.
 struct Measurement {
     common::Timestamp time{};  // when the poll (or the archive row) was
-    ModuleRef module{};
+    ValueSource source{};
     std::string_view channel;         // static text: "Temp1", "Bat", "Signal", "Sample", ...
     std::int32_t channelNumber = -1;  // the sample number behind "Sample"; -1 = none
     std::int32_t raw = 0;             // the integer as received

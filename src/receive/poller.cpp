@@ -257,7 +257,7 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
     if (type == 0) {
         if (decodeSpontaneousTelegram(frame, decode_, link_.mux.signalLevel)) {
             const auto level =
-                decode_.measureLevel(decode_.module, "Background", link_.mux.backgroundLevel);
+                decode_.measureLevel(decode_.source, "Background", link_.mux.backgroundLevel);
             output_.showBackgroundLevel(common::format<"%i">(level));
         }
     } else if (type == 5) {

@@ -10,8 +10,8 @@ constexpr std::uint8_t kTimeParameter = 65;
 constexpr std::uint8_t kDateParameter = 66;
 
 void assignParameterReadLine(std::string& line, const FrameFields& f) {
-    const std::uint32_t type = f.moduleType();
-    const std::uint32_t serial = f.serial();
+    const std::uint32_t type = f.module().type;
+    const std::uint32_t serial = f.module().serial;
     if (f.bp == kTimeParameter) {
         return common::assignFormat<"ID:%u.%u Time:%02u:%02u">(line, type, serial, f.wp / 60u,
                                                                f.wp % 60u);
@@ -29,16 +29,16 @@ void assignParameterReadLine(std::string& line, const FrameFields& f) {
 void assignReplyDebugLine(std::string& line, const FrameFields& f, std::uint32_t type,
                           const std::string& timestamp) {
     common::assignFormat<"%s  ID:%u.%u pt:%u bp:%u wp:%i %u">(
-        line, timestamp, f.moduleType(), f.serial(), type, f.bp, f.wpSigned(), f.sequence);
+        line, timestamp, f.module().type, f.module().serial, type, f.bp, f.wpSigned(), f.sequence);
 }
 
 void decodeReply(const frames::StandardFrame& frame, DecodeState& state) {
     const FrameFields f(frame);
     const std::uint32_t type = f.type();
-    const std::uint32_t moduleType = f.moduleType();
-    const std::uint32_t serial = f.serial();
+    const std::uint32_t moduleType = f.module().type;
+    const std::uint32_t serial = f.module().serial;
     state.decoderState = DecoderState::Idle;
-    state.module = {.type = moduleType, .number = serial};
+    state.source = {.module = f.module()};
     assignReplyDebugLine(state.debugLine, f, type, state.timestamp);
     switch (type) {
         case 1:

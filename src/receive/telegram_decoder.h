@@ -11,9 +11,6 @@ namespace qrt::receive {
 
 using ShortTelegram = std::array<std::uint8_t, 7>;
 
-/// Names of the channel kinds 0 to 10, seven characters each.
-[[nodiscard]] const char* channelName(std::uint32_t kind);
-
 /// The debug line of a 7-byte short telegram, in place of what `debugLine` held: module
 /// number, temperature, battery, status and signal level, each also recorded as a
 /// value (the signal level only where the link measures it). The decoder state is not changed.

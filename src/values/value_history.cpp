@@ -9,10 +9,10 @@ void ValueHistory::add(const receive::Measurement& m) {
     if (m.channelNumber >= 0) {
         channel_ = m.channelText();
     }
-    auto [it, isNew] = rows_.try_emplace(Key{m.module, channel_}, series_.size());
+    auto [it, isNew] = rows_.try_emplace(Key{m.source, channel_}, series_.size());
     if (isNew) {
         auto series = std::make_unique<Series>();
-        series->module = m.module;
+        series->source = m.source;
         series->channel = channel_;
         series->unit = m.unit;
         series_.push_back(std::move(series));
@@ -44,16 +44,16 @@ void ValueHistory::clear() {
     cleared_ = true;
 }
 
-void ValueHistory::removeModule(const receive::ModuleRef& module) {
+void ValueHistory::removeSource(const receive::ValueSource& source) {
     const auto kept = std::stable_partition(series_.begin(), series_.end(),
-                                            [&](const auto& s) { return !(s->module == module); });
+                                            [&](const auto& s) { return !(s->source == source); });
     if (kept == series_.end()) {
         return;
     }
     series_.erase(kept, series_.end());
     rows_.clear();
     for (std::size_t row = 0; row < series_.size(); ++row) {
-        rows_.emplace(Key{series_[row]->module, series_[row]->channel}, row);
+        rows_.emplace(Key{series_[row]->source, series_[row]->channel}, row);
     }
     updated_.clear();
     isUpdated_.assign(series_.size(), false);

@@ -14,7 +14,7 @@ namespace qrt::values {
 
 /// One module's channel over time: its newest points and what the table shows of it.
 struct Series {
-    receive::ModuleRef module;
+    receive::ValueSource source;
     std::string channel;
     receive::Unit unit = receive::Unit::Raw;
     bool scaled = false;  // shown with two decimals (temperature, battery, hour meter)
@@ -39,8 +39,8 @@ class ValueHistory {
 
     void add(const receive::Measurement& measurement);
     void clear();
-    /// Drops the series of one module (a module's archive before it is plotted again).
-    void removeModule(const receive::ModuleRef& module);
+    /// Drops the series of one source (a module's archive before it is plotted again).
+    void removeSource(const receive::ValueSource& source);
 
     [[nodiscard]] std::size_t size() const { return series_.size(); }
     [[nodiscard]] const Series& at(std::size_t row) const { return *series_[row]; }
@@ -50,7 +50,7 @@ class ValueHistory {
     Changes takeChanges();
 
   private:
-    using Key = std::pair<receive::ModuleRef, std::string>;
+    using Key = std::pair<receive::ValueSource, std::string>;
     std::vector<std::unique_ptr<Series>> series_;
     std::map<Key, std::size_t> rows_;
     std::size_t reportedRows_ = 0;

@@ -81,7 +81,7 @@ std::string ValueWriter::header() const {
 
 void ValueWriter::append(const receive::Measurement& m, std::string& out) {
     // The value is a number; the other fields are texts (quoted in JSON).
-    const std::array<std::string, 5> fields{isoTime(m.time.local()), m.module.text(),
+    const std::array<std::string, 5> fields{isoTime(m.time.local()), m.source.text(),
                                             m.channelText(), valueText(m),
                                             std::string(receive::unitText(m.unit))};
     constexpr std::size_t kValue = 3;

@@ -23,11 +23,12 @@ namespace {
 struct View final : firmware::FirmwareView {
     [[nodiscard]] firmware::FirmwareTarget target() const override { return targetFields; }
     [[nodiscard]] int speed() const override { return 2; }
-    void showBlock(const std::string& text) override { block = text; }
-    void showBlockCount(const std::string&) override {}
+    void showBlock(std::uint32_t) override {}
+    void showBlockCount(std::uint32_t) override {}
     void showProgress(std::uint32_t, std::uint32_t) override {}
+    void showStatus(const firmware::FirmwareStatus& reported) override { status = reported; }
     firmware::FirmwareTarget targetFields;
-    std::string block;
+    std::optional<firmware::FirmwareStatus> status;
 };
 
 struct Case {
@@ -86,7 +87,7 @@ TEST_P(FirmwareEndToEnd, ImageArrivesWholeAndALostBlockIsResentOnStatRetry) {
     receive::ArchiveStore archive;
     receive::Poller poller(link, protocol, clock, sink, archive);
     View view;
-    view.targetFields = {c.singleModule, "1234", "5"};
+    view.targetFields = {c.singleModule, frames::ModuleAddress{5, 1234}};
     firmware::FirmwareTransfer transfer(sender, clock, view);
     poller.firmwarePacing = [&] { transfer.pace(); };
     poller.firmwareStatus = [&](const frames::StandardFrame& f) { transfer.statusReply(f); };
@@ -99,22 +100,22 @@ TEST_P(FirmwareEndToEnd, ImageArrivesWholeAndALostBlockIsResentOnStatRetry) {
         EXPECT_TRUE(waitForText(path("sim.log"), "box< end of firmware transfer"));
     }
     auto statusAfterRequest = [&] {
-        view.block.clear();
+        view.status.reset();
         view.targetFields.singleModule = true;
         transfer.requestStatus();
         waitFor(
             [&] {
                 poller.Timer1Timer();
-                return !view.block.empty();
+                return view.status.has_value();
             },
             10s);
-        return view.block;
+        return view.status;
     };
-    EXPECT_EQ(statusAfterRequest(), "3");  // the block lost on the radio
+    EXPECT_EQ(statusAfterRequest(), firmware::FirmwareStatus::of(3));  // lost on the radio
     while (transfer.running()) {
         poller.Timer1Timer();
     }
-    EXPECT_EQ(statusAfterRequest(), "Good");
+    EXPECT_EQ(statusAfterRequest(), firmware::FirmwareStatus::of(-1));  // the image whole
     const std::string received = readText(path("received.bin"));
     ASSERT_EQ(received.size(), 128u * 10);
     EXPECT_EQ(received.substr(0, image.size()), image);

@@ -137,18 +137,20 @@ TEST_F(SimEndToEnd, AuthenticatedModuleObeysTheRightKeyAndIgnoresAWrongOne) {
     startSim({"--module", "5.77,key=0123:4567:89AB:CDEF:FEDC:BA98:7654:3210"});
     TestClient client(false);
     ASSERT_TRUE(client.link.OpenPort(link::Port::A, path("a"), 19200, 0));
-    const frames::KeyFieldTexts right{"0123", "4567", "89AB", "CDEF",
-                                      "FEDC", "BA98", "7654", "3210"};
-    frames::KeyFieldTexts wrong = right;
-    wrong[7] = "3211";
+    const frames::TeaKey right =
+        frames::keyFromWords({0x0123, 0x4567, 0x89AB, 0xCDEF, 0xFEDC, 0xBA98, 0x7654, 0x3210});
+    const frames::TeaKey wrong =
+        frames::keyFromWords({0x0123, 0x4567, 0x89AB, 0xCDEF, 0xFEDC, 0xBA98, 0x7654, 0x3211});
 
     client.sender.SendCommandFrame(12, 0x5000004D, 0x1234, 9, client.protocol.nextSequence());
-    frames::SendAuthenticator(client.sender, true, 12, std::nullopt, wrong);
+    client.protocol.authKey = wrong;
+    frames::SendAuthenticator(client.sender, true, 12, std::nullopt);
     EXPECT_TRUE(
         waitForText(path("sim.log"), "module 5.77 ignores NVW: authenticator does not check"));
 
     client.sender.SendCommandFrame(12, 0x5000004D, 0x1234, 9, client.protocol.nextSequence());
-    frames::SendAuthenticator(client.sender, true, 12, std::nullopt, right);
+    client.protocol.authKey = right;
+    frames::SendAuthenticator(client.sender, true, 12, std::nullopt);
     EXPECT_TRUE(client.awaitComm("ID:5.77 NVW:9:4660"));
     EXPECT_EQ(simLog().find("A> NVW reply"), simLog().rfind("A> NVW reply"));
 }

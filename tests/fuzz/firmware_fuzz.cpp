@@ -18,10 +18,11 @@ using namespace qrt;
 struct View final : firmware::FirmwareView {
     [[nodiscard]] firmware::FirmwareTarget target() const override { return fields; }
     [[nodiscard]] int speed() const override { return speedValue; }
-    void showBlock(const std::string&) override {}
-    void showBlockCount(const std::string&) override {}
+    void showBlock(std::uint32_t) override {}
+    void showBlockCount(std::uint32_t) override {}
     void showProgress(std::uint32_t, std::uint32_t) override {}
-    firmware::FirmwareTarget fields{true, "1234", "5"};
+    void showStatus(const firmware::FirmwareStatus&) override {}
+    firmware::FirmwareTarget fields{true, frames::ModuleAddress{5, 1234}};
     int speedValue = 2;
 };
 
@@ -49,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     common::StoppedClock clock;
     frames::FrameSender sender(link, protocol, clock);
     View view;
-    view.fields.type = std::to_string(data[0] & 0x0F);
+    view.fields.module->type = data[0] & 0x0Fu;
     view.speedValue = 2 + (data[0] >> 4) % 4;
     firmware::FirmwareTransfer transfer(sender, clock, view);
     transfer.start(path);

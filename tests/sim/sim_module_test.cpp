@@ -19,8 +19,7 @@ const sys_seconds kNow = sys_days{year(2026) / 12 / 7} + hours(13) + minutes(5) 
 
 ModuleConfig config(std::uint32_t type = 5, std::uint32_t serial = 1234) {
     ModuleConfig c;
-    c.type = type;
-    c.serial = serial;
+    c.address = {type, serial};
     c.versionMajor = 2;
     c.versionMinor = 3;
     return c;

@@ -62,7 +62,7 @@ inline std::unique_ptr<TVLGLog> archiveWindow(app::ToolCore& core, ui::Dialogs& 
                               .archive = core.archive,
                               .clock = core.clock,
                               .dialogs = dialogs,
-                              .moduleFields = [&form] { return form.moduleFields(); }});
+                              .typedModule = [&form] { return form.typedModule(); }});
 }
 
 }  // namespace qrt::testing

@@ -154,7 +154,7 @@ TEST(CsvExport, ExportRunsRoundTheRingToTheWritePosition) {
 }
 
 TEST(CsvExport, ProposedNameCarriesTheModuleAndToday) {
-    EXPECT_EQ(proposedCsvName(5, 1234, {2024, 1, 31, 0, 0, 0, 0}), "5.1234-20240131.csv");
+    EXPECT_EQ(proposedCsvName({5, 1234}, {2024, 1, 31, 0, 0, 0, 0}), "5.1234-20240131.csv");
 }
 
 TEST(CsvExport, ArchiveFullOfHeaderFlaggedWordsGivesNoRows) {
@@ -201,10 +201,10 @@ TEST(ArchivePlot, ValuesAreTheNumbersOfTheCsvRows) {
     const std::uint32_t writeWord = 23;
     std::string rebuilt;
     std::string lastTime;
-    const qrt::receive::ModuleRef module{
-        .kind = qrt::receive::ModuleRef::Kind::Archive, .type = 5, .number = 1234};
+    const qrt::receive::ValueSource module{.kind = qrt::receive::ValueSource::Kind::Archive,
+                                           .module = {5, 1234}};
     archiveValues({words, writeWord, 0, 0}, module, [&](const qrt::receive::Measurement& m) {
-        EXPECT_EQ(m.module, module);
+        EXPECT_EQ(m.source, module);
         const DateTimeValue at = toValue(m.time.local());
         const std::string time = shortDate(at) + " " + longTime(at);
         if (time != lastTime) {

@@ -18,27 +18,17 @@ using namespace std::chrono;
 
 namespace {
 
+using End = RetrievalOutcome::End;
+
 struct FakeRetrievalView final : RetrievalView {
-    void showId(const std::string& text) override { id = text; }
-    void showStatus(const std::string& text, StatusColour c) override {
-        statuses.push_back(text);
-        colour = c;
-    }
-    void showFirstRecord(const std::string& d, const std::string& t) override {
-        first = d + " " + t;
-    }
-    void enableCsv(bool on) override { csv = on; }
+    void showModule(const std::optional<frames::ModuleAddress>& shown) override { module = shown; }
+    void showBusy() override { busy = true; }
     void showProgress(std::uint32_t received, std::uint32_t total) override {
         progress = {received, total};
     }
-    void dateError(const std::string& message) override { errors.push_back(message); }
-    std::string id;
-    std::vector<std::string> statuses;
-    StatusColour colour = StatusColour::Green;
-    std::string first;
-    bool csv = false;
+    std::optional<frames::ModuleAddress> module;
+    bool busy = false;
     std::pair<std::uint32_t, std::uint32_t> progress;
-    std::vector<std::string> errors;
 };
 
 RetrievalRequest inductiveFrom(DateTimeValue start) {
@@ -51,8 +41,7 @@ RetrievalRequest inductiveFrom(DateTimeValue start) {
 sim::ModuleConfig logger(std::uint32_t rows, std::uint16_t config = 0x0001,
                          std::uint32_t rowsPerRecord = 60) {
     sim::ModuleConfig c;
-    c.type = 6;
-    c.serial = 16;
+    c.address = {6, 16};
     c.archive.rows = rows;
     c.archive.config = config;
     c.archive.rowsPerRecord = rowsPerRecord;
@@ -112,23 +101,23 @@ class ArchiveRetrievalTest : public ::testing::Test {
     FakeRetrievalView view;
     std::unique_ptr<ArchiveRetrieval> retrieval;
     std::unique_ptr<SimulatedInstallation> installation;
+    RetrievalOutcome outcome;
 };
 
 }  // namespace
 
 TEST_F(ArchiveRetrievalTest, NewestBlock3UnwrappedIsOneBatch) {
     build({logger(96, 0x0001, 1000)});  // 4 header words and 96 rows: write position 100
-    retrieval->BtInfoClick(inductiveFrom(0));
+    EXPECT_EQ(retrieval->retrieve(inductiveFrom(0)).end, End::Exportable);
     EXPECT_EQ(retrieval->writeWord, 100u);
     EXPECT_EQ(retrieval->newestBlock, 3u);
     EXPECT_FALSE(retrieval->archiveWrapped);
     EXPECT_EQ(batchRequests(), (std::vector<std::pair<int, int>>{{0, 4}}));
-    EXPECT_EQ(view.id, "6.16");
-    EXPECT_EQ(view.statuses, (std::vector<std::string>{"Busy", "Ready"}));
-    EXPECT_EQ(view.colour, StatusColour::Green);
+    EXPECT_EQ(view.module, (frames::ModuleAddress{6, 16}));
+    EXPECT_TRUE(view.busy);
     EXPECT_EQ(retrieval->firstRecord, 0);
-    EXPECT_EQ(view.first, "01.01.2026 00:00:00");
-    EXPECT_TRUE(view.csv);
+    EXPECT_EQ(shortDate(retrieval->recordTime) + " " + longTime(retrieval->recordTime),
+              "01.01.2026 00:00:00");
     EXPECT_EQ(view.progress, (std::pair<std::uint32_t, std::uint32_t>{4, 4}));
     // The logger block decoder's record state was reset after the wrap check.
     EXPECT_EQ(poller->logger().valueIndex, -1);
@@ -136,7 +125,7 @@ TEST_F(ArchiveRetrievalTest, NewestBlock3UnwrappedIsOneBatch) {
 
 TEST_F(ArchiveRetrievalTest, NewestBlock128ReadsDownToBlock0) {
     build({logger(4076, 0x0001, 1000)});  // 5 headers and 4,076 rows: write position 0x1000
-    retrieval->BtInfoClick(inductiveFrom(0));
+    outcome = retrieval->retrieve(inductiveFrom(0));
     EXPECT_EQ(retrieval->newestBlock, 128u);
     bool wrapCheck = false;
     for (const auto& line : installation->log) {
@@ -144,7 +133,7 @@ TEST_F(ArchiveRetrievalTest, NewestBlock128ReadsDownToBlock0) {
     }
     EXPECT_TRUE(wrapCheck);
     EXPECT_EQ(batchRequests(), (std::vector<std::pair<int, int>>{{65, 64}, {1, 64}, {0, 1}}));
-    EXPECT_EQ(view.statuses.back(), "Ready");
+    EXPECT_EQ(outcome.end, End::Exportable);
 }
 
 TEST_F(ArchiveRetrievalTest, StopRuleEndsOnceARecordIsOlderThanTheSelectedStart) {
@@ -152,14 +141,14 @@ TEST_F(ArchiveRetrievalTest, StopRuleEndsOnceARecordIsOlderThanTheSelectedStart)
     // Records of 1,000 rows a minute apart from 1 January 00:00: the first header behind
     // block 65 is of 2 January 02:00, the one behind block 1 of 1 January 16:40, older
     // than the selected start, which ends the reading.
-    retrieval->BtInfoClick(inductiveFrom(startAt(2026, 1, 1, 20)));
+    outcome = retrieval->retrieve(inductiveFrom(startAt(2026, 1, 1, 20)));
     EXPECT_EQ(batchRequests(), (std::vector<std::pair<int, int>>{{65, 64}, {1, 64}}));
 }
 
 TEST_F(ArchiveRetrievalTest, WrappedRingIsReadDownAndRoundFromBlock2043) {
     // 65,408 + 330 words: the ring wrapped once; newest block 10.
     build({logger(65408 + 330 - 4 * 66, 0x0001, 1000)});
-    retrieval->BtInfoClick(inductiveFrom(0));
+    outcome = retrieval->retrieve(inductiveFrom(0));
     EXPECT_TRUE(retrieval->archiveWrapped);
     EXPECT_EQ(retrieval->newestBlock, 10u);
     const auto batches = batchRequests();
@@ -169,39 +158,37 @@ TEST_F(ArchiveRetrievalTest, WrappedRingIsReadDownAndRoundFromBlock2043) {
     EXPECT_EQ(batches.back(), (std::pair<int, int>{11, 1980 - 64 * 30 - 11}));
     EXPECT_EQ(retrieval->lowestBlock, 11u);
     EXPECT_EQ(retrieval->blockReceived.count(), 2044u);
-    EXPECT_EQ(view.statuses.back(), "Ready");
+    EXPECT_EQ(outcome.end, End::Exportable);
 }
 
 TEST_F(ArchiveRetrievalTest, WrappedRingWithNewestBlock2043AsksForNoEmptyBatch) {
     build({logger(65408 * 2 - 32 - 4 * 131, 0x0001, 1000)});
-    retrieval->BtInfoClick(inductiveFrom(0));
+    outcome = retrieval->retrieve(inductiveFrom(0));
     ASSERT_EQ(retrieval->newestBlock, 2043u);
     for (const auto& [first, count] : batchRequests()) {
         EXPECT_GT(count, 0) << first;
     }
-    EXPECT_EQ(view.statuses.back(), "Ready");
+    EXPECT_EQ(outcome.end, End::Exportable);
 }
 
 TEST_F(ArchiveRetrievalTest, LostBlocksAreAskedForOneByOne) {
     auto module = logger(96, 0x0001, 1000);
     module.loseArchiveBlocks = {1, 2};
     build({module});
-    retrieval->BtInfoClick(inductiveFrom(0));
+    outcome = retrieval->retrieve(inductiveFrom(0));
     int singles = 0;
     for (const auto& line : installation->log) {
         singles += line.find("bp 129") != std::string::npos ? 1 : 0;
     }
     EXPECT_EQ(singles, 2);
-    EXPECT_EQ(view.statuses.back(), "Ready");
+    EXPECT_EQ(outcome.end, End::Exportable);
     EXPECT_EQ(retrieval->blockReceived.count(), 4u);
 }
 
 TEST_F(ArchiveRetrievalTest, NoAnswerIsNoResponseAndTheTenthPollCountsAsNone) {
     build({});
-    retrieval->BtInfoClick(inductiveFrom(0));
-    EXPECT_EQ(view.statuses, (std::vector<std::string>{"Busy", "No Response"}));
-    EXPECT_EQ(view.colour, StatusColour::Red);
-    EXPECT_FALSE(view.csv);
+    EXPECT_EQ(retrieval->retrieve(inductiveFrom(0)).end, End::NoResponse);
+    EXPECT_TRUE(view.busy);
 
     // The info reply arriving in the tenth poll of its wait.
     portA->onWrite = nullptr;
@@ -210,20 +197,21 @@ TEST_F(ArchiveRetrievalTest, NoAnswerIsNoResponseAndTheTenthPollCountsAsNone) {
     }
     const auto late = frames::buildStandardFrame(2, 0x60000010, 100, 0x43, 0, 0);
     portA->queueInput({late.begin(), late.end()});
-    view.statuses.clear();
-    retrieval->BtInfoClick(inductiveFrom(0));
-    EXPECT_EQ(view.statuses.back(), "No Response");
+    EXPECT_EQ(retrieval->retrieve(inductiveFrom(0)).end, End::NoResponse);
 }
 
 TEST_F(ArchiveRetrievalTest, RadioRequestsNeedAModuleAndPause100msBetweenThem) {
     build({logger(96, 0x0001, 1000)});
-    retrieval->BtInfoClick({.radio = true, .serial = "0", .type = "6", .selectedStart = 0});
-    retrieval->BtInfoClick({.radio = true, .serial = "16", .type = "x", .selectedStart = 0});
-    EXPECT_TRUE(view.statuses.empty());
+    for (const auto& module :
+         {std::optional<frames::ModuleAddress>{}, std::optional(frames::ModuleAddress{6, 0}),
+          std::optional(frames::ModuleAddress{0, 16})}) {
+        EXPECT_EQ(retrieval->retrieve({.radio = true, .module = module}).end, End::NotAsked);
+    }
+    EXPECT_FALSE(view.busy);
     EXPECT_TRUE(installation->log.empty());
     clock.sleeps.clear();
-    retrieval->BtInfoClick({.radio = true, .serial = "16", .type = "6", .selectedStart = 0});
-    EXPECT_EQ(view.statuses.back(), "Ready");
+    EXPECT_EQ(retrieval->retrieve({.radio = true, .module = frames::ModuleAddress{6, 16}}).end,
+              End::Exportable);
     EXPECT_NE(installation->log[0].find("A< NVR id 6.16 wp 0x0000 bp 67"), std::string::npos);
     EXPECT_EQ(clock.sleeps.front(), milliseconds(100));  // the first info wait, no pause before
     EXPECT_EQ(batchRequests(), (std::vector<std::pair<int, int>>{{0, 4}}));
@@ -236,8 +224,7 @@ TEST_F(ArchiveRetrievalTest, WritePositionOutsideTheRingIsNoResponse) {
         const auto reply = frames::buildStandardFrame(2, 0x60000010, 65408, 0x43, 0, 0);
         portA->queueInput({reply.begin(), reply.end()});
     };
-    retrieval->BtInfoClick(inductiveFrom(0));
-    EXPECT_EQ(view.statuses.back(), "No Response");
+    EXPECT_EQ(retrieval->retrieve(inductiveFrom(0)).end, End::NoResponse);
 }
 
 TEST_F(ArchiveRetrievalTest, InvalidRecordDateEndsInRedWithTheReason) {
@@ -268,11 +255,8 @@ TEST_F(ArchiveRetrievalTest, InvalidRecordDateEndsInRedWithTheReason) {
             portA->queueInput({block.begin(), block.end()});
         }
     };
-    retrieval->BtInfoClick(inductiveFrom(0));
-    EXPECT_EQ(view.statuses.back(), "Invalid record date");
-    EXPECT_EQ(view.colour, StatusColour::Red);
-    EXPECT_FALSE(view.csv);
-    ASSERT_EQ(view.errors.size(), 1u);
-    EXPECT_NE(view.errors[0].find("12.13.2015"), std::string::npos);
+    outcome = retrieval->retrieve(inductiveFrom(0));
+    EXPECT_EQ(outcome.end, End::DateError);
+    EXPECT_NE(outcome.dateError.find("12.13.2015"), std::string::npos);
     EXPECT_EQ(retrieval->firstRecord, -1);
 }

@@ -38,15 +38,15 @@ TEST(CliArguments, NumbersAreWholeAndInRange) {
 }
 
 TEST(CliArguments, ModulesKeysAndDates) {
-    const auto module = std::get<ModuleName>(parseModule("--module", "5.1234"));
+    const auto module = std::get<frames::ModuleAddress>(parseModule("--module", "5.1234"));
     EXPECT_EQ(module.type, 5U);
     EXPECT_EQ(module.serial, 1234U);
-    for (const char* bad : {"5", "16.1", "5.268435456", "x.1", "5.", "5.1.2", "5.--1", "5.-1",
-                            "+5.1"}) {
+    for (const char* bad :
+         {"5", "16.1", "5.268435456", "x.1", "5.", "5.1.2", "5.--1", "5.-1", "+5.1"}) {
         EXPECT_TRUE(refused(parseModule("--module", bad))) << bad;
     }
     const std::vector<std::string> key{"0123", "4567", "89ab", "CDEF", "FEDC", "BA98", "7654", "0"};
-    EXPECT_EQ(std::get<frames::KeyFieldTexts>(parseKey("--key", key))[2], "89ab");
+    EXPECT_EQ(std::get<frames::TeaKey>(parseKey("--key", key))[1], 0xCDEF89ABu);
     EXPECT_TRUE(refused(parseKey("--key", {"0123"})));
     EXPECT_TRUE(refused(
         parseKey("--key", {"0123", "4567", "89AB", "CDEF", "FEDC", "BA98", "7654", "12345"})));
@@ -68,11 +68,11 @@ TEST(CliArguments, ModulesKeysAndDates) {
 }
 
 TEST(CliArguments, ListsByNameOrNumber) {
-    EXPECT_EQ(std::get<int>(parseCommand("nvr")), 1);
-    EXPECT_EQ(std::get<int>(parseCommand("DBW")), 14);
+    EXPECT_EQ(std::get<std::uint8_t>(parseCommand("nvr")), 11);
+    EXPECT_EQ(std::get<std::uint8_t>(parseCommand("DBW")), 26);
     EXPECT_TRUE(refused(parseCommand("NV")));
-    EXPECT_EQ(std::get<int>(parseParameter("14")), 14);  // "14 Offset Pt"
-    EXPECT_EQ(std::get<int>(parseParameter("20")), 18);  // "20 SetCnt1"
+    EXPECT_EQ(std::get<std::uint8_t>(parseParameter("14")), 14);  // "14 Offset Pt"
+    EXPECT_EQ(std::get<std::uint8_t>(parseParameter("20")), 20);  // "20 SetCnt1"
     EXPECT_TRUE(refused(parseParameter("18")));
     EXPECT_EQ(std::get<std::uint8_t>(parseLed("green-blink")), 0x05);
     EXPECT_EQ(std::get<std::uint8_t>(parseLed("Orange Flash 2Hz")), 0x1B);

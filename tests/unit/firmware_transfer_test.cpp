@@ -20,15 +20,17 @@ namespace {
 struct FakeView final : FirmwareView {
     [[nodiscard]] FirmwareTarget target() const override { return targetFields; }
     [[nodiscard]] int speed() const override { return speedValue; }
-    void showBlock(const std::string& text) override { blockTexts.push_back(text); }
-    void showBlockCount(const std::string& text) override { countText = text; }
+    void showBlock(std::uint32_t index) override { blocks.push_back(index); }
+    void showBlockCount(std::uint32_t count) override { blockCount = count; }
+    void showStatus(const FirmwareStatus& status) override { statuses.push_back(status); }
     void showProgress(std::uint32_t sent, std::uint32_t count) override {
         progress = {sent, count};
     }
-    FirmwareTarget targetFields{true, "1234", "5"};
+    FirmwareTarget targetFields{true, frames::ModuleAddress{5, 1234}};
     int speedValue = 2;
-    std::vector<std::string> blockTexts;
-    std::string countText;
+    std::vector<std::uint32_t> blocks;
+    std::uint32_t blockCount = 0;
+    std::vector<FirmwareStatus> statuses;
     std::pair<std::uint32_t, std::uint32_t> progress;
 };
 
@@ -105,12 +107,12 @@ class FirmwareTransferTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(FirmwareTransferTest, StartFrameCarriesTheFamilyCountAndFlag) {
-    view.targetFields = {true, "77", "8"};
+    view.targetFields = {true, frames::ModuleAddress{8, 77}};
     const auto path = image("RQW1\r\n", 128 * 1024);
     ASSERT_EQ(transfer->start(path), FirmwareTransfer::StartResult::Started);
     EXPECT_EQ(toHex(takeWrites()),
               toHex(frames::buildCommandFrame(17, 0x8000004D, 1023, 0xFF, 0, 0)));
-    EXPECT_EQ(view.countText, "1024");
+    EXPECT_EQ(view.blockCount, 1024u);
     EXPECT_TRUE(transfer->running());
 
     const auto tooBig = image("RQW1\r\n", 128 * 1024 + 1, "big.bin");
@@ -120,7 +122,7 @@ TEST_F(FirmwareTransferTest, StartFrameCarriesTheFamilyCountAndFlag) {
 }
 
 TEST_F(FirmwareTransferTest, FamiliesTagsAndLimits) {
-    view.targetFields = {true, "1", "7"};
+    view.targetFields = {true, frames::ModuleAddress{7, 1}};
     EXPECT_EQ(transfer->start(image("hvn \r\n", 128 * 432)),
               FirmwareTransfer::StartResult::Started);
     EXPECT_EQ(toHex(takeWrites()).substr(0, 26), "11 01 00 00 70 B0 01 82 00");
@@ -133,7 +135,7 @@ TEST_F(FirmwareTransferTest, FamiliesTagsAndLimits) {
               FirmwareTransfer::StartResult::WrongHeader);
     // No type read since start-up: "DKM2" and 256 blocks.
     FirmwareTransfer fresh(*sender, clock, view);
-    view.targetFields = {false, "1", "7"};
+    view.targetFields = {false, frames::ModuleAddress{7, 1}};
     EXPECT_EQ(fresh.start(image("dkm2\r\n", 128 * 256, "d.bin")),
               FirmwareTransfer::StartResult::Started);
     EXPECT_EQ(fresh.targetId(), 0xFFFFFFFFu);
@@ -153,7 +155,7 @@ TEST_F(FirmwareTransferTest, HeaderMustBeTheTagOneByteAndALineFeed) {
 }
 
 TEST_F(FirmwareTransferTest, EmptyBodyAnnouncesNoBlocksAndEndsAtTheFirstDuePoll) {
-    view.targetFields = {true, "5", "8"};
+    view.targetFields = {true, frames::ModuleAddress{8, 5}};
     link->multiplexMode = true;
     ASSERT_EQ(transfer->start(image("RQW1 \n", 0)), FirmwareTransfer::StartResult::Started);
     EXPECT_EQ(toHex(takeWrites()).find("FF FF FF"), 21u);  // count field 0xFFFF, wrapped
@@ -203,7 +205,7 @@ TEST_F(FirmwareTransferTest, ShortLastBlockIsPaddedWithZerosAndCheckedOverAll128
         ASSERT_EQ(block[i], 0) << i;
     }
     EXPECT_TRUE(frames::crcMatches(std::span(block).first(128), block[128], block[129], 0x1D0F));
-    EXPECT_EQ(view.blockTexts.back(), "1");
+    EXPECT_EQ(view.blocks.back(), 1u);
     EXPECT_EQ(view.progress, (std::pair<std::uint32_t, std::uint32_t>{2, 2}));
 }
 
@@ -233,19 +235,22 @@ TEST_F(FirmwareTransferTest, BlockOfDleBytesIsWrappedWholeOnTheMultiplexedLink) 
 
 TEST_F(FirmwareTransferTest, StatusRepliesAreShownOnlyWhenAwaitedFromTheTarget) {
     transfer->statusReply(frames::buildStandardFrame(20, 0x500004D2, 0xFFFF, 0, 0, 0));
-    EXPECT_TRUE(view.blockTexts.empty());  // nothing pending
+    EXPECT_TRUE(view.statuses.empty());  // nothing pending
     transfer->requestStatus();
     EXPECT_EQ(toHex(takeWrites()), toHex(frames::buildCommandFrame(19, 0x500004D2, 0, 0x81, 0, 0)));
     transfer->statusReply(frames::buildStandardFrame(20, 0x50000001, 0xFFFF, 0, 0, 0));
-    EXPECT_TRUE(view.blockTexts.empty());  // another module
+    EXPECT_TRUE(view.statuses.empty());  // another module
     transfer->statusReply(frames::buildStandardFrame(20, 0x500004D2, 0xFFFF, 0, 0, 0));
-    EXPECT_EQ(view.blockTexts, (std::vector<std::string>{"Good"}));
+    EXPECT_EQ(view.statuses, (std::vector{FirmwareStatus{FirmwareStatus::Kind::Complete}}));
     EXPECT_FALSE(transfer->statusPending());
     transfer->requestStatus();
     transfer->statusReply(frames::buildStandardFrame(20, 0x500004D2, 0xFFFE, 1, 0, 0));
     transfer->requestStatus();
     transfer->statusReply(frames::buildStandardFrame(20, 0x500004D2, 0x8000, 1, 0, 0));
-    EXPECT_EQ(view.blockTexts, (std::vector<std::string>{"Good", "Error", "-32768"}));
+    EXPECT_EQ(view.statuses,
+              (std::vector{FirmwareStatus{FirmwareStatus::Kind::Complete},
+                           FirmwareStatus{FirmwareStatus::Kind::Faulty},
+                           FirmwareStatus{FirmwareStatus::Kind::MissingBlock, -32768}}));
     EXPECT_FALSE(transfer->running());
 }
 
@@ -292,15 +297,15 @@ TEST_F(FirmwareTransferTest, RestartWithAnImageThatCannotBeOpenedLeavesTheTransf
     EXPECT_TRUE(transfer->running());
 }
 
-TEST_F(FirmwareTransferTest, UnscannableFieldsBroadcastTheBlocksAndSilenceStatusAndReboot) {
-    view.targetFields = {true, "abc", "5"};
+TEST_F(FirmwareTransferTest, NoNamedModuleBroadcastsTheBlocksAndSilencesStatusAndReboot) {
+    view.targetFields = {true, std::nullopt};
     ASSERT_EQ(transfer->start(image("DKM2\r\n", 10)), FirmwareTransfer::StartResult::Started);
     EXPECT_EQ(transfer->targetId(), 0xFFFFFFFFu);
     takeWrites();
     transfer->requestStatus();
     transfer->reboot();
     EXPECT_TRUE(takeWrites().empty());
-    view.targetFields = {true, "9", "7"};
+    view.targetFields = {true, frames::ModuleAddress{7, 9}};
     transfer->requestStatus();
     transfer->reboot();
     const auto bytes = takeWrites();

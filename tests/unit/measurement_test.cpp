@@ -21,7 +21,7 @@ frames::StandardFrame frame(std::uint8_t header, std::uint32_t id, std::uint16_t
 std::vector<std::string> recorded(const DecodeState& state) {
     std::vector<std::string> out;
     for (const Measurement& m : state.measurements.view()) {
-        out.push_back(m.module.text() + " " + m.channelText() + "=" + values::valueText(m) + " " +
+        out.push_back(m.source.text() + " " + m.channelText() + "=" + values::valueText(m) + " " +
                       std::string(unitText(m.unit)));
     }
     return out;

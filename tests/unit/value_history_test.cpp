@@ -16,7 +16,7 @@ namespace {
 receive::Measurement value(int second, std::int32_t raw, double scale = 1.0,
                            std::string_view channel = "Temp1") {
     return {.time = common::Timestamp::fromLocal({2026, 12, 8, 10, 0, second, 0}, 3600),
-            .module = {.type = 6, .number = 16},
+            .source = {.module = {6, 16}},
             .channel = channel,
             .raw = raw,
             .scale = scale,
@@ -124,7 +124,7 @@ TEST(ValueHistory, OneRowPerModuleAndChannelWithCountMinMaxAndChanges) {
     EXPECT_EQ(changes.firstNew, 2U);
     EXPECT_EQ(changes.updated, std::vector<std::size_t>{1});
 
-    history.removeModule({.type = 6, .number = 16});
+    history.removeSource({.module = {6, 16}});
     EXPECT_EQ(history.size(), 0U);
     EXPECT_TRUE(history.takeChanges().cleared);
 }

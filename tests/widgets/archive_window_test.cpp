@@ -17,8 +17,7 @@ class ArchiveWindow : public MainFormFixture {
     void openArchive(std::uint32_t rows) {
         openLink(true);
         sim::ModuleConfig module;
-        module.type = 6;
-        module.serial = 16;
+        module.address = {6, 16};
         module.archive.rows = rows;
         module.archive.config = 0x0001;
         module.archive.rowsPerRecord = 1000;

@@ -310,6 +310,19 @@ TEST_F(FormCommands, RefusedFirmwareImageSaysWhyInTheProgressBar) {
     }
 }
 
+TEST_F(FormCommands, FirmwareStatusShowsGoodErrorOrTheMissingBlock) {
+    openLink();
+    ui->Ed_SNR->setText("1234");
+    for (const auto& [wordPar, shown] : std::vector<std::pair<std::uint16_t, const char*>>{
+             {0xFFFF, "Good"}, {0xFFFE, "Error"}, {3, "3"}, {0x8000, "-32768"}}) {
+        click(ui->BT_FW_STAT);
+        const auto reply = frames::buildStandardFrame(20, 0x500004D2, wordPar, 0, 0, 0);
+        portA->queueInput({reply.begin(), reply.end()});
+        form->Timer1Timer();
+        EXPECT_EQ(ui->ED_FW_BL->text(), shown);
+    }
+}
+
 TEST_F(FormCommands, FirmwareStartAsksForTheImageAndCancelStartsNothing) {
     openLink();
     ui->CB_ID->setChecked(true);

@@ -51,23 +51,23 @@ TEST(ValuesPlot, TimeFormatFollowsTheSpanAndEachUnitHasItsOwnAxis) {
     }
 
     values::ValueHistory history;
-    const receive::ModuleRef module{.type = 6, .number = 16};
+    const receive::ValueSource module{.module = {6, 16}};
     const std::int64_t start = 1'764'547'200'000LL;
     for (int hour = 0; hour <= 19 * 24; ++hour) {  // 19 days, a value an hour
         const common::Timestamp at{start + hour * 3'600'000LL, 3600};
         history.add({.time = at,
-                     .module = module,
+                     .source = module,
                      .channel = "Temp1",
                      .raw = 2000 + hour % 300,
                      .scale = 0.01,
                      .unit = receive::Unit::Celsius});
         history.add({.time = at,
-                     .module = module,
+                     .source = module,
                      .channel = "Count1",
                      .raw = hour * 70,
                      .unit = receive::Unit::Count});
         history.add({.time = at,
-                     .module = module,
+                     .source = module,
                      .channel = "Temp2",
                      .raw = -300,
                      .scale = 0.01,

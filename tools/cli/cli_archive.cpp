@@ -6,7 +6,6 @@
 #include "archive/csv_export.h"
 #include "cli/cli_tasks.h"
 #include "cli/progress.h"
-#include "commands/radio_command.h"
 #include "common/replacing_file.h"
 #include "shared/live_watch.h"
 #include "shared/tool_output.h"
@@ -18,23 +17,12 @@ namespace {
 
 class ProgressView final : public archive::RetrievalView {
   public:
-    void showId(const std::string& text) override { id = text; }
-    void showStatus(const std::string& text, archive::StatusColour) override { status = text; }
-    void showFirstRecord(const std::string& date, const std::string& time) override {
-        firstRecord = date + " " + time;
-    }
-    void enableCsv(bool enabled) override { exportable = enabled; }
+    void showModule(const std::optional<frames::ModuleAddress>&) override {}
+    void showBusy() override {}
     void showProgress(std::uint32_t received, std::uint32_t total) override {
         progress_.show(received, total);
     }
-    void dateError(const std::string& message) override { error = message; }
     void finish() { progress_.finish(); }
-
-    std::string id;
-    std::string status;
-    std::string firstRecord;
-    std::string error;
-    bool exportable = false;
 
   private:
     Progress progress_{"archive"};
@@ -47,9 +35,10 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
     if (const auto* error = std::get_if<ArgumentError>(&parsed)) {
         return fail(error->message, exit_status::kUsage);
     }
-    const auto module = std::get<std::optional<ModuleName>>(parsed);
-    if (options.radio && !module) {
-        return fail("--radio needs --module TYPE.SERIAL", exit_status::kUsage);
+    const auto module = std::get<std::optional<frames::ModuleAddress>>(parsed);
+    if (options.radio && (!module || module->type == 0 || module->serial == 0)) {
+        return fail("--radio needs --module TYPE.SERIAL, type and serial number not 0",
+                    exit_status::kUsage);
     }
     const auto since = parseDateTime("--since", options.since);
     if (const auto* error = std::get_if<ArgumentError>(&since)) {
@@ -85,28 +74,26 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
     ProgressView view;
     archive::ArchiveRetrieval retrieval(core.sender, core.clock, core.poller, core.archive, view);
     const archive::DateTimeValue start = std::get<archive::DateTimeValue>(since);
-    const auto end = retrieval.BtInfoClick({.radio = options.radio,
-                                            .serial = module ? std::to_string(module->serial) : "",
-                                            .type = module ? std::to_string(module->type) : "",
-                                            .selectedStart = start});
+    const archive::RetrievalOutcome outcome =
+        retrieval.retrieve({.radio = options.radio, .module = module, .selectedStart = start});
     view.finish();
-    switch (end) {
-        case archive::ArchiveRetrieval::End::PortLost:
-            return session.portLost();
-        case archive::ArchiveRetrieval::End::Interrupted:
-            return exit_status::kInterrupted;
-        case archive::ArchiveRetrieval::End::NoResponse:
-            return fail("no answer from the module", exit_status::kNoAnswer);
-        default:
+    using End = archive::RetrievalOutcome::End;
+    switch (outcome.end) {
+        case End::Exportable:
             break;
-    }
-    if (!view.error.empty()) {
-        return fail(view.error, exit_status::kRefused);
-    }
-    if (!view.exportable) {
-        return fail(view.status == "Missing blocks" ? "blocks are missing; read again"
-                                                    : "no record found in the archive",
-                    exit_status::kRefused);
+        case End::PortLost:
+            return session.portLost();
+        case End::Interrupted:
+            return exit_status::kInterrupted;
+        case End::NotAsked:  // refused with the arguments already
+        case End::NoResponse:
+            return fail("no answer from the module", exit_status::kNoAnswer);
+        case End::DateError:
+            return fail(outcome.dateError, exit_status::kRefused);
+        case End::MissingBlocks:
+            return fail("blocks are missing; read again", exit_status::kRefused);
+        case End::NoRecord:
+            return fail("no record found in the archive", exit_status::kRefused);
     }
     const archive::ExportSource source{core.archive.archiveWords, retrieval.writeWord,
                                        retrieval.firstRecord, start};
@@ -116,9 +103,8 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
         return fail(result.error, exit_status::kRefused);
     }
     if (valueFile) {
-        const receive::ModuleRef archiveModule{.kind = receive::ModuleRef::Kind::Archive,
-                                               .type = retrieval.archiveType,
-                                               .number = retrieval.archiveSerial};
+        const receive::ValueSource archiveModule{.kind = receive::ValueSource::Kind::Archive,
+                                                 .module = retrieval.archiveModule};
         values::ValueWriter writer(std::get<values::ValueFormat>(format));
         std::string rows = writer.header();
         archive::archiveValues(source, archiveModule, [&](const receive::Measurement& value) {
@@ -132,8 +118,10 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
             return fail(file->failure(), exit_status::kUsage);
         }
     }
-    std::cerr << "qrt-cli: " << view.id << ": " << result.rows << " rows from " << view.firstRecord
-              << " written to " << options.output << '\n';
+    std::cerr << "qrt-cli: " << retrieval.archiveModule.text() << ": " << result.rows
+              << " rows from " << archive::shortDate(retrieval.recordTime) << " "
+              << archive::longTime(retrieval.recordTime) << " written to " << options.output
+              << '\n';
     return exit_status::kDone;
 }
 
@@ -147,9 +135,8 @@ int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& opt
         return fail(error->message, exit_status::kUsage);
     }
     std::uint32_t filter = 0;
-    if (const auto& name = std::get<std::optional<ModuleName>>(module)) {
-        filter = commands::idFilterFor(true, false, std::to_string(name->serial),
-                                       std::to_string(name->type));
+    if (const auto& name = std::get<std::optional<frames::ModuleAddress>>(module)) {
+        filter = name->filterId();
     }
     const auto format = parseValueFormat(options.valuesFormat);
     if (const auto* error = std::get_if<ArgumentError>(&format)) {

@@ -70,54 +70,47 @@ Parsed<std::int64_t> parseInteger(std::string_view what, std::string_view text, 
     return value;
 }
 
-Parsed<ModuleName> parseModule(std::string_view what, std::string_view text) {
-    const std::size_t dot = text.find('.');
-    if (dot == std::string_view::npos) {
+Parsed<frames::ModuleAddress> parseModule(std::string_view what, std::string_view text) {
+    if (text.find('.') == std::string_view::npos) {
         return ArgumentError{quoted(what, text) + " is not a module TYPE.SERIAL, e.g. 5.1234"};
     }
-    const auto type = parseInteger(what, text.substr(0, dot), 0, 15);
-    const auto serial = parseInteger(what, text.substr(dot + 1), 0, (1 << 28) - 1);
-    if (std::holds_alternative<ArgumentError>(type) ||
-        std::holds_alternative<ArgumentError>(serial)) {
-        return ArgumentError{quoted(what, text) +
-                             " is not a module TYPE.SERIAL (type 0 to 15, serial below 2^28)"};
+    if (const auto module = frames::ModuleAddress::parse(text)) {
+        return *module;
     }
-    return ModuleName{static_cast<std::uint32_t>(std::get<std::int64_t>(type)),
-                      static_cast<std::uint32_t>(std::get<std::int64_t>(serial))};
+    return ArgumentError{quoted(what, text) +
+                         " is not a module TYPE.SERIAL (type 0 to 15, serial below 2^28)"};
 }
 
-Parsed<std::optional<ModuleName>> parseOptionalModule(std::string_view what,
-                                                      std::string_view text) {
+Parsed<std::optional<frames::ModuleAddress>> parseOptionalModule(std::string_view what,
+                                                                 std::string_view text) {
     if (text.empty()) {
-        return std::optional<ModuleName>();
+        return std::optional<frames::ModuleAddress>();
     }
     const auto module = parseModule(what, text);
     if (const auto* error = std::get_if<ArgumentError>(&module)) {
         return *error;
     }
-    return std::optional(std::get<ModuleName>(module));
+    return std::optional(std::get<frames::ModuleAddress>(module));
 }
 
-Parsed<frames::KeyFieldTexts> parseKey(std::string_view what,
-                                       const std::vector<std::string>& words) {
+Parsed<frames::TeaKey> parseKey(std::string_view what, const std::vector<std::string>& words) {
     if (words.size() != 8) {
         return ArgumentError{std::string(what) + " takes eight hexadecimal words, not " +
                              std::to_string(words.size())};
     }
-    frames::KeyFieldTexts key;
+    std::array<std::uint16_t, 8> key{};
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
-        const bool hex =
-            !word.empty() && word.size() <= 4 && std::all_of(word.begin(), word.end(), [](char c) {
-                return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-            });
+        const auto [end, error] =
+            std::from_chars(word.data(), word.data() + word.size(), key[i], 16);
+        const bool hex = !word.empty() && word.size() <= 4 && error == std::errc() &&
+                         end == word.data() + word.size();
         if (!hex) {
             return ArgumentError{quoted(what, word) +
                                  " is not a hexadecimal word of 1 to 4 digits"};
         }
-        key[i] = word;
     }
-    return key;
+    return frames::keyFromWords(key);
 }
 
 Parsed<double> parseSeconds(std::string_view what, std::string_view text) {
@@ -134,7 +127,7 @@ Parsed<double> parseSeconds(std::string_view what, std::string_view text) {
     return seconds;
 }
 
-Parsed<frames::KeyFieldTexts> readKeyFile(const std::string& path) {
+Parsed<frames::TeaKey> readKeyFile(const std::string& path) {
     const auto file = common::readInputFile(path, kKeyFileLimit);
     if (const auto* refused = std::get_if<common::InputRefused>(&file)) {
         return ArgumentError{"--key-file " + refused->reason};
@@ -188,10 +181,10 @@ Parsed<archive::DateTimeValue> parseDateTime(std::string_view what, std::string_
     return *date + *time;
 }
 
-Parsed<int> parseCommand(std::string_view text) {
-    for (std::size_t i = 0; i < commands::kCommandList.size(); ++i) {
-        if (sameLetters(commands::kCommandList[i].text, text)) {
-            return static_cast<int>(i);
+Parsed<std::uint8_t> parseCommand(std::string_view text) {
+    for (const commands::ListItem& item : commands::kCommandList) {
+        if (sameLetters(item.text, text)) {
+            return item.value;
         }
     }
     std::string known;
@@ -201,12 +194,12 @@ Parsed<int> parseCommand(std::string_view text) {
     return ArgumentError{quoted("command", text) + " is not one of " + known};
 }
 
-Parsed<int> parseParameter(std::string_view text) {
+Parsed<std::uint8_t> parseParameter(std::string_view text) {
     const auto number = parseInteger("parameter", text, 0, 255);
     if (const auto* value = std::get_if<std::int64_t>(&number)) {
-        for (std::size_t i = 0; i < commands::kParameterList.size(); ++i) {
-            if (commands::kParameterList[i].value == *value) {
-                return static_cast<int>(i);
+        for (const commands::ListItem& item : commands::kParameterList) {
+            if (item.value == *value) {
+                return item.value;
             }
         }
     }

@@ -12,72 +12,63 @@
 #include "commands/radio_command.h"
 #include "commands/service_commands.h"
 #include "common/text_format.h"
+#include "receive/channels.h"
 
 namespace qrt::cli {
 
 namespace {
 
-// A number argument checked whole and in range, as the decimal text the core scans.
-std::variant<std::string, ArgumentError> numberText(std::string_view what, std::string_view text,
-                                                    std::int64_t low, std::int64_t high) {
-    const auto value = parseInteger(what, text, low, high);
-    if (const auto* error = std::get_if<ArgumentError>(&value)) {
-        return *error;
-    }
-    return std::to_string(std::get<std::int64_t>(value));
+// A number argument checked whole and in range.
+std::variant<std::int64_t, ArgumentError> number(std::string_view what, std::string_view text,
+                                                 std::int64_t low, std::int64_t high) {
+    return parseInteger(what, text, low, high);
 }
 
 }  // namespace
 
 int runSend(const ConnectionOptions& connectionOptions, const SendOptions& options) {
     // Everything is checked before a port opens: a bad argument sends nothing.
-    commands::ConfigurationFields fields;
-    const auto command = parseCommand(options.command);
-    if (const auto* error = std::get_if<ArgumentError>(&command)) {
+    const auto code = parseCommand(options.command);
+    if (const auto* error = std::get_if<ArgumentError>(&code)) {
         return fail(error->message, exit_status::kUsage);
     }
-    fields.commandIndex = std::get<int>(command);
     const auto parsed = parseOptionalModule("--module", options.module);
     if (const auto* error = std::get_if<ArgumentError>(&parsed)) {
         return fail(error->message, exit_status::kUsage);
     }
-    const auto module = std::get<std::optional<ModuleName>>(parsed);
-    if (module) {
-        fields.serial = std::to_string(module->serial);
-        fields.type = std::to_string(module->type);
-    }
-    fields.broadcast = options.broadcast;
+    const auto module = std::get<std::optional<frames::ModuleAddress>>(parsed);
     if (!options.inductive && !module && !options.broadcast) {
         return fail("a radio command needs --module TYPE.SERIAL or --broadcast",
                     exit_status::kUsage);
     }
-    for (const auto& [what, text, low, high, field] :
-         {std::tuple{"--byte-par", options.bytePar, 0, 255, &fields.bytePar},
-          std::tuple{"--word-par", options.wordPar, -32768, 65535, &fields.wordPar}}) {
-        auto checked = numberText(what, text, low, high);
-        if (const auto* error = std::get_if<ArgumentError>(&checked)) {
+    commands::RadioCommand command{.code = std::get<std::uint8_t>(code),
+                                   .target = options.broadcast ? std::nullopt : module,
+                                   .authenticate = options.authenticate};
+    const auto bytePar = number("--byte-par", options.bytePar, 0, 255);
+    const auto wordPar = number("--word-par", options.wordPar, -32768, 65535);
+    for (const auto* checked : {&bytePar, &wordPar}) {
+        if (const auto* error = std::get_if<ArgumentError>(checked)) {
             return fail(error->message, exit_status::kUsage);
         }
-        *field = std::get<std::string>(checked);
     }
-    if (options.content.size() > fields.contentWords.size()) {
+    command.bytePar = static_cast<std::uint8_t>(std::get<std::int64_t>(bytePar));
+    command.wordPar = static_cast<std::uint16_t>(std::get<std::int64_t>(wordPar));
+    if (options.content.size() > 8) {
         return fail("--content takes at most eight words", exit_status::kUsage);
     }
+    std::array<std::uint16_t, 8> words{};
     for (std::size_t i = 0; i < options.content.size(); ++i) {
-        auto checked = numberText("--content", options.content[i], -32768, 65535);
-        if (const auto* error = std::get_if<ArgumentError>(&checked)) {
+        const auto word = number("--content", options.content[i], -32768, 65535);
+        if (const auto* error = std::get_if<ArgumentError>(&word)) {
             return fail(error->message, exit_status::kUsage);
         }
-        // Words above 32767 are given as the negative number of the same 16 bits ("%hi").
-        const auto value = std::stol(std::get<std::string>(checked));
-        fields.contentWords[i] = std::to_string(static_cast<std::int16_t>(value));
+        words[i] = static_cast<std::uint16_t>(std::get<std::int64_t>(word));
     }
-    fields.content = !options.content.empty();
-    fields.secondContent = options.content.size() > 4;
-    fields.authenticate = options.authenticate;
-    const std::uint8_t code = commands::itemAt(commands::kCommandList, fields.commandIndex).value;
-    const auto bytePar = static_cast<std::uint8_t>(std::stoi(fields.bytePar));
-    const auto expected = commands::expectedReply(code, bytePar);
+    for (std::size_t first = 0; first < options.content.size(); first += 4) {
+        command.content.push_back(commands::contentBlock(
+            {words[first], words[first + 1], words[first + 2], words[first + 3]}));
+    }
+    const auto expected = commands::expectedReply(command.code, command.bytePar);
     if (options.waitReply > 0 && !expected) {
         return fail(std::string("--wait-reply: no module answers ") + options.command +
                         " with a reply of its own",
@@ -89,19 +80,19 @@ int runSend(const ConnectionOptions& connectionOptions, const SendOptions& optio
         return *status;
     }
     Session& session = *std::get<std::unique_ptr<Session>>(opened);
-    fields.keyFields = session.connection().key;
     app::ToolCore& core = session.core();
     if (options.inductive) {
-        commands::sendInductiveCommand(core.sender, fields);
+        commands::sendInductiveCommand(
+            core.sender,
+            {.code = command.code, .wordPar = command.wordPar, .bytePar = command.bytePar});
     } else {
-        commands::sendRadioCommand(core.sender, fields);
+        commands::sendRadioCommand(core.sender, command);
     }
     if (options.waitReply <= 0) {
         return session.listen(options.listen);
     }
-    if (module && !options.broadcast) {
-        core.poller.idFilter =
-            commands::idFilterFor(true, false, fields.serial, fields.type);  // its reply only
+    if (command.target) {
+        core.poller.idFilter = command.target->filterId();  // its reply only
     }
     if (const int status = awaitReplies(session, {.replies = {*expected}}, options.waitReply);
         status != exit_status::kDone) {
@@ -182,22 +173,21 @@ int sendAndWait(Session& session, const std::function<void(commands::ServiceComm
 }
 
 // Two numbers checked in range, for writepar and chan-pwr.
-std::variant<std::pair<std::string, std::string>, ArgumentError> twoNumbers(
+std::variant<std::pair<std::int64_t, std::int64_t>, ArgumentError> twoNumbers(
     const std::vector<std::string>& values, std::string_view firstName, std::int64_t firstHigh,
     std::string_view secondName, std::int64_t secondLow, std::int64_t secondHigh) {
     if (values.size() != 2) {
         return ArgumentError{"takes two arguments: " + std::string(firstName) + " " +
                              std::string(secondName)};
     }
-    auto first = numberText(firstName, values[0], 0, firstHigh);
-    auto second = numberText(secondName, values[1], secondLow, secondHigh);
-    if (auto* error = std::get_if<ArgumentError>(&first)) {
-        return *error;
+    const auto first = number(firstName, values[0], 0, firstHigh);
+    const auto second = number(secondName, values[1], secondLow, secondHigh);
+    for (const auto* checked : {&first, &second}) {
+        if (const auto* error = std::get_if<ArgumentError>(checked)) {
+            return *error;
+        }
     }
-    if (auto* error = std::get_if<ArgumentError>(&second)) {
-        return *error;
-    }
-    return std::pair{std::get<std::string>(first), std::get<std::string>(second)};
+    return std::pair{std::get<std::int64_t>(first), std::get<std::int64_t>(second)};
 }
 
 }  // namespace
@@ -225,20 +215,18 @@ int runService(const ConnectionOptions& connectionOptions, const ServiceOptions&
         if (const auto* error = std::get_if<ArgumentError>(&numbers)) {
             return fail(action + ": " + error->message, exit_status::kUsage);
         }
-        const auto& [first, second] = std::get<std::pair<std::string, std::string>>(numbers);
+        const auto [first, second] = std::get<std::pair<std::int64_t, std::int64_t>>(numbers);
         if (parameter) {
-            const auto index = parseParameter(first);
-            if (const auto* error = std::get_if<ArgumentError>(&index)) {
+            const auto parameterNumber = parseParameter(options.values[0]);
+            if (const auto* error = std::get_if<ArgumentError>(&parameterNumber)) {
                 return fail(error->message, exit_status::kUsage);
             }
-            send = [index = std::get<int>(index), value = second](commands::ServiceCommands& c) {
-                c.writeParameter(index, value);
-            };
-            awaited.replies = {replyTo(
-                frames::code::kNvw,
-                commands::kParameterList[static_cast<std::size_t>(std::get<int>(index))].value)};
+            const std::uint8_t written = std::get<std::uint8_t>(parameterNumber);
+            send = [written, value = static_cast<std::int32_t>(second)](
+                       commands::ServiceCommands& c) { c.writeParameter(written, value); };
+            awaited.replies = {replyTo(frames::code::kNvw, written)};
         } else {
-            send = [channel = std::stoi(first), power = std::stoi(second)](
+            send = [channel = static_cast<int>(first), power = static_cast<int>(second)](
                        commands::ServiceCommands& c) { c.radioSettings(channel, power); };
         }
     } else {
@@ -263,9 +251,9 @@ int runBox(const ConnectionOptions& connectionOptions, const ServiceOptions& opt
                     exit_status::kUsage);
     }
     if (action == "version") {
-        byte = 0xE0;
+        byte = frames::box::kVersion;
     } else if (action == "boot") {
-        byte = 0xF0;
+        byte = frames::box::kBoot;
     } else if (action == "led") {
         const auto led = parseLed(options.values[0]);
         if (const auto* error = std::get_if<ArgumentError>(&led)) {
@@ -282,7 +270,7 @@ int runBox(const ConnectionOptions& connectionOptions, const ServiceOptions& opt
         if (options.values[0] != "on" && options.values[0] != "off") {
             return fail("box online takes on or off", exit_status::kUsage);
         }
-        byte = options.values[0] == "on" ? 0x41 : 0x40;
+        byte = options.values[0] == "on" ? frames::box::kOnline : frames::box::kOffline;
     } else {
         return fail("'" + action + "' is not a box command", exit_status::kUsage);
     }
@@ -325,7 +313,8 @@ int runCalibrate(const ConnectionOptions& connectionOptions, const CalibrateOpti
     switch (result.outcome) {
         case commands::CalibrationOutcome::Written:
             std::cout << common::format<"old offset %4.2f, new offset %4.2f">(
-                             result.oldOffset * 0.01, result.newOffset * 0.01)
+                             result.oldOffset * receive::kTemperatureScale,
+                             result.newOffset * receive::kTemperatureScale)
                       << '\n';
             return exit_status::kDone;
         case commands::CalibrationOutcome::OutOfRange:

@@ -5,7 +5,6 @@
 #include "cli/cli_tasks.h"
 #include "cli/progress.h"
 #include "firmware/firmware_transfer.h"
-#include "frames/byte_order.h"
 #include "shared/live_watch.h"
 
 namespace qrt::cli {
@@ -17,8 +16,6 @@ using namespace std::chrono_literals;
 constexpr auto kStatusWait = 5s;        // for the answer to one status request
 constexpr int kUnansweredRequests = 3;  // status requests without an answer: time-out
 constexpr int kMaxResends = 64;         // missing blocks reported: then it is an error
-constexpr std::int16_t kImageComplete = -1;
-constexpr std::int16_t kImageError = -2;
 
 class ProgressView final : public firmware::FirmwareView {
   public:
@@ -26,12 +23,15 @@ class ProgressView final : public firmware::FirmwareView {
         : target_(std::move(target)), speed_(speed), progress_("firmware") {}
     [[nodiscard]] firmware::FirmwareTarget target() const override { return target_; }
     [[nodiscard]] int speed() const override { return speed_; }
-    void showBlock(const std::string&) override {}
-    void showBlockCount(const std::string&) override {}
+    void showBlock(std::uint32_t) override {}
+    void showBlockCount(std::uint32_t) override {}
     void showProgress(std::uint32_t sent, std::uint32_t count) override {
         progress_.show(sent, count);
     }
+    void showStatus(const firmware::FirmwareStatus& reported) override { status = reported; }
     void finish() { progress_.finish(); }
+
+    std::optional<firmware::FirmwareStatus> status;  // the answer to the last status request
 
   private:
     firmware::FirmwareTarget target_;
@@ -46,12 +46,9 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
     if (const auto* error = std::get_if<ArgumentError>(&module)) {
         return fail(error->message, exit_status::kUsage);
     }
-    firmware::FirmwareTarget target;
-    if (const auto& name = std::get<std::optional<ModuleName>>(module)) {
-        target = {.singleModule = true,
-                  .serial = std::to_string(name->serial),
-                  .type = std::to_string(name->type)};
-    }
+    const firmware::FirmwareTarget target{
+        .singleModule = std::get<std::optional<frames::ModuleAddress>>(module).has_value(),
+        .module = std::get<std::optional<frames::ModuleAddress>>(module)};
     if (options.speed < 2 || options.speed > 5) {
         return fail("--speed '" + std::to_string(options.speed) + "' is out of range (2 to 5)",
                     exit_status::kUsage);
@@ -67,17 +64,13 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
     app::ToolCore& core = session.core();
     ProgressView view(target, options.speed);
     firmware::FirmwareTransfer transfer(core.sender, core.clock, view);
-    std::optional<std::int16_t> status;
     core.poller.firmwarePacing = [&transfer] { transfer.pace(); };
-    core.poller.firmwareStatus = [&](const frames::StandardFrame& frame) {
-        const bool asked = transfer.statusPending();
+    core.poller.firmwareStatus = [&transfer](const frames::StandardFrame& frame) {
         transfer.statusReply(frame);
-        if (asked && !transfer.statusPending()) {
-            status = static_cast<std::int16_t>(frames::readLe16(frame, 5));
-        }
     };
     if (transfer.start(options.image) != firmware::FirmwareTransfer::StartResult::Started) {
-        return fail(transfer.refusal(), exit_status::kUsage);  // the image was not sent
+        // The image was not sent.
+        return fail(firmware::refusalText(*transfer.refusal()), exit_status::kUsage);
     }
     const auto sendBlocks = [&] {
         return tools::pollLive(core, std::chrono::milliseconds::max(),
@@ -96,31 +89,37 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
         std::cout << transfer.blockCount() << " blocks sent to every module in range\n";
         return exit_status::kDone;
     }
+    using Kind = firmware::FirmwareStatus::Kind;
     for (int unanswered = 0, resends = 0; unanswered < kUnansweredRequests;) {
-        status.reset();
+        view.status.reset();
         transfer.requestStatus();
         const auto end =
-            tools::pollLive(core, kStatusWait, [&status] { return status.has_value(); });
+            tools::pollLive(core, kStatusWait, [&view] { return view.status.has_value(); });
         if (end == tools::LiveEnd::PortLost || end == tools::LiveEnd::Stopped) {
             return interrupted(end);
         }
-        if (!status) {
+        if (!view.status) {
             ++unanswered;
             continue;
         }
         unanswered = 0;
-        if (*status == kImageComplete) {
+        const firmware::FirmwareStatus status = *view.status;
+        if (status.kind == Kind::Complete) {
             std::cout << "Good\n";
             if (options.reboot) {
                 transfer.reboot();
             }
             return exit_status::kDone;
         }
-        if (*status == kImageError || ++resends > kMaxResends) {
-            return fail("the module reports the image faulty (" + std::to_string(*status) + ")",
+        if (status.kind == Kind::Faulty) {
+            return fail("the module reports the image faulty", exit_status::kRefused);
+        }
+        if (++resends > kMaxResends) {
+            return fail("the module still misses blocks after " + std::to_string(kMaxResends) +
+                            " resends (block " + std::to_string(status.block) + ")",
                         exit_status::kRefused);
         }
-        std::cerr << "qrt-cli: block " << *status << " missing, sent again\n";
+        std::cerr << "qrt-cli: block " << status.block << " missing, sent again\n";
         if (const auto resent = sendBlocks(); resent != tools::LiveEnd::Done) {
             return interrupted(resent);
         }

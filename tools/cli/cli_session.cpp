@@ -26,9 +26,6 @@ int fail(const std::string& message, int status) {
 Parsed<Connection> resolveConnection(const ConnectionOptions& options) {
     Connection c;
     c.calibrationTarget = commands::kDefaultCalibrationTarget;
-    for (std::size_t i = 0; i < c.key.size(); ++i) {
-        c.key[i] = frames::kDefaultKeyFields[i];
-    }
     if (!options.settings.empty()) {
         const common::SettingsFile settings(options.settings);
         if (settings.sections().empty()) {
@@ -60,7 +57,7 @@ Parsed<Connection> resolveConnection(const ConnectionOptions& options) {
         if (auto* error = std::get_if<ArgumentError>(&key)) {
             return *error;
         }
-        c.key = std::get<frames::KeyFieldTexts>(key);
+        c.key = std::get<frames::TeaKey>(key);
     }
     if (c.portA.empty()) {
         return ArgumentError{"no port: give --port-a (and --port-b) or --settings"};
@@ -77,6 +74,7 @@ Session::Session(const Connection& connection)
     core_->link.multiplexMode = connection.mux;
     core_->protocol.binaryProtocol = connection.binary;
     core_->protocol.crcStart = connection.crcStart;
+    core_->protocol.authKey = connection.key;
 }
 
 Session::~Session() {

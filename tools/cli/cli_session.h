@@ -12,6 +12,7 @@
 #include "cli/cli_arguments.h"
 #include "common/clock.h"
 #include "common/output_file.h"
+#include "frames/protocol_settings.h"
 #include "receive/console_sink.h"
 #include "shared/exit_status.h"
 #include "values/value_file.h"
@@ -39,7 +40,7 @@ struct Connection {
     bool mux = false;
     bool binary = false;
     std::uint16_t crcStart = 0;
-    frames::KeyFieldTexts key{};
+    frames::TeaKey key = frames::kDefaultKey;
     std::int16_t calibrationTarget = 0;  // [Calib] Offset, hundredths of a degree
 };
 

@@ -54,8 +54,8 @@ CLI::Validator within(double low, double high) {
                 return "'" + text + "' is not a number";
             }
             if (!(value >= low && value <= high)) {
-                return "'" + text + "' is out of range (" + CLI::detail::to_string(low) +
-                       " to " + CLI::detail::to_string(high) + ")";
+                return "'" + text + "' is out of range (" + CLI::detail::to_string(low) + " to " +
+                       CLI::detail::to_string(high) + ")";
             }
             return {};
         },
@@ -105,10 +105,12 @@ bool buildScenario(const CommandLine& cl, Scenario& scenario, std::string& error
     SimOptions& options = scenario.options;
     options.multiplexed = cl.mux;
     if (!cl.crcStart.empty()) {
-        const bool hex = cl.crcStart.size() <= 4 &&
-                         cl.crcStart.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+        const bool hex =
+            cl.crcStart.size() <= 4 &&
+            cl.crcStart.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
         if (!hex) {
-            error = "--crc-start '" + cl.crcStart + "' is not a hexadecimal number of 1 to 4 digits";
+            error =
+                "--crc-start '" + cl.crcStart + "' is not a hexadecimal number of 1 to 4 digits";
             return false;
         }
         options.crcStart = static_cast<std::uint16_t>(std::stoul(cl.crcStart, nullptr, 16));
@@ -118,7 +120,7 @@ bool buildScenario(const CommandLine& cl, Scenario& scenario, std::string& error
         if (!addModuleOption(cl.head, probe, error)) {
             return false;
         }
-        options.headModule = qrt::frames::moduleId(probe.modules[0].type, probe.modules[0].serial);
+        options.headModule = probe.modules[0].address.filterId();
     }
     if (cl.keyEvery >= 0) {
         options.keyEverySeconds = cl.keyEvery;
@@ -364,7 +366,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     for (const auto& module : scenario.modules) {
-        logLine("module " + std::to_string(module.type) + "." + std::to_string(module.serial) +
+        logLine("module " + module.address.text() +
                 (module.authKey ? " (authenticated commands)" : "") +
                 (module.archive.rows > 0 ? " (archive)" : ""));
     }

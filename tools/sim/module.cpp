@@ -102,7 +102,7 @@ std::vector<Transmission> Module::handle(const Request& request, sys_seconds now
         case code::kOpr:
             return operate(request);
         case code::kFirmwareStart:
-            firmware_.start(request.wordPar, static_cast<int>(config_.type));
+            firmware_.start(request.wordPar, static_cast<int>(config_.address.type));
             return {};
         case code::kFirmwareControl:
             return firmwareControl(request);
@@ -310,12 +310,12 @@ std::vector<Transmission> Module::nextTelegram() {
     }
     const TelegramKind kind = config_.telegrams[nextKind_++ % config_.telegrams.size()];
     if (kind == TelegramKind::Short) {
-        const auto frame = frames::buildShortTelegram(static_cast<std::uint8_t>(config_.serial),
-                                                      telegramTemperature(1), config_.battery,
-                                                      running_ ? 1 : 0, crcStart_);
+        const auto frame = frames::buildShortTelegram(
+            static_cast<std::uint8_t>(config_.address.serial), telegramTemperature(1),
+            config_.battery, running_ ? 1 : 0, crcStart_);
         return {{bytesOf(frame), "short telegram"}};
     }
-    const bool channels = config_.type == 5 || config_.type == 6;
+    const bool channels = config_.address.type == 5 || config_.address.type == 6;
     if (!channels) {
         return {telegram(static_cast<std::uint16_t>(telegramTemperature(1)), config_.battery,
                          "telegram")};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "frames/command_frames.h"
+#include "frames/module_address.h"
 #include "frames/tea.h"
 #include "sim/archive_ring.h"
 #include "sim/firmware_receiver.h"
@@ -22,8 +23,7 @@ namespace qrt::sim {
 enum class TelegramKind { Temp1, Temp2, BatDig, Config, Count1, Aux1, Short };
 
 struct ModuleConfig {
-    std::uint32_t type = 5;
-    std::uint32_t serial = 1;
+    frames::ModuleAddress address{5, 1};
     std::uint8_t versionMajor = 1;
     std::uint8_t versionMinor = 0;
     bool running = true;
@@ -46,9 +46,7 @@ class Module {
   public:
     Module(ModuleConfig config, std::uint16_t crcStart);
 
-    [[nodiscard]] std::uint32_t id() const {
-        return frames::moduleId(config_.type, config_.serial);
-    }
+    [[nodiscard]] std::uint32_t id() const { return config_.address.filterId(); }
     [[nodiscard]] bool addressedBy(std::uint32_t id) const {
         return id == frames::kBroadcastId || id == this->id();
     }

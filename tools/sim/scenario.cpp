@@ -10,7 +10,8 @@
 
 #include "common/input_file.h"
 #include "common/scan.h"
-#include "frames/module_id.h"
+#include "frames/module_address.h"
+#include "receive/channels.h"
 
 namespace qrt::sim {
 
@@ -19,14 +20,14 @@ namespace {
 using namespace std::chrono;
 
 constexpr std::size_t kScenarioLimit = 1024 * 1024;
-constexpr double kLongestPeriod = 86400;  // seconds: a day between telegrams or key presses
+constexpr double kLongestPeriod = 86400;    // seconds: a day between telegrams or key presses
 constexpr int kLargestTemperature = 32767;  // hundredths: what a telegram's 16 bits hold
 
 // A module whose keys contradict each other: its temperatures, swinging, must still fit
 // the telegram's signed 16-bit field, else the telegrams would carry wrapped values.
 bool checkModule(const std::string& where, const ModuleConfig& config, std::string& error) {
-    for (const auto& [name, temperature] : {std::pair{"temp1", config.temp1},
-                                           std::pair{"temp2", config.temp2}}) {
+    for (const auto& [name, temperature] :
+         {std::pair{"temp1", config.temp1}, std::pair{"temp2", config.temp2}}) {
         if (std::abs(temperature) + std::abs(config.swing) > kLargestTemperature) {
             error = where + ": " + name + " with swing leaves the telegram's range (" + name +
                     " +/- swing must lie within -327.67 to 327.67 degrees)";
@@ -40,9 +41,8 @@ bool checkModule(const std::string& where, const ModuleConfig& config, std::stri
 bool addModule(const std::string& where, ModuleConfig config, Scenario& scenario,
                std::string& error) {
     for (const ModuleConfig& earlier : scenario.modules) {
-        if (earlier.type == config.type && earlier.serial == config.serial) {
-            error = where + ": module " + std::to_string(config.type) + "." +
-                    std::to_string(config.serial) + " is given twice";
+        if (earlier.address == config.address) {
+            error = where + ": module " + config.address.text() + " is given twice";
             return false;
         }
     }
@@ -83,20 +83,6 @@ std::optional<std::uint32_t> integer(const std::string& text) {
         return std::nullopt;
     }
     return static_cast<std::uint32_t>(*value);
-}
-
-// "TYPE.SERIAL" as in every ID the tool shows.
-std::optional<std::pair<std::uint32_t, std::uint32_t>> moduleName(const std::string& text) {
-    const auto dot = text.find('.');
-    if (dot == std::string::npos) {
-        return std::nullopt;
-    }
-    const auto type = integer(text.substr(0, dot));
-    const auto serial = integer(text.substr(dot + 1));
-    if (!type || !serial || *type > 15 || *serial > frames::kSerialMask) {
-        return std::nullopt;
-    }
-    return std::make_pair(*type, *serial);
 }
 
 std::optional<sys_seconds> timeText(const std::string& text) {
@@ -190,7 +176,7 @@ const std::map<std::string, std::pair<Setter, std::string>>& moduleKeys() {
          {[](const std::string& v, ModuleConfig& c) {
               const auto b = number(v);
               if (!b || *b < 0 || *b > 5.1) return false;
-              c.battery = static_cast<std::uint8_t>(std::lround(*b / 0.02));
+              c.battery = static_cast<std::uint8_t>(std::lround(*b / receive::kBatteryScale));
               c.archive.battery = c.battery;
               return true;
           },
@@ -279,10 +265,9 @@ bool setModuleKey(const std::string& where, const std::string& key, const std::s
     return true;
 }
 
-ModuleConfig defaultModule(std::uint32_t type, std::uint32_t serial) {
+ModuleConfig defaultModule(const frames::ModuleAddress& address) {
     ModuleConfig config;
-    config.type = type;
-    config.serial = serial;
+    config.address = address;
     config.archive.start = sys_days{year(2026) / 12 / 1};
     return config;
 }
@@ -314,10 +299,10 @@ bool setSimKey(const std::string& key, const std::string& value, SimOptions& opt
         ok = n && *n >= 0 && *n <= kLongestPeriod;
         options.keyEverySeconds = n.value_or(0);
     } else if (key == "head") {
-        const auto name = moduleName(value);
+        const auto name = frames::ModuleAddress::parse(value);
         ok = name.has_value();
         if (name) {
-            options.headModule = frames::moduleId(name->first, name->second);
+            options.headModule = name->filterId();
         }
     } else if (key == "echo_firmware") {
         ok = value == "0" || value == "1";
@@ -444,12 +429,12 @@ bool loadScenario(const std::string& path, Scenario& scenario, std::string& erro
             error = where + ": unknown section (expected [sim] or [module TYPE.SERIAL])";
             return failAt(section.line);
         }
-        const auto name = moduleName(section.name.substr(7));
+        const auto name = frames::ModuleAddress::parse(section.name.substr(7));
         if (!name) {
             error = where + ": the module name must be TYPE.SERIAL (type 0 to 15)";
             return failAt(section.line);
         }
-        ModuleConfig config = defaultModule(name->first, name->second);
+        ModuleConfig config = defaultModule(*name);
         for (const ScenarioKey& key : section.keys) {
             if (!setModuleKey(where, key.name, key.value, config, error)) {
                 return failAt(key.line);
@@ -464,12 +449,12 @@ bool loadScenario(const std::string& path, Scenario& scenario, std::string& erro
 
 bool addModuleOption(const std::string& option, Scenario& scenario, std::string& error) {
     const auto parts = split(option, ',');
-    const auto name = parts.empty() ? std::nullopt : moduleName(parts[0]);
+    const auto name = parts.empty() ? std::nullopt : frames::ModuleAddress::parse(parts[0]);
     if (!name) {
         error = "--module " + option + ": expected TYPE.SERIAL[,key=value...]";
         return false;
     }
-    ModuleConfig config = defaultModule(name->first, name->second);
+    ModuleConfig config = defaultModule(*name);
     for (std::size_t i = 1; i < parts.size(); ++i) {
         const auto equals = parts[i].find('=');
         if (equals == std::string::npos) {

@@ -3,10 +3,11 @@
 #include <array>
 #include <fstream>
 
+#include "commands/command_tables.h"
 #include "common/text_format.h"
 #include "frames/byte_order.h"
 #include "frames/command_codes.h"
-#include "frames/module_id.h"
+#include "frames/module_address.h"
 #include "link/mux_framing.h"
 
 namespace qrt::sim {
@@ -19,49 +20,8 @@ constexpr std::uint8_t kContentCode = frames::code::kContent;
 constexpr std::uint8_t kBlockHeaderCode = frames::code::kFirmwareBlockHeader;
 constexpr std::size_t kMaxContentFrames = 3;  // two content blocks and an authenticator
 
-const char* commandName(std::uint8_t code) {
-    switch (code) {
-        case 0:
-            return "DATA";
-        case 5:
-            return "content";
-        case 10:
-            return "INF";
-        case 11:
-            return "NVR";
-        case 12:
-            return "NVW";
-        case 13:
-            return "DBR";
-        case 14:
-            return "AUT";
-        case 15:
-            return "VER";
-        case 16:
-            return "OPR";
-        case 17:
-            return "FUINI";
-        case 18:
-            return "block header";
-        case 19:
-            return "ecFUST";
-        case 21:
-            return "FUREM";
-        case 23:
-            return "cTMP";
-        case 24:
-            return "AUX1";
-        case 25:
-            return "AUX2";
-        case 26:
-            return "DBW";
-        default:
-            return "unknown";
-    }
-}
-
 std::string idText(std::uint32_t id) {
-    return format<"%u.%u">(frames::moduleTypeOf(id), frames::serialOf(id));
+    return frames::ModuleAddress::fromId(id).text();
 }
 
 std::string hexText(const Bytes& bytes) {
@@ -93,7 +53,7 @@ std::string printable(const std::string& text) {
 
 std::string describeFrame(const frames::StandardFrame& frame) {
     return format<"%s id %s wp 0x%04X bp %u seq %u crc %02X%02X">(
-        commandName(frame[0]), idText(frames::readLe32(frame, 1)).c_str(),
+        commands::commandName(frame[0]), idText(frames::readLe32(frame, 1)).c_str(),
         frames::readLe16(frame, 5), frame[7], frame[8], frame[9], frame[10]);
 }
 
@@ -225,7 +185,7 @@ void Simulator::dispatch(std::chrono::sys_seconds now) {
         anyone = true;
         if (m.requiresAuthenticator(request.code) &&
             !m.authenticatorValid(frame, command.contents)) {
-            log_("module " + idText(m.id()) + " ignores " + commandName(request.code) +
+            log_("module " + idText(m.id()) + " ignores " + commands::commandName(request.code) +
                  ": authenticator does not check");
             continue;
         }
@@ -234,7 +194,8 @@ void Simulator::dispatch(std::chrono::sys_seconds now) {
             writeFirmwareImage(m);
         }
         if (replies.empty()) {
-            log_("module " + idText(m.id()) + " obeys " + commandName(request.code) + ", no reply");
+            log_("module " + idText(m.id()) + " obeys " + commands::commandName(request.code) +
+                 ", no reply");
         }
         transmit(m, replies);
     }
@@ -277,8 +238,8 @@ void Simulator::onHead(const std::vector<HeadEvent>& events, std::chrono::sys_se
     for (const HeadEvent& event : events) {
         Module* onHead = moduleOnHead();
         if (const auto* frame = std::get_if<InductiveFrameEvent>(&event)) {
-            log_(format<"B< %s wp 0x%04X bp %u crc ok">(commandName(frame->code), frame->wordPar,
-                                                        frame->bytePar));
+            log_(format<"B< %s wp 0x%04X bp %u crc ok">(commands::commandName(frame->code),
+                                                        frame->wordPar, frame->bytePar));
             if (onHead != nullptr) {
                 const auto replies = onHead->handle({.path = Path::Inductive,
                                                      .code = frame->code,
@@ -300,18 +261,19 @@ void Simulator::onHead(const std::vector<HeadEvent>& events, std::chrono::sys_se
 
 void Simulator::onBox(const Bytes& bytes) {
     for (const std::uint8_t byte : bytes) {
-        if (byte == 0xE0) {
+        namespace box = frames::box;
+        if (byte == box::kVersion) {
             log_("box< version request");
             sendBoxStatus();
-        } else if (byte == 0xF0) {
+        } else if (byte == box::kBoot) {
             log_("box< boot");
-        } else if (byte == 0x83) {
+        } else if (byte == box::kEndOfFirmware) {
             log_("box< end of firmware transfer");
-        } else if ((byte & 0xF8) == 0x80) {
+        } else if ((byte & 0xF8) == box::kBeep) {
             log_(format<"box< beep %u">(byte & 7u));
-        } else if (byte == 0x40 || byte == 0x41) {
-            log_(byte == 0x41 ? "box< online" : "box< offline");
-        } else if (byte <= 0x1F) {
+        } else if (byte == box::kOffline || byte == box::kOnline) {
+            log_(byte == box::kOnline ? "box< online" : "box< offline");
+        } else if (byte <= box::kLedMask) {
             log_(format<"box< LED 0x%02X">(byte));
         } else {
             log_(format<"box< unknown byte 0x%02X">(byte));
