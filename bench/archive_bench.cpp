@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "archive/Vlgarchives.h"
+#include "app/Vlgarchives.h"
 #include "archive/csv_export.h"
 #include "archive/record_search.h"
 #include "link/qt_serial_port.h"

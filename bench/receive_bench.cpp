@@ -27,21 +27,25 @@ namespace {
 
 using namespace qrt;
 
-class CountingSink final : public receive::OutputSink {
+class CountingSink final : public receive::LineSink, public receive::MeasurementSink {
   public:
-    void addDebugLine(std::string_view) override { ++lines; }
-    void addCommLine(std::string_view) override { ++lines; }
-    [[nodiscard]] bool wantsMeasurements() const override { return readsValues; }
+    std::string& beginLine(receive::Pane) override {
+        line_.clear();
+        return line_;
+    }
+    void endLine() override { ++lines; }
     void addMeasurements(std::span<const receive::Measurement> measurements) override {
         for (const receive::Measurement& measurement : measurements) {
             ++values;
             sum += measurement.value();
         }
     }
-    bool readsValues = false;
     std::size_t lines = 0;
     std::size_t values = 0;
     double sum = 0;
+
+  private:
+    std::string line_;
 };
 
 std::vector<std::uint8_t> mixedCapture(std::size_t size) {
@@ -60,11 +64,10 @@ std::vector<std::uint8_t> mixedCapture(std::size_t size) {
 }
 
 void replayBenchmark(benchmark::State& state, const std::vector<std::uint8_t>& capture,
-                     bool multiplexed, receive::OutputSink* consumer = nullptr) {
+                     bool multiplexed, receive::MeasurementSink* values = nullptr) {
     CountingSink sink;
     for (auto _ : state) {
-        receive::replayCapture(capture, {.multiplexed = multiplexed},
-                               consumer != nullptr ? *consumer : sink);
+        receive::replayCapture(capture, {.multiplexed = multiplexed}, sink, values);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(capture.size()));
     state.counters["lines"] =
@@ -82,7 +85,6 @@ BENCHMARK(BM_ReplayMixed10MB)->Unit(benchmark::kMillisecond);
 void BM_ReplayMixed10MBReadingValues(benchmark::State& state) {
     static const auto capture = mixedCapture(10'000'000);
     CountingSink sink;
-    sink.readsValues = true;
     replayBenchmark(state, capture, false, &sink);
     state.counters["values"] =
         static_cast<double>(sink.values) / static_cast<double>(state.iterations());
@@ -92,9 +94,7 @@ BENCHMARK(BM_ReplayMixed10MBReadingValues)->Unit(benchmark::kMillisecond);
 void BM_ReplayMixed10MBWritingValuesCsv(benchmark::State& state) {
     static const auto capture = mixedCapture(10'000'000);
     values::ValueFile values(common::OutputFile::create("/dev/null"), values::ValueFormat::Csv);
-    CountingSink lines;
-    values::ValueRecorder recorder(lines, values);
-    replayBenchmark(state, capture, false, &recorder);
+    replayBenchmark(state, capture, false, &values);
 }
 BENCHMARK(BM_ReplayMixed10MBWritingValuesCsv)->Unit(benchmark::kMillisecond);
 
@@ -182,7 +182,7 @@ void BM_LivePollBurstOf50Frames(benchmark::State& state) {
         live.pty.send(burst);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         state.ResumeTiming();
-        live.poller.Timer1Timer();
+        live.poller.poll();
         if (live.sink.lines != 100) {
             state.SkipWithError("burst not worked off in one poll");
         }
@@ -210,7 +210,7 @@ void BM_LiveLineRateStream(benchmark::State& state) {
         double longest = 0;
         while (!done || live.sink.lines < 2 * kFrames) {
             const auto t0 = std::chrono::steady_clock::now();
-            live.poller.Timer1Timer();
+            live.poller.poll();
             const auto took =
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
                     .count();
@@ -221,7 +221,7 @@ void BM_LiveLineRateStream(benchmark::State& state) {
             std::this_thread::sleep_until(t0 + std::chrono::milliseconds(500));
         }
         writer.join();
-        live.poller.Timer1Timer();
+        live.poller.poll();
         state.counters["frames_lost"] = kFrames - static_cast<double>(live.sink.lines) / 2;
         state.counters["longest_poll_ms"] = longest;
     }

@@ -99,7 +99,7 @@ void BM_WindowStartToShown(benchmark::State& state) {
     qrt::testing::FakeDialogs dialogs;
     std::ostringstream diagnostics;
     for (auto _ : state) {
-        qrt::app::ToolCore core(
+        qrt::core::ToolCore core(
             std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
             std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1), diagnostics,
             clock);

@@ -11,11 +11,11 @@
 #include <iostream>
 #include <span>
 
-#include "app/tool_core.h"
 #include "common/clock.h"
 #include "common/input_file.h"
 #include "common/scan.h"
 #include "common/version.h"
+#include "core/tool_core.h"
 #include "link/link.h"
 #include "link/qt_serial_port.h"
 #include "receive/poller.h"
@@ -97,12 +97,13 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
     using namespace qrt;
     QCoreApplication application(argc, argv);  // the serial backend expects one
     common::SystemClock clock;
-    app::ToolCore core(std::make_unique<link::QtSerialPort>(),
-                       std::make_unique<link::QtSerialPort>(), std::cerr, clock);
+    core::ToolCore core(std::make_unique<link::QtSerialPort>(),
+                        std::make_unique<link::QtSerialPort>(), std::cerr, clock);
     core.link.multiplexMode = options.mux;
     core.protocol.crcStart = crcStart;
     core.poller.idFilter = idFilter;
-    core.output.setPanes(&output.sink());
+    core.lines.setLines(&output.lines());
+    core.poller.measurements = output.measurements();
     if (!options.log.empty()) {
         core.logFile.open(options.log);
     }
@@ -220,7 +221,7 @@ int main(int argc, char** argv) {
          .timestamp = options.time,
          .time = qrt::common::SystemClock().timestamp(),
          .stop = [&output] { return output.failed(); }},
-        output.sink());
+        output.lines(), output.measurements());
     if (!capture->failure().empty()) {
         std::cerr << "qrt-monitor: " << capture->failure() << '\n';
         return finish(kUsage);

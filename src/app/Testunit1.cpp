@@ -23,6 +23,7 @@
 #include "common/settings_location.h"
 #include "common/text_format.h"
 #include "common/version.h"
+#include "core/tool_settings.h"
 #include "link/interfaces.h"
 #include "ui/dialogs.h"
 #include "ui/save_file.h"
@@ -32,12 +33,6 @@ using namespace qrt;
 namespace {
 
 constexpr int kStartupSkipTicks = 6;
-// Read buffers of the settings: the port names hold whole device paths on Linux; the
-// serial number keeps all ten characters its field takes.
-constexpr std::size_t kPortNameBuffer = 256;
-constexpr std::size_t kSerialBuffer = 11;
-constexpr std::size_t kTypeBuffer = 2;
-constexpr std::size_t kLogFileBuffer = 130;
 
 std::string text(const QLineEdit* edit) {
     return edit->text().toStdString();
@@ -48,27 +43,29 @@ std::string text(const QComboBox* combo) {
 
 }  // namespace
 
-/// Decoded lines and the box status go to the window's controls.
-class TMainForm::PaneSink final : public receive::OutputSink {
+/// Decoded lines, the box status and the end of each poll go to the window's controls.
+class TMainForm::PaneSink final : public receive::LineSink,
+                                  public receive::BoxStatusSink,
+                                  public receive::MeasurementSink {
   public:
     explicit PaneSink(TMainForm& form) : form_(form) {}
-    void addDebugLine(std::string_view line) override { form_.ME_Debug->appendLine(line); }
-    void addCommLine(std::string_view line) override { form_.ME_Comm->appendLine(line); }
+    std::string& beginLine(receive::Pane pane) override {
+        pane_ = pane;
+        line_.clear();
+        return line_;
+    }
+    void endLine() override {
+        (pane_ == receive::Pane::Debug ? form_.ME_Debug : form_.ME_Comm)->appendLine(line_);
+    }
     void showKeyState(bool pressed) override { form_.CBTast->setChecked(pressed); }
-    void showBoxVersion(std::string_view text) override {
-        form_.EdVersion->setText(
-            QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    void showBoxVersion(std::uint32_t version) override {
+        form_.EdVersion->setText(QString::fromStdString(common::format<"%04X">(version)));
     }
-    void showBackgroundLevel(std::string_view text) override {
-        form_.EdRSSI0->setText(
-            QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    void showBackgroundLevel(std::int32_t level) override {
+        form_.EdRSSI0->setText(QString::number(level));
     }
-    [[nodiscard]] bool wantsMeasurements() const override { return true; }
-    void addMeasurements(std::span<const receive::Measurement> measurements) override {
-        for (const receive::Measurement& measurement : measurements) {
-            form_.core_.values.add(measurement);
-        }
-    }
+    // The values go to the core's history first; the values window shows what is new.
+    void addMeasurements(std::span<const receive::Measurement>) override {}
     void pollFinished() override {
         if (form_.valuesWindow_ != nullptr) {
             form_.valuesWindow_->pollFinished();
@@ -77,6 +74,8 @@ class TMainForm::PaneSink final : public receive::OutputSink {
 
   private:
     TMainForm& form_;
+    receive::Pane pane_ = receive::Pane::Debug;
+    std::string line_;
 };
 
 /// The firmware group's controls as the transfer sees them.
@@ -130,7 +129,10 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     poller.firmwareStatus = [this](const frames::StandardFrame& frame) {
         firmware_->statusReply(frame);
     };
-    core_.output.setPanes(sink_.get());
+    core_.lines.setLines(sink_.get());
+    poller.boxStatus = sink_.get();
+    poller.measurements = &core_.history;
+    core_.history.setNext(sink_.get());
     connectHandlers();
     setLinkControlsOpen(false);
     BTRcvVer->setEnabled(true);
@@ -139,7 +141,10 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
-    core_.output.setPanes(nullptr);
+    core_.lines.setLines(nullptr);
+    core_.history.setNext(nullptr);
+    core_.poller.boxStatus = nullptr;
+    core_.poller.measurements = nullptr;
     core_.poller.firmwarePacing = nullptr;
     core_.poller.firmwareStatus = nullptr;
 }
@@ -153,7 +158,7 @@ void TMainForm::FormCreate() {
         common::format<"QRT-Tester - V%d.%d.%d.%d">(common::kVersionMajor, common::kVersionMinor,
                                                     common::kVersionPatch, common::kVersionTweak)));
     iniPath_ = common::settingsPath(executablePath_, common::systemSettingsEnvironment());
-    const common::SettingsFile settings(iniPath_);
+    const core::ToolSettings settings = core::readToolSettings(common::SettingsFile(iniPath_));
     for (QComboBox* combo : {CB_ComA, CB_ComB}) {
         QStringList names;
         for (const std::string& name :
@@ -169,34 +174,31 @@ void TMainForm::FormCreate() {
         }
         combo->addItems(names);
     }
-    CB_ComA->setEditText(QString::fromStdString(
-        settings.readString("Config", "InterfaceA", "COM1", kPortNameBuffer)));
-    CB_ComB->setEditText(QString::fromStdString(
-        settings.readString("Config", "InterfaceB", "COM2", kPortNameBuffer)));
+    CB_ComA->setEditText(QString::fromStdString(settings.interfaceA));
+    CB_ComB->setEditText(QString::fromStdString(settings.interfaceB));
     CBPar->setCurrentIndex(3);
-    CB_MXL->setChecked(settings.readInt("Config", "MXL", 0) != 0);
+    CB_MXL->setChecked(settings.multiplexed);
     CB_MXLClick();
-    CB_Bin->setChecked(settings.readInt("Config", "binprot", 0) != 0);
+    CB_Bin->setChecked(settings.binaryProtocol);
     CB_BinClick();
     CB_LED->setCurrentIndex(1);
     CB_Cmd->setCurrentIndex(0);
     CBPar->setCurrentIndex(3);
-    Ed_SNR->setText(
-        QString::fromStdString(settings.readString("Settings", "ID", "0", kSerialBuffer)));
-    ED_Typ->setText(
-        QString::fromStdString(settings.readString("Settings", "IDh", "5", kTypeBuffer)));
+    Ed_SNR->setText(QString::fromStdString(settings.serial));
+    ED_Typ->setText(QString::fromStdString(settings.type));
 }
 
 void TMainForm::FormClose() {
     std::error_code ignored;  // a folder that cannot be made shows as a failed write
     std::filesystem::create_directories(std::filesystem::path(iniPath_).parent_path(), ignored);
-    common::SettingsFile settings(iniPath_);
-    bool saved = settings.writeString("Config", "InterfaceA", text(CB_ComA));
-    saved &= settings.writeString("Config", "InterfaceB", text(CB_ComB));
-    saved &= settings.writeString("Config", "MXL", core_.link.multiplexMode ? "1" : "0");
-    saved &= settings.writeString("Config", "binprot", core_.protocol.binaryProtocol ? "1" : "0");
-    saved &= settings.writeString("Settings", "ID", text(Ed_SNR));
-    saved &= settings.writeString("Settings", "IDh", text(ED_Typ));
+    common::SettingsFile file(iniPath_);
+    const bool saved =
+        core::writeToolSettings(file, {.interfaceA = text(CB_ComA),
+                                       .interfaceB = text(CB_ComB),
+                                       .multiplexed = core_.link.multiplexMode,
+                                       .binaryProtocol = core_.protocol.binaryProtocol,
+                                       .serial = text(Ed_SNR),
+                                       .type = text(ED_Typ)});
     if (!saved) {
         // Said once, where a technician or a script can see it.
         const std::string line = "Settings not saved: cannot write " + iniPath_;
@@ -231,8 +233,7 @@ void TMainForm::setLinkControlsOpen(bool open) {
 void TMainForm::BTOpenClick() {
     setLinkControlsOpen(true);
     core_.poller.startupSkipTicks = kStartupSkipTicks;
-    const common::SettingsFile settings(iniPath_);
-    const std::string logPath = settings.readString("Log", "File", "", kLogFileBuffer);
+    const std::string logPath = core::readToolSettings(common::SettingsFile(iniPath_)).logFile;
     if (!logPath.empty()) {
         core_.logFile.open(logPath);  // no log when it cannot be opened
     }
@@ -258,14 +259,14 @@ void TMainForm::BTCloseClick() {
 }
 
 void TMainForm::Timer1Timer() {
-    core_.poller.Timer1Timer();
+    core_.poller.poll();
     if (const auto lost = core_.link.takeLostDevice()) {
         // A pulled adapter: say so once, then leave the link closed as Close does.
         const std::string name = text(*lost == link::Port::A ? CB_ComA : CB_ComB);
         // Stamped with the poll's time, as every other line of the pane.
         const std::string line =
             common::format<"%s  Device lost: %s">(core_.poller.decodeState().timestamp, name);
-        core_.output.addDebugLine(line);
+        core_.lines.addLine(receive::Pane::Debug, line);
         BTCloseClick();
     }
 }
@@ -378,9 +379,9 @@ void TMainForm::CB_LEDChange(int index) {
 }
 
 void TMainForm::BtCalClick(int input) {
-    const common::SettingsFile settings(iniPath_);
-    const auto target = static_cast<std::int16_t>(
-        settings.readInt("Calib", "Offset", commands::kDefaultCalibrationTarget));
+    // The target is read afresh at every click: the operator edits it between two.
+    const std::int16_t target =
+        core::readToolSettings(common::SettingsFile(iniPath_)).calibrationTarget;
     commands::calibrate(input, target, core_.sender, core_.clock, core_.poller,
                         [this](std::string_view line) { addCommLine(line); });
 }

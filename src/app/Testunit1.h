@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/form_reader.h"
-#include "app/tool_core.h"
 #include "commands/service_commands.h"
+#include "core/tool_core.h"
 #include "firmware/firmware_transfer.h"
 
 class QCheckBox;
@@ -32,7 +32,7 @@ class Dialogs;
 
 /// What the main window is given by the program entry (or a test).
 struct MainFormServices {
-    qrt::app::ToolCore& core;
+    qrt::core::ToolCore& core;
     qrt::ui::Dialogs& dialogs;
     std::string executablePath;  // the settings file sits beside it
     std::function<std::vector<std::string>()> availablePorts;
@@ -101,7 +101,7 @@ class TMainForm : public QWidget {
 
     [[nodiscard]] qrt::app::ConfigurationForm configurationForm() const;
 
-    qrt::app::ToolCore& core_;
+    qrt::core::ToolCore& core_;
     qrt::ui::Dialogs& dialogs_;
     std::function<std::vector<std::string>()> availablePorts_;
     std::string executablePath_;

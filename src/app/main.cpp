@@ -8,11 +8,11 @@
 #include <iostream>
 
 #include "app/Testunit1.h"
+#include "app/Vlgarchives.h"
 #include "app/quit_on_signal.h"
-#include "app/tool_core.h"
 #include "app/values_window.h"
-#include "archive/Vlgarchives.h"
 #include "common/version.h"
+#include "core/tool_core.h"
 #include "link/qt_serial_port.h"
 #include "ui/dialogs.h"
 
@@ -33,8 +33,8 @@ int main(int argc, char** argv) {
     try {
         qrt::common::SystemClock clock;
         qrt::ui::QtDialogs dialogs;
-        qrt::app::ToolCore core(std::make_unique<qrt::link::QtSerialPort>(),
-                                std::make_unique<qrt::link::QtSerialPort>(), std::cout, clock);
+        qrt::core::ToolCore core(std::make_unique<qrt::link::QtSerialPort>(),
+                                 std::make_unique<qrt::link::QtSerialPort>(), std::cout, clock);
         TMainForm mainForm({.core = core,
                             .dialogs = dialogs,
                             .executablePath = QCoreApplication::applicationFilePath().toStdString(),

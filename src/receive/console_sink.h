@@ -1,31 +1,41 @@
 #pragma once
 
-#include <string_view>
+#include <string>
 
 #include "common/output_file.h"
-#include "receive/output_sink.h"
+#include "receive/sinks.h"
 
 namespace qrt::receive {
 
 /// Writes each debug-pane line as "D " + line + "\n" and each communication-pane
-/// line as "C " + line + "\n", bytes unchanged, in the order they are added. The
-/// owner flushes the output and asks it for failures.
-class ConsoleSink final : public OutputSink {
+/// line as "C " + line + "\n", bytes unchanged, in the order they are added, straight
+/// into the output's buffer. The owner flushes the output and asks it for failures.
+class ConsoleSink final : public LineSink {
   public:
     explicit ConsoleSink(common::OutputFile& out) : out_(out) {}
-    void addDebugLine(std::string_view line) override { put('D', line); }
-    void addCommLine(std::string_view line) override { put('C', line); }
-
-  private:
-    void put(char pane, std::string_view line) {
+    std::string& beginLine(Pane pane) override {
         std::string& buffer = out_.buffer();
-        buffer += pane;
+        buffer += pane == Pane::Debug ? 'D' : 'C';
         buffer += ' ';
-        buffer += line;
-        buffer += '\n';
+        return buffer;
+    }
+    void endLine() override {
+        out_.buffer() += '\n';
         out_.written();
     }
+
+  private:
     common::OutputFile& out_;
+};
+
+/// Takes lines and keeps none (a tool whose standard output carries values only).
+class NoLines final : public LineSink {
+  public:
+    std::string& beginLine(Pane) override { return scratch_; }
+    void endLine() override { scratch_.clear(); }
+
+  private:
+    std::string scratch_;
 };
 
 }  // namespace qrt::receive

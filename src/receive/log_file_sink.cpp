@@ -13,55 +13,35 @@ void LogFileSink::pollStarted() {
         logFile_.flush();
         logFlushCounter_ = 0;
     }
-    if (panes_ != nullptr) {
-        panes_->pollStarted();
-    }
-}
-
-void LogFileSink::addDebugLine(std::string_view line) {
-    if (panes_ != nullptr) {
-        panes_->addDebugLine(line);
-    }
-    logFile_.writeLine(line);
-}
-
-void LogFileSink::addCommLine(std::string_view line) {
-    if (panes_ != nullptr) {
-        panes_->addCommLine(line);
+    if (lines_ != nullptr) {
+        lines_->pollStarted();
     }
 }
 
 void LogFileSink::pollFinished() {
-    if (panes_ != nullptr) {
-        panes_->pollFinished();
+    if (lines_ != nullptr) {
+        lines_->pollFinished();
     }
 }
 
-bool LogFileSink::wantsMeasurements() const {
-    return panes_ != nullptr && panes_->wantsMeasurements();
-}
-
-void LogFileSink::addMeasurements(std::span<const Measurement> measurements) {
-    if (panes_ != nullptr) {
-        panes_->addMeasurements(measurements);
+std::string& LogFileSink::beginLine(Pane pane) {
+    pane_ = pane;
+    if (lines_ == nullptr) {
+        scratch_.clear();
+        line_ = &scratch_;
+    } else {
+        line_ = &lines_->beginLine(pane);
     }
+    lineStart_ = line_->size();
+    return *line_;
 }
 
-void LogFileSink::showKeyState(bool pressed) {
-    if (panes_ != nullptr) {
-        panes_->showKeyState(pressed);
+void LogFileSink::endLine() {
+    if (pane_ == Pane::Debug) {
+        logFile_.writeLine(std::string_view(*line_).substr(lineStart_));
     }
-}
-
-void LogFileSink::showBoxVersion(std::string_view text) {
-    if (panes_ != nullptr) {
-        panes_->showBoxVersion(text);
-    }
-}
-
-void LogFileSink::showBackgroundLevel(std::string_view text) {
-    if (panes_ != nullptr) {
-        panes_->showBackgroundLevel(text);
+    if (lines_ != nullptr) {
+        lines_->endLine();
     }
 }
 

@@ -19,19 +19,22 @@ constexpr std::size_t kFirmwareEchoSize = 130;
 }  // namespace
 
 Poller::Poller(link::Link& link, const frames::ProtocolSettings& protocol, common::Clock& clock,
-               OutputSink& output, ArchiveStore& archive)
-    : link_(link), protocol_(protocol), clock_(clock), output_(output), archive_(archive) {}
-
-void Poller::Timer1Timer() {
-    output_.pollStarted();
-    stampTime();
-    decode_.recordValues = output_.wantsMeasurements();
-    decode_.levelsMeasured = link_.multiplexMode;
-    poll();
-    output_.pollFinished();
-}
+               LineSink& lines, ArchiveStore& archive)
+    : link_(link), protocol_(protocol), clock_(clock), lines_(lines), archive_(archive) {}
 
 void Poller::poll() {
+    lines_.pollStarted();
+    stampTime();
+    decode_.recordValues = measurements != nullptr;
+    decode_.levelsMeasured = link_.multiplexMode;
+    pollOnce();
+    lines_.pollFinished();
+    if (measurements != nullptr) {
+        measurements->pollFinished();
+    }
+}
+
+void Poller::pollOnce() {
     if (replyWaitTicks_ != 0) {
         --replyWaitTicks_;
     }
@@ -66,7 +69,7 @@ AwaitedReply Poller::await(ReplySlot& slot, std::uint32_t type, std::uint32_t by
     replyWaitTicks_ = polls;
     for (;;) {
         clock_.sleep(pause);
-        Timer1Timer();
+        poll();
         if (link_.deviceLost()) {
             return {.end = WaitEnd::PortLost};
         }
@@ -97,13 +100,16 @@ void Poller::stampTime() {
 
 void Poller::showBoxStatus() {
     const link::MuxReceiver& mux = link_.mux;
+    if (boxStatus == nullptr) {
+        return;
+    }
     if (mux.keyState != shownKeyState_) {
         shownKeyState_ = mux.keyState;
-        output_.showKeyState((shownKeyState_ & 1) != 0);
+        boxStatus->showKeyState((shownKeyState_ & 1) != 0);
     }
     if (mux.boxVersion != shownBoxVersion_) {
         shownBoxVersion_ = mux.boxVersion;
-        output_.showBoxVersion(common::format<"%04X">(shownBoxVersion_));
+        boxStatus->showBoxVersion(shownBoxVersion_);
     }
 }
 
@@ -201,7 +207,7 @@ void Poller::receive() {
             decode_.decoderState = DecoderState::Idle;
             const bool goOn = logger_.decode(
                 block, decode_.loggerBlock, decode_.loggerType, protocol_.crcStart, archive_,
-                [this](std::string_view line) { output_.addCommLine(line); });
+                [this](std::string_view line) { lines_.addLine(Pane::Comm, line); });
             if (!goOn) {
                 return;
             }
@@ -217,7 +223,7 @@ void Poller::receive() {
                 read(telegram);
                 decode_.measurements.clear();
                 decodeShortTelegram(telegram, link.mux.signalLevel, decode_);
-                output_.addDebugLine(decode_.debugLine);
+                lines_.addLine(Pane::Debug, decode_.debugLine);
                 showMeasurements();
             } else if (check == FrameCheck::StandardFrame) {
                 frames::StandardFrame frame{};
@@ -258,7 +264,9 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
         if (decodeSpontaneousTelegram(frame, decode_, link_.mux.signalLevel)) {
             const auto level =
                 decode_.measureLevel(decode_.source, "Background", link_.mux.backgroundLevel);
-            output_.showBackgroundLevel(common::format<"%i">(level));
+            if (boxStatus != nullptr) {
+                boxStatus->showBackgroundLevel(level);
+            }
         }
     } else if (type == 5) {
         decodeType5Frame(frame, decode_);
@@ -268,9 +276,9 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
             firmwareStatus(frame);
         }
     }
-    output_.addDebugLine(decode_.debugLine);
+    lines_.addLine(Pane::Debug, decode_.debugLine);
     if (!decode_.commLine.empty()) {
-        output_.addCommLine(decode_.commLine);
+        lines_.addLine(Pane::Comm, decode_.commLine);
     }
     showMeasurements();
     matchReplySlots(frame, type);
@@ -281,7 +289,7 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
 
 void Poller::showMeasurements() {
     if (!decode_.measurements.empty()) {
-        output_.addMeasurements(decode_.measurements.view());
+        measurements->addMeasurements(decode_.measurements.view());
     }
 }
 

@@ -13,8 +13,8 @@
 #include "link/link.h"
 #include "receive/decode_state.h"
 #include "receive/logger_decoder.h"
-#include "receive/output_sink.h"
 #include "receive/reply_slot.h"
+#include "receive/sinks.h"
 
 namespace qrt::receive {
 
@@ -25,10 +25,10 @@ namespace qrt::receive {
 class Poller {
   public:
     Poller(link::Link& link, const frames::ProtocolSettings& protocol, common::Clock& clock,
-           OutputSink& output, ArchiveStore& archive);
+           LineSink& lines, ArchiveStore& archive);
 
     /// One poll (the 500 ms timer's tick; waiting operations call it directly).
-    void Timer1Timer();
+    void poll();
 
     /// Waits for the answer to a command just sent: arms the main reply slot for a
     /// frame of `type` (0x100 for a spontaneous telegram) and `bytePar`, then sleeps
@@ -47,6 +47,10 @@ class Poller {
     [[nodiscard]] const LoggerBlockDecoder& logger() const { return logger_; }
     [[nodiscard]] const DecodeState& decodeState() const { return decode_; }
     [[nodiscard]] bool lastFrameAccepted() const { return lastFrameAccepted_; }
+
+    // Outputs besides the lines: none by default (values are then not even recorded).
+    MeasurementSink* measurements = nullptr;
+    BoxStatusSink* boxStatus = nullptr;
 
     // Settings.
     std::uint32_t idFilter = 0;         // 0 = no receive filter
@@ -72,7 +76,7 @@ class Poller {
   private:
     AwaitedReply await(ReplySlot& slot, std::uint32_t type, std::uint32_t bytePar,
                        std::int32_t polls, std::chrono::milliseconds pause);
-    void poll();
+    void pollOnce();
     void stampTime();
     void showMeasurements();
     void showBoxStatus();
@@ -91,7 +95,7 @@ class Poller {
     link::Link& link_;
     const frames::ProtocolSettings& protocol_;
     common::Clock& clock_;
-    OutputSink& output_;
+    LineSink& lines_;
     ArchiveStore& archive_;
     DecodeState decode_;
     LoggerBlockDecoder logger_;

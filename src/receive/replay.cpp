@@ -8,8 +8,8 @@
 
 namespace qrt::receive {
 
-void replayCapture(const link::ByteSource& capture, const ReplayOptions& options,
-                   OutputSink& output) {
+void replayCapture(const link::ByteSource& capture, const ReplayOptions& options, LineSink& lines,
+                   MeasurementSink* measurements) {
     auto port = std::make_unique<link::MemoryPort>(
         capture, std::min<std::size_t>(options.readSize, link::Link::kMaxRead));
     link::MemoryPort& input = *port;
@@ -22,7 +22,8 @@ void replayCapture(const link::ByteSource& capture, const ReplayOptions& options
     const frames::ProtocolSettings protocol{.crcStart = options.crcStart};
     common::StoppedClock clock(options.time);
     ArchiveStore archive;
-    Poller poller(link, protocol, clock, output, archive);
+    Poller poller(link, protocol, clock, lines, archive);
+    poller.measurements = measurements;
     poller.idFilter = options.idFilter;
     poller.fixedTimestamp = options.timestamp;
     for (;;) {
@@ -31,7 +32,7 @@ void replayCapture(const link::ByteSource& capture, const ReplayOptions& options
         }
         const std::uint64_t readBefore = input.position();
         const std::uint64_t removedBefore = poller.bytesRemoved();
-        poller.Timer1Timer();
+        poller.poll();
         if ((input.position() == readBefore && poller.bytesRemoved() == removedBefore) ||
             (options.stop && options.stop())) {
             break;
@@ -40,7 +41,7 @@ void replayCapture(const link::ByteSource& capture, const ReplayOptions& options
 }
 
 void replayCapture(std::span<const std::uint8_t> capture, const ReplayOptions& options,
-                   OutputSink& output) {
+                   LineSink& lines, MeasurementSink* measurements) {
     replayCapture(
         [capture](std::span<std::uint8_t> into) mutable {
             const std::size_t count = std::min(into.size(), capture.size());
@@ -48,7 +49,7 @@ void replayCapture(std::span<const std::uint8_t> capture, const ReplayOptions& o
             capture = capture.subspan(count);
             return count;
         },
-        options, output);
+        options, lines, measurements);
 }
 
 }  // namespace qrt::receive

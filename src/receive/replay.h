@@ -8,7 +8,7 @@
 
 #include "common/clock.h"
 #include "link/memory_port.h"
-#include "receive/output_sink.h"
+#include "receive/sinks.h"
 
 namespace qrt::receive {
 
@@ -26,12 +26,13 @@ struct ReplayOptions {
 };
 
 /// Runs the receive poller over a whole capture, as the program would receive it,
-/// until a poll neither reads nor removes a byte, or `stop` says so. Lines go to `output`. The
+/// until a poll neither reads nor removes a byte, or `stop` says so. Lines go to `lines`,
+/// values, when wanted, to `measurements`. The
 /// source is read in large blocks, so memory stays flat whatever the capture's size.
-void replayCapture(const link::ByteSource& capture, const ReplayOptions& options,
-                   OutputSink& output);
+void replayCapture(const link::ByteSource& capture, const ReplayOptions& options, LineSink& lines,
+                   MeasurementSink* measurements = nullptr);
 /// The same over a capture held in memory.
 void replayCapture(std::span<const std::uint8_t> capture, const ReplayOptions& options,
-                   OutputSink& output);
+                   LineSink& lines, MeasurementSink* measurements = nullptr);
 
 }  // namespace qrt::receive

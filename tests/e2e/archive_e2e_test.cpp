@@ -8,7 +8,7 @@
 #include <QTimeEdit>
 #include <cstdlib>
 
-#include "archive/Vlgarchives.h"
+#include "app/Vlgarchives.h"
 #include "common/text_format.h"
 #include "sim/archive_ring.h"
 #include "support/quick_clock.h"

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <fstream>
 
-#include "archive/Vlgarchives.h"
+#include "app/Vlgarchives.h"
 #include "support/quick_clock.h"
 #include "support/sim_window_fixture.h"
 

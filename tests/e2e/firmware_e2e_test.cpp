@@ -94,7 +94,7 @@ TEST_P(FirmwareEndToEnd, ImageArrivesWholeAndALostBlockIsResentOnStatRetry) {
 
     ASSERT_EQ(transfer.start(path("fw.bin")), firmware::FirmwareTransfer::StartResult::Started);
     while (transfer.running()) {
-        poller.Timer1Timer();
+        poller.poll();
     }
     if (c.multiplexed) {
         EXPECT_TRUE(waitForText(path("sim.log"), "box< end of firmware transfer"));
@@ -105,7 +105,7 @@ TEST_P(FirmwareEndToEnd, ImageArrivesWholeAndALostBlockIsResentOnStatRetry) {
         transfer.requestStatus();
         waitFor(
             [&] {
-                poller.Timer1Timer();
+                poller.poll();
                 return view.status.has_value();
             },
             10s);
@@ -113,7 +113,7 @@ TEST_P(FirmwareEndToEnd, ImageArrivesWholeAndALostBlockIsResentOnStatRetry) {
     };
     EXPECT_EQ(statusAfterRequest(), firmware::FirmwareStatus::of(3));  // lost on the radio
     while (transfer.running()) {
-        poller.Timer1Timer();
+        poller.poll();
     }
     EXPECT_EQ(statusAfterRequest(), firmware::FirmwareStatus::of(-1));  // the image whole
     const std::string received = readText(path("received.bin"));

@@ -86,7 +86,7 @@ struct TestClient {
     bool awaitComm(const std::string& text) {
         return waitFor(
             [&] {
-                poller.Timer1Timer();
+                poller.poll();
                 for (const std::string& line : sink.lines) {
                     if (line == "C " + text) {
                         return true;
@@ -175,7 +175,7 @@ TEST_F(SimEndToEnd, PulledAdapterIsReportedOnceAndTheSimulatorComesBack) {
     std::optional<link::Port> lost;
     EXPECT_TRUE(waitFor(
         [&] {
-            client.poller.Timer1Timer();
+            client.poller.poll();
             lost = client.link.takeLostDevice();
             return lost.has_value();
         },

@@ -2,26 +2,34 @@
 // reads of any size, with the archive waiting for logger blocks or not.
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "receive/replay.h"
 
 namespace {
 
-class CheckingSink final : public qrt::receive::OutputSink {
+// Reads every byte of every line and every value, so a sanitizer sees a bad one.
+class CheckingSink final : public qrt::receive::LineSink, public qrt::receive::MeasurementSink {
   public:
-    void addDebugLine(std::string_view line) override { touch(line); }
-    void addCommLine(std::string_view line) override { touch(line); }
-    void showKeyState(bool) override {}
-    void showBoxVersion(std::string_view text) override { touch(text); }
-    void showBackgroundLevel(std::string_view text) override { touch(text); }
-
-  private:
-    void touch(std::string_view text) {
-        for (const char c : text) {
+    std::string& beginLine(qrt::receive::Pane) override {
+        line_.clear();
+        return line_;
+    }
+    void endLine() override {
+        for (const char c : line_) {
             sum_ += static_cast<unsigned char>(c);
         }
     }
+    void addMeasurements(std::span<const qrt::receive::Measurement> values) override {
+        for (const qrt::receive::Measurement& value : values) {
+            sum_ += static_cast<std::uint64_t>(value.raw) + value.source.text().size();
+        }
+    }
+
+  private:
+    std::string line_;
     std::uint64_t sum_ = 0;
 };
 
@@ -40,6 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.readSize = 1 + data[1] % 128;
     const std::vector<std::uint8_t> stream(data + 2, data + size);
     CheckingSink sink;
-    qrt::receive::replayCapture(stream, options, sink);
+    qrt::receive::replayCapture(stream, options, sink, (data[0] & 16) != 0 ? &sink : nullptr);
     return 0;
 }

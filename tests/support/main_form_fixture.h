@@ -53,7 +53,7 @@ class MainFormFixture : public ::testing::Test {
         auto b = std::make_unique<FakeSerialPort>();
         portA = a.get();
         portB = b.get();
-        core = std::make_unique<app::ToolCore>(std::move(a), std::move(b), diagnostics, clock);
+        core = std::make_unique<core::ToolCore>(std::move(a), std::move(b), diagnostics, clock);
         form = std::make_unique<TMainForm>(
             MainFormServices{.core = *core,
                              .dialogs = dialogs,
@@ -103,7 +103,7 @@ class MainFormFixture : public ::testing::Test {
     FakeDialogs dialogs;
     FakeSerialPort* portA = nullptr;
     FakeSerialPort* portB = nullptr;
-    std::unique_ptr<app::ToolCore> core;
+    std::unique_ptr<core::ToolCore> core;
     std::unique_ptr<TMainForm> form;
     std::unique_ptr<MainFormControls> ui;
 };

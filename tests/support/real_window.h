@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/Testunit1.h"
-#include "app/tool_core.h"
-#include "archive/Vlgarchives.h"
+#include "app/Vlgarchives.h"
+#include "core/tool_core.h"
 #include "link/qt_serial_port.h"
 #include "support/window_controls.h"
 
@@ -19,7 +19,7 @@ namespace qrt::testing {
 /// The real main window on real serial ports, over its own core objects, as the
 /// program entry builds them.
 struct RealWindow {
-    std::unique_ptr<app::ToolCore> core;
+    std::unique_ptr<core::ToolCore> core;
     std::unique_ptr<TMainForm> form;
     std::unique_ptr<MainFormControls> ui;
 };
@@ -33,9 +33,9 @@ inline RealWindow realWindow(const std::string& folder, const std::string& portA
         << "[Config]\nInterfaceA=" << portA << "\nInterfaceB=" << portB << "\n"
         << moreSettings;
     RealWindow window;
-    window.core =
-        std::make_unique<app::ToolCore>(std::make_unique<link::QtSerialPort>(),
-                                        std::make_unique<link::QtSerialPort>(), diagnostics, clock);
+    window.core = std::make_unique<core::ToolCore>(std::make_unique<link::QtSerialPort>(),
+                                                   std::make_unique<link::QtSerialPort>(),
+                                                   diagnostics, clock);
     window.form =
         std::make_unique<TMainForm>(MainFormServices{.core = *window.core,
                                                      .dialogs = dialogs,
@@ -54,7 +54,7 @@ inline bool openLink(RealWindow& window) {
 }
 
 /// The archive window over a main window's core, as the program entry builds it.
-inline std::unique_ptr<TVLGLog> archiveWindow(app::ToolCore& core, ui::Dialogs& dialogs,
+inline std::unique_ptr<TVLGLog> archiveWindow(core::ToolCore& core, ui::Dialogs& dialogs,
                                               const TMainForm& form) {
     return std::make_unique<TVLGLog>(
         ArchiveWindowServices{.sender = core.sender,

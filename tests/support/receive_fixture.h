@@ -26,6 +26,7 @@ class ReceiveFixture : public ::testing::Test {
         link = std::make_unique<link::Link>(std::move(a), std::make_unique<FakeSerialPort>(),
                                             diagnostics);
         poller = std::make_unique<receive::Poller>(*link, protocol, clock, output, archive);
+        poller->boxStatus = &sink;
         poller->fixedTimestamp = "12:00:00.0";
     }
 

@@ -82,7 +82,7 @@ class SimWindowFixture {
     std::ostringstream diagnostics_;
     std::unique_ptr<ChildProcess> sim_;
     RealWindow window_;
-    app::ToolCore* core_ = nullptr;
+    core::ToolCore* core_ = nullptr;
     TMainForm* form_ = nullptr;
     MainFormControls* ui_ = nullptr;
 };

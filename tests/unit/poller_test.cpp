@@ -21,7 +21,7 @@ class PollerTest : public ReceiveFixture {};
 TEST_F(PollerTest, ShortTelegramIsDecodedInTheFirstPassWithNothingBehindIt) {
     open();
     portA->queueInput(bytesOf(frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0)));
-    poller->Timer1Timer();
+    poller->poll();
     EXPECT_EQ(sink.lines, (std::vector<std::string>{"D 12:00:00.0  ID:5 T:21.50 B:3.00 1 0"}));
 }
 
@@ -29,10 +29,10 @@ TEST_F(PollerTest, ShortTelegramBehindAStandardFrameWaitsForElevenBytes) {
     open();
     portA->queueInput(join({frame(0x01, 0x50001234, 0x0203, 0, 9),
                             bytesOf(frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0))}));
-    poller->Timer1Timer();
+    poller->poll();
     ASSERT_EQ(sink.lines.size(), 2u);  // the version reply's two lines only
     EXPECT_EQ(link->ringHeld(0), 7u);
-    poller->Timer1Timer();  // a new poll looks at 7 bytes again in its first pass
+    poller->poll();  // a new poll looks at 7 bytes again in its first pass
     ASSERT_EQ(sink.lines.size(), 3u);
     EXPECT_EQ(sink.lines[2], "D 12:00:00.0  ID:5 T:21.50 B:3.00 1 0");
 }
@@ -40,7 +40,7 @@ TEST_F(PollerTest, ShortTelegramBehindAStandardFrameWaitsForElevenBytes) {
 TEST_F(PollerTest, SevenToTenBytesWithoutATelegramAreKeptForTheNextPoll) {
     open();
     portA->queueInput(hexBytes("01 02 03 04 05 06 07 08 09 0A"));
-    poller->Timer1Timer();
+    poller->poll();
     EXPECT_TRUE(sink.lines.empty());
     EXPECT_EQ(link->ringHeld(0), 10u);
 }
@@ -55,7 +55,7 @@ TEST_F(PollerTest, ShortTelegramCrcInAStandardFrameWins) {
     bytes[9] = static_cast<std::uint8_t>(crc >> 8);
     bytes[10] = static_cast<std::uint8_t>(crc);
     portA->queueInput(bytes);
-    poller->Timer1Timer();
+    poller->poll();
     ASSERT_FALSE(sink.lines.empty());
     EXPECT_EQ(sink.lines[0], "D 12:00:00.0  ID:5 T:21.50 B:3.00 1 0");
 }
@@ -64,7 +64,7 @@ TEST_F(PollerTest, GarbageBeforeAFrameIsDroppedByteByByteInDirectMode) {
     open();
     portA->queueInput(join({hexBytes("FF 00 13 37 42 99 01 02 03 04 05 06 07"),
                             frame(0x01, 0x50001234, 0x0203, 0, 9)}));
-    poller->Timer1Timer();
+    poller->poll();
     EXPECT_EQ(sink.lines, (std::vector<std::string>{"D 12:00:00.0  ID:5.4660 pt:1 bp:0 wp:515 9",
                                                     "C ID:5.4660 Version:2.3 run"}));
 }
@@ -77,7 +77,7 @@ TEST_F(PollerTest, BadFrameInMultiplexedModeDiscardsTheWholeRing) {
     auto wrapped = link::wrapMuxFrame(0, join({bad, good}));
     wrapped.back() = 0xC0;  // signal level in place of the ETX
     portA->queueInput(wrapped);
-    poller->Timer1Timer();
+    poller->poll();
     EXPECT_TRUE(sink.lines.empty());
     EXPECT_EQ(link->ringHeld(0), 0u);
 }
@@ -89,7 +89,7 @@ TEST_F(PollerTest, MultiplexedTelegramsCarryTheSignalLevel) {
     wrapped.back() = 0xC0;
     wrapped.push_back(0x40);
     portA->queueInput(wrapped);
-    poller->Timer1Timer();
+    poller->poll();
     ASSERT_EQ(sink.lines.size(), 1u);
     EXPECT_EQ(sink.lines[0], "D 12:00:00.0  R:1 ID:6.16 Temp1   T:21.50 3 50");
     EXPECT_EQ(sink.backgrounds, (std::vector<std::string>{"-50"}));
@@ -104,7 +104,7 @@ TEST_F(PollerTest, BurstIsWorkedOffInOnePollWithOneTimeStamp) {
         burst.insert(burst.end(), f.begin(), f.end());
     }
     portA->queueInput(burst);
-    poller->Timer1Timer();
+    poller->poll();
     ASSERT_EQ(sink.lines.size(), 100u);
     EXPECT_EQ(sink.lines.front().substr(0, 12), "D 10:30:00.0");
     EXPECT_EQ(sink.lines[98].substr(0, 12), "D 10:30:00.0");
@@ -123,7 +123,7 @@ TEST_F(PollerTest, ReadsNoMoreThanTheRingHasRoomFor) {
             {backlog.begin() + static_cast<std::ptrdiff_t>(at),
              backlog.begin() + static_cast<std::ptrdiff_t>(std::min(at + 128, backlog.size()))});
     }
-    poller->Timer1Timer();
+    poller->poll();
     EXPECT_EQ(sink.lines.size(), 400u);  // no frame lost to a full ring
     for (const std::size_t asked : portA->readSizes) {
         EXPECT_LE(asked, 128u);
@@ -136,21 +136,28 @@ TEST_F(PollerTest, WindowedPollStopsAfterItsWorkBudget) {
         portA->queueInput(frame(0x01, 0x50001234, 0x0203, 0, static_cast<std::uint8_t>(i)));
     }
     // Every debug line costs 100 ms of virtual time, as a slow machine would.
-    struct SlowSink : receive::OutputSink {
+    struct SlowSink : receive::LineSink {
         FakeClock* clock = nullptr;
         std::size_t lines = 0;
-        void addDebugLine(std::string_view) override {
-            ++lines;
-            clock->elapsed += std::chrono::milliseconds(100);
+        receive::Pane pane = receive::Pane::Debug;
+        std::string line;
+        std::string& beginLine(receive::Pane shown) override {
+            pane = shown;
+            return line;
         }
-        void addCommLine(std::string_view) override {}
+        void endLine() override {
+            if (pane == receive::Pane::Debug) {
+                ++lines;
+                clock->elapsed += std::chrono::milliseconds(100);
+            }
+        }
     } slowSink;
     slowSink.clock = &clock;
     receive::Poller budgeted(*link, protocol, clock, slowSink, archive);
     budgeted.workBudget = std::chrono::milliseconds(250);
-    budgeted.Timer1Timer();
+    budgeted.poll();
     EXPECT_EQ(slowSink.lines, 3u);
-    budgeted.Timer1Timer();
+    budgeted.poll();
     EXPECT_EQ(slowSink.lines, 6u);
 }
 
@@ -159,10 +166,10 @@ TEST_F(PollerTest, SixPollsAfterOpenLeaveThePortAlone) {
     poller->startupSkipTicks = 6;
     portA->queueInput(frame(0x01, 0x50001234, 0x0203, 0, 9));
     for (int i = 0; i < 6; ++i) {
-        poller->Timer1Timer();
+        poller->poll();
     }
     EXPECT_TRUE(portA->readSizes.empty());
-    poller->Timer1Timer();
+    poller->poll();
     EXPECT_EQ(sink.lines.size(), 2u);
 }
 
@@ -200,7 +207,7 @@ TEST_F(PollerTest, FirmwarePacingRunsBeforeAnyByteIsRead) {
     open();
     std::size_t readsAtPacing = 99;
     poller->firmwarePacing = [&] { readsAtPacing = portA->readSizes.size(); };
-    poller->Timer1Timer();
+    poller->poll();
     EXPECT_EQ(readsAtPacing, 0u);
 }
 
@@ -211,7 +218,7 @@ TEST_F(PollerTest, IdFilterPassesOnlyItsModuleAndType5OnlyBehindAnAcceptedFrame)
     const auto rejected = frame(0x01, 0x50009999, 0x0203, 0, 2);
     const auto samples = frame(0x05, 0x00020001, 0x0004, 0x00, 0x00);
     portA->queueInput(join({accepted, samples, rejected, samples}));
-    poller->Timer1Timer();
+    poller->poll();
     ASSERT_EQ(sink.lines.size(), 4u);
     EXPECT_EQ(sink.lines[2], "D CONT:1 2 4 0 ");
     EXPECT_FALSE(poller->lastFrameAccepted());
@@ -221,7 +228,7 @@ TEST_F(PollerTest, BroadcastFilterPassesOnlyAllOnesIds) {
     open();
     poller->idFilter = 0xFFFFFFFF;
     portA->queueInput(join({frame(0x01, 0x50001234, 0, 0), frame(0x01, 0xFFFFFFFF, 0, 0)}));
-    poller->Timer1Timer();
+    poller->poll();
     ASSERT_EQ(sink.lines.size(), 2u);
     EXPECT_EQ(sink.lines[0], "D 12:00:00.0  ID:15.268435455 pt:1 bp:0 wp:0 0");
 }
@@ -230,11 +237,11 @@ TEST_F(PollerTest, RejectedFrameCancelsAnAnnouncedLoggerBlock) {
     open();
     poller->idFilter = 0x50001234;
     portA->queueInput(frame(0x16, 0x50001234, 7, 0));  // announces a logger block
-    poller->Timer1Timer();
+    poller->poll();
     ASSERT_EQ(poller->decodeState().decoderState, DecoderState::LoggerBlockExpected);
     sink.lines.clear();
     portA->queueInput(frame(0x02, 0x60000001, 0, 0));
-    poller->Timer1Timer();
+    poller->poll();
     EXPECT_EQ(poller->decodeState().decoderState, DecoderState::Idle);
     EXPECT_TRUE(sink.lines.empty());
 }
@@ -261,7 +268,7 @@ TEST_F(PollerTest, ArchiveSlotStaysArmedForLoggerBlocksAndStoresTheBlock) {
     const auto announcement = frame(0x16, 0x50001234, 3, 0);
     portA->queueInput(join({announcement, bytesOf(frames::buildLoggerBlock(words, 0)),
                             frame(0x01, 0x50001234, 0x0203, 0, 9)}));
-    poller->Timer1Timer();
+    poller->poll();
     EXPECT_EQ(archive.slot.expectedType, 0u);
     EXPECT_EQ(toHex(archive.slot.reply), toHex(announcement));
     EXPECT_EQ(archive.archiveWords[96], 0x1000);
@@ -276,7 +283,7 @@ TEST_F(PollerTest, ArchiveSlotForOtherTypesDisarmsOnTheReply) {
     archive.slot.expectedBytePar = 0x43;
     const auto info = frame(0x02, 0x50001234, 100, 0x43);
     portA->queueInput(info);
-    poller->Timer1Timer();
+    poller->poll();
     EXPECT_EQ(archive.slot.expectedType, 0u);
     EXPECT_EQ(toHex(archive.slot.reply), toHex(info));
 }
@@ -286,7 +293,7 @@ TEST_F(PollerTest, FirmwareBlockEchoIsSkippedWhole) {
     std::vector<std::uint8_t> echo(130, 0x01);  // would be garbage to the frame search
     portA->queueInput(
         join({frame(0x12, 0x50001234, 7, 0x81), echo, frame(0x01, 0x50001234, 0x0203, 0, 9)}));
-    poller->Timer1Timer();
+    poller->poll();
     ASSERT_EQ(sink.lines.size(), 3u);
     EXPECT_EQ(sink.lines[0], "D 12:00:00.0  ID:5.4660 pt:18 bp:129 wp:7 0");
     EXPECT_EQ(sink.lines[2], "C ID:5.4660 Version:2.3 run");
@@ -297,7 +304,7 @@ TEST_F(PollerTest, FirmwareStatusRepliesGoToTheFirmwareHook) {
     std::vector<std::uint32_t> statuses;
     poller->firmwareStatus = [&](const frames::StandardFrame& f) { statuses.push_back(f[5]); };
     portA->queueInput(join({frame(0x14, 0x50001234, 0xFFFF, 1), frame(0x01, 0x50001234, 0, 0)}));
-    poller->Timer1Timer();
+    poller->poll();
     EXPECT_EQ(statuses, (std::vector<std::uint32_t>{0xFF}));
     EXPECT_EQ(sink.lines[0], "D 12:00:00.0  ID:5.4660 pt:20 bp:1 wp:-1 0");
 }
@@ -306,26 +313,26 @@ TEST_F(PollerTest, CrcStartAppliesToReceivedFrames) {
     open();
     protocol.crcStart = 0x1D0F;
     portA->queueInput(frame(0x01, 0x50001234, 0x0203, 0, 9));
-    poller->Timer1Timer();
+    poller->poll();
     EXPECT_EQ(sink.lines.size(), 2u);
     protocol.crcStart = 0;
     auto f = frames::buildStandardFrame(0x01, 0x50001234, 0x0203, 0, 9, 0x1D0F);
     portA->queueInput(bytesOf(f));
-    poller->Timer1Timer();
+    poller->poll();
     EXPECT_EQ(sink.lines.size(), 2u);
 }
 
 TEST_F(PollerTest, BoxStatusIsShownOnlyWhenItChanges) {
     open(true);
     portA->queueInput(hexBytes("02 02 01 34 12 10 03"));
-    poller->Timer1Timer();  // the status arrives during this poll's read
-    poller->Timer1Timer();
-    poller->Timer1Timer();
+    poller->poll();  // the status arrives during this poll's read
+    poller->poll();
+    poller->poll();
     EXPECT_EQ(sink.keyStates, (std::vector<bool>{true}));
     EXPECT_EQ(sink.versions, (std::vector<std::string>{"1234"}));
     portA->queueInput(hexBytes("02 02 02 34 12 10 03"));
-    poller->Timer1Timer();
-    poller->Timer1Timer();
+    poller->poll();
+    poller->poll();
     EXPECT_EQ(sink.keyStates, (std::vector<bool>{true, false}));
 }
 
@@ -337,11 +344,11 @@ TEST_F(PollerTest, DebugLinesGoToTheLogFileAndItIsFlushedEvery22Polls) {
     open();
     portA->queueInput(join({frame(0x01, 0x50001234, 0x0203, 0, 9),
                             bytesOf(frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0))}));
-    poller->Timer1Timer();
-    poller->Timer1Timer();
+    poller->poll();
+    poller->poll();
     EXPECT_EQ(output.logFlushCounter(), 2);
     for (int i = 0; i < 20; ++i) {
-        poller->Timer1Timer();
+        poller->poll();
     }
     EXPECT_EQ(output.logFlushCounter(), 0);  // the 22nd poll flushed
     std::ifstream in(path);

@@ -2,7 +2,7 @@
 #include <QRadioButton>
 #include <QTimeEdit>
 
-#include "archive/Vlgarchives.h"
+#include "app/Vlgarchives.h"
 #include "support/main_form_fixture.h"
 #include "support/real_window.h"
 #include "support/simulated_installation.h"

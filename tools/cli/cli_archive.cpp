@@ -70,7 +70,7 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
         return *status;
     }
     Session& session = *std::get<std::unique_ptr<Session>>(opened);
-    app::ToolCore& core = session.core();
+    core::ToolCore& core = session.core();
     ProgressView view;
     archive::ArchiveRetrieval retrieval(core.sender, core.clock, core.poller, core.archive, view);
     const archive::DateTimeValue start = std::get<archive::DateTimeValue>(since);
@@ -154,10 +154,13 @@ int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& opt
         }
     }
     Session session(std::get<Connection>(connection));
-    app::ToolCore& core = session.core();
+    core::ToolCore& core = session.core();
     core.poller.idFilter = filter;
     tools::ToolOutput output(std::move(valueFile));
-    core.output.setPanes(&output.sink());
+    core.lines.setLines(&output.lines());
+    // The values go through the core's history, as in the window, on to the values file.
+    core.poller.measurements = &core.history;
+    core.history.setNext(output.measurements());
     const int status = tools::watchPort(core, session.connection().portA, "qrt-cli", output);
     if (!output.finish() && status == exit_status::kDone) {
         return fail(output.failure(), exit_status::kUsage);

@@ -80,7 +80,7 @@ int runSend(const ConnectionOptions& connectionOptions, const SendOptions& optio
         return *status;
     }
     Session& session = *std::get<std::unique_ptr<Session>>(opened);
-    app::ToolCore& core = session.core();
+    core::ToolCore& core = session.core();
     if (options.inductive) {
         commands::sendInductiveCommand(
             core.sender,
@@ -306,7 +306,7 @@ int runCalibrate(const ConnectionOptions& connectionOptions, const CalibrateOpti
         return *status;
     }
     Session& session = *std::get<std::unique_ptr<Session>>(opened);
-    app::ToolCore& core = session.core();
+    core::ToolCore& core = session.core();
     const commands::CalibrationResult result = commands::calibrate(
         options.input, target.value_or(session.connection().calibrationTarget), core.sender,
         core.clock, core.poller, [](std::string_view line) { std::cout << line << '\n'; });

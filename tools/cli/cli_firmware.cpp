@@ -61,7 +61,7 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
         return *status;
     }
     Session& session = *std::get<std::unique_ptr<Session>>(opened);
-    app::ToolCore& core = session.core();
+    core::ToolCore& core = session.core();
     ProgressView view(target, options.speed);
     firmware::FirmwareTransfer transfer(core.sender, core.clock, view);
     core.poller.firmwarePacing = [&transfer] { transfer.pace(); };

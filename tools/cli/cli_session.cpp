@@ -6,17 +6,12 @@
 #include "commands/calibration.h"
 #include "common/input_file.h"
 #include "common/settings_file.h"
+#include "core/tool_settings.h"
 #include "link/interfaces.h"
 #include "link/qt_serial_port.h"
 #include "shared/live_watch.h"
 
 namespace qrt::cli {
-
-namespace {
-
-constexpr std::size_t kPortNameBuffer = 256;
-
-}  // namespace
 
 int fail(const std::string& message, int status) {
     std::cerr << "qrt-cli: " << message << '\n';
@@ -25,19 +20,20 @@ int fail(const std::string& message, int status) {
 
 Parsed<Connection> resolveConnection(const ConnectionOptions& options) {
     Connection c;
-    c.calibrationTarget = commands::kDefaultCalibrationTarget;
     if (!options.settings.empty()) {
-        const common::SettingsFile settings(options.settings);
-        if (settings.sections().empty()) {
+        const common::SettingsFile file(options.settings);
+        if (file.sections().empty()) {
             return ArgumentError{"--settings '" + options.settings +
                                  "' cannot be read as a settings file"};
         }
-        c.portA = settings.readString("Config", "InterfaceA", "", kPortNameBuffer);
-        c.portB = settings.readString("Config", "InterfaceB", "", kPortNameBuffer);
-        c.mux = settings.readInt("Config", "MXL", 0) != 0;
-        c.binary = settings.readInt("Config", "binprot", 0) != 0;
-        c.calibrationTarget = static_cast<std::int16_t>(
-            settings.readInt("Calib", "Offset", commands::kDefaultCalibrationTarget));
+        // Ports the file does not name must be given: nothing is guessed.
+        const core::ToolSettings settings =
+            core::readToolSettings(file, {.interfaceA = "", .interfaceB = ""});
+        c.portA = settings.interfaceA;
+        c.portB = settings.interfaceB;
+        c.mux = settings.multiplexed;
+        c.binary = settings.binaryProtocol;
+        c.calibrationTarget = settings.calibrationTarget;
     }
     c.portA = options.portA.empty() ? c.portA : options.portA;
     c.portB = options.portB.empty() ? c.portB : options.portB;
@@ -68,9 +64,9 @@ Parsed<Connection> resolveConnection(const ConnectionOptions& options) {
 Session::Session(const Connection& connection)
     : connection_(connection),
       // The link's own diagnostic lines are left out: failures are reported in words.
-      core_(std::make_unique<app::ToolCore>(std::make_unique<link::QtSerialPort>(),
-                                            std::make_unique<link::QtSerialPort>(), diagnostics_,
-                                            clock_)) {
+      core_(std::make_unique<core::ToolCore>(std::make_unique<link::QtSerialPort>(),
+                                             std::make_unique<link::QtSerialPort>(), diagnostics_,
+                                             clock_)) {
     core_->link.multiplexMode = connection.mux;
     core_->protocol.binaryProtocol = connection.binary;
     core_->protocol.crcStart = connection.crcStart;
@@ -92,7 +88,7 @@ bool Session::open() {
 }
 
 void Session::showLines(bool shown) {
-    core_->output.setPanes(shown ? &console_ : nullptr);
+    core_->lines.setLines(shown ? &console_ : nullptr);
 }
 
 std::variant<std::unique_ptr<Session>, int> openSession(const ConnectionOptions& options,

@@ -8,10 +8,11 @@
 #include <variant>
 #include <vector>
 
-#include "app/tool_core.h"
 #include "cli/cli_arguments.h"
+#include "commands/calibration.h"
 #include "common/clock.h"
 #include "common/output_file.h"
+#include "core/tool_core.h"
 #include "frames/protocol_settings.h"
 #include "receive/console_sink.h"
 #include "shared/exit_status.h"
@@ -41,7 +42,7 @@ struct Connection {
     bool binary = false;
     std::uint16_t crcStart = 0;
     frames::TeaKey key = frames::kDefaultKey;
-    std::int16_t calibrationTarget = 0;  // [Calib] Offset, hundredths of a degree
+    std::int16_t calibrationTarget = commands::kDefaultCalibrationTarget;  // [Calib] Offset
 };
 
 [[nodiscard]] Parsed<Connection> resolveConnection(const ConnectionOptions& options);
@@ -57,7 +58,7 @@ class Session {
 
     /// Opens the interfaces; false with the reason on standard error.
     [[nodiscard]] bool open();
-    [[nodiscard]] app::ToolCore& core() { return *core_; }
+    [[nodiscard]] core::ToolCore& core() { return *core_; }
     [[nodiscard]] const Connection& connection() const { return connection_; }
     /// Shows the decoded lines on standard output ("D " and "C " as qrt-monitor), or not.
     void showLines(bool shown);
@@ -70,7 +71,7 @@ class Session {
     Connection connection_;
     std::ostringstream diagnostics_;
     common::SystemClock clock_;
-    std::unique_ptr<app::ToolCore> core_;
+    std::unique_ptr<core::ToolCore> core_;
     common::OutputFile standardOutput_ = common::OutputFile::standardOutput();
     receive::ConsoleSink console_{standardOutput_};
 };

@@ -37,7 +37,7 @@ bool matches(const commands::ExpectedReply& expected, const frames::StandardFram
 }  // namespace
 
 int awaitReplies(Session& session, const AwaitedReplies& awaited, double seconds) {
-    app::ToolCore& core = session.core();
+    core::ToolCore& core = session.core();
     std::vector<commands::ExpectedReply> pending = awaited.replies;
     core.poller.frameAccepted = [&](const frames::StandardFrame& frame) {
         for (auto it = pending.begin(); it != pending.end(); ++it) {

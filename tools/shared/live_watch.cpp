@@ -43,13 +43,13 @@ void endByStopSignal() {
     }
 }
 
-LiveEnd pollLive(app::ToolCore& core, std::chrono::milliseconds duration,
+LiveEnd pollLive(core::ToolCore& core, std::chrono::milliseconds duration,
                  const std::function<bool()>& done, const std::function<bool()>& writeOut) {
     common::Clock& clock = core.clock;
     const auto started = clock.now();
     while (!stopRequested()) {
         const auto pollStarted = clock.now();
-        core.poller.Timer1Timer();
+        core.poller.poll();
         std::fflush(nullptr);
         if (writeOut && !writeOut()) {
             return LiveEnd::OutputFailed;
@@ -74,7 +74,7 @@ LiveEnd pollLive(app::ToolCore& core, std::chrono::milliseconds duration,
     return LiveEnd::Stopped;
 }
 
-int watchPort(app::ToolCore& core, const std::string& portName, const std::string& program,
+int watchPort(core::ToolCore& core, const std::string& portName, const std::string& program,
               ToolOutput& output) {
     link::Link& link = core.link;
     core.poller.workBudget = 250ms;  // a backlog waits for the next poll, the loop stays live

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "app/tool_core.h"
+#include "core/tool_core.h"
 
 namespace qrt::tools {
 
@@ -23,7 +23,7 @@ enum class LiveEnd { Done, Stopped, PortLost, TimeUp, OutputFailed };
 /// Polls the receiver as the window's 500 ms timer does, until `done` holds after a
 /// poll, `duration` has passed (none: until a termination signal), the port is lost or
 /// `writeOut` (called after every poll to write out what the poll printed) fails.
-LiveEnd pollLive(app::ToolCore& core,
+LiveEnd pollLive(core::ToolCore& core,
                  std::chrono::milliseconds duration = std::chrono::milliseconds::max(),
                  const std::function<bool()>& done = {},
                  const std::function<bool()>& writeOut = {});
@@ -32,7 +32,7 @@ LiveEnd pollLive(app::ToolCore& core,
 /// name (19200 baud) and polls, printing to `output`, until a termination signal, a lost
 /// port or an output that cannot be written. Returns the exit status, the reason on
 /// standard error after `program`.
-int watchPort(app::ToolCore& core, const std::string& portName, const std::string& program,
+int watchPort(core::ToolCore& core, const std::string& portName, const std::string& program,
               ToolOutput& output);
 
 }  // namespace qrt::tools

@@ -2,16 +2,17 @@
 
 namespace qrt::tools {
 
-ToolOutput::ToolOutput(std::optional<values::ValueFile> values) : values_(std::move(values)) {
-    if (values_) {
-        receive::OutputSink& lines =
-            values_->isStandardOutput() ? static_cast<receive::OutputSink&>(noLines_) : console_;
-        recorder_.emplace(lines, *values_);
+ToolOutput::ToolOutput(std::optional<values::ValueFile> values) : values_(std::move(values)) {}
+
+receive::LineSink& ToolOutput::lines() {
+    if (values_ && values_->isStandardOutput()) {
+        return noLines_;
     }
+    return console_;
 }
 
-receive::OutputSink& ToolOutput::sink() {
-    return recorder_ ? static_cast<receive::OutputSink&>(*recorder_) : console_;
+receive::MeasurementSink* ToolOutput::measurements() {
+    return values_ ? &*values_ : nullptr;
 }
 
 bool ToolOutput::flush() {

@@ -15,7 +15,10 @@ namespace qrt::tools {
 class ToolOutput {
   public:
     explicit ToolOutput(std::optional<values::ValueFile> values);
-    receive::OutputSink& sink();
+    /// Where the decoded lines go.
+    [[nodiscard]] receive::LineSink& lines();
+    /// Where the values go, if anywhere.
+    [[nodiscard]] receive::MeasurementSink* measurements();
     /// Writes out what is buffered; false once a write has failed.
     bool flush();
     /// Flushes and closes the values file; false once a write has failed.
@@ -27,17 +30,10 @@ class ToolOutput {
     [[nodiscard]] std::string failure() const;
 
   private:
-    class NoLines final : public receive::OutputSink {
-      public:
-        void addDebugLine(std::string_view) override {}
-        void addCommLine(std::string_view) override {}
-    };
-
     common::OutputFile standardOutput_ = common::OutputFile::standardOutput();
     receive::ConsoleSink console_{standardOutput_};
-    NoLines noLines_;
+    receive::NoLines noLines_;
     std::optional<values::ValueFile> values_;
-    std::optional<values::ValueRecorder> recorder_;
 };
 
 }  // namespace qrt::tools

@@ -11,22 +11,24 @@
 #include "receive/log_file_sink.h"
 #include "receive/poller.h"
 #include "receive/reply_slot.h"
+#include "values/history_recorder.h"
 #include "values/value_history.h"
 
-namespace qrt::app {
+namespace qrt::core {
 
-/// The tool's core objects, built once by the program entry and shared by both windows:
+/// The tool's core objects, built once by a program's entry and shared by all it shows:
 /// the link, the protocol settings beside the frame sender, the archive store, the log
-/// file with its sink, the poller, and the history of decoded values. Each layer's state
-/// lives in its own object.
+/// file with its writer, the poller, and the history of decoded values. Each layer's
+/// state lives in its own object; a face attaches its lines to `lines` and, when it
+/// wants values, `history` (or a consumer of its own) to the poller.
 struct ToolCore {
     ToolCore(std::unique_ptr<link::SerialPort> portA, std::unique_ptr<link::SerialPort> portB,
              std::ostream& diagnostics, common::Clock& clock_)
         : clock(clock_),
           link(std::move(portA), std::move(portB), diagnostics),
           sender(link, protocol, clock),
-          output(logFile),
-          poller(link, protocol, clock, output, archive) {}
+          lines(logFile),
+          poller(link, protocol, clock, lines, archive) {}
 
     common::Clock& clock;
     link::Link link;
@@ -34,9 +36,10 @@ struct ToolCore {
     frames::FrameSender sender;
     receive::ArchiveStore archive;
     common::LogFile logFile;
-    receive::LogFileSink output;  // the main window attaches its panes
+    receive::LogFileSink lines;  // the log's writer; the face's lines go behind it
     receive::Poller poller;
-    values::ValueHistory values;  // filled by the main window's sink, shown by the values window
+    values::ValueHistory values;
+    values::HistoryRecorder history{values};  // feeds `values`, then the face's consumer
 };
 
-}  // namespace qrt::app
+}  // namespace qrt::core

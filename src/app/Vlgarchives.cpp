@@ -1,4 +1,4 @@
-#include "archive/Vlgarchives.h"
+#include "app/Vlgarchives.h"
 
 #include <QDateEdit>
 #include <QFormLayout>
