@@ -38,7 +38,7 @@ TEST_F(ScenarioTest, ReadsSimSettingsAndModules) {
         << error_;
     EXPECT_EQ(scenario_.options.crcStart, 0x1D0F);
     EXPECT_EQ(scenario_.options.boxVersion, 0x0456);
-    EXPECT_EQ(scenario_.options.headModule, 0x60000010u);
+    EXPECT_EQ(scenario_.options.headModule, (qrt::frames::ModuleAddress{6, 16}));
     ASSERT_EQ(scenario_.modules.size(), 2u);
     EXPECT_EQ(scenario_.modules[0].versionMinor, 3);
     EXPECT_EQ(scenario_.modules[0].telegrams.size(), 2u);

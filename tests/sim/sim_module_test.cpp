@@ -245,7 +245,7 @@ TEST(SimReceiver, FirmwareBlockAfterItsHeaderReachesTheModule) {
 
 TEST(SimInductiveHead, TextAndFramesReachTheModuleOnTheHead) {
     SimOptions options;
-    options.headModule = 0x60000002;
+    options.headModule = frames::ModuleAddress{6, 2};
     SimHarness h({config(5, 1), config(6, 2)}, options);
     const std::string start = "\rOPR1,4,1\r\rVER\r";
     h.sim.receiveB(Bytes(start.begin(), start.end()), kNow);

@@ -63,7 +63,7 @@ class ArchiveRetrievalTest : public ::testing::Test {
         poller = std::make_unique<receive::Poller>(*link, protocol, clock, sink, store);
         retrieval = std::make_unique<ArchiveRetrieval>(*sender, clock, *poller, store, view);
         sim::SimOptions options;
-        options.headModule = 0x60000010;
+        options.headModule = frames::ModuleAddress{6, 16};
         installation = std::make_unique<SimulatedInstallation>(*portA, *portB, options, modules);
     }
 

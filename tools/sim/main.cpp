@@ -120,7 +120,7 @@ bool buildScenario(const CommandLine& cl, Scenario& scenario, std::string& error
         if (!addModuleOption(cl.head, probe, error)) {
             return false;
         }
-        options.headModule = probe.modules[0].address.filterId();
+        options.headModule = probe.modules[0].address;
     }
     if (cl.keyEvery >= 0) {
         options.keyEverySeconds = cl.keyEvery;

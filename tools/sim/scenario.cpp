@@ -302,7 +302,7 @@ bool setSimKey(const std::string& key, const std::string& value, SimOptions& opt
         const auto name = frames::ModuleAddress::parse(value);
         ok = name.has_value();
         if (name) {
-            options.headModule = name->filterId();
+            options.headModule = *name;
         }
     } else if (key == "echo_firmware") {
         ok = value == "0" || value == "1";

@@ -81,7 +81,7 @@ Module* Simulator::module(std::uint32_t id) {
 
 Module* Simulator::moduleOnHead() {
     if (options_.headModule) {
-        return module(*options_.headModule);
+        return module(options_.headModule->filterId());
     }
     return modules_.empty() ? nullptr : &modules_.front();
 }

@@ -23,7 +23,7 @@ struct SimOptions {
     double keyEverySeconds = 0;               // simulated key presses on the box; 0 = none
     bool echoFirmwareBlocks = false;          // the receiver echoes block headers and blocks
     double dropReplies = 0;                   // share of module transmissions lost (0 to 1)
-    std::optional<std::uint32_t> headModule;  // module lying on the inductive head
+    std::optional<frames::ModuleAddress> headModule;  // module lying on the inductive head
     std::string firmwareOut;                  // image file written at every status request
 };
 
