@@ -28,7 +28,9 @@ void ValueHistory::add(const receive::Measurement& m) {
     series.unit = m.unit;
     series.scaled = m.scale != 1.0;
     ++series.count;
-    series.points.add(m.time.utcMilliseconds, m.raw, m.scale);
+    if (keepPoints_) {
+        series.points.add(m.time.utcMilliseconds, m.raw, m.scale);
+    }
     if (row < reportedRows_ && !isUpdated_[row]) {
         isUpdated_[row] = true;
         updated_.push_back(row);

@@ -38,6 +38,9 @@ class ValueHistory {
     };
 
     void add(const receive::Measurement& measurement);
+    /// Whether each series keeps its newest points for a plot (the window), or only its
+    /// last value, count, minimum and maximum (a service running for months).
+    void keepPoints(bool keep) { keepPoints_ = keep; }
     void clear();
     /// Drops the series of one source (a module's archive before it is plotted again).
     void removeSource(const receive::ValueSource& source);
@@ -57,6 +60,7 @@ class ValueHistory {
     std::vector<std::size_t> updated_;
     std::vector<bool> isUpdated_;
     bool cleared_ = false;
+    bool keepPoints_ = true;
     std::string channel_;  // reused for the lookup key
 };
 

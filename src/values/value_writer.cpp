@@ -26,22 +26,22 @@ namespace {
 // The names of a row's fields: the CSV header and the JSON keys.
 constexpr std::array<std::string_view, 5> kFieldNames{"time", "module", "channel", "value", "unit"};
 
-void appendJsonString(std::string& row, std::string_view text) {
-    row += '"';
+}  // namespace
+
+void appendJsonString(std::string& out, std::string_view text) {
+    out += '"';
     for (const char c : text) {
         if (c == '"' || c == '\\') {
-            row += '\\';
-            row += c;
+            out += '\\';
+            out += c;
         } else if (static_cast<unsigned char>(c) < 0x20) {
-            common::appendFormat<"\\u%04x">(row, static_cast<unsigned>(c));
+            common::appendFormat<"\\u%04x">(out, static_cast<unsigned>(c));
         } else {
-            row += c;
+            out += c;
         }
     }
-    row += '"';
+    out += '"';
 }
-
-}  // namespace
 
 std::optional<ValueFormat> valueFormatNamed(std::string_view name) {
     if (name == "csv") {
@@ -58,11 +58,11 @@ std::string isoTime(const common::DateTime& t) {
                                                                 t.minute, t.second, t.millisecond);
 }
 
-std::string valueText(const receive::Measurement& measurement) {
-    if (measurement.scale == 1.0) {
-        return common::format<"%i">(measurement.raw);
+std::string valueText(std::int32_t raw, double scale) {
+    if (scale == 1.0) {
+        return common::format<"%i">(raw);
     }
-    return common::format<"%.2f">(measurement.value());
+    return common::format<"%.2f">(raw * scale);
 }
 
 std::string ValueWriter::header() const {

@@ -22,7 +22,13 @@ void appendCsvField(std::string& row, std::string_view field);
 
 /// The value as its text line shows it, with "." as the decimal point: two decimals
 /// for a scaled value (temperature, battery, hour meter), none for an integer.
-[[nodiscard]] std::string valueText(const receive::Measurement& measurement);
+[[nodiscard]] std::string valueText(std::int32_t raw, double scale);
+[[nodiscard]] inline std::string valueText(const receive::Measurement& measurement) {
+    return valueText(measurement.raw, measurement.scale);
+}
+
+/// Appends a JSON string: quoted, with quotes, backslashes and control characters escaped.
+void appendJsonString(std::string& out, std::string_view text);
 
 /// One row per value: `time,module,channel,value,unit` after a header line, or one
 /// JSON object per line with the same names.

@@ -73,8 +73,7 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
         return fail(firmware::refusalText(*transfer.refusal()), exit_status::kUsage);
     }
     const auto sendBlocks = [&] {
-        return tools::pollLive(core, std::chrono::milliseconds::max(),
-                               [&transfer] { return !transfer.running(); });
+        return tools::pollLive(core, {.done = [&transfer] { return !transfer.running(); }});
     };
     // Why the transfer ended before its end: the exit status.
     const auto interrupted = [&session](tools::LiveEnd end) {
@@ -93,8 +92,8 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
     for (int unanswered = 0, resends = 0; unanswered < kUnansweredRequests;) {
         view.status.reset();
         transfer.requestStatus();
-        const auto end =
-            tools::pollLive(core, kStatusWait, [&view] { return view.status.has_value(); });
+        const auto end = tools::pollLive(
+            core, {.duration = kStatusWait, .done = [&view] { return view.status.has_value(); }});
         if (end == tools::LiveEnd::PortLost || end == tools::LiveEnd::Stopped) {
             return interrupted(end);
         }

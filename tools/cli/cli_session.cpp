@@ -158,8 +158,8 @@ int Session::listen(double seconds) {
     showLines(true);
     tools::stopOnTerminationSignals();
     const auto end = tools::pollLive(
-        *core_, std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000)), {},
-        [this] { return standardOutput_.flush(); });
+        *core_, {.duration = std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000)),
+                 .writeOut = [this] { return standardOutput_.flush(); }});
     showLines(false);
     switch (end) {
         case tools::LiveEnd::PortLost:

@@ -52,15 +52,16 @@ int awaitReplies(Session& session, const AwaitedReplies& awaited, double seconds
     const std::uint32_t boxReportsBefore = box.boxReports;
     bool boxPending = awaited.boxStatus;
     const auto end = tools::pollLive(
-        core, std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000)), [&] {
-            if (boxPending && box.boxReports != boxReportsBefore) {
-                boxPending = false;
-                std::cout << common::format<"Box Version:%04X Keystate:%i">(box.boxVersion,
-                                                                            box.keyState & 1)
-                          << '\n';
-            }
-            return pending.empty() && !boxPending;
-        });
+        core, {.duration = std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000)),
+               .done = [&] {
+                   if (boxPending && box.boxReports != boxReportsBefore) {
+                       boxPending = false;
+                       std::cout << common::format<"Box Version:%04X Keystate:%i">(box.boxVersion,
+                                                                                   box.keyState & 1)
+                                 << '\n';
+                   }
+                   return pending.empty() && !boxPending;
+               }});
     core.poller.frameAccepted = nullptr;
     switch (end) {
         case tools::LiveEnd::Done:

@@ -43,32 +43,36 @@ void endByStopSignal() {
     }
 }
 
-LiveEnd pollLive(core::ToolCore& core, std::chrono::milliseconds duration,
-                 const std::function<bool()>& done, const std::function<bool()>& writeOut) {
+LiveEnd pollLive(core::ToolCore& core, const LiveOptions& options) {
     common::Clock& clock = core.clock;
     const auto started = clock.now();
+    const auto since = [&clock](std::chrono::steady_clock::time_point at) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - at);
+    };
     while (!stopRequested()) {
         const auto pollStarted = clock.now();
         core.poller.poll();
         std::fflush(nullptr);
-        if (writeOut && !writeOut()) {
+        if (options.writeOut && !options.writeOut()) {
             return LiveEnd::OutputFailed;
         }
         if (core.link.takeLostDevice()) {
             return LiveEnd::PortLost;
         }
-        if (done && done()) {
+        if (options.done && options.done()) {
             return LiveEnd::Done;
         }
-        if (std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - started) >=
-            duration) {
+        if (since(started) >= options.duration) {
             return LiveEnd::TimeUp;
         }
-        const auto spent =
-            std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - pollStarted);
-        for (auto left = kPollInterval - spent; left.count() > 0 && !stopRequested();
-             left -= kSleepSlice) {
-            clock.sleep(std::min(left, std::chrono::milliseconds(kSleepSlice)));
+        for (auto left = kPollInterval - since(pollStarted); left.count() > 0 && !stopRequested();
+             left = kPollInterval - since(pollStarted)) {
+            const auto slice = std::min(left, std::chrono::milliseconds(kSleepSlice));
+            if (options.wait) {
+                options.wait(slice);
+            } else {
+                clock.sleep(slice);
+            }
         }
     }
     return LiveEnd::Stopped;
@@ -86,8 +90,7 @@ int watchPort(core::ToolCore& core, const std::string& portName, const std::stri
         return exit_status::kUsage;
     }
     stopOnTerminationSignals();
-    const LiveEnd end =
-        pollLive(core, std::chrono::milliseconds::max(), {}, [&output] { return output.flush(); });
+    const LiveEnd end = pollLive(core, {.writeOut = [&output] { return output.flush(); }});
     core.logFile.flush();
     link.ClosePort(link::Port::A);
     switch (end) {

@@ -20,13 +20,23 @@ void endByStopSignal();
 /// How a live loop ended.
 enum class LiveEnd { Done, Stopped, PortLost, TimeUp, OutputFailed };
 
+/// What a live loop does besides polling, and when it ends.
+struct LiveOptions {
+    /// How long to poll; by default until a termination signal.
+    std::chrono::milliseconds duration = std::chrono::milliseconds::max();
+    /// Asked after every poll: true ends the loop.
+    std::function<bool()> done{};
+    /// Called after every poll to write out what it printed: false ends the loop.
+    std::function<bool()> writeOut{};
+    /// Waits up to the given time between two polls (and may come back early, to be
+    /// called again); sleeps by default.
+    std::function<void(std::chrono::milliseconds)> wait{};
+};
+
 /// Polls the receiver as the window's 500 ms timer does, until `done` holds after a
-/// poll, `duration` has passed (none: until a termination signal), the port is lost or
-/// `writeOut` (called after every poll to write out what the poll printed) fails.
-LiveEnd pollLive(core::ToolCore& core,
-                 std::chrono::milliseconds duration = std::chrono::milliseconds::max(),
-                 const std::function<bool()>& done = {},
-                 const std::function<bool()>& writeOut = {});
+/// poll, `duration` has passed, a termination signal, the port is lost or `writeOut`
+/// fails.
+LiveEnd pollLive(core::ToolCore& core, const LiveOptions& options = {});
 
 /// The live receive path of qrt-monitor and qrt-cli watch: opens interface A by its
 /// name (19200 baud) and polls, printing to `output`, until a termination signal, a lost
