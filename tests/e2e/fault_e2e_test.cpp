@@ -7,7 +7,9 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTimer>
+#include <csignal>
 #include <fstream>
+#include <thread>
 
 #include "app/Vlgarchives.h"
 #include "support/quick_clock.h"
@@ -92,8 +94,15 @@ TEST_F(FaultEndToEnd, AdapterPulledWhileIdleOrSendingIsReportedOnceAndUsesNoCpu)
 }
 
 TEST_F(FaultEndToEnd, AdapterPulledDuringCalibrationEndsItSilently) {
-    start({"--module", "6.16", "--pull-after", "0.4"});
-    QTest::mouseClick(ui_->BtCal1, Qt::LeftButton);  // the break and waits outlast the pull
+    start({"--module", "6.16"});
+    // The break and waits outlast the pull, which is timed from the click so that a slow
+    // build cannot pull the adapter before the window has opened it.
+    std::thread puller([this] {
+        std::this_thread::sleep_for(400ms);
+        sim_->signal(SIGUSR1);
+    });
+    QTest::mouseClick(ui_->BtCal1, Qt::LeftButton);
+    puller.join();
     expectLostOnce();
     replug();
     open();
