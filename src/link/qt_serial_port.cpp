@@ -119,7 +119,13 @@ std::size_t QtSerialPort::read(std::span<std::uint8_t> into, std::chrono::millis
         }
     };
     take();
-    if (received == 0 && total.count() > 0) {
+    if (received == 0 && total.count() == 0) {
+        // Without an event loop the port's buffer fills only while it is waited on: a
+        // wait of no time takes what the driver holds.
+        if (port_->waitForReadyRead(0)) {
+            take();
+        }
+    } else if (received == 0) {
         if (!port_->waitForReadyRead(static_cast<int>(total.count()))) {
             noteError();
             return 0;

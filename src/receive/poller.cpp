@@ -127,7 +127,7 @@ std::size_t Poller::fill() {
     } else if (decode_.decoderState == DecoderState::SkipFirmwareBlock) {
         awaited = kFirmwareEchoSize;
     }
-    return link.PortFill(kReceiverRing, room, held < awaited);
+    return link.PortFill(kReceiverRing, room, waitForRestOfFrame && held < awaited);
 }
 
 Poller::FrameCheck Poller::checkCandidate(std::span<const std::uint8_t> bytes,

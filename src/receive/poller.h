@@ -67,6 +67,10 @@ class Poller {
     /// Longest time a poll keeps working off received bytes; the rest waits for the
     /// next poll. Unset: a poll works until fewer than 11 bytes remain.
     std::optional<std::chrono::milliseconds> workBudget;
+    /// Whether a poll waits, up to the read time-outs, for the rest of a frame that is
+    /// arriving. A service that polls on may take only what has arrived: the rest is
+    /// decoded at the next poll, into the same lines, with far fewer wake-ups on a busy line.
+    bool waitForRestOfFrame = true;
     /// A fixed time stamp for every line instead of the time of day (replays, tests).
     std::optional<std::string> fixedTimestamp;
 
