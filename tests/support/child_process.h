@@ -40,6 +40,8 @@ class ChildProcess {
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
+    [[nodiscard]] pid_t pid() const { return pid_; }
+
     void signal(int number) const {
         if (pid_ > 0) {
             ::kill(pid_, number);

@@ -56,7 +56,7 @@ Parsed<Connection> resolveConnection(const ConnectionOptions& options) {
         c.key = std::get<frames::TeaKey>(key);
     }
     if (c.portA.empty()) {
-        return ArgumentError{"no port: give --port-a (and --port-b) or --settings"};
+        return ArgumentError{"no port: give --port-a or --settings"};
     }
     return c;
 }

@@ -1,0 +1,96 @@
+#include "gateway/broker.h"
+
+#include <sys/stat.h>
+
+#include <charconv>
+#include <sstream>
+
+#include "common/input_file.h"
+
+namespace qrt::gateway {
+
+namespace {
+
+constexpr std::size_t kCredentialsLimit = 4096;
+
+}  // namespace
+
+std::optional<BrokerAddress> BrokerAddress::parse(std::string_view url) {
+    BrokerAddress broker;
+    if (url.starts_with("mqtts://")) {
+        broker.tls = true;
+        broker.port = 8883;
+        url.remove_prefix(8);
+    } else if (url.starts_with("mqtt://")) {
+        url.remove_prefix(7);
+    } else {
+        return std::nullopt;
+    }
+    std::string_view port;
+    if (url.starts_with('[')) {  // [IPv6]:port
+        const std::size_t close = url.find(']');
+        if (close == std::string_view::npos) {
+            return std::nullopt;
+        }
+        broker.host = std::string(url.substr(1, close - 1));
+        url.remove_prefix(close + 1);
+        if (url.starts_with(':')) {
+            port = url.substr(1);
+        } else if (!url.empty()) {
+            return std::nullopt;
+        }
+    } else {
+        const std::size_t colon = url.find(':');
+        broker.host = std::string(url.substr(0, colon));
+        if (colon != std::string_view::npos) {
+            port = url.substr(colon + 1);
+        }
+    }
+    if (!port.empty()) {
+        const auto [end, error] =
+            std::from_chars(port.data(), port.data() + port.size(), broker.port);
+        if (error != std::errc() || end != port.data() + port.size() || broker.port < 1 ||
+            broker.port > 65535) {
+            return std::nullopt;
+        }
+    }
+    if (broker.host.empty() || broker.host.find_first_of("/?# ") != std::string::npos) {
+        return std::nullopt;
+    }
+    return broker;
+}
+
+std::string BrokerAddress::text() const {
+    const bool ipv6 = host.find(':') != std::string::npos;
+    return std::string(tls ? "mqtts://" : "mqtt://") + (ipv6 ? "[" + host + "]" : host) + ":" +
+           std::to_string(port);
+}
+
+std::optional<Credentials> readCredentials(const std::string& path, std::string& why) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IROTH) != 0) {
+        why = path + " is readable by others: make it private (chmod o-r " + path + ")";
+        return std::nullopt;
+    }
+    const auto file = common::readInputFile(path, kCredentialsLimit);
+    if (const auto* refused = std::get_if<common::InputRefused>(&file)) {
+        why = refused->reason;
+        return std::nullopt;
+    }
+    std::istringstream lines(std::get<common::InputText>(file).text);
+    Credentials credentials;
+    std::getline(lines, credentials.user);
+    std::getline(lines, credentials.password);
+    for (std::string* field : {&credentials.user, &credentials.password}) {
+        if (!field->empty() && field->back() == '\r') {
+            field->pop_back();
+        }
+    }
+    if (credentials.user.empty()) {
+        why = path + " holds no user name (the user on the first line, the password on the second)";
+        return std::nullopt;
+    }
+    return credentials;
+}
+
+}  // namespace qrt::gateway

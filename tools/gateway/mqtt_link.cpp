@@ -1,0 +1,224 @@
+#include "gateway/mqtt_link.h"
+
+#include <mosquitto.h>
+#include <mqtt_protocol.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+namespace qrt::gateway {
+
+namespace {
+
+constexpr std::chrono::seconds kLongestPause{60};
+constexpr int kQos = 1;
+
+// The library is made ready once for the whole program.
+struct Library {
+    Library() { mosquitto_lib_init(); }
+    ~Library() { mosquitto_lib_cleanup(); }
+};
+
+// Refusals of the connection that no retry mends: wrong credentials, a client ID the
+// broker does not take.
+bool refusedForGood(int rc) {
+    switch (rc) {
+        case CONNACK_REFUSED_IDENTIFIER_REJECTED:
+        case CONNACK_REFUSED_BAD_USERNAME_PASSWORD:
+        case CONNACK_REFUSED_NOT_AUTHORIZED:
+        case MQTT_RC_CLIENTID_NOT_VALID:
+        case MQTT_RC_BAD_USERNAME_OR_PASSWORD:
+        case MQTT_RC_NOT_AUTHORIZED:
+        case MQTT_RC_BANNED:
+        case MQTT_RC_BAD_AUTHENTICATION_METHOD:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+MqttLink::MqttLink(MqttSettings settings) : settings_(std::move(settings)) {
+    static Library library;
+}
+
+MqttLink::~MqttLink() {
+    if (client_ != nullptr) {
+        mosquitto_destroy(client_);
+    }
+}
+
+std::string MqttLink::problem() {
+    for (const std::string* file : {&settings_.caFile, &settings_.certFile, &settings_.keyFile}) {
+        if (!file->empty() && ::access(file->c_str(), R_OK) != 0) {
+            return "cannot read " + *file + ": " + std::strerror(errno);
+        }
+    }
+    if (settings_.broker.tls && settings_.caFile.empty()) {
+        return "mqtts:// needs --cafile: the broker's certificate is always checked";
+    }
+    if (settings_.certFile.empty() != settings_.keyFile.empty()) {
+        return "a client certificate needs its key, and a key its certificate";
+    }
+    return {};
+}
+
+std::string MqttLink::errorText(int rc) const {
+    if (rc == MOSQ_ERR_ERRNO) {
+        return std::strerror(errno);
+    }
+    if (rc == MOSQ_ERR_TLS && !lastError_.empty()) {
+        return lastError_;
+    }
+    return mosquitto_strerror(rc);
+}
+
+void MqttLink::connect() {
+    if (client_ != nullptr) {
+        mosquitto_destroy(client_);  // a fresh client: nothing of the last connection is resent
+    }
+    client_ = mosquitto_new(settings_.clientId.c_str(), true, this);
+    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION,
+                         settings_.protocolVersion == 5 ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
+    mosquitto_max_inflight_messages_set(client_, 0);  // the caller bounds what is in flight
+    mosquitto_will_set(client_, settings_.statusTopic.c_str(), 7, "offline", kQos, true);
+    if (settings_.credentials) {
+        mosquitto_username_pw_set(client_, settings_.credentials->user.c_str(),
+                                  settings_.credentials->password.c_str());
+    }
+    if (settings_.broker.tls) {
+        mosquitto_tls_set(client_, settings_.caFile.c_str(), nullptr,
+                          settings_.certFile.empty() ? nullptr : settings_.certFile.c_str(),
+                          settings_.keyFile.empty() ? nullptr : settings_.keyFile.c_str(), nullptr);
+        mosquitto_tls_opts_set(client_, 1 /* verify the peer */, nullptr, nullptr);
+        mosquitto_tls_insecure_set(client_, false);  // the host name must match too
+    }
+    mosquitto_connect_v5_callback_set(client_, &MqttLink::onConnect);
+    mosquitto_disconnect_v5_callback_set(client_, &MqttLink::onDisconnect);
+    mosquitto_publish_v5_callback_set(client_, &MqttLink::onPublish);
+    mosquitto_log_callback_set(client_, &MqttLink::onLog);
+    lastError_.clear();
+    const int rc = mosquitto_connect_async(client_, settings_.broker.host.c_str(),
+                                           settings_.broker.port, settings_.keepAliveSeconds);
+    if (rc == MOSQ_ERR_SUCCESS) {
+        connecting_ = true;
+    } else {
+        lost(errorText(rc));
+    }
+}
+
+void MqttLink::lost(const std::string& reason) {
+    const bool wasConnected = connected_;
+    connected_ = false;
+    connecting_ = false;
+    nextAttempt_ = std::chrono::steady_clock::now() + pause_;
+    pause_ = std::min(pause_ * 2, kLongestPause);
+    const std::string line = (wasConnected ? "disconnected from " : "cannot connect to ") +
+                             settings_.broker.text() + ": " + reason;
+    if (line != lastReason_ && onChange) {
+        onChange(line);  // once per change, not at every retry
+    }
+    lastReason_ = line;
+}
+
+void MqttLink::service(std::chrono::milliseconds wait) {
+    if (!fatal_.empty()) {
+        return;
+    }
+    if (!connected_ && !connecting_ && std::chrono::steady_clock::now() >= nextAttempt_) {
+        connect();
+    }
+    if (!connected_ && !connecting_) {
+        std::this_thread::sleep_for(wait);
+        return;
+    }
+    const int rc = mosquitto_loop(client_, static_cast<int>(wait.count()), 1);
+    if (rc != MOSQ_ERR_SUCCESS && (connected_ || connecting_)) {
+        lost(errorText(rc));
+    }
+}
+
+void MqttLink::onConnect(mosquitto*, void* self, int rc, int, const mosquitto_property*) {
+    auto& link = *static_cast<MqttLink*>(self);
+    link.connecting_ = false;
+    if (rc != 0) {
+        const std::string reason = link.settings_.protocolVersion == 5
+                                       ? mosquitto_reason_string(rc)
+                                       : mosquitto_connack_string(rc);
+        if (refusedForGood(rc)) {
+            link.fatal_ = "the broker " + link.settings_.broker.text() + " refuses: " + reason;
+        }
+        link.lost(reason);
+        return;
+    }
+    link.connected_ = true;
+    link.pause_ = std::chrono::seconds(1);
+    ++link.session_;
+    link.lastReason_ = "connected to " + link.settings_.broker.text();
+    if (link.onChange) {
+        link.onChange(link.lastReason_);
+    }
+    if (link.onConnected) {
+        link.onConnected();
+    }
+}
+
+void MqttLink::onDisconnect(mosquitto*, void* self, int rc, const mosquitto_property*) {
+    auto& link = *static_cast<MqttLink*>(self);
+    if (link.connected_ || link.connecting_) {
+        link.lost(rc == 0 ? "closed" : link.errorText(rc));
+    }
+}
+
+void MqttLink::onPublish(mosquitto*, void* self, int mid, int, const mosquitto_property*) {
+    static_cast<MqttLink*>(self)->acknowledged_.push_back(mid);
+}
+
+void MqttLink::onLog(mosquitto*, void* self, int level, const char* text) {
+    if (level == MOSQ_LOG_ERR) {
+        static_cast<MqttLink*>(self)->lastError_ = text;
+    }
+}
+
+std::optional<int> MqttLink::publish(const std::string& topic, std::string_view payload,
+                                     bool retain) {
+    if (!connected_) {
+        return std::nullopt;
+    }
+    int mid = 0;
+    if (mosquitto_publish(client_, &mid, topic.c_str(), static_cast<int>(payload.size()),
+                          payload.data(), kQos, retain) != MOSQ_ERR_SUCCESS) {
+        return std::nullopt;
+    }
+    return mid;
+}
+
+void MqttLink::publishOnce(const std::string& topic, std::string_view payload) {
+    if (connected_) {
+        mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                          payload.data(), 0, false);
+    }
+}
+
+std::vector<int> MqttLink::takeAcknowledged() {
+    std::vector<int> taken;
+    taken.swap(acknowledged_);
+    return taken;
+}
+
+void MqttLink::close(std::string_view status) {
+    if (!connected_) {
+        return;
+    }
+    mosquitto_publish(client_, nullptr, settings_.statusTopic.c_str(),
+                      static_cast<int>(status.size()), status.data(), kQos, true);
+    connected_ = false;  // a disconnection asked for is no change to report
+    mosquitto_disconnect(client_);
+    for (int i = 0; i < 20 && mosquitto_loop(client_, 50, 1) == MOSQ_ERR_SUCCESS; ++i) {
+    }
+}
+
+}  // namespace qrt::gateway
