@@ -3,7 +3,11 @@ set(QRT_PACKAGE_NAME qrt-service-tool)
 set(CMAKE_INSTALL_DOCDIR share/doc/${QRT_PACKAGE_NAME})
 include(GNUInstallDirs)
 
-install(TARGETS qrt-tester qrt-monitor qrt-cli qrt-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS qrt-tester qrt-monitor qrt-cli qrt-sim qrt-gateway
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The gateway as a system service, installed but not enabled, and its commented settings.
+install(FILES packaging/qrt-gateway.service DESTINATION lib/systemd/system)
+install(FILES packaging/qrt-gateway.conf DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR})
 install(FILES packaging/qrt-tester.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/qrt-tester.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -24,7 +28,8 @@ if(HELP2MAN)
     set(qrt_monitor_summary "decode the telemetry receiver's traffic without a window")
     set(qrt_sim_summary "simulated telemetry devices on pseudo-terminals")
     set(qrt_cli_summary "the telemetry service tool's tasks from the command line")
-    foreach(program qrt-tester qrt-monitor qrt-cli qrt-sim)
+    set(qrt_gateway_summary "the telemetry installation's values on an MQTT broker")
+    foreach(program qrt-tester qrt-monitor qrt-cli qrt-sim qrt-gateway)
         string(REPLACE "-" "_" summary_variable "${program}_summary")
         set(page ${CMAKE_BINARY_DIR}/man/${program}.1.gz)
         add_custom_command(OUTPUT ${page}
@@ -56,7 +61,9 @@ transponder modules, their receiver, the inductive programming head and the
 interface box: it decodes every telegram and reply, sends configuration and
 service commands, calibrates temperature offsets, updates module firmware and
 reads a logging module's archive into a CSV file. qrt-monitor decodes captures
-and live ports without a window; qrt-sim simulates the devices on
+and live ports without a window; qrt-cli runs every task from the command line;
+qrt-gateway publishes the installation's values on an MQTT broker as a system
+service (installed, not enabled); qrt-sim simulates the devices on
 pseudo-terminals. MIT licence.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -68,4 +75,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")  # the desktop platform plugins
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
+# The gateway's settings are the administrator's: an upgrade keeps their changes.
+file(WRITE ${CMAKE_BINARY_DIR}/conffiles "${CMAKE_INSTALL_FULL_SYSCONFDIR}/qrt-gateway.conf\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/conffiles)
 include(CPack)

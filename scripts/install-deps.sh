@@ -10,7 +10,7 @@ packages=(
     mosquitto mosquitto-clients openssl
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
-    help2man lintian dpkg-dev file fakeroot tzdata
+    help2man lintian dpkg-dev file fakeroot tzdata systemd
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the package that scripts/package.sh built, uses the installed programs, and
-# removes it again: the tools' --help, and qrt-tester offscreen against qrt-sim long
-# enough to Open and Close, run as a user who cannot write /usr/bin, whose settings must
-# go to the per-user configuration folder.
+# removes it again: the tools' --help, the gateway's service unit, qrt-tester offscreen
+# against qrt-sim long enough to Open and Close, run as a user who cannot write /usr/bin,
+# whose settings must go to the per-user configuration folder, and qrt-gateway with its
+# installed settings publishing to a local broker.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sudo_cmd=()
@@ -13,7 +14,10 @@ DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y "./$deb" > /d
 /usr/bin/qrt-monitor --help > /dev/null
 /usr/bin/qrt-cli --help > /dev/null
 /usr/bin/qrt-sim --help > /dev/null
+/usr/bin/qrt-gateway --help > /dev/null
 /usr/bin/qrt-tester --version
+systemd-analyze verify --man=no /usr/lib/systemd/system/qrt-gateway.service
+grep -q '^broker = ' /etc/qrt-gateway.conf
 
 work=$(mktemp -d)
 chmod 755 "$work"
@@ -51,6 +55,20 @@ wait "$tester"
 # The installed command line on the same simulator, with the window's settings file.
 (run /usr/bin/qrt-cli --settings "$settings" send VER --module 5.1234 --wait-reply 3) |
     grep -q 'ID:5.1234 Version:' || { echo "package check: qrt-cli got no reply" >&2; exit 1; }
+# The installed gateway on the same simulator, its installed settings but for the port,
+# the broker and the queue.
+port=$((20000 + RANDOM % 20000))
+printf 'listener %s 127.0.0.1\nallow_anonymous true\n' "$port" > "$work/broker.conf"
+(run /usr/sbin/mosquitto -c "$work/broker.conf" > "$work/broker.log" 2>&1) &
+broker=$!
+(run /usr/bin/qrt-gateway --config /etc/qrt-gateway.conf --port-a "$work/a" \
+    --broker "mqtt://127.0.0.1:$port" --queue "$work/queue" > "$work/gateway.log" 2>&1) &
+gateway=$!
+wait_for "$work/gateway.log" "connected to" 1
+kill -TERM "$gateway"
+wait "$gateway"
+kill -TERM "$broker"
+wait "$broker" || true
 kill -TERM "$sim"
 wait "$sim" || true
 
@@ -60,4 +78,4 @@ rm -rf "$work"
 
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get remove -y qrt-service-tool > /dev/null
 [ ! -e /usr/bin/qrt-tester ] || { echo "package check: qrt-tester still installed" >&2; exit 1; }
-echo "package check: installed, opened and closed, settings in the per-user folder, qrt-cli answered, removed"
+echo "package check: installed, opened and closed, settings in the per-user folder, qrt-cli answered, the gateway published, removed"
