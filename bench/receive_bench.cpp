@@ -17,6 +17,7 @@
 #include "frames/device_frames.h"
 #include "link/link.h"
 #include "link/qt_serial_port.h"
+#include "receive/console_sink.h"
 #include "receive/poller.h"
 #include "receive/replay.h"
 #include "support/pty_pair.h"
@@ -98,6 +99,19 @@ void BM_ReplayMixed10MBWritingValuesCsv(benchmark::State& state) {
 }
 BENCHMARK(BM_ReplayMixed10MBWritingValuesCsv)->Unit(benchmark::kMillisecond);
 
+// The lines as qrt-monitor prints them ("D " and "C "), written to /dev/null.
+void BM_ReplayMixed10MBToConsole(benchmark::State& state) {
+    static const auto capture = mixedCapture(10'000'000);
+    common::OutputFile out = common::OutputFile::create("/dev/null");
+    receive::ConsoleSink console(out);
+    for (auto _ : state) {
+        receive::replayCapture(capture, {}, console);
+        out.flush();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(capture.size()));
+}
+BENCHMARK(BM_ReplayMixed10MBToConsole)->Unit(benchmark::kMillisecond);
+
 void BM_ReplayNoise10MB(benchmark::State& state) {
     static const auto capture = qrt::testing::pseudoRandomBytes(10'000'000, 99);
     replayBenchmark(state, capture, false);
@@ -110,32 +124,63 @@ void BM_ReplayNoise10MBMultiplexed(benchmark::State& state) {
 }
 BENCHMARK(BM_ReplayNoise10MBMultiplexed)->Unit(benchmark::kMillisecond);
 
+void writeCapture(const std::string& path, std::size_t megabytes) {
+    const auto block = mixedCapture(1'000'000);
+    std::ofstream out(path, std::ios::binary);
+    for (std::size_t written = 0; written < megabytes * 1'000'000; written += block.size()) {
+        out.write(reinterpret_cast<const char*>(block.data()),
+                  static_cast<std::streamsize>(block.size()));
+    }
+}
+
+/// Runs qrt-monitor with `arguments` and the capture, standard output to /dev/null;
+/// returns its peak memory in kilobytes.
+long runMonitor(std::vector<std::string> arguments, const std::string& capture) {
+    arguments.insert(arguments.begin(), QRT_MONITOR_PATH);
+    arguments.push_back(capture);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        ::execv(QRT_MONITOR_PATH, argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    return usage.ru_maxrss;
+}
+
+// qrt-monitor on the 10 MB mixed capture, start-up included: the lines alone (argument
+// 0), and the lines with the values as CSV to /dev/null (1).
+void BM_MonitorMixed10MB(benchmark::State& state) {
+    const std::string path = "/tmp/qrt_bench_mixed_" + std::to_string(::getpid()) + ".bin";
+    writeCapture(path, 10);
+    const std::vector<std::string> arguments =
+        state.range(0) == 0 ? std::vector<std::string>{}
+                            : std::vector<std::string>{"--values", "/dev/null"};
+    for (auto _ : state) {
+        runMonitor(arguments, path);
+    }
+    std::filesystem::remove(path);
+    state.SetBytesProcessed(state.iterations() * 10'000'000);
+}
+BENCHMARK(BM_MonitorMixed10MB)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
 // Peak memory of qrt-monitor decoding a capture file of the argument's size in MB:
 // the capture is streamed, so it stays flat whatever the size.
 void BM_MonitorPeakMemory(benchmark::State& state) {
     const auto megabytes = static_cast<std::size_t>(state.range(0));
     const std::string path = "/tmp/qrt_bench_capture_" + std::to_string(::getpid()) + ".bin";
-    {
-        const auto block = mixedCapture(1'000'000);
-        std::ofstream out(path, std::ios::binary);
-        for (std::size_t written = 0; written < megabytes * 1'000'000; written += block.size()) {
-            out.write(reinterpret_cast<const char*>(block.data()),
-                      static_cast<std::streamsize>(block.size()));
-        }
-    }
+    writeCapture(path, megabytes);
     long peakKilobytes = 0;
     for (auto _ : state) {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, STDOUT_FILENO);
-            ::execl(QRT_MONITOR_PATH, QRT_MONITOR_PATH, path.c_str(), nullptr);
-            ::_exit(127);
-        }
-        int status = 0;
-        rusage usage{};
-        ::wait4(child, &status, 0, &usage);
-        peakKilobytes = usage.ru_maxrss;
+        peakKilobytes = runMonitor({}, path);
     }
     std::filesystem::remove(path);
     state.counters["peak_RSS_MB"] = static_cast<double>(peakKilobytes) / 1024.0;

@@ -186,6 +186,8 @@ void appendArgument(FormatBuffer& out, const Arg& arg) {
             value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value));
     } else if constexpr (std::is_floating_point_v<Arg>) {
         appendFixed(out, conversion, static_cast<double>(arg));
+    } else if constexpr (plain && std::is_convertible_v<const Arg&, std::string_view>) {
+        out.put(std::string_view(arg));
     } else if constexpr (std::is_convertible_v<const Arg&, std::string_view>) {
         appendText(out, conversion, std::string_view(arg));
     } else {

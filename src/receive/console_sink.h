@@ -28,6 +28,20 @@ class ConsoleSink final : public LineSink {
     common::OutputFile& out_;
 };
 
+/// Keeps the last line of each pane (a tool that shows the line of one reply).
+class LastLines final : public LineSink {
+  public:
+    std::string& beginLine(Pane pane) override {
+        std::string& line = pane == Pane::Debug ? debug : comm;
+        line.clear();
+        return line;
+    }
+    void endLine() override {}
+
+    std::string debug;
+    std::string comm;
+};
+
 /// Takes lines and keeps none (a tool whose standard output carries values only).
 class NoLines final : public LineSink {
   public:

@@ -46,8 +46,6 @@ struct DecodeState {
     std::int32_t loggerType = 0;     // module type of that announcement
     std::string timestamp;           // time of day of the current poll
     ValueSource source;              // the last module heard: extensions and samples belong to it
-    std::string debugLine;           // line under construction for the debug pane
-    std::string commLine;            // line under construction for the communication pane
     bool recordValues = false;       // whether `measure` keeps the values
     bool levelsMeasured = false;     // the receiver's levels come over the multiplexed link only
     MeasurementList measurements;    // the values of the frame being decoded

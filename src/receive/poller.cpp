@@ -212,7 +212,6 @@ void Poller::receive() {
                 return;
             }
         } else if (n >= kShortTelegramSize) {
-            decode_.commLine.clear();
             std::array<std::uint8_t, kStandardFrameSize> head;  // the candidate, copied once
             const bool standardToo = n >= kStandardFrameSize;
             link.RingPeek(kReceiverRing, std::span(head).first(standardToo ? kStandardFrameSize
@@ -222,8 +221,7 @@ void Poller::receive() {
                 ShortTelegram telegram{};
                 read(telegram);
                 decode_.measurements.clear();
-                decodeShortTelegram(telegram, link.mux.signalLevel, decode_);
-                lines_.addLine(Pane::Debug, decode_.debugLine);
+                decodeShortTelegram(telegram, link.mux.signalLevel, decode_, lines_);
                 showMeasurements();
             } else if (check == FrameCheck::StandardFrame) {
                 frames::StandardFrame frame{};
@@ -261,7 +259,7 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
     lastFrameAccepted_ = true;
     decode_.measurements.clear();
     if (type == 0) {
-        if (decodeSpontaneousTelegram(frame, decode_, link_.mux.signalLevel)) {
+        if (decodeSpontaneousTelegram(frame, decode_, link_.mux.signalLevel, lines_)) {
             const auto level =
                 decode_.measureLevel(decode_.source, "Background", link_.mux.backgroundLevel);
             if (boxStatus != nullptr) {
@@ -269,16 +267,12 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
             }
         }
     } else if (type == 5) {
-        decodeType5Frame(frame, decode_);
+        decodeType5Frame(frame, decode_, lines_);
     } else {
-        decodeReply(frame, decode_);
+        decodeReply(frame, decode_, lines_);
         if (type == 20 && firmwareStatus) {
             firmwareStatus(frame);
         }
-    }
-    lines_.addLine(Pane::Debug, decode_.debugLine);
-    if (!decode_.commLine.empty()) {
-        lines_.addLine(Pane::Comm, decode_.commLine);
     }
     showMeasurements();
     matchReplySlots(frame, type);

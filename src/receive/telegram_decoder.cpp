@@ -17,9 +17,8 @@ const TelegramChannel& channelOf(std::uint32_t kind) {
 
 // Appends the text behind the ID of a type-5 or type-6 module's telegram, by channel kind,
 // and records the values it shows.
-void appendChannelText(DecodeState& state, std::uint32_t kind, const FrameFields& f,
-                       std::int32_t signalLevel) {
-    std::string& line = state.debugLine;
+void appendChannelText(std::string& line, DecodeState& state, std::uint32_t kind,
+                       const FrameFields& f, std::int32_t signalLevel) {
     const ValueSource& module = state.source;
     const auto measureSignal = [&] { return state.measureLevel(module, "Signal", signalLevel); };
     if (kind >= kTelegramChannels.size()) {
@@ -67,7 +66,8 @@ void appendChannelText(DecodeState& state, std::uint32_t kind, const FrameFields
 
 }  // namespace
 
-void decodeShortTelegram(const ShortTelegram& t, std::int32_t signalLevel, DecodeState& state) {
+void decodeShortTelegram(const ShortTelegram& t, std::int32_t signalLevel, DecodeState& state,
+                         LineSink& lines) {
     const ValueSource module{.kind = ValueSource::Kind::ShortTelegram, .module = {.serial = t[0]}};
     const double temperature =
         state.measure(module, "Temp", static_cast<std::int16_t>(frames::readLe16(t, 1)),
@@ -76,28 +76,31 @@ void decodeShortTelegram(const ShortTelegram& t, std::int32_t signalLevel, Decod
     const auto status =
         static_cast<unsigned>(state.measureInteger(module, "Status", t[4], Unit::Raw));
     const auto signal = state.measureLevel(module, "Signal", signalLevel);
-    common::assignFormat<"%s  ID:%u T:%-5.2f B:%4.2f %u %i">(state.debugLine, state.timestamp,
-                                                             module.module.serial, temperature,
-                                                             battery, status, signal);
+    common::appendFormat<"%s  ID:%u T:%-5.2f B:%4.2f %u %i">(lines.beginLine(Pane::Debug),
+                                                             state.timestamp, module.module.serial,
+                                                             temperature, battery, status, signal);
+    lines.endLine();
 }
 
 bool decodeSpontaneousTelegram(const frames::StandardFrame& frame, DecodeState& state,
-                               std::int32_t signalLevel) {
+                               std::int32_t signalLevel, LineSink& lines) {
     const FrameFields f(frame);
     state.decoderState = DecoderState::Idle;
     const frames::ModuleAddress address = f.module();
-    common::assignFormat<"%s  R:%u ID:%u.%u ">(state.debugLine, state.timestamp, f.rField(),
-                                               address.type, address.serial);
     state.sampleCounter = 0;
     const std::uint32_t moduleType = address.type;
     state.source = {.module = address};
+    std::string& line = lines.beginLine(Pane::Debug);
     if (moduleType == 5 && f.bp > 31) {
-        assignReplyDebugLine(state.debugLine, f, 0, state.timestamp);
+        appendReplyDebugLine(line, f, 0, state.timestamp);
+        lines.endLine();
         return false;
     }
+    common::appendFormat<"%s  R:%u ID:%u.%u ">(line, state.timestamp, f.rField(), address.type,
+                                               address.serial);
     if (moduleType == 5 || moduleType == 6) {
         const std::uint32_t kind = f.bp & 0x0Fu;
-        appendChannelText(state, kind, f, signalLevel);
+        appendChannelText(line, state, kind, f, signalLevel);
         if (kind == 0 && f.bp == 0x10) {
             state.decoderState = DecoderState::ExtensionExpected;
         }
@@ -107,15 +110,17 @@ bool decodeSpontaneousTelegram(const frames::StandardFrame& frame, DecodeState& 
             state.measure(module, "Temp", f.wpSigned(), kTemperatureScale, Unit::Celsius);
         const double battery = state.measure(module, "Bat", f.bp, kBatteryScale, Unit::Volt);
         const auto signal = state.measureLevel(module, "Signal", signalLevel);
-        common::appendFormat<"T:%-5.2f B:%4.2f %u %i">(state.debugLine, temperature, battery,
-                                                       f.sequence, signal);
+        common::appendFormat<"T:%-5.2f B:%4.2f %u %i">(line, temperature, battery, f.sequence,
+                                                       signal);
     }
+    lines.endLine();
     return true;
 }
 
-void decodeType5Frame(const frames::StandardFrame& frame, DecodeState& state) {
+void decodeType5Frame(const frames::StandardFrame& frame, DecodeState& state, LineSink& lines) {
+    std::string& line = lines.beginLine(Pane::Debug);
     if (state.decoderState == DecoderState::ExtensionExpected) {
-        state.debugLine = "    ";
+        line += "    ";
         const std::uint16_t kinds = frames::readLe16(frame, 1);
         for (std::size_t i = 0; i < 3; ++i) {
             const std::uint32_t kind = (kinds >> (4 * i)) & 0x0Fu;
@@ -123,29 +128,39 @@ void decodeType5Frame(const frames::StandardFrame& frame, DecodeState& state) {
             if (kind == 2 || kind == 3) {
                 const TelegramChannel& channel = channelOf(kind);
                 common::appendFormat<"%s T:%-5.2f ">(
-                    state.debugLine, channel.caption,
+                    line, channel.caption,
                     state.measure(state.source, channel.name, static_cast<std::int16_t>(value),
                                   channel.scale, channel.unit));
             } else if (kind == 4 || kind == 5) {
                 const TelegramChannel& channel = channelOf(kind);
                 common::appendFormat<"%s C:%u ">(
-                    state.debugLine, channel.caption,
+                    line, channel.caption,
                     static_cast<unsigned>(
                         state.measureInteger(state.source, channel.name, value, channel.unit)));
             }
         }
+        lines.endLine();
     } else {
-        state.debugLine = "CONT:";
-        state.commLine = ">> ";
-        for (std::size_t i = 0; i < 4; ++i) {
+        // Four continuous samples: the debug line shows them, the communication line
+        // shows them with their running numbers.
+        std::array<std::int32_t, 4> samples{};
+        line += "CONT:";
+        for (std::size_t i = 0; i < samples.size(); ++i) {
             const auto value = static_cast<std::int16_t>(frames::readLe16(frame, 1 + 2 * i));
-            ++state.sampleCounter;
-            const auto sample = static_cast<std::int32_t>(state.measureInteger(
-                state.source, "Sample", value, Unit::Raw, state.sampleCounter));
-            common::appendFormat<"%i ">(state.debugLine, sample);
-            common::appendFormat<"%4u:%i ">(state.commLine,
-                                            static_cast<unsigned>(state.sampleCounter), sample);
+            samples[i] =
+                state.measureInteger(state.source, "Sample", value, Unit::Raw,
+                                     state.sampleCounter + 1 + static_cast<std::int32_t>(i));
+            common::appendFormat<"%i ">(line, samples[i]);
         }
+        lines.endLine();
+        std::string& comm = lines.beginLine(Pane::Comm);
+        comm += ">> ";
+        for (const std::int32_t sample : samples) {
+            ++state.sampleCounter;
+            common::appendFormat<"%4u:%i ">(comm, static_cast<unsigned>(state.sampleCounter),
+                                            sample);
+        }
+        lines.endLine();
     }
     state.decoderState = DecoderState::Idle;
 }

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "common/text_format.h"
+#include "receive/console_sink.h"
 #include "receive/reply_decoder.h"
 #include "receive/reply_slot.h"
 #include "receive/telegram_decoder.h"
@@ -19,12 +20,13 @@ constexpr std::uint32_t kTelegram = 0x100;  // a spontaneous telegram (type 0), 
 std::string replyLine(const frames::StandardFrame& frame, const std::string& timestamp) {
     receive::DecodeState state;
     state.timestamp = timestamp;
+    receive::LastLines lines;
     if (receive::FrameFields(frame).type() == 0) {
-        receive::decodeSpontaneousTelegram(frame, state, 0);
+        receive::decodeSpontaneousTelegram(frame, state, 0, lines);
     } else {
-        receive::decodeReply(frame, state);
+        receive::decodeReply(frame, state, lines);
     }
-    return state.commLine.empty() ? state.debugLine : state.commLine;
+    return lines.comm.empty() ? lines.debug : lines.comm;
 }
 
 bool matches(const commands::ExpectedReply& expected, const frames::StandardFrame& frame) {
