@@ -20,11 +20,11 @@ struct SimOptions {
     std::uint8_t signalByte = 0xC0;  // level byte behind every receiver frame (mux)
     std::uint8_t backgroundByte = 0x40;
     std::uint16_t boxVersion = 0x0123;
-    double keyEverySeconds = 0;               // simulated key presses on the box; 0 = none
-    bool echoFirmwareBlocks = false;          // the receiver echoes block headers and blocks
-    double dropReplies = 0;                   // share of module transmissions lost (0 to 1)
+    double keyEverySeconds = 0;       // simulated key presses on the box; 0 = none
+    bool echoFirmwareBlocks = false;  // the receiver echoes block headers and blocks
+    double dropReplies = 0;           // share of module transmissions lost (0 to 1)
     std::optional<frames::ModuleAddress> headModule;  // module lying on the inductive head
-    std::string firmwareOut;                  // image file written at every status request
+    std::string firmwareOut;                          // image file written at every status request
 };
 
 /// The receiver, the inductive head, the interface box and the modules, without I/O:
