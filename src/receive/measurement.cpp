@@ -4,16 +4,20 @@
 
 namespace qrt::receive {
 
-std::string ValueSource::text() const {
-    switch (kind) {
-        case Kind::ShortTelegram:
-            return common::format<"%u">(module.serial);
-        case Kind::Archive:
-            return module.text() + " archive";
-        case Kind::Module:
-            break;
+void ValueSource::appendText(std::string& out) const {
+    if (kind == Kind::ShortTelegram) {
+        return common::appendFormat<"%u">(out, module.serial);
     }
-    return module.text();
+    common::appendFormat<"%u.%u">(out, module.type, module.serial);
+    if (kind == Kind::Archive) {
+        out += " archive";
+    }
+}
+
+std::string ValueSource::text() const {
+    std::string text;
+    appendText(text);
+    return text;
 }
 
 std::string_view unitText(Unit unit) {
@@ -32,11 +36,16 @@ std::string_view unitText(Unit unit) {
     return "raw";
 }
 
-std::string Measurement::channelText() const {
-    std::string text(channel);
+void Measurement::appendChannelText(std::string& out) const {
+    out += channel;
     if (channelNumber >= 0) {
-        common::appendFormat<" %i">(text, channelNumber);
+        common::appendFormat<" %i">(out, channelNumber);
     }
+}
+
+std::string Measurement::channelText() const {
+    std::string text;
+    appendChannelText(text);
     return text;
 }
 

@@ -20,6 +20,7 @@ struct ValueSource {
 
     /// "TYPE.SERIAL", the short telegram's "NUMBER", or "TYPE.SERIAL archive".
     [[nodiscard]] std::string text() const;
+    void appendText(std::string& out) const;
     auto operator<=>(const ValueSource&) const = default;
 };
 
@@ -44,6 +45,7 @@ struct Measurement {
     [[nodiscard]] double value() const { return raw * scale; }
     /// The channel with its number, if any: "Temp1", "Sample 100".
     [[nodiscard]] std::string channelText() const;
+    void appendChannelText(std::string& out) const;
 };
 
 }  // namespace qrt::receive

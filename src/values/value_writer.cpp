@@ -53,16 +53,22 @@ std::optional<ValueFormat> valueFormatNamed(std::string_view name) {
     return std::nullopt;
 }
 
-std::string isoTime(const common::DateTime& t) {
-    return common::format<"%04d-%02d-%02dT%02d:%02d:%02d.%03d">(t.year, t.month, t.day, t.hour,
-                                                                t.minute, t.second, t.millisecond);
+void appendIsoTime(std::string& out, const common::DateTime& t) {
+    common::appendFormat<"%04d-%02d-%02dT%02d:%02d:%02d.%03d">(out, t.year, t.month, t.day, t.hour,
+                                                               t.minute, t.second, t.millisecond);
+}
+
+void appendValueText(std::string& out, std::int32_t raw, double scale) {
+    if (scale == 1.0) {
+        return common::appendFormat<"%i">(out, raw);
+    }
+    common::appendFormat<"%.2f">(out, raw * scale);
 }
 
 std::string valueText(std::int32_t raw, double scale) {
-    if (scale == 1.0) {
-        return common::format<"%i">(raw);
-    }
-    return common::format<"%.2f">(raw * scale);
+    std::string text;
+    appendValueText(text, raw, scale);
+    return text;
 }
 
 std::string ValueWriter::header() const {
@@ -80,27 +86,49 @@ std::string ValueWriter::header() const {
 }
 
 void ValueWriter::append(const receive::Measurement& m, std::string& out) {
-    // The value is a number; the other fields are texts (quoted in JSON).
-    const std::array<std::string, 5> fields{isoTime(m.time.local()), m.source.text(),
-                                            m.channelText(), valueText(m),
-                                            std::string(receive::unitText(m.unit))};
-    constexpr std::size_t kValue = 3;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (format_ == ValueFormat::Csv) {
-            out += i == 0 ? "" : ",";
-            appendCsvField(out, fields[i]);
-            continue;
-        }
-        out += i == 0 ? "{\"" : ",\"";
-        out += kFieldNames[i];
-        out += "\":";
-        if (i == kValue) {
-            out += fields[i];
-        } else {
-            appendJsonString(out, fields[i]);
-        }
+    // The values of a poll share its time: its text is made once.
+    if (m.time != shownTime_ || timeText_.empty()) {
+        shownTime_ = m.time;
+        timeText_.clear();
+        appendIsoTime(timeText_, m.time.local());
     }
-    out += format_ == ValueFormat::Csv ? "\r\n" : "}\n";
+    module_.clear();
+    m.source.appendText(module_);
+    channel_.clear();
+    m.appendChannelText(channel_);
+    const std::string_view unit = receive::unitText(m.unit);
+    if (format_ == ValueFormat::Csv) {
+        // Time, module, value and unit are digits, dots, dashes and plain words: only
+        // the channel could need quotes.
+        out += timeText_;
+        out += ',';
+        out += module_;
+        out += ',';
+        appendCsvField(out, channel_);
+        out += ',';
+        appendValueText(out, m.raw, m.scale);
+        out += ',';
+        out += unit;
+        out += "\r\n";
+        return;
+    }
+    // The value is a number; the other fields are texts.
+    const auto key = [&out](std::size_t field) {
+        out += field == 0 ? "{\"" : ",\"";
+        out += kFieldNames[field];
+        out += "\":";
+    };
+    key(0);
+    appendJsonString(out, timeText_);
+    key(1);
+    appendJsonString(out, module_);
+    key(2);
+    appendJsonString(out, channel_);
+    key(3);
+    appendValueText(out, m.raw, m.scale);
+    key(4);
+    appendJsonString(out, unit);
+    out += "}\n";
 }
 
 }  // namespace qrt::values

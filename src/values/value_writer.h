@@ -17,12 +17,13 @@ enum class ValueFormat { Csv, JsonLines };
 /// Appends a CSV field (RFC 4180), quoted when it holds a comma, a quote or a line break.
 void appendCsvField(std::string& row, std::string_view field);
 
-/// ISO 8601 local date and time with milliseconds: "2026-12-08T22:37:14.123".
-[[nodiscard]] std::string isoTime(const common::DateTime& time);
+/// Appends the ISO 8601 local date and time with milliseconds: "2026-12-08T22:37:14.123".
+void appendIsoTime(std::string& out, const common::DateTime& time);
 
 /// The value as its text line shows it, with "." as the decimal point: two decimals
 /// for a scaled value (temperature, battery, hour meter), none for an integer.
 [[nodiscard]] std::string valueText(std::int32_t raw, double scale);
+void appendValueText(std::string& out, std::int32_t raw, double scale);
 [[nodiscard]] inline std::string valueText(const receive::Measurement& measurement) {
     return valueText(measurement.raw, measurement.scale);
 }
@@ -42,6 +43,10 @@ class ValueWriter {
 
   private:
     ValueFormat format_;
+    common::Timestamp shownTime_{};
+    std::string timeText_;  // the text of `shownTime_`
+    std::string module_;    // the row's module and channel, made in place
+    std::string channel_;
 };
 
 }  // namespace qrt::values
