@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "firmware/firmware_transfer.h"
-#include "link/memory_port.h"
+#include "link/null_port.h"
 
 namespace {
 
@@ -36,8 +36,7 @@ std::string writeImage() {
 void BM_FirmwareTransfer1024Blocks(benchmark::State& state) {
     const std::string path = writeImage();
     std::ostringstream diagnostics;
-    link::Link link(std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
-                    std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
+    link::Link link(std::make_unique<link::NullPort>(), std::make_unique<link::NullPort>(),
                     diagnostics);
     (void)link.OpenPort(link::Port::A, "a", 19200, 0);
     frames::ProtocolSettings protocol;

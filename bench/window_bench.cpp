@@ -15,7 +15,7 @@
 
 #include "app/Testunit1.h"
 #include "app/log_pane.h"
-#include "link/memory_port.h"
+#include "link/null_port.h"
 #include "support/fake_dialogs.h"
 #include "support/process_memory.h"
 #include "support/pty_pair.h"
@@ -99,10 +99,8 @@ void BM_WindowStartToShown(benchmark::State& state) {
     qrt::testing::FakeDialogs dialogs;
     std::ostringstream diagnostics;
     for (auto _ : state) {
-        qrt::core::ToolCore core(
-            std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
-            std::make_unique<qrt::link::MemoryPort>(std::vector<std::uint8_t>{}, 1), diagnostics,
-            clock);
+        qrt::core::ToolCore core(std::make_unique<qrt::link::NullPort>(),
+                                 std::make_unique<qrt::link::NullPort>(), diagnostics, clock);
         TMainForm form({.core = core,
                         .dialogs = dialogs,
                         .executablePath = "/tmp/qrt-bench-tester",

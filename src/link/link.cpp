@@ -100,22 +100,32 @@ std::size_t Link::PortWrite(Target target, std::span<const std::uint8_t> bytes) 
 
 std::size_t Link::PortFill(int channel, std::size_t maxBytes, bool waitForData) {
     const Port which = (multiplexMode || channel == 0) ? Port::A : Port::B;
+    if (which != Port::A || maxBytes == 0) {
+        return ring(channel).held();
+    }
+    const std::size_t wanted = std::min(maxBytes, kMaxRead);
+    if (capture_ != nullptr) {
+        store(capture_->read(wanted), channel);
+        return ring(channel).held();
+    }
     SerialPort& serial = port(which);
-    if (which == Port::A && serial.isOpen() && maxBytes > 0) {
+    if (serial.isOpen()) {
         std::array<std::uint8_t, kMaxRead> chunk;  // only the bytes read are used
-        const std::size_t wanted = std::min(maxBytes, kMaxRead);
         const std::size_t got =
             serial.read(std::span(chunk).first(wanted),
                         waitForData ? kReadTotal : std::chrono::milliseconds{0}, kReadInterByte);
-        const auto received = std::span<const std::uint8_t>(chunk).first(got);
-        if (multiplexMode) {
-            mux.split(received, rings_[0], rings_[1]);
-        } else {
-            ring(channel).store(received);
-        }
+        store(std::span<const std::uint8_t>(chunk).first(got), channel);
         checkLost(which);
     }
     return ring(channel).held();
+}
+
+void Link::store(std::span<const std::uint8_t> received, int channel) {
+    if (multiplexMode) {
+        mux.split(received, rings_[0], rings_[1]);
+    } else {
+        ring(channel).store(received);
+    }
 }
 
 void Link::setBreak(bool on) {

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "link/capture_reader.h"
 #include "link/mux_framing.h"
 #include "link/receive_ring.h"
 #include "link/serial_port.h"
@@ -69,6 +70,10 @@ class Link {
     /// read takes only what the port has ready. Port B is never read.
     std::size_t PortFill(int channel, std::size_t maxBytes = kMaxRead, bool waitForData = true);
 
+    /// Port A's bytes come from `capture` instead of its port, which stands open for the
+    /// poller: a replay reads straight into the rings, with no device to wait for or lose.
+    void replayFrom(CaptureReader& capture) { capture_ = &capture; }
+
     std::uint8_t RingReadByte(int channel) { return ring(channel).readByte(); }
     /// Removes the oldest `count` bytes.
     void RingDrop(int channel, std::size_t count) { ring(channel).drop(count); }
@@ -101,6 +106,7 @@ class Link {
     SerialPort& port(Port which) { return which == Port::A ? *portA_ : *portB_; }
     ReceiveRing& ring(int channel) { return rings_[static_cast<std::size_t>(channel) & 1]; }
     void checkLost(Port which);
+    void store(std::span<const std::uint8_t> received, int channel);
     void lookForLostDevices();
 
     std::unique_ptr<SerialPort> portA_;
@@ -109,6 +115,7 @@ class Link {
     std::array<std::string, 2> paths_{};
     std::array<bool, 2> lost_{};
     std::ostream& diagnostics_;
+    CaptureReader* capture_ = nullptr;
 };
 
 }  // namespace qrt::link

@@ -4,21 +4,20 @@
 #include <sstream>
 
 #include "link/link.h"
+#include "link/null_port.h"
 #include "receive/poller.h"
 
 namespace qrt::receive {
 
 void replayCapture(const link::ByteSource& capture, const ReplayOptions& options, LineSink& lines,
                    MeasurementSink* measurements) {
-    auto port = std::make_unique<link::MemoryPort>(
-        capture, std::min<std::size_t>(options.readSize, link::Link::kMaxRead));
-    link::MemoryPort& input = *port;
+    link::CaptureReader input(capture, options.readSize);
     std::ostringstream diagnostics;
-    link::Link link(std::move(port),
-                    std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
+    link::Link link(std::make_unique<link::NullPort>(), std::make_unique<link::NullPort>(),
                     diagnostics);
     link.multiplexMode = options.multiplexed;
     (void)link.OpenPort(link::Port::A, "capture", 19200, 0);  // a capture always opens
+    link.replayFrom(input);
     const frames::ProtocolSettings protocol{.crcStart = options.crcStart};
     common::StoppedClock clock(options.time);
     ArchiveStore archive;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/clock.h"
-#include "link/memory_port.h"
+#include "link/capture_reader.h"
 #include "receive/sinks.h"
 
 namespace qrt::receive {

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "firmware/firmware_transfer.h"
-#include "link/memory_port.h"
+#include "link/null_port.h"
 
 namespace {
 
@@ -42,8 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out.write(reinterpret_cast<const char*>(data + 2), static_cast<std::streamsize>(imageSize));
     }
     std::ostringstream diagnostics;
-    link::Link link(std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
-                    std::make_unique<link::MemoryPort>(std::vector<std::uint8_t>{}, 1),
+    link::Link link(std::make_unique<link::NullPort>(), std::make_unique<link::NullPort>(),
                     diagnostics);
     (void)link.OpenPort(link::Port::A, "a", 19200, 0);
     frames::ProtocolSettings protocol;

@@ -146,8 +146,6 @@ TEST(Replay, EndsOnEndlessNoise) {
     SUCCEED();
 }
 
-namespace {}  // namespace
-
 TEST(MonitorTool, PrintsThePaneLinesOfACaptureFile) {
     const auto path = std::filesystem::temp_directory_path() /
                       ("qrt_monitor_capture_" + std::to_string(::getpid()) + ".bin");
