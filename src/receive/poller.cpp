@@ -88,11 +88,11 @@ AwaitedReply Poller::await(ReplySlot& slot, std::uint32_t type, std::uint32_t by
 void Poller::stampTime() {
     const common::Timestamp at = clock_.timestamp();
     decode_.measurements.setTime(at);
-    const common::DateTime now = at.local();
     if (fixedTimestamp) {
         decode_.timestamp = *fixedTimestamp;
         return;
     }
+    const common::DateTime now = at.local();
     common::assignFormat<"%02u:%02u:%02u.%01u">(
         decode_.timestamp, static_cast<unsigned>(now.hour), static_cast<unsigned>(now.minute),
         static_cast<unsigned>(now.second), static_cast<unsigned>(now.millisecond / 100));
