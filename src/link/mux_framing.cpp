@@ -1,5 +1,7 @@
 #include "link/mux_framing.h"
 
+#include <cstring>
+
 namespace qrt::link {
 
 std::vector<std::uint8_t> wrapMuxFrame(std::uint8_t channel,
@@ -22,12 +24,19 @@ std::vector<std::uint8_t> wrapMuxFrame(std::uint8_t channel,
 void MuxReceiver::split(std::span<const std::uint8_t> chunk, ReceiveRing& ring0,
                         ReceiveRing& ring1) {
     for (std::size_t i = 0; i < chunk.size(); ++i) {
-        const std::uint8_t byte = chunk[i];
         if (muxState == kWaitStx) {
-            if (byte == kStx) {
-                muxState = kWaitChannel;
+            // Between frames only STX counts: skip to it at once (noise, line garbage).
+            const auto* stx = static_cast<const std::uint8_t*>(
+                std::memchr(chunk.data() + i, kStx, chunk.size() - i));
+            if (stx == nullptr) {
+                return;
             }
-        } else if (muxState == kWaitChannel) {
+            i = static_cast<std::size_t>(stx - chunk.data());
+            muxState = kWaitChannel;
+            continue;
+        }
+        const std::uint8_t byte = chunk[i];
+        if (muxState == kWaitChannel) {
             // Bytes 0x80 to 0xFF are negative as signed channel numbers: dropped too.
             if (byte <= 2) {
                 muxState = byte;
