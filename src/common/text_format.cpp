@@ -80,11 +80,28 @@ std::string_view signOf(const Conversion& conversion, bool negative) {
     return negative ? "-" : conversion.plus ? "+" : conversion.space ? " " : "";
 }
 
-// The digits of `magnitude` in fixed notation with `Precision` decimals, exactly rounded,
-// for the values the decoders print: small and far from a rounding tie, scaled and
-// rounded in integers. 0 for any other value: std::to_chars takes it.
+std::size_t fixedDigits(double magnitude, int precision, std::array<char, 400>& digits) {
+    // One instance per precision: the divisions by a constant power become multiplications.
+    using SmallFixed = std::size_t (*)(double, char*);
+    static constexpr std::array<SmallFixed, 10> kSmall{
+        &smallFixedDigits<0>, &smallFixedDigits<1>, &smallFixedDigits<2>, &smallFixedDigits<3>,
+        &smallFixedDigits<4>, &smallFixedDigits<5>, &smallFixedDigits<6>, &smallFixedDigits<7>,
+        &smallFixedDigits<8>, &smallFixedDigits<9>};
+    if (precision < static_cast<int>(kSmall.size())) {
+        if (const std::size_t length =
+                kSmall[static_cast<std::size_t>(precision)](magnitude, digits.data())) {
+            return length;
+        }
+    }
+    const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(), magnitude,
+                                            std::chars_format::fixed, precision);
+    return error == std::errc() ? static_cast<std::size_t>(end - digits.data()) : 0;
+}
+
+}  // namespace
+
 template <int Precision>
-std::size_t smallFixedDigits(double magnitude, std::array<char, 400>& digits) {
+std::size_t smallFixedDigits(double magnitude, char* digits) {
     constexpr std::uint32_t power = [] {
         std::uint32_t p = 1;
         for (int i = 0; i < Precision; ++i) {
@@ -104,7 +121,7 @@ std::size_t smallFixedDigits(double magnitude, std::array<char, 400>& digits) {
         return 0;
     }
     const std::uint64_t rounded = std::uint64_t{whole} + (fraction > 0.5 ? 1 : 0);
-    char* end = std::to_chars(digits.data(), digits.data() + 24, rounded / power).ptr;
+    char* end = std::to_chars(digits, digits + 10, rounded / power).ptr;
     if constexpr (Precision > 0) {
         *end++ = '.';
         auto decimals = static_cast<std::uint32_t>(rounded % power);
@@ -114,28 +131,19 @@ std::size_t smallFixedDigits(double magnitude, std::array<char, 400>& digits) {
         }
         end += Precision;
     }
-    return static_cast<std::size_t>(end - digits.data());
+    return static_cast<std::size_t>(end - digits);
 }
 
-std::size_t fixedDigits(double magnitude, int precision, std::array<char, 400>& digits) {
-    // One instance per precision: the divisions by a constant power become multiplications.
-    using SmallFixed = std::size_t (*)(double, std::array<char, 400>&);
-    static constexpr std::array<SmallFixed, 10> kSmall{
-        &smallFixedDigits<0>, &smallFixedDigits<1>, &smallFixedDigits<2>, &smallFixedDigits<3>,
-        &smallFixedDigits<4>, &smallFixedDigits<5>, &smallFixedDigits<6>, &smallFixedDigits<7>,
-        &smallFixedDigits<8>, &smallFixedDigits<9>};
-    if (precision < static_cast<int>(kSmall.size())) {
-        if (const std::size_t length =
-                kSmall[static_cast<std::size_t>(precision)](magnitude, digits)) {
-            return length;
-        }
-    }
-    const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(), magnitude,
-                                            std::chars_format::fixed, precision);
-    return error == std::errc() ? static_cast<std::size_t>(end - digits.data()) : 0;
-}
-
-}  // namespace
+template std::size_t smallFixedDigits<0>(double, char*);
+template std::size_t smallFixedDigits<1>(double, char*);
+template std::size_t smallFixedDigits<2>(double, char*);
+template std::size_t smallFixedDigits<3>(double, char*);
+template std::size_t smallFixedDigits<4>(double, char*);
+template std::size_t smallFixedDigits<5>(double, char*);
+template std::size_t smallFixedDigits<6>(double, char*);
+template std::size_t smallFixedDigits<7>(double, char*);
+template std::size_t smallFixedDigits<8>(double, char*);
+template std::size_t smallFixedDigits<9>(double, char*);
 
 void appendSigned(FormatBuffer& out, const Conversion& conversion, long long value) {
     const bool negative = value < 0;

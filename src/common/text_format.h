@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -87,6 +89,18 @@ class FormatBuffer {
     }
     void commit(std::size_t count) { used_ += count; }
 
+    /// A piece whose length is known while compiling (a format's literal text): copied in
+    /// a few moves, not by a library call.
+    template <std::size_t N>
+    void putFixed(const char* text) {
+        if constexpr (N > kSize) {
+            put(std::string_view(text, N));
+        } else if constexpr (N > 0) {
+            std::memcpy(room(N), text, N);
+            commit(N);
+        }
+    }
+
     void put(std::string_view text) {
         if (text.size() > kSize) {
             flush();
@@ -157,16 +171,85 @@ consteval auto pieces() {
     return result;
 }
 
-// A plain "%u" or "%i" of a value that fits 32 bits: the digits go straight into the
-// buffer, the most frequent conversion of every decoded line.
-inline void appendPlainDecimal(FormatBuffer& out, bool negative, std::uint32_t magnitude) {
-    char* const start = out.room(11);
+/// The digits of `magnitude` in fixed notation with `Precision` (0 to 9) decimals, exactly
+/// rounded, for the values the decoders print: small and far from a rounding tie, scaled
+/// and rounded in integers; at most 20 characters. 0 for any other value (NaN and
+/// infinities too): the general path takes it.
+template <int Precision>
+std::size_t smallFixedDigits(double magnitude, char* digits);
+
+// A conversion whose flags and width are known while compiling and whose digits need no
+// precision or length rule: the field is laid out without looking at the conversion.
+template <Conversion S>
+inline constexpr bool kSimpleField =
+    !S.plus && !S.space && !S.alternate && S.lengthModifier == 0 && S.width <= 32;
+
+// Sign and the first `length` of `digits` padded to the conversion's width: spaces
+// before, or after with '-', or zeros between sign and digits with '0'. The whole digit
+// array is copied, a fixed-size move, and the pointer advanced by `length`.
+template <Conversion S, std::size_t N>
+void appendPadded(FormatBuffer& out, bool negative, const std::array<char, N>& digits,
+                  std::size_t length) {
+    const std::size_t used = length + (negative ? 1 : 0);
+    const std::size_t fill =
+        static_cast<std::size_t>(S.width) > used ? static_cast<std::size_t>(S.width) - used : 0;
+    char* const start = out.room(fill + 1 + N);
     char* p = start;
+    if constexpr (!S.left && !S.zero) {
+        p = std::fill_n(p, fill, ' ');
+    }
     if (negative) {
         *p++ = '-';
     }
-    p = std::to_chars(p, start + 11, magnitude).ptr;
+    if constexpr (!S.left && S.zero) {
+        p = std::fill_n(p, fill, '0');
+    }
+    std::memcpy(p, digits.data(), N);
+    p += length;
+    if constexpr (S.left) {
+        p = std::fill_n(p, fill, ' ');
+    }
     out.commit(static_cast<std::size_t>(p - start));
+}
+
+// "%u", "%i", "%x" of an int-sized value, with a width and flags but no precision. Without
+// a width, the most frequent conversion of every decoded line, the digits go straight
+// into the buffer.
+template <Conversion S>
+void appendSimpleInteger(FormatBuffer& out, bool negative, std::uint32_t magnitude) {
+    constexpr std::size_t kMostDigits = 10;
+    const auto digitsOf = [magnitude](char* first) {
+        if constexpr (S.specifier == 'x') {
+            return std::to_chars(first, first + kMostDigits, magnitude, 16).ptr;
+        } else {
+            return std::to_chars(first, first + kMostDigits, magnitude).ptr;
+        }
+    };
+    if constexpr (S.width == 0) {
+        char* const start = out.room(kMostDigits + 1);
+        char* p = start;
+        if (negative) {
+            *p++ = '-';
+        }
+        out.commit(static_cast<std::size_t>(digitsOf(p) - start));
+    } else {
+        std::array<char, kMostDigits> digits{};
+        const char* end = digitsOf(digits.data());
+        appendPadded<S>(out, negative, digits, static_cast<std::size_t>(end - digits.data()));
+    }
+}
+
+// "%f" with a precision up to 9: the decoders' temperatures and voltages.
+template <Conversion S>
+void appendSimpleFixed(FormatBuffer& out, double value) {
+    constexpr int kPrecision = S.precision < 0 ? 6 : S.precision;
+    std::array<char, 20> digits{};
+    const std::size_t length = smallFixedDigits<kPrecision>(std::fabs(value), digits.data());
+    if (length == 0) {
+        appendFixed(out, S, value);
+        return;
+    }
+    appendPadded<S>(out, std::signbit(value), digits, length);
 }
 
 // One argument through its conversion, with printf's argument promotions: an int given
@@ -176,14 +259,16 @@ void appendArgument(FormatBuffer& out, const Arg& arg) {
     constexpr const Conversion& conversion = S;
     constexpr bool plain = !S.left && !S.plus && !S.space && !S.alternate && !S.zero &&
                            S.width == 0 && S.precision < 0 && S.lengthModifier == 0;
-    if constexpr (plain && std::is_integral_v<Arg> && S.specifier == 'u') {
-        appendPlainDecimal(out, false, static_cast<std::uint32_t>(static_cast<unsigned>(arg)));
-    } else if constexpr (plain && std::is_integral_v<Arg> &&
-                         (S.specifier == 'i' || S.specifier == 'd')) {
+    constexpr bool simpleInteger = kSimpleField<S> && S.precision < 0 && std::is_integral_v<Arg>;
+    if constexpr (simpleInteger && (S.specifier == 'u' || S.specifier == 'x')) {
+        appendSimpleInteger<S>(out, false, static_cast<std::uint32_t>(static_cast<unsigned>(arg)));
+    } else if constexpr (simpleInteger && (S.specifier == 'i' || S.specifier == 'd')) {
         const auto value = static_cast<int>(static_cast<long long>(arg));
-        appendPlainDecimal(
+        appendSimpleInteger<S>(
             out, value < 0,
             value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value));
+    } else if constexpr (std::is_floating_point_v<Arg> && kSimpleField<S> && S.precision <= 9) {
+        appendSimpleFixed<S>(out, static_cast<double>(arg));
     } else if constexpr (std::is_floating_point_v<Arg>) {
         appendFixed(out, conversion, static_cast<double>(arg));
     } else if constexpr (plain && std::is_convertible_v<const Arg&, std::string_view>) {
@@ -228,7 +313,7 @@ template <FormatText F, std::size_t I, typename... Args>
 void appendPieces(FormatBuffer& out, const Args&... args) {
     static constexpr auto kPieces = pieces<F>();
     static constexpr Piece kPiece = kPieces[I];
-    out.put(std::string_view(F.chars.data() + kPiece.literalBegin, kPiece.literalLength));
+    out.template putFixed<kPiece.literalLength>(F.chars.data() + kPiece.literalBegin);
     if constexpr (kPiece.conversion.specifier == 0) {
         static_assert(sizeof...(Args) == 0, "format: more arguments than conversions");
     } else if constexpr (kPiece.conversion.specifier == '%') {
