@@ -212,31 +212,27 @@ void appendPadded(FormatBuffer& out, bool negative, const std::array<char, N>& d
     out.commit(static_cast<std::size_t>(p - start));
 }
 
-// "%u", "%i", "%x" of an int-sized value, with a width and flags but no precision. Without
-// a width, the most frequent conversion of every decoded line, the digits go straight
-// into the buffer.
+// A plain "%u" or "%i" of a value that fits 32 bits: the digits go straight into the
+// buffer, the most frequent conversion of every decoded line.
+inline void appendPlainDecimal(FormatBuffer& out, bool negative, std::uint32_t magnitude) {
+    char* const start = out.room(11);
+    char* p = start;
+    if (negative) {
+        *p++ = '-';
+    }
+    p = std::to_chars(p, start + 11, magnitude).ptr;
+    out.commit(static_cast<std::size_t>(p - start));
+}
+
+// "%u", "%i", "%x" of an int-sized value, with a width and flags but no precision.
 template <Conversion S>
 void appendSimpleInteger(FormatBuffer& out, bool negative, std::uint32_t magnitude) {
-    constexpr std::size_t kMostDigits = 10;
-    const auto digitsOf = [magnitude](char* first) {
-        if constexpr (S.specifier == 'x') {
-            return std::to_chars(first, first + kMostDigits, magnitude, 16).ptr;
-        } else {
-            return std::to_chars(first, first + kMostDigits, magnitude).ptr;
-        }
-    };
-    if constexpr (S.width == 0) {
-        char* const start = out.room(kMostDigits + 1);
-        char* p = start;
-        if (negative) {
-            *p++ = '-';
-        }
-        out.commit(static_cast<std::size_t>(digitsOf(p) - start));
-    } else {
-        std::array<char, kMostDigits> digits{};
-        const char* end = digitsOf(digits.data());
-        appendPadded<S>(out, negative, digits, static_cast<std::size_t>(end - digits.data()));
-    }
+    std::array<char, 10> digits{};
+    const char* end =
+        S.specifier == 'x'
+            ? std::to_chars(digits.data(), digits.data() + digits.size(), magnitude, 16).ptr
+            : std::to_chars(digits.data(), digits.data() + digits.size(), magnitude).ptr;
+    appendPadded<S>(out, negative, digits, static_cast<std::size_t>(end - digits.data()));
 }
 
 // "%f" with a precision up to 9: the decoders' temperatures and voltages.
@@ -260,7 +256,15 @@ void appendArgument(FormatBuffer& out, const Arg& arg) {
     constexpr bool plain = !S.left && !S.plus && !S.space && !S.alternate && !S.zero &&
                            S.width == 0 && S.precision < 0 && S.lengthModifier == 0;
     constexpr bool simpleInteger = kSimpleField<S> && S.precision < 0 && std::is_integral_v<Arg>;
-    if constexpr (simpleInteger && (S.specifier == 'u' || S.specifier == 'x')) {
+    if constexpr (plain && std::is_integral_v<Arg> && S.specifier == 'u') {
+        appendPlainDecimal(out, false, static_cast<std::uint32_t>(static_cast<unsigned>(arg)));
+    } else if constexpr (plain && std::is_integral_v<Arg> &&
+                         (S.specifier == 'i' || S.specifier == 'd')) {
+        const auto value = static_cast<int>(static_cast<long long>(arg));
+        appendPlainDecimal(
+            out, value < 0,
+            value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value));
+    } else if constexpr (simpleInteger && (S.specifier == 'u' || S.specifier == 'x')) {
         appendSimpleInteger<S>(out, false, static_cast<std::uint32_t>(static_cast<unsigned>(arg)));
     } else if constexpr (simpleInteger && (S.specifier == 'i' || S.specifier == 'd')) {
         const auto value = static_cast<int>(static_cast<long long>(arg));
