@@ -2,8 +2,8 @@
 # Builds the Debian package build/package/qrt-service-tool_VERSION_ARCH.deb: a Release
 # build of the programs, their manual pages, desktop entry and documents, with the
 # runtime dependencies found by dpkg-shlibdeps; then checks it with lintian. Extra
-# arguments go to CMake (CI adds -DBUILD_TESTING=ON -DQRT_WERROR=ON to compile the
-# tests at -O3 with warnings as errors in the same build).
+# arguments go to CMake (CI adds -DQRT_WERROR=ON: the programs at -O3 with warnings as
+# errors).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
