@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 namespace qrt::common {
 
@@ -224,6 +225,15 @@ inline void appendPlainDecimal(FormatBuffer& out, bool negative, std::uint32_t m
     out.commit(static_cast<std::size_t>(p - start));
 }
 
+// The sign and magnitude of a value given to "%i", taken as an int as printf takes it;
+// the magnitude is unsigned, so the most negative int has one.
+template <typename Integer>
+std::pair<bool, std::uint32_t> signAndMagnitude(Integer arg) {
+    const auto value = static_cast<int>(static_cast<long long>(arg));
+    return {value < 0,
+            value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value)};
+}
+
 // "%u", "%i", "%x" of an int-sized value, with a width and flags but no precision.
 template <Conversion S>
 void appendSimpleInteger(FormatBuffer& out, bool negative, std::uint32_t magnitude) {
@@ -260,17 +270,13 @@ void appendArgument(FormatBuffer& out, const Arg& arg) {
         appendPlainDecimal(out, false, static_cast<std::uint32_t>(static_cast<unsigned>(arg)));
     } else if constexpr (plain && std::is_integral_v<Arg> &&
                          (S.specifier == 'i' || S.specifier == 'd')) {
-        const auto value = static_cast<int>(static_cast<long long>(arg));
-        appendPlainDecimal(
-            out, value < 0,
-            value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value));
+        const auto [negative, magnitude] = signAndMagnitude(arg);
+        appendPlainDecimal(out, negative, magnitude);
     } else if constexpr (simpleInteger && (S.specifier == 'u' || S.specifier == 'x')) {
         appendSimpleInteger<S>(out, false, static_cast<std::uint32_t>(static_cast<unsigned>(arg)));
     } else if constexpr (simpleInteger && (S.specifier == 'i' || S.specifier == 'd')) {
-        const auto value = static_cast<int>(static_cast<long long>(arg));
-        appendSimpleInteger<S>(
-            out, value < 0,
-            value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value));
+        const auto [negative, magnitude] = signAndMagnitude(arg);
+        appendSimpleInteger<S>(out, negative, magnitude);
     } else if constexpr (std::is_floating_point_v<Arg> && kSimpleField<S> && S.precision <= 9) {
         appendSimpleFixed<S>(out, static_cast<double>(arg));
     } else if constexpr (std::is_floating_point_v<Arg>) {
