@@ -65,12 +65,6 @@ void appendValueText(std::string& out, std::int32_t raw, double scale) {
     common::appendFormat<"%.2f">(out, raw * scale);
 }
 
-std::string valueText(std::int32_t raw, double scale) {
-    std::string text;
-    appendValueText(text, raw, scale);
-    return text;
-}
-
 std::string ValueWriter::header() const {
     std::string header;
     if (format_ == ValueFormat::Csv) {

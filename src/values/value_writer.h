@@ -20,13 +20,9 @@ void appendCsvField(std::string& row, std::string_view field);
 /// Appends the ISO 8601 local date and time with milliseconds: "2026-12-08T22:37:14.123".
 void appendIsoTime(std::string& out, const common::DateTime& time);
 
-/// The value as its text line shows it, with "." as the decimal point: two decimals
-/// for a scaled value (temperature, battery, hour meter), none for an integer.
-[[nodiscard]] std::string valueText(std::int32_t raw, double scale);
+/// Appends the value as its text line shows it, with "." as the decimal point: two
+/// decimals for a scaled value (temperature, battery, hour meter), none for an integer.
 void appendValueText(std::string& out, std::int32_t raw, double scale);
-[[nodiscard]] inline std::string valueText(const receive::Measurement& measurement) {
-    return valueText(measurement.raw, measurement.scale);
-}
 
 /// Appends a JSON string: quoted, with quotes, backslashes and control characters escaped.
 void appendJsonString(std::string& out, std::string_view text);

@@ -22,8 +22,9 @@ frames::StandardFrame frame(std::uint8_t header, std::uint32_t id, std::uint16_t
 std::vector<std::string> recorded(const DecodeState& state) {
     std::vector<std::string> out;
     for (const Measurement& m : state.measurements.view()) {
-        out.push_back(m.source.text() + " " + m.channelText() + "=" + values::valueText(m) + " " +
-                      std::string(unitText(m.unit)));
+        std::string line = m.source.text() + " " + m.channelText() + "=";
+        values::appendValueText(line, m.raw, m.scale);
+        out.push_back(line + " " + std::string(unitText(m.unit)));
     }
     return out;
 }

@@ -67,10 +67,12 @@ std::string valuePayload(const StoredValue& value) {
     const common::DateTime t = value.time.local();
     const int offset = value.time.utcOffsetSeconds;
     std::string json = "{\"time\":\"";
-    common::appendFormat<"%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d\"">(
-        json, t.year, t.month, t.day, t.hour, t.minute, t.second, t.millisecond,
-        offset < 0 ? '-' : '+', std::abs(offset) / 3600, std::abs(offset) / 60 % 60);
-    json += ",\"value\":" + values::valueText(value.raw, value.scale) + ",\"unit\":";
+    values::appendIsoTime(json, t);
+    common::appendFormat<"%c%02d:%02d\"">(json, offset < 0 ? '-' : '+', std::abs(offset) / 3600,
+                                          std::abs(offset) / 60 % 60);
+    json += ",\"value\":";
+    values::appendValueText(json, value.raw, value.scale);
+    json += ",\"unit\":";
     values::appendJsonString(json, receive::unitText(value.unit));
     json += '}';
     return json;
