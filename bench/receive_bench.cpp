@@ -198,9 +198,8 @@ struct LivePoller {
     LivePoller()
         : link(std::make_unique<link::QtSerialPort>(), std::make_unique<link::QtSerialPort>(),
                diagnostics),
-          poller(link, protocol, clock, sink, archive) {
+          poller(link, protocol, clock, archive) {  // the live budget of 250 ms
         (void)link.OpenPort(link::Port::A, pty.slavePath(), 19200, 0);
-        poller.workBudget = std::chrono::milliseconds(250);
     }
     testing::PtyPair pty;
     std::ostringstream diagnostics;
@@ -210,6 +209,7 @@ struct LivePoller {
     CountingSink sink;
     receive::ArchiveStore archive;
     receive::Poller poller;
+    common::Attachment attached = poller.attach({.lines = &sink});
 };
 
 // 50 standard frames waiting in the port, worked off in one poll.

@@ -98,12 +98,13 @@ int runLive(const Options& options, std::uint16_t crcStart, std::uint32_t idFilt
     QCoreApplication application(argc, argv);  // the serial backend expects one
     common::SystemClock clock;
     core::ToolCore core(std::make_unique<link::QtSerialPort>(),
-                        std::make_unique<link::QtSerialPort>(), std::cerr, clock);
-    core.link.multiplexMode = options.mux;
-    core.protocol.crcStart = crcStart;
-    core.poller.idFilter = idFilter;
-    core.lines.setLines(&output.lines());
-    core.poller.measurements = output.measurements();
+                        std::make_unique<link::QtSerialPort>(), std::cerr, clock,
+                        {.poller = {.idFilter = idFilter},
+                         .multiplexed = options.mux,
+                         .protocol = {.crcStart = crcStart},
+                         .keepValuePoints = false});
+    const common::Attachment shown =
+        core.attach({.lines = &output.lines(), .measurements = output.measurements()});
     if (!options.log.empty()) {
         core.logFile.open(options.log);
     }

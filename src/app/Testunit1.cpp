@@ -32,7 +32,7 @@ using namespace qrt;
 
 namespace {
 
-constexpr int kStartupSkipTicks = 6;
+constexpr int kStartupSkipPolls = 6;  // three seconds for the devices to settle
 
 std::string text(const QLineEdit* edit) {
     return edit->text().toStdString();
@@ -123,16 +123,13 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     setWindowTitle("QRT Test");
     buildControls();
     setFixedSize(571, 713);
-    receive::Poller& poller = core_.poller;
-    poller.workBudget = std::chrono::milliseconds(250);
-    poller.firmwarePacing = [this] { firmware_->pace(); };
-    poller.firmwareStatus = [this](const frames::StandardFrame& frame) {
-        firmware_->statusReply(frame);
-    };
-    core_.lines.setLines(sink_.get());
-    poller.boxStatus = sink_.get();
-    poller.measurements = &core_.history;
-    core_.history.setNext(sink_.get());
+    attached_ = core_.attach(
+        {.lines = sink_.get(),
+         .measurements = sink_.get(),
+         .boxStatus = sink_.get(),
+         .firmwarePacing = [this] { firmware_->pace(); },
+         .firmwareStatus =
+             [this](const frames::StandardFrame& frame) { firmware_->statusReply(frame); }});
     connectHandlers();
     setLinkControlsOpen(false);
     BTRcvVer->setEnabled(true);
@@ -140,13 +137,10 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     Timer1->start();
 }
 
-TMainForm::~TMainForm() {
-    core_.lines.setLines(nullptr);
-    core_.history.setNext(nullptr);
-    core_.poller.boxStatus = nullptr;
-    core_.poller.measurements = nullptr;
-    core_.poller.firmwarePacing = nullptr;
-    core_.poller.firmwareStatus = nullptr;
+TMainForm::~TMainForm() = default;
+
+core::CoreOptions TMainForm::coreOptions() {
+    return {.poller = {.startupSkipPolls = kStartupSkipPolls}, .keepValuePoints = true};
 }
 
 std::optional<frames::ModuleAddress> TMainForm::typedModule() const {
@@ -195,7 +189,7 @@ void TMainForm::FormClose() {
     const bool saved =
         core::writeToolSettings(file, {.interfaceA = text(CB_ComA),
                                        .interfaceB = text(CB_ComB),
-                                       .multiplexed = core_.link.multiplexMode,
+                                       .multiplexed = core_.link.multiplexed(),
                                        .binaryProtocol = core_.protocol.binaryProtocol,
                                        .serial = text(Ed_SNR),
                                        .type = text(ED_Typ)});
@@ -232,7 +226,7 @@ void TMainForm::setLinkControlsOpen(bool open) {
 
 void TMainForm::BTOpenClick() {
     setLinkControlsOpen(true);
-    core_.poller.startupSkipTicks = kStartupSkipTicks;
+    core_.poller.skipStartupPolls();
     const std::string logPath = core::readToolSettings(common::SettingsFile(iniPath_)).logFile;
     if (!logPath.empty()) {
         core_.logFile.open(logPath);  // no log when it cannot be opened
@@ -253,7 +247,7 @@ void TMainForm::BTCloseClick() {
     showFirmwarePaused(firmware_->running());
     core_.logFile.close();
     core_.link.ClosePort(link::Port::A);
-    if (!core_.link.multiplexMode) {
+    if (!core_.link.multiplexed()) {
         core_.link.ClosePort(link::Port::B);
     }
 }
@@ -277,7 +271,7 @@ void TMainForm::addCommLine(std::string_view line) {
 
 void TMainForm::CB_MXLClick() {
     const bool on = CB_MXL->isChecked();
-    core_.link.multiplexMode = on;
+    core_.link.setMultiplexed(on);
     CB_ComB->setVisible(!on);
     Lb_Induktiv->setVisible(!on);
     for (QWidget* control :
@@ -319,8 +313,8 @@ void TMainForm::CB_AuthClick() {
 }
 
 void TMainForm::ED_TypChange() {
-    core_.poller.idFilter = app::idFilterOf(CB_Filter->isChecked(), CB_Broadcast->isChecked(),
-                                            text(Ed_SNR), text(ED_Typ));
+    core_.poller.setIdFilter(app::idFilterOf(CB_Filter->isChecked(), CB_Broadcast->isChecked(),
+                                             text(Ed_SNR), text(ED_Typ)));
 }
 
 void TMainForm::EDcrcChange() {

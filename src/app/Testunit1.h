@@ -48,6 +48,10 @@ class TMainForm : public QWidget {
     explicit TMainForm(MainFormServices services, QWidget* parent = nullptr);
     ~TMainForm() override;
 
+    /// How the window sets up the core it is given: six polls of rest after Open, a value
+    /// history with points for the plots.
+    [[nodiscard]] static qrt::core::CoreOptions coreOptions();
+
     /// The archive window, shown by "Archives".
     void setArchiveWindow(QWidget* window) { archiveWindow_ = window; }
     /// The values window, shown by "Werte" and the panes' context menu.
@@ -110,6 +114,7 @@ class TMainForm : public QWidget {
     qrt::commands::ServiceCommands commands_;
     std::unique_ptr<FirmwareControls> firmwareControls_;
     std::unique_ptr<qrt::firmware::FirmwareTransfer> firmware_;
+    qrt::common::Attachment attached_;  // ends first: nothing of the core points here then
     QWidget* archiveWindow_ = nullptr;
     qrt::app::ValuesWindow* valuesWindow_ = nullptr;
 

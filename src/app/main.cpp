@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
         qrt::common::SystemClock clock;
         qrt::ui::QtDialogs dialogs;
         qrt::core::ToolCore core(std::make_unique<qrt::link::QtSerialPort>(),
-                                 std::make_unique<qrt::link::QtSerialPort>(), std::cout, clock);
+                                 std::make_unique<qrt::link::QtSerialPort>(), std::cout, clock,
+                                 TMainForm::coreOptions());
         TMainForm mainForm({.core = core,
                             .dialogs = dialogs,
                             .executablePath = QCoreApplication::applicationFilePath().toStdString(),

@@ -3,12 +3,15 @@
 #include <memory>
 #include <ostream>
 
+#include "common/attachment.h"
 #include "common/clock.h"
 #include "common/log_file.h"
+#include "core/core_options.h"
 #include "frames/frame_sender.h"
 #include "frames/protocol_settings.h"
 #include "link/link.h"
 #include "receive/log_file_sink.h"
+#include "receive/outputs.h"
 #include "receive/poller.h"
 #include "receive/reply_slot.h"
 #include "values/history_recorder.h"
@@ -16,19 +19,19 @@
 
 namespace qrt::core {
 
-/// The tool's core objects, built once by a program's entry and shared by all it shows:
-/// the link, the protocol settings beside the frame sender, the archive store, the log
-/// file with its writer, the poller, and the history of decoded values. Each layer's
-/// state lives in its own object; a face attaches its lines to `lines` and, when it
-/// wants values, `history` (or a consumer of its own) to the poller.
+/// The tool's core objects, built once by a program's entry from its `CoreOptions` and
+/// shared by all it shows: the link, the protocol settings beside the frame sender, the
+/// archive store, the log file with its writer, the poller, and the history of decoded
+/// values. Each layer's state lives in its own object; a face takes what it shows through
+/// `attach`.
 struct ToolCore {
     ToolCore(std::unique_ptr<link::SerialPort> portA, std::unique_ptr<link::SerialPort> portB,
-             std::ostream& diagnostics, common::Clock& clock_)
-        : clock(clock_),
-          link(std::move(portA), std::move(portB), diagnostics),
-          sender(link, protocol, clock),
-          lines(logFile),
-          poller(link, protocol, clock, lines, archive) {}
+             std::ostream& diagnostics, common::Clock& clock_, const CoreOptions& options = {});
+
+    /// Attaches a face's outputs until the attachment ends. Its lines go behind the log
+    /// file's writer, so every debug-pane line is logged whoever shows it; its values go
+    /// through the value history first. Fields left empty keep what is attached.
+    common::Attachment attach(const receive::Outputs& outputs);
 
     common::Clock& clock;
     link::Link link;
@@ -39,7 +42,10 @@ struct ToolCore {
     receive::LogFileSink lines;  // the log's writer; the face's lines go behind it
     receive::Poller poller;
     values::ValueHistory values;
-    values::HistoryRecorder history{values};  // feeds `values`, then the face's consumer
+
+  private:
+    values::HistoryRecorder history_{values};  // feeds `values`, then the face's consumer
+    common::Attachment logged_;                // the poller's lines go to the log's writer
 };
 
 }  // namespace qrt::core

@@ -30,7 +30,7 @@ std::size_t FrameSender::SendInductiveFrame(std::uint8_t code, std::uint16_t wor
 }
 
 void FrameSender::SendBreak() {
-    if (link_.multiplexMode) {
+    if (link_.multiplexed()) {
         return;
     }
     link_.setBreak(true);

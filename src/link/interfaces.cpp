@@ -7,7 +7,7 @@ std::optional<OpenFailure> openInterfaces(Link& link, const std::string& nameA,
     if (PortResult opened = link.OpenPort(Port::A, devicePath(nameA), kBaudA, kNoParity); !opened) {
         return OpenFailure{nameA, std::move(opened)};
     }
-    if (link.multiplexMode) {
+    if (link.multiplexed()) {
         return std::nullopt;
     }
     if (PortResult opened = link.OpenPort(Port::B, devicePath(nameB), kBaudB, kNoParity); !opened) {

@@ -53,7 +53,7 @@ PortResult Link::OpenPort(Port which, const std::string& path, int baud, int par
     serial.setRts(true);
     rings_[0].clear();
     rings_[1].clear();
-    mux.reset();
+    mux_.reset();
     return PortResult::success();
 }
 
@@ -76,7 +76,7 @@ bool Link::isOpen(Port which) const {
 }
 
 std::size_t Link::PortWrite(Target target, std::span<const std::uint8_t> bytes) {
-    if (multiplexMode) {
+    if (multiplexed_) {
         const std::vector<std::uint8_t> frame = wrapMuxFrame(muxChannel(target), bytes);
         if (!portA_->isOpen()) {
             return 0;
@@ -99,7 +99,7 @@ std::size_t Link::PortWrite(Target target, std::span<const std::uint8_t> bytes) 
 }
 
 std::size_t Link::PortFill(int channel, std::size_t maxBytes, bool waitForData) {
-    const Port which = (multiplexMode || channel == 0) ? Port::A : Port::B;
+    const Port which = (multiplexed_ || channel == 0) ? Port::A : Port::B;
     if (which != Port::A || maxBytes == 0) {
         return ring(channel).held();
     }
@@ -121,8 +121,8 @@ std::size_t Link::PortFill(int channel, std::size_t maxBytes, bool waitForData) 
 }
 
 void Link::store(std::span<const std::uint8_t> received, int channel) {
-    if (multiplexMode) {
-        mux.split(received, rings_[0], rings_[1]);
+    if (multiplexed_) {
+        mux_.split(received, rings_[0], rings_[1]);
     } else {
         ring(channel).store(received);
     }

@@ -99,8 +99,13 @@ class Link {
     /// does, but leaves the report to it. Waits end on it.
     [[nodiscard]] bool deviceLost();
 
-    bool multiplexMode = false;
-    MuxReceiver mux;
+    /// Whether both interfaces share port A through the interface box (MXL mode), as the
+    /// operator sets it while the link is closed.
+    void setMultiplexed(bool on) { multiplexed_ = on; }
+    [[nodiscard]] bool multiplexed() const { return multiplexed_; }
+    /// The multiplexed link's receive state: the levels of the last receiver frame and the
+    /// box's key state and version.
+    [[nodiscard]] const MuxReceiver& muxReceiver() const { return mux_; }
 
   private:
     SerialPort& port(Port which) { return which == Port::A ? *portA_ : *portB_; }
@@ -116,6 +121,8 @@ class Link {
     std::array<bool, 2> lost_{};
     std::ostream& diagnostics_;
     CaptureReader* capture_ = nullptr;
+    bool multiplexed_ = false;
+    MuxReceiver mux_;
 };
 
 }  // namespace qrt::link

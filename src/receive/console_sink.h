@@ -42,14 +42,4 @@ class LastLines final : public LineSink {
     std::string comm;
 };
 
-/// Takes lines and keeps none (a tool whose standard output carries values only).
-class NoLines final : public LineSink {
-  public:
-    std::string& beginLine(Pane) override { return scratch_; }
-    void endLine() override { scratch_.clear(); }
-
-  private:
-    std::string scratch_;
-};
-
 }  // namespace qrt::receive

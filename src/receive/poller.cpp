@@ -1,5 +1,7 @@
 #include "receive/poller.h"
 
+#include <utility>
+
 #include "common/text_format.h"
 #include "frames/crc16.h"
 #include "receive/frame_fields.h"
@@ -18,19 +20,63 @@ constexpr std::size_t kFirmwareEchoSize = 130;
 
 }  // namespace
 
+namespace {
+
+// Puts the hook or sink `given` in `slot` when there is one, keeping the one before.
+template <typename Output>
+void replace(Output& slot, const Output& given, Output& before) {
+    if (given) {
+        before = std::exchange(slot, given);
+    }
+}
+
+// Puts back in `slot` what was there before `given` took its place.
+template <typename Output>
+void restore(Output& slot, const Output& given, Output& before) {
+    if (given) {
+        slot = std::move(before);
+    }
+}
+
+}  // namespace
+
 Poller::Poller(link::Link& link, const frames::ProtocolSettings& protocol, common::Clock& clock,
-               LineSink& lines, ArchiveStore& archive)
-    : link_(link), protocol_(protocol), clock_(clock), lines_(lines), archive_(archive) {}
+               ArchiveStore& archive, Options options)
+    : link_(link),
+      protocol_(protocol),
+      clock_(clock),
+      archive_(archive),
+      options_(std::move(options)) {}
+
+common::Attachment Poller::attach(const Outputs& outputs) {
+    const auto each = [](Outputs& current, const Outputs& given, Outputs& before, auto apply) {
+        apply(current.lines, given.lines, before.lines);
+        apply(current.measurements, given.measurements, before.measurements);
+        apply(current.boxStatus, given.boxStatus, before.boxStatus);
+        apply(current.firmwarePacing, given.firmwarePacing, before.firmwarePacing);
+        apply(current.stopWaiting, given.stopWaiting, before.stopWaiting);
+        apply(current.frameAccepted, given.frameAccepted, before.frameAccepted);
+        apply(current.firmwareStatus, given.firmwareStatus, before.firmwareStatus);
+    };
+    Outputs before;
+    each(outputs_, outputs, before,
+         [](auto& slot, const auto& given, auto& kept) { replace(slot, given, kept); });
+    return common::Attachment([this, each, outputs, before]() mutable {
+        each(outputs_, outputs, before,
+             [](auto& slot, const auto& given, auto& kept) { restore(slot, given, kept); });
+    });
+}
 
 void Poller::poll() {
-    lines_.pollStarted();
+    LineSink& lines = *outputs_.lines;
+    lines.pollStarted();
     stampTime();
-    decode_.recordValues = measurements != nullptr;
-    decode_.levelsMeasured = link_.multiplexMode;
+    decode_.recordValues = outputs_.measurements != nullptr;
+    decode_.levelsMeasured = link_.multiplexed();
     pollOnce();
-    lines_.pollFinished();
-    if (measurements != nullptr) {
-        measurements->pollFinished();
+    lines.pollFinished();
+    if (outputs_.measurements != nullptr) {
+        outputs_.measurements->pollFinished();
     }
 }
 
@@ -38,16 +84,16 @@ void Poller::pollOnce() {
     if (replyWaitTicks_ != 0) {
         --replyWaitTicks_;
     }
-    if (startupSkipTicks != 0) {
-        --startupSkipTicks;
+    if (startupSkipLeft_ != 0) {
+        --startupSkipLeft_;
         return;
     }
     if (!link_.isOpen(link::Port::A)) {
         return;
     }
     showBoxStatus();
-    if (firmwarePacing) {
-        firmwarePacing();
+    if (outputs_.firmwarePacing) {
+        outputs_.firmwarePacing();
     }
     receive();
 }
@@ -73,7 +119,7 @@ AwaitedReply Poller::await(ReplySlot& slot, std::uint32_t type, std::uint32_t by
         if (link_.deviceLost()) {
             return {.end = WaitEnd::PortLost};
         }
-        if (stopWaiting && stopWaiting()) {
+        if (outputs_.stopWaiting && outputs_.stopWaiting()) {
             return {.end = WaitEnd::Stopped};
         }
         if (replyWaitTicks_ == 0) {
@@ -88,8 +134,8 @@ AwaitedReply Poller::await(ReplySlot& slot, std::uint32_t type, std::uint32_t by
 void Poller::stampTime() {
     const common::Timestamp at = clock_.timestamp();
     decode_.measurements.setTime(at);
-    if (fixedTimestamp) {
-        decode_.timestamp = *fixedTimestamp;
+    if (options_.fixedTimestamp) {
+        decode_.timestamp = *options_.fixedTimestamp;
         return;
     }
     const common::DateTime now = at.local();
@@ -99,7 +145,8 @@ void Poller::stampTime() {
 }
 
 void Poller::showBoxStatus() {
-    const link::MuxReceiver& mux = link_.mux;
+    const link::MuxReceiver& mux = link_.muxReceiver();
+    BoxStatusSink* boxStatus = outputs_.boxStatus;
     if (boxStatus == nullptr) {
         return;
     }
@@ -127,7 +174,7 @@ std::size_t Poller::fill() {
     } else if (decode_.decoderState == DecoderState::SkipFirmwareBlock) {
         awaited = kFirmwareEchoSize;
     }
-    return link.PortFill(kReceiverRing, room, waitForRestOfFrame && held < awaited);
+    return link.PortFill(kReceiverRing, room, options_.waitForRestOfFrame && held < awaited);
 }
 
 Poller::FrameCheck Poller::checkCandidate(std::span<const std::uint8_t> bytes,
@@ -207,7 +254,7 @@ void Poller::receive() {
             decode_.decoderState = DecoderState::Idle;
             const bool goOn = logger_.decode(
                 block, decode_.loggerBlock, decode_.loggerType, protocol_.crcStart, archive_,
-                [this](std::string_view line) { lines_.addLine(Pane::Comm, line); });
+                [this](std::string_view line) { outputs_.lines->addLine(Pane::Comm, line); });
             if (!goOn) {
                 return;
             }
@@ -221,13 +268,14 @@ void Poller::receive() {
                 ShortTelegram telegram{};
                 read(telegram);
                 decode_.measurements.clear();
-                decodeShortTelegram(telegram, link.mux.signalLevel, decode_, lines_);
+                decodeShortTelegram(telegram, link.muxReceiver().signalLevel, decode_,
+                                    *outputs_.lines);
                 showMeasurements();
             } else if (check == FrameCheck::StandardFrame) {
                 frames::StandardFrame frame{};
                 read(frame);
                 processStandardFrame(frame);
-            } else if (standardToo && link.multiplexMode) {
+            } else if (standardToo && link.multiplexed()) {
                 bytesRemoved_ += link.ringHeld(kReceiverRing);
                 link.RingClear(kReceiverRing);
             } else if (standardToo) {
@@ -240,7 +288,7 @@ void Poller::receive() {
         if (n < kStandardFrameSize) {
             return;
         }
-        if (workBudget && clock_.now() - started >= *workBudget) {
+        if (options_.workBudget && clock_.now() - started >= *options_.workBudget) {
             return;
         }
     }
@@ -251,39 +299,41 @@ void Poller::processStandardFrame(const frames::StandardFrame& frame) {
     const std::uint32_t type = f.type();
     // A type-5 frame behind an accepted frame carries data in its ID bytes.
     const bool bypass = type == 5 && lastFrameAccepted_;
-    if (!bypass && idFilter != 0 && idFilter != f.id) {
+    if (!bypass && options_.idFilter != 0 && options_.idFilter != f.id) {
         lastFrameAccepted_ = false;
         decode_.decoderState = DecoderState::Idle;
         return;
     }
     lastFrameAccepted_ = true;
     decode_.measurements.clear();
+    LineSink& lines = *outputs_.lines;
     if (type == 0) {
-        if (decodeSpontaneousTelegram(frame, decode_, link_.mux.signalLevel, lines_)) {
+        const link::MuxReceiver& mux = link_.muxReceiver();
+        if (decodeSpontaneousTelegram(frame, decode_, mux.signalLevel, lines)) {
             const auto level =
-                decode_.measureLevel(decode_.source, "Background", link_.mux.backgroundLevel);
-            if (boxStatus != nullptr) {
-                boxStatus->showBackgroundLevel(level);
+                decode_.measureLevel(decode_.source, "Background", mux.backgroundLevel);
+            if (outputs_.boxStatus != nullptr) {
+                outputs_.boxStatus->showBackgroundLevel(level);
             }
         }
     } else if (type == 5) {
-        decodeType5Frame(frame, decode_, lines_);
+        decodeType5Frame(frame, decode_, lines);
     } else {
-        decodeReply(frame, decode_, lines_);
-        if (type == 20 && firmwareStatus) {
-            firmwareStatus(frame);
+        decodeReply(frame, decode_, lines);
+        if (type == 20 && outputs_.firmwareStatus) {
+            outputs_.firmwareStatus(frame);
         }
     }
     showMeasurements();
     matchReplySlots(frame, type);
-    if (frameAccepted) {
-        frameAccepted(frame);
+    if (outputs_.frameAccepted) {
+        outputs_.frameAccepted(frame);
     }
 }
 
 void Poller::showMeasurements() {
     if (!decode_.measurements.empty()) {
-        measurements->addMeasurements(decode_.measurements.view());
+        outputs_.measurements->addMeasurements(decode_.measurements.view());
     }
 }
 

@@ -7,16 +7,40 @@
 #include <string>
 #include <string_view>
 
+#include "common/attachment.h"
 #include "common/clock.h"
 #include "frames/command_frames.h"
 #include "frames/protocol_settings.h"
 #include "link/link.h"
 #include "receive/decode_state.h"
 #include "receive/logger_decoder.h"
+#include "receive/outputs.h"
 #include "receive/reply_slot.h"
 #include "receive/sinks.h"
 
 namespace qrt::receive {
+
+/// How long a live poll keeps working off received bytes; the rest waits for the next
+/// poll, so a backlog never stalls the window or a tool's loop.
+inline constexpr std::chrono::milliseconds kLiveWorkBudget{250};
+
+/// How a poller receives, fixed when it is made.
+struct PollerOptions {
+    /// Only frames of this module ID are shown (0: every module); short telegrams carry
+    /// none and always pass.
+    std::uint32_t idFilter = 0;
+    /// Polls skipped after each Open, while the devices settle (the window waits 6).
+    std::int32_t startupSkipPolls = 0;
+    /// Longest time a poll works off received bytes. None: a poll works until fewer than
+    /// 11 bytes remain (a replay, which has no later poll to leave them to).
+    std::optional<std::chrono::milliseconds> workBudget = kLiveWorkBudget;
+    /// Whether a poll waits, up to the read time-outs, for the rest of a frame that is
+    /// arriving. A service that polls on may take only what has arrived: the rest is
+    /// decoded at the next poll, into the same lines, with far fewer wake-ups on a busy line.
+    bool waitForRestOfFrame = true;
+    /// A fixed time stamp for every line instead of the time of day (replays, tests).
+    std::optional<std::string> fixedTimestamp{};
+};
 
 /// The receive poller: each poll does its housekeeping, lets the firmware transfer
 /// send its next block, then drains the receiver's ring, finds short telegrams and
@@ -24,8 +48,23 @@ namespace qrt::receive {
 /// and fills the reply slots.
 class Poller {
   public:
+    using Options = PollerOptions;
+
     Poller(link::Link& link, const frames::ProtocolSettings& protocol, common::Clock& clock,
-           LineSink& lines, ArchiveStore& archive);
+           ArchiveStore& archive, Options options = {});
+    Poller(const Poller&) = delete;
+    Poller& operator=(const Poller&) = delete;
+
+    /// Attaches a face's outputs until the attachment ends (see `Outputs`). Lines go
+    /// nowhere and values are not recorded while nothing is attached.
+    common::Attachment attach(const Outputs& outputs);
+
+    /// The ID filter, changed as the operator types (0: every module).
+    void setIdFilter(std::uint32_t id) { options_.idFilter = id; }
+    [[nodiscard]] std::uint32_t idFilter() const { return options_.idFilter; }
+    /// The link has just been opened: the next `startupSkipPolls` polls read nothing.
+    void skipStartupPolls() { startupSkipLeft_ = options_.startupSkipPolls; }
+    [[nodiscard]] std::int32_t startupPollsLeft() const { return startupSkipLeft_; }
 
     /// One poll (the 500 ms timer's tick; waiting operations call it directly).
     void poll();
@@ -34,7 +73,7 @@ class Poller {
     /// frame of `type` (0x100 for a spontaneous telegram) and `bytePar`, then sleeps
     /// `pause` and polls until it arrives or `polls` polls have passed. The time-out
     /// is tested first, so a reply in the last poll counts as none. The first poll that
-    /// finds a device of the link gone, or `stopWaiting`, ends the wait at once.
+    /// finds a device of the link gone, or the `stopWaiting` hook, ends the wait at once.
     AwaitedReply awaitReply(std::uint32_t type, std::uint32_t bytePar, std::int32_t polls,
                             std::chrono::milliseconds pause);
     /// The same with the archive window's reply slot, which stays armed while logger
@@ -47,32 +86,6 @@ class Poller {
     [[nodiscard]] const LoggerBlockDecoder& logger() const { return logger_; }
     [[nodiscard]] const DecodeState& decodeState() const { return decode_; }
     [[nodiscard]] bool lastFrameAccepted() const { return lastFrameAccepted_; }
-
-    // Outputs besides the lines: none by default (values are then not even recorded).
-    MeasurementSink* measurements = nullptr;
-    BoxStatusSink* boxStatus = nullptr;
-
-    // Settings.
-    std::uint32_t idFilter = 0;         // 0 = no receive filter
-    std::int32_t startupSkipTicks = 0;  // polls still to be skipped after Open
-    /// Called once per poll, before any received byte is read, while port A is open.
-    std::function<void()> firmwarePacing;
-    /// Asked after every poll of a wait: true ends it (a termination signal in the tools).
-    std::function<bool()> stopWaiting;
-    /// Called for every accepted standard frame once its lines are out: a tool that waits
-    /// for several replies at once watches them here.
-    std::function<void(const frames::StandardFrame&)> frameAccepted;
-    /// Called for every accepted firmware status reply (type 20).
-    std::function<void(const frames::StandardFrame&)> firmwareStatus;
-    /// Longest time a poll keeps working off received bytes; the rest waits for the
-    /// next poll. Unset: a poll works until fewer than 11 bytes remain.
-    std::optional<std::chrono::milliseconds> workBudget;
-    /// Whether a poll waits, up to the read time-outs, for the rest of a frame that is
-    /// arriving. A service that polls on may take only what has arrived: the rest is
-    /// decoded at the next poll, into the same lines, with far fewer wake-ups on a busy line.
-    bool waitForRestOfFrame = true;
-    /// A fixed time stamp for every line instead of the time of day (replays, tests).
-    std::optional<std::string> fixedTimestamp;
 
     /// Bytes taken out of the receiver's ring so far (read, dropped or cleared).
     [[nodiscard]] std::uint64_t bytesRemoved() const { return bytesRemoved_; }
@@ -99,8 +112,11 @@ class Poller {
     link::Link& link_;
     const frames::ProtocolSettings& protocol_;
     common::Clock& clock_;
-    LineSink& lines_;
     ArchiveStore& archive_;
+    Options options_;
+    NoLines noLines_;                      // where lines go while no face has attached its own
+    Outputs outputs_{.lines = &noLines_};  // its lines never null
+    std::int32_t startupSkipLeft_ = 0;
     DecodeState decode_;
     LoggerBlockDecoder logger_;
     bool lastFrameAccepted_ = false;

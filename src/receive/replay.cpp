@@ -15,16 +15,18 @@ void replayCapture(const link::ByteSource& capture, const ReplayOptions& options
     std::ostringstream diagnostics;
     link::Link link(std::make_unique<link::NullPort>(), std::make_unique<link::NullPort>(),
                     diagnostics);
-    link.multiplexMode = options.multiplexed;
+    link.setMultiplexed(options.multiplexed);
     (void)link.OpenPort(link::Port::A, "capture", 19200, 0);  // a capture always opens
     link.replayFrom(input);
     const frames::ProtocolSettings protocol{.crcStart = options.crcStart};
     common::StoppedClock clock(options.time);
     ArchiveStore archive;
-    Poller poller(link, protocol, clock, lines, archive);
-    poller.measurements = measurements;
-    poller.idFilter = options.idFilter;
-    poller.fixedTimestamp = options.timestamp;
+    // A capture is worked off whole: no poll leaves bytes for a later one.
+    Poller poller(
+        link, protocol, clock, archive,
+        {.idFilter = options.idFilter, .workBudget = {}, .fixedTimestamp = options.timestamp});
+    const common::Attachment attached =
+        poller.attach({.lines = &lines, .measurements = measurements});
     for (;;) {
         if (options.armArchiveSlot) {
             archive.slot.expectedType = 22;

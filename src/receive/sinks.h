@@ -35,6 +35,16 @@ class LineSink {
     }
 };
 
+/// Takes lines and keeps none (a tool whose standard output carries values only).
+class NoLines final : public LineSink {
+  public:
+    std::string& beginLine(Pane) override { return scratch_; }
+    void endLine() override { scratch_.clear(); }
+
+  private:
+    std::string scratch_;
+};
+
 /// Where decoded values go: the value history, a values file, a broker.
 class MeasurementSink {
   public:

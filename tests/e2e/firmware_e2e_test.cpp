@@ -78,19 +78,21 @@ TEST_P(FirmwareEndToEnd, ImageArrivesWholeAndALostBlockIsResentOnStatRetry) {
     std::ostringstream diagnostics;
     link::Link link(std::make_unique<link::QtSerialPort>(), std::make_unique<link::QtSerialPort>(),
                     diagnostics);
-    link.multiplexMode = c.multiplexed;
+    link.setMultiplexed(c.multiplexed);
     ASSERT_TRUE(link.OpenPort(link::Port::A, path("a"), 19200, 0));
     frames::ProtocolSettings protocol;
     FakeClock clock;
     frames::FrameSender sender(link, protocol, clock);
     RecordingSink sink;
     receive::ArchiveStore archive;
-    receive::Poller poller(link, protocol, clock, sink, archive);
+    receive::Poller poller(link, protocol, clock, archive);
     View view;
     view.targetFields = {c.singleModule, frames::ModuleAddress{5, 1234}};
     firmware::FirmwareTransfer transfer(sender, clock, view);
-    poller.firmwarePacing = [&] { transfer.pace(); };
-    poller.firmwareStatus = [&](const frames::StandardFrame& f) { transfer.statusReply(f); };
+    const common::Attachment attached = poller.attach(
+        {.lines = &sink,
+         .firmwarePacing = [&] { transfer.pace(); },
+         .firmwareStatus = [&](const frames::StandardFrame& f) { transfer.statusReply(f); }});
 
     ASSERT_EQ(transfer.start(path("fw.bin")), firmware::FirmwareTransfer::StartResult::Started);
     while (transfer.running()) {

@@ -78,9 +78,8 @@ struct TestClient {
         : link(std::make_unique<link::QtSerialPort>(), std::make_unique<link::QtSerialPort>(),
                diagnostics),
           sender(link, protocol, clock),
-          poller(link, protocol, clock, sink, archive) {
-        link.multiplexMode = multiplexed;
-        poller.fixedTimestamp = "T";
+          poller(link, protocol, clock, archive, {.fixedTimestamp = "T"}) {
+        link.setMultiplexed(multiplexed);
     }
     /// Polls until the communication pane holds `text`.
     bool awaitComm(const std::string& text) {
@@ -104,6 +103,7 @@ struct TestClient {
     RecordingSink sink;
     receive::ArchiveStore archive;
     receive::Poller poller;
+    common::Attachment attached = poller.attach({.lines = &sink});
 };
 
 }  // namespace

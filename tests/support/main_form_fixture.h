@@ -53,7 +53,8 @@ class MainFormFixture : public ::testing::Test {
         auto b = std::make_unique<FakeSerialPort>();
         portA = a.get();
         portB = b.get();
-        core = std::make_unique<core::ToolCore>(std::move(a), std::move(b), diagnostics, clock);
+        core = std::make_unique<core::ToolCore>(std::move(a), std::move(b), diagnostics, clock,
+                                                TMainForm::coreOptions());
         form = std::make_unique<TMainForm>(
             MainFormServices{.core = *core,
                              .dialogs = dialogs,
@@ -68,7 +69,7 @@ class MainFormFixture : public ::testing::Test {
         ui->CB_Bin->setChecked(binary);
         click(ui->BTOpen);
         ASSERT_TRUE(ui->BTClose->isEnabled()) << dialogs.messages.join("; ").toStdString();
-        core->poller.startupSkipTicks = 0;
+        passStartupPolls(*core);
         portA->calls.clear();
         portB->calls.clear();
         clock.sleeps.clear();

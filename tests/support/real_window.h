@@ -35,7 +35,7 @@ inline RealWindow realWindow(const std::string& folder, const std::string& portA
     RealWindow window;
     window.core = std::make_unique<core::ToolCore>(std::make_unique<link::QtSerialPort>(),
                                                    std::make_unique<link::QtSerialPort>(),
-                                                   diagnostics, clock);
+                                                   diagnostics, clock, TMainForm::coreOptions());
     window.form =
         std::make_unique<TMainForm>(MainFormServices{.core = *window.core,
                                                      .dialogs = dialogs,
@@ -49,7 +49,7 @@ inline RealWindow realWindow(const std::string& folder, const std::string& portA
 /// Presses Open and passes the six start-up polls; false when the link did not open.
 inline bool openLink(RealWindow& window) {
     QTest::mouseClick(window.ui->BTOpen, Qt::LeftButton);
-    window.core->poller.startupSkipTicks = 0;
+    passStartupPolls(*window.core);
     return window.ui->BTClose->isEnabled();
 }
 

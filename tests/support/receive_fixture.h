@@ -25,13 +25,18 @@ class ReceiveFixture : public ::testing::Test {
         portA = a.get();
         link = std::make_unique<link::Link>(std::move(a), std::make_unique<FakeSerialPort>(),
                                             diagnostics);
-        poller = std::make_unique<receive::Poller>(*link, protocol, clock, output, archive);
-        poller->boxStatus = &sink;
-        poller->fixedTimestamp = "12:00:00.0";
+        makePoller({.fixedTimestamp = "12:00:00.0"});
+    }
+
+    /// A new poller with `options`, the recording sinks attached.
+    void makePoller(receive::PollerOptions options) {
+        attached = {};
+        poller = std::make_unique<receive::Poller>(*link, protocol, clock, archive, options);
+        attached = poller->attach({.lines = &output, .boxStatus = &sink});
     }
 
     void open(bool multiplexed = false) {
-        link->multiplexMode = multiplexed;
+        link->setMultiplexed(multiplexed);
         ASSERT_TRUE(link->OpenPort(link::Port::A, "/dev/ttyA", 19200, 0));
     }
 
@@ -53,6 +58,7 @@ class ReceiveFixture : public ::testing::Test {
     receive::LogFileSink output{logFile, &sink};
     receive::ArchiveStore archive;
     std::unique_ptr<receive::Poller> poller;
+    common::Attachment attached;
 };
 
 /// Concatenates byte runs.

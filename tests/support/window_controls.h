@@ -17,8 +17,16 @@
 #include <string>
 
 #include "app/log_pane.h"
+#include "core/tool_core.h"
 
 namespace qrt::testing {
+
+/// Polls through the rest the window gives the devices after Open.
+inline void passStartupPolls(core::ToolCore& core) {
+    while (core.poller.startupPollsLeft() > 0) {
+        core.poller.poll();
+    }
+}
 
 /// A control of a window, found by its object name (the control's name on the form).
 template <typename Control>

@@ -60,7 +60,8 @@ class ArchiveRetrievalTest : public ::testing::Test {
         EXPECT_TRUE(link->OpenPort(link::Port::A, "a", 19200, 0));
         EXPECT_TRUE(link->OpenPort(link::Port::B, "b", 1200, 0));
         sender = std::make_unique<frames::FrameSender>(*link, protocol, clock);
-        poller = std::make_unique<receive::Poller>(*link, protocol, clock, sink, store);
+        poller = std::make_unique<receive::Poller>(*link, protocol, clock, store);
+        attached = poller->attach({.lines = &sink});
         retrieval = std::make_unique<ArchiveRetrieval>(*sender, clock, *poller, store, view);
         sim::SimOptions options;
         options.headModule = frames::ModuleAddress{6, 16};
@@ -98,6 +99,7 @@ class ArchiveRetrievalTest : public ::testing::Test {
     receive::ArchiveStore store;
     std::unique_ptr<frames::FrameSender> sender;
     std::unique_ptr<receive::Poller> poller;
+    common::Attachment attached;
     FakeRetrievalView view;
     std::unique_ptr<ArchiveRetrieval> retrieval;
     std::unique_ptr<SimulatedInstallation> installation;

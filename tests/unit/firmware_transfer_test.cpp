@@ -156,7 +156,7 @@ TEST_F(FirmwareTransferTest, HeaderMustBeTheTagOneByteAndALineFeed) {
 
 TEST_F(FirmwareTransferTest, EmptyBodyAnnouncesNoBlocksAndEndsAtTheFirstDuePoll) {
     view.targetFields = {true, frames::ModuleAddress{8, 5}};
-    link->multiplexMode = true;
+    link->setMultiplexed(true);
     ASSERT_EQ(transfer->start(image("RQW1 \n", 0)), FirmwareTransfer::StartResult::Started);
     EXPECT_EQ(toHex(takeWrites()).find("FF FF FF"), 21u);  // count field 0xFFFF, wrapped
     const auto sent = poll(4);
@@ -210,7 +210,7 @@ TEST_F(FirmwareTransferTest, ShortLastBlockIsPaddedWithZerosAndCheckedOverAll128
 }
 
 TEST_F(FirmwareTransferTest, BodyOfWholeBlocksEndsOneIntervalAfterTheLastBlock) {
-    link->multiplexMode = true;
+    link->setMultiplexed(true);
     ASSERT_EQ(transfer->start(image("DKM2\r\n", 256)), FirmwareTransfer::StartResult::Started);
     takeWrites();
     const auto sent = poll(20);
@@ -221,7 +221,7 @@ TEST_F(FirmwareTransferTest, BodyOfWholeBlocksEndsOneIntervalAfterTheLastBlock) 
 }
 
 TEST_F(FirmwareTransferTest, BlockOfDleBytesIsWrappedWholeOnTheMultiplexedLink) {
-    link->multiplexMode = true;
+    link->setMultiplexed(true);
     const auto path = (folder / "dle.bin").string();
     std::ofstream(path, std::ios::binary) << "DKM2\r\n" << std::string(128, '\x10');
     ASSERT_EQ(transfer->start(path), FirmwareTransfer::StartResult::Started);

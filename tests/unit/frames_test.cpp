@@ -88,7 +88,7 @@ TEST_F(FrameSenderTest, InductiveFrameFollowsABreakOf50msAnd100msQuiet) {
 }
 
 TEST_F(FrameSenderTest, MultiplexedInductiveFrameHasNoBreakAndGoesOnChannel1) {
-    link->multiplexMode = true;
+    link->setMultiplexed(true);
     sender->SendInductiveFrame(15, 0, 0, true);
     EXPECT_TRUE(clock.sleeps.empty());
     EXPECT_EQ(toHex(portA->takeWritten()), "02 01 0F 00 00 00 14 03 10 03");

@@ -115,13 +115,15 @@ TEST_F(LinkTest, ReopeningAnOpenPortChangesNothing) {
 }
 
 TEST_F(LinkTest, EverySuccessfulOpenEmptiesBothRingsAndResetsTheSplitter) {
+    link->setMultiplexed(true);
     ASSERT_TRUE(link->OpenPort(Port::A, "/dev/ttyA", 19200, 0));
-    portA->queueInput(hexBytes("01 02 03"));
+    portA->queueInput(hexBytes("02 00 41 42 43 10 C0 02 00"));  // a frame, then half one
     link->PortFill(0);
-    link->mux.muxState = 1;
+    ASSERT_EQ(link->ringHeld(0), 3u);
+    ASSERT_NE(link->muxReceiver().muxState, MuxReceiver::kWaitStx);
     ASSERT_TRUE(link->OpenPort(Port::B, "/dev/ttyB", 1200, 0));
     EXPECT_EQ(link->ringHeld(0), 0u);
-    EXPECT_EQ(link->mux.muxState, MuxReceiver::kWaitStx);
+    EXPECT_EQ(link->muxReceiver().muxState, MuxReceiver::kWaitStx);
 }
 
 TEST_F(LinkTest, DirectWritesGoToTheirPortAndTheBoxChannelSendsNothing) {
@@ -134,7 +136,7 @@ TEST_F(LinkTest, DirectWritesGoToTheirPortAndTheBoxChannelSendsNothing) {
 }
 
 TEST_F(LinkTest, MultiplexedWritesAreWrappedForTheirChannelOnPortA) {
-    link->multiplexMode = true;
+    link->setMultiplexed(true);
     ASSERT_TRUE(link->OpenPort(Port::A, "/dev/ttyA", 19200, 0));
     EXPECT_EQ(link->PortWrite(Target::PortB, hexBytes("10 02 10")), 9u);
     EXPECT_EQ(link->PortWrite(Target::BoxChannel, hexBytes("E0")), 5u);
@@ -162,13 +164,13 @@ TEST_F(LinkTest, FillReadsAtMost128BytesAndNeverMoreThanAsked) {
 }
 
 TEST_F(LinkTest, MultiplexedFillSplitsIntoRingsAndStatus) {
-    link->multiplexMode = true;
+    link->setMultiplexed(true);
     ASSERT_TRUE(link->OpenPort(Port::A, "/dev/ttyA", 19200, 0));
     portA->queueInput(hexBytes("02 00 41 10 C0 40 02 01 77 10 03 02 02 01 34 12 10 03"));
     EXPECT_EQ(link->PortFill(0), 1u);
     EXPECT_EQ(link->ringHeld(1), 1u);
-    EXPECT_EQ(link->mux.boxVersion, 0x1234u);
-    EXPECT_EQ(link->mux.signalLevel, 50);
+    EXPECT_EQ(link->muxReceiver().boxVersion, 0x1234u);
+    EXPECT_EQ(link->muxReceiver().signalLevel, 50);
 }
 
 TEST_F(LinkTest, LostDeviceIsClosedAndReportedOnce) {

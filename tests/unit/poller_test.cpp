@@ -97,7 +97,7 @@ TEST_F(PollerTest, MultiplexedTelegramsCarryTheSignalLevel) {
 
 TEST_F(PollerTest, BurstIsWorkedOffInOnePollWithOneTimeStamp) {
     open();
-    poller->fixedTimestamp.reset();
+    makePoller({});
     std::vector<std::uint8_t> burst;
     for (int i = 0; i < 50; ++i) {
         const auto f = frame(0x01, 0x50001234, 0x0203, 0, static_cast<std::uint8_t>(i));
@@ -153,8 +153,8 @@ TEST_F(PollerTest, WindowedPollStopsAfterItsWorkBudget) {
         }
     } slowSink;
     slowSink.clock = &clock;
-    receive::Poller budgeted(*link, protocol, clock, slowSink, archive);
-    budgeted.workBudget = std::chrono::milliseconds(250);
+    receive::Poller budgeted(*link, protocol, clock, archive);  // the live budget of 250 ms
+    const common::Attachment budgetedLines = budgeted.attach({.lines = &slowSink});
     budgeted.poll();
     EXPECT_EQ(slowSink.lines, 3u);
     budgeted.poll();
@@ -163,7 +163,8 @@ TEST_F(PollerTest, WindowedPollStopsAfterItsWorkBudget) {
 
 TEST_F(PollerTest, SixPollsAfterOpenLeaveThePortAlone) {
     open();
-    poller->startupSkipTicks = 6;
+    makePoller({.startupSkipPolls = 6, .fixedTimestamp = "12:00:00.0"});
+    poller->skipStartupPolls();
     portA->queueInput(frame(0x01, 0x50001234, 0x0203, 0, 9));
     for (int i = 0; i < 6; ++i) {
         poller->poll();
@@ -175,7 +176,7 @@ TEST_F(PollerTest, SixPollsAfterOpenLeaveThePortAlone) {
 
 TEST_F(PollerTest, ClosedPortOnlyCountsDownAndReadsNothing) {
     bool paced = false;
-    poller->firmwarePacing = [&] { paced = true; };
+    const common::Attachment pacing = poller->attach({.firmwarePacing = [&] { paced = true; }});
     EXPECT_EQ(poller->awaitReply(2, 0, 2, std::chrono::milliseconds(100)).end,
               receive::WaitEnd::TimedOut);
     EXPECT_EQ(clock.sleeps.size(), 2u);  // the wait counted down on a closed port
@@ -206,14 +207,15 @@ TEST_F(PollerTest, WaitForReplyTestsTheTimeOutBeforeTheSlot) {
 TEST_F(PollerTest, FirmwarePacingRunsBeforeAnyByteIsRead) {
     open();
     std::size_t readsAtPacing = 99;
-    poller->firmwarePacing = [&] { readsAtPacing = portA->readSizes.size(); };
+    const common::Attachment pacing =
+        poller->attach({.firmwarePacing = [&] { readsAtPacing = portA->readSizes.size(); }});
     poller->poll();
     EXPECT_EQ(readsAtPacing, 0u);
 }
 
 TEST_F(PollerTest, IdFilterPassesOnlyItsModuleAndType5OnlyBehindAnAcceptedFrame) {
     open();
-    poller->idFilter = 0x50001234;
+    poller->setIdFilter(0x50001234);
     const auto accepted = frame(0x01, 0x50001234, 0x0203, 0, 1);
     const auto rejected = frame(0x01, 0x50009999, 0x0203, 0, 2);
     const auto samples = frame(0x05, 0x00020001, 0x0004, 0x00, 0x00);
@@ -226,7 +228,7 @@ TEST_F(PollerTest, IdFilterPassesOnlyItsModuleAndType5OnlyBehindAnAcceptedFrame)
 
 TEST_F(PollerTest, BroadcastFilterPassesOnlyAllOnesIds) {
     open();
-    poller->idFilter = 0xFFFFFFFF;
+    poller->setIdFilter(0xFFFFFFFF);
     portA->queueInput(join({frame(0x01, 0x50001234, 0, 0), frame(0x01, 0xFFFFFFFF, 0, 0)}));
     poller->poll();
     ASSERT_EQ(sink.lines.size(), 2u);
@@ -235,7 +237,7 @@ TEST_F(PollerTest, BroadcastFilterPassesOnlyAllOnesIds) {
 
 TEST_F(PollerTest, RejectedFrameCancelsAnAnnouncedLoggerBlock) {
     open();
-    poller->idFilter = 0x50001234;
+    poller->setIdFilter(0x50001234);
     portA->queueInput(frame(0x16, 0x50001234, 7, 0));  // announces a logger block
     poller->poll();
     ASSERT_EQ(poller->decodeState().decoderState, DecoderState::LoggerBlockExpected);
@@ -302,7 +304,8 @@ TEST_F(PollerTest, FirmwareBlockEchoIsSkippedWhole) {
 TEST_F(PollerTest, FirmwareStatusRepliesGoToTheFirmwareHook) {
     open();
     std::vector<std::uint32_t> statuses;
-    poller->firmwareStatus = [&](const frames::StandardFrame& f) { statuses.push_back(f[5]); };
+    const common::Attachment hooked = poller->attach(
+        {.firmwareStatus = [&](const frames::StandardFrame& f) { statuses.push_back(f[5]); }});
     portA->queueInput(join({frame(0x14, 0x50001234, 0xFFFF, 1), frame(0x01, 0x50001234, 0, 0)}));
     poller->poll();
     EXPECT_EQ(statuses, (std::vector<std::uint32_t>{0xFF}));

@@ -172,17 +172,17 @@ TEST_F(FormCommands, IdFilterFollowsItsFourTriggers) {
     createForm();
     ui->Ed_SNR->setText("12");
     ui->ED_Typ->setText("x");
-    EXPECT_EQ(core->poller.idFilter, 0u);
+    EXPECT_EQ(core->poller.idFilter(), 0u);
     ui->CB_Filter->setChecked(true);
-    EXPECT_EQ(core->poller.idFilter, 12u);
+    EXPECT_EQ(core->poller.idFilter(), 12u);
     ui->ED_Typ->setText("5");
-    EXPECT_EQ(core->poller.idFilter, 0x5000000Cu);
+    EXPECT_EQ(core->poller.idFilter(), 0x5000000Cu);
     ui->CB_Broadcast->setChecked(true);  // not a trigger by itself
-    EXPECT_EQ(core->poller.idFilter, 0x5000000Cu);
+    EXPECT_EQ(core->poller.idFilter(), 0x5000000Cu);
     ui->CB_ID->setChecked(true);
-    EXPECT_EQ(core->poller.idFilter, 0xFFFFFFFFu);
+    EXPECT_EQ(core->poller.idFilter(), 0xFFFFFFFFu);
     ui->CB_Filter->setChecked(false);
-    EXPECT_EQ(core->poller.idFilter, 0u);
+    EXPECT_EQ(core->poller.idFilter(), 0u);
 }
 
 TEST_F(FormCommands, CrcStartComesFromItsFieldAndKeepsItsValueOnJunk) {

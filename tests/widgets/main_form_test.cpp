@@ -139,7 +139,7 @@ TEST_F(MainForm, OpenEnablesTheCommandsAndCloseReversesIt) {
     click(ui->BTOpen);
     expectLinkOpen(true);
     EXPECT_TRUE(ui->BTRcvVer->isEnabled());
-    EXPECT_EQ(core->poller.startupSkipTicks, 6);
+    EXPECT_EQ(core->poller.startupPollsLeft(), 6);
     EXPECT_EQ(portA->openedPath, "/dev/ttyA");
     EXPECT_EQ(portB->openedPath, "/dev/pts/44");
     EXPECT_EQ(portB->settings.baudRate, 1200);
@@ -206,7 +206,7 @@ TEST_F(MainForm, MultiplexedBoxStatusReachesItsControls) {
     writeIni("[Config]\nMXL=1\n");
     createForm();
     click(ui->BTOpen);
-    core->poller.startupSkipTicks = 0;
+    passStartupPolls(*core);
     portA->queueInput(hexBytes("02 02 01 42 01 10 03"));
     form->Timer1Timer();
     form->Timer1Timer();

@@ -153,14 +153,11 @@ int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& opt
             return fail(valueFile->failure(), exit_status::kUsage);
         }
     }
-    Session session(std::get<Connection>(connection));
+    Session session(std::get<Connection>(connection), {.idFilter = filter});
     core::ToolCore& core = session.core();
-    core.poller.idFilter = filter;
     tools::ToolOutput output(std::move(valueFile));
-    core.lines.setLines(&output.lines());
-    // The values go through the core's history, as in the window, on to the values file.
-    core.poller.measurements = &core.history;
-    core.history.setNext(output.measurements());
+    const common::Attachment shown =
+        core.attach({.lines = &output.lines(), .measurements = output.measurements()});
     const int status = tools::watchPort(core, session.connection().portA, "qrt-cli", output);
     if (!output.finish() && status == exit_status::kDone) {
         return fail(output.failure(), exit_status::kUsage);

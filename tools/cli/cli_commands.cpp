@@ -92,7 +92,7 @@ int runSend(const ConnectionOptions& connectionOptions, const SendOptions& optio
         return session.listen(options.listen);
     }
     if (command.target) {
-        core.poller.idFilter = command.target->filterId();  // its reply only
+        core.poller.setIdFilter(command.target->filterId());  // its reply only
     }
     if (const int status = awaitReplies(session, {.replies = {*expected}}, options.waitReply);
         status != exit_status::kDone) {

@@ -64,10 +64,10 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
     core::ToolCore& core = session.core();
     ProgressView view(target, options.speed);
     firmware::FirmwareTransfer transfer(core.sender, core.clock, view);
-    core.poller.firmwarePacing = [&transfer] { transfer.pace(); };
-    core.poller.firmwareStatus = [&transfer](const frames::StandardFrame& frame) {
-        transfer.statusReply(frame);
-    };
+    const common::Attachment paced = core.attach(
+        {.firmwarePacing = [&transfer] { transfer.pace(); },
+         .firmwareStatus =
+             [&transfer](const frames::StandardFrame& frame) { transfer.statusReply(frame); }});
     if (transfer.start(options.image) != firmware::FirmwareTransfer::StartResult::Started) {
         // The image was not sent.
         return fail(firmware::refusalText(*transfer.refusal()), exit_status::kUsage);

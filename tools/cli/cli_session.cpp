@@ -61,17 +61,18 @@ Parsed<Connection> resolveConnection(const ConnectionOptions& options) {
     return c;
 }
 
-Session::Session(const Connection& connection)
+Session::Session(const Connection& connection, receive::PollerOptions poller)
     : connection_(connection),
       // The link's own diagnostic lines are left out: failures are reported in words.
-      core_(std::make_unique<core::ToolCore>(std::make_unique<link::QtSerialPort>(),
-                                             std::make_unique<link::QtSerialPort>(), diagnostics_,
-                                             clock_)) {
-    core_->link.multiplexMode = connection.mux;
-    core_->protocol.binaryProtocol = connection.binary;
-    core_->protocol.crcStart = connection.crcStart;
-    core_->protocol.authKey = connection.key;
-}
+      core_(std::make_unique<core::ToolCore>(
+          std::make_unique<link::QtSerialPort>(), std::make_unique<link::QtSerialPort>(),
+          diagnostics_, clock_,
+          core::CoreOptions{.poller = std::move(poller),
+                            .multiplexed = connection.mux,
+                            .protocol = {.binaryProtocol = connection.binary,
+                                         .crcStart = connection.crcStart,
+                                         .authKey = connection.key},
+                            .keepValuePoints = false})) {}
 
 Session::~Session() {
     core_->link.ClosePort(link::Port::A);
@@ -88,7 +89,7 @@ bool Session::open() {
 }
 
 void Session::showLines(bool shown) {
-    core_->lines.setLines(shown ? &console_ : nullptr);
+    shownLines_ = shown ? core_->attach({.lines = &console_}) : common::Attachment();
 }
 
 std::variant<std::unique_ptr<Session>, int> openSession(const ConnectionOptions& options,
@@ -112,10 +113,7 @@ std::variant<std::unique_ptr<Session>, int> openSession(const ConnectionOptions&
     if (!session->open()) {
         return exit_status::kUsage;
     }
-    // Ctrl+C ends a wait at its next poll; the task cleans up and the program then ends
-    // by the signal.
     tools::stopOnTerminationSignals();
-    session->core().poller.stopWaiting = tools::stopRequested;
     return session;
 }
 

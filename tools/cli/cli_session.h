@@ -16,6 +16,7 @@
 #include "frames/protocol_settings.h"
 #include "receive/console_sink.h"
 #include "shared/exit_status.h"
+#include "shared/live_watch.h"
 #include "values/value_file.h"
 
 namespace qrt::cli {
@@ -51,7 +52,7 @@ struct Connection {
 /// pause: nothing waits for a person to read). Closes the ports when it ends.
 class Session {
   public:
-    explicit Session(const Connection& connection);
+    explicit Session(const Connection& connection, receive::PollerOptions poller = {});
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -74,6 +75,10 @@ class Session {
     std::unique_ptr<core::ToolCore> core_;
     common::OutputFile standardOutput_ = common::OutputFile::standardOutput();
     receive::ConsoleSink console_{standardOutput_};
+    // Ctrl+C ends a wait at its next poll; the task cleans up and the program then ends
+    // by the signal.
+    common::Attachment stoppable_ = core_->attach({.stopWaiting = tools::stopRequested});
+    common::Attachment shownLines_;
 };
 
 /// What a task needs of the connection besides its ports.

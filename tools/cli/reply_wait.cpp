@@ -41,16 +41,17 @@ bool matches(const commands::ExpectedReply& expected, const frames::StandardFram
 int awaitReplies(Session& session, const AwaitedReplies& awaited, double seconds) {
     core::ToolCore& core = session.core();
     std::vector<commands::ExpectedReply> pending = awaited.replies;
-    core.poller.frameAccepted = [&](const frames::StandardFrame& frame) {
-        for (auto it = pending.begin(); it != pending.end(); ++it) {
-            if (matches(*it, frame)) {
-                std::cout << replyLine(frame, core.poller.decodeState().timestamp) << '\n';
-                pending.erase(it);
-                return;
+    const common::Attachment watching =
+        core.attach({.frameAccepted = [&](const frames::StandardFrame& frame) {
+            for (auto it = pending.begin(); it != pending.end(); ++it) {
+                if (matches(*it, frame)) {
+                    std::cout << replyLine(frame, core.poller.decodeState().timestamp) << '\n';
+                    pending.erase(it);
+                    return;
+                }
             }
-        }
-    };
-    const link::MuxReceiver& box = core.link.mux;
+        }});
+    const link::MuxReceiver& box = core.link.muxReceiver();
     const std::uint32_t boxReportsBefore = box.boxReports;
     bool boxPending = awaited.boxStatus;
     const auto end = tools::pollLive(
@@ -64,7 +65,6 @@ int awaitReplies(Session& session, const AwaitedReplies& awaited, double seconds
                    }
                    return pending.empty() && !boxPending;
                }});
-    core.poller.frameAccepted = nullptr;
     switch (end) {
         case tools::LiveEnd::Done:
             return exit_status::kDone;

@@ -32,18 +32,8 @@ Gateway::Gateway(core::ToolCore& core, ValueQueue& queue, MqttLink& mqtt, Gatewa
         announced_.insert(topic);
     }
     droppedReported_ = queue_.dropped();
-    core_.lines.setLines(this);
-    core_.values.keepPoints(false);  // the history names the channels; the points go out
-    core_.poller.measurements = &core_.history;
-    core_.history.setNext(this);
     mqtt_.onChange = [this](const std::string& line) { say(line); };
     mqtt_.onConnected = [this] { setStatus(status_); };
-}
-
-Gateway::~Gateway() {
-    core_.history.setNext(nullptr);
-    core_.poller.measurements = nullptr;
-    core_.lines.setLines(nullptr);
 }
 
 void Gateway::say(const std::string& line) {
@@ -219,8 +209,6 @@ bool Gateway::openPort() {
 
 int Gateway::run() {
     tools::stopOnTerminationSignals();
-    core_.poller.workBudget = 250ms;
-    core_.poller.waitForRestOfFrame = false;
     // Between two polls the broker is served.
     const tools::LiveOptions live{
         .done = [this] { return !mqtt_.fatal().empty(); },

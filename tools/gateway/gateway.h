@@ -32,7 +32,6 @@ class Gateway final : public receive::LineSink, public receive::MeasurementSink 
   public:
     Gateway(core::ToolCore& core, ValueQueue& queue, MqttLink& mqtt, GatewaySettings settings,
             std::ostream& log);
-    ~Gateway() override;
 
     /// Runs until a termination signal (0) or a refusal of the broker that no retry mends
     /// (the reason on the log, 2).
@@ -78,6 +77,7 @@ class Gateway final : public receive::LineSink, public receive::MeasurementSink 
     std::chrono::steady_clock::time_point lastCommit_{};
     std::chrono::steady_clock::time_point lastDropReport_{};
     std::uint64_t droppedReported_ = 0;
+    common::Attachment attached_ = core_.attach({.lines = this, .measurements = this});
 };
 
 }  // namespace qrt::gateway

@@ -213,10 +213,14 @@ int main(int argc, char** argv) {
     // The link's own diagnostic lines go nowhere: the gateway says what changes in its
     // own words, and a service that runs for months must not collect them.
     std::ostream noDiagnostics(nullptr);
+    // A poll takes only what has arrived: on a busy line the port is not waited on byte by
+    // byte, and the lines are the same.
     core::ToolCore core(std::make_unique<link::QtSerialPort>(),
-                        std::make_unique<link::QtSerialPort>(), noDiagnostics, clock);
-    core.link.multiplexMode = connection.mux;
-    core.protocol.crcStart = connection.crcStart;
+                        std::make_unique<link::QtSerialPort>(), noDiagnostics, clock,
+                        {.poller = {.waitForRestOfFrame = false},
+                         .multiplexed = connection.mux,
+                         .protocol = {.crcStart = connection.crcStart},
+                         .keepValuePoints = false});
     gateway::Gateway gateway(
         core, queue, mqtt,
         {.portA = connection.portA,

@@ -81,7 +81,6 @@ LiveEnd pollLive(core::ToolCore& core, const LiveOptions& options) {
 int watchPort(core::ToolCore& core, const std::string& portName, const std::string& program,
               ToolOutput& output) {
     link::Link& link = core.link;
-    core.poller.workBudget = 250ms;  // a backlog waits for the next poll, the loop stays live
     if (const link::PortResult opened =
             link.OpenPort(link::Port::A, link::devicePath(portName), link::kBaudA, link::kNoParity);
         !opened) {
