@@ -86,7 +86,7 @@ void BM_FullReadAtLineRate(benchmark::State& state) {
     for (auto _ : state) {
         QTest::mouseClick(archiveUi.BtInfo, Qt::LeftButton);
     }
-    state.counters["blocks"] = static_cast<double>(archive.retrieval().blockReceived.count());
+    state.counters["blocks"] = static_cast<double>(archive.lastRead().blocksReceived);
     state.SetLabel(archiveUi.ED_Status->text().toStdString());
     ::kill(pid, SIGTERM);
     std::filesystem::remove_all(dir);

@@ -183,12 +183,12 @@ void TVLGLog::BtInfoClick() {
 
 void TVLGLog::showRetrievalOutcome(const archive::RetrievalOutcome& outcome) {
     using End = archive::RetrievalOutcome::End;
-    const archive::ArchiveRetrieval& r = *retrieval_;
+    read_ = outcome.read;
     switch (outcome.end) {
         case End::Exportable:
             showStatus("Ready", kGreen);
-            ED_Date->setText(QString::fromStdString(archive::shortDate(r.recordTime)));
-            ED_Time->setText(QString::fromStdString(archive::longTime(r.recordTime)));
+            ED_Date->setText(QString::fromStdString(archive::shortDate(read_.recordTime)));
+            ED_Time->setText(QString::fromStdString(archive::longTime(read_.recordTime)));
             enableExport(true);
             break;
         case End::NoRecord:
@@ -221,23 +221,22 @@ void TVLGLog::enableExport(bool enabled) {
 }
 
 void TVLGLog::Bt_CSVClick() {
-    const archive::ArchiveRetrieval& r = *retrieval_;
-    if (r.firstRecord == -1) {
+    if (read_.firstRecord == -1) {
         return;
     }
     const std::string proposed =
-        archive::proposedCsvName(r.archiveModule, services_.clock.localTime());
+        archive::proposedCsvName(read_.module, services_.clock.localTime());
     const auto chosen = services_.dialogs.saveFile(this, QString::fromStdString(proposed),
                                                    "CSV-Datei|*.csv", "csv");
     if (!chosen) {
         return;  // cancelled: no file
     }
     std::ostringstream lines;
-    const archive::ExportResult result = archive::writeCsv(
-        {services_.archive.archiveWords, r.writeWord, r.firstRecord, selectedStart()}, lines);
+    const archive::ExportResult result =
+        archive::writeCsv(read_.exportFrom(services_.archive.archiveWords, selectedStart()), lines);
     if (result.completed) {
-        retrieval_->recordTime = result.recordTime;
-        retrieval_->recordConfig = result.recordConfig;
+        read_.recordTime = result.recordTime;
+        read_.recordConfig = result.recordConfig;
         showExportOutcome(result);
     }
     // A record with an impossible date stops the export; the lines before it are kept.
@@ -249,16 +248,15 @@ void TVLGLog::Bt_CSVClick() {
 
 void TVLGLog::Bt_PlotClick() {
     // The rows the CSV would hold, as values; the retrieval's record time is left as is.
-    const archive::ArchiveRetrieval& r = *retrieval_;
-    if (r.firstRecord == -1 || services_.values == nullptr || !services_.plotValues) {
+    if (read_.firstRecord == -1 || services_.values == nullptr || !services_.plotValues) {
         return;
     }
     const receive::ValueSource module{.kind = receive::ValueSource::Kind::Archive,
-                                      .module = r.archiveModule};
+                                      .module = read_.module};
     values::ValueHistory& history = *services_.values;
     history.removeSource(module);
     const archive::ExportResult result = archive::archiveValues(
-        {services_.archive.archiveWords, r.writeWord, r.firstRecord, selectedStart()}, module,
+        read_.exportFrom(services_.archive.archiveWords, selectedStart()), module,
         [&history](const receive::Measurement& value) { history.add(value); });
     if (!result.completed) {
         services_.dialogs.message(this, "QRTTest", QString::fromStdString(result.error), {});

@@ -52,7 +52,8 @@ class TVLGLog : public QWidget {
     void Bt_PlotClick();
     void BtCloseClick();
 
-    [[nodiscard]] const qrt::archive::ArchiveRetrieval& retrieval() const { return *retrieval_; }
+    /// What the last retrieval read: the export's source.
+    [[nodiscard]] const qrt::archive::ArchiveRead& lastRead() const { return read_; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -73,6 +74,7 @@ class TVLGLog : public QWidget {
     ArchiveWindowServices services_;
     std::unique_ptr<View> view_;
     std::unique_ptr<qrt::archive::ArchiveRetrieval> retrieval_;
+    qrt::archive::ArchiveRead read_;  // the record time moves on with each export
     bool placeRestored_ = false;
 
     // Controls, named as on the form; tests find them by these object names.

@@ -145,105 +145,141 @@ ExportResult archiveValues(const ExportSource& source, const receive::ValueSourc
     return walkRows(source, values);
 }
 
-ExportResult walkRows(const ExportSource& source, RowVisitor& visitor) {
-    ExportResult result;
-    if (source.firstRecord < 0) {
-        return result;
+namespace {
+
+// The archive's words from the oldest record to the write position: record headers
+// (flagged by bit 0) set the time and the channels, the data words between them fill
+// rows of one word per channel.
+class RowWalk {
+  public:
+    RowWalk(const ExportSource& source, RowVisitor& visitor) : source_(source), visitor_(visitor) {}
+
+    ExportResult walk() {
+        if (source_.firstRecord < 0) {
+            return result_;
+        }
+        if (source_.writeWord >= kRingWords) {
+            // The export runs up to the write position; one outside the ring is never met.
+            return failure("The module's write position lies outside its archive.");
+        }
+        const auto first = static_cast<std::uint32_t>(source_.firstRecord);
+        const RecordSearchResult record = findRecord(source_.words, first, source_.writeWord);
+        if (record.outcome == RecordSearchResult::Outcome::InvalidDate) {
+            return failure(record.error);
+        }
+        enterRecord(record);
+        // A first record whose header reaches the write position holds no rows, as for the
+        // headers found later: starting behind the write position would send the export
+        // round the whole ring through stale words.
+        if (distance(first, source_.writeWord) > 4 && !walkFrom((first + 4) % kRingWords)) {
+            return failure(error_, time_, config_);
+        }
+        result_.recordTime = time_;
+        result_.recordConfig = config_;
+        return result_;
     }
-    if (source.writeWord >= kRingWords) {
-        // The export runs up to the write position; one outside the ring is never met.
-        return failure("The module's write position lies outside its archive.");
+
+  private:
+    static std::uint32_t distance(std::uint32_t from, std::uint32_t to) {
+        return (to + kRingWords - from) % kRingWords;
     }
-    RecordSearchResult record =
-        findRecord(source.words, static_cast<std::uint32_t>(source.firstRecord), source.writeWord);
-    if (record.outcome == RecordSearchResult::Outcome::InvalidDate) {
-        return failure(record.error);
+
+    // Walks the words from `u` up to the write position; false at an invalid date.
+    bool walkFrom(std::uint32_t u) {
+        for (std::uint32_t steps = 0; steps < kRingWords; ++steps) {
+            const std::uint16_t w = source_.words[u];
+            if ((w & 1u) != 0) {
+                const RecordSearchResult next = nextRecord(u);
+                if (next.outcome == RecordSearchResult::Outcome::InvalidDate) {
+                    error_ = next.error;
+                    return false;
+                }
+                if (next.outcome == RecordSearchResult::Outcome::Found) {
+                    // A header reaching the write position holds no rows; skipping past the
+                    // write position would send the export round the ring again and again.
+                    if (distance(static_cast<std::uint32_t>(next.index), source_.writeWord) < 4) {
+                        return true;
+                    }
+                    enterRecord(next);
+                    u = (static_cast<std::uint32_t>(next.index) + 3) % kRingWords;
+                    lastSearch_.reset();
+                }
+                column_ = 0;  // a row begun before the header is dropped
+            } else {
+                addWord(w);
+            }
+            u = (u + 1) % kRingWords;
+            if (u == source_.writeWord) {
+                return true;
+            }
+        }
+        return true;
     }
-    DateTimeValue time = record.time;
-    std::uint16_t config = record.config;
-    ChannelList channels = receive::deriveChannelList(config);
-    std::uint16_t shownConfig = 0;
-    std::size_t column = 0;
-    std::array<std::uint16_t, 6> rowWords{};
+
+    void enterRecord(const RecordSearchResult& record) {
+        time_ = record.time;
+        config_ = record.config;
+        channels_ = receive::deriveChannelList(config_);
+    }
 
     // The header a search finds depends only on the words from where it started, so the
     // answer holds for every later word up to that header: a run of header-flagged words
     // that form no header costs one search, not one each.
-    std::uint32_t searchedFrom = 0;
-    std::optional<RecordSearchResult> lastSearch;
-    auto distance = [](std::uint32_t from, std::uint32_t to) {
-        return (to + kRingWords - from) % kRingWords;
-    };
-    auto nextRecord = [&](std::uint32_t from) {
+    RecordSearchResult nextRecord(std::uint32_t from) {
         const bool reusable =
-            lastSearch &&
-            (lastSearch->outcome == RecordSearchResult::Outcome::NotFound ||
-             distance(searchedFrom, from) <=
-                 distance(searchedFrom, static_cast<std::uint32_t>(lastSearch->index)));
+            lastSearch_ &&
+            (lastSearch_->outcome == RecordSearchResult::Outcome::NotFound ||
+             distance(searchedFrom_, from) <=
+                 distance(searchedFrom_, static_cast<std::uint32_t>(lastSearch_->index)));
         if (!reusable) {
-            searchedFrom = from;
-            lastSearch = findRecord(source.words, from, source.writeWord);
+            searchedFrom_ = from;
+            lastSearch_ = findRecord(source_.words, from, source_.writeWord);
         }
-        return *lastSearch;
-    };
+        return *lastSearch_;
+    }
 
-    // A first record whose header reaches the write position holds no rows, as for the
-    // headers found later: starting behind the write position would send the export
-    // round the whole ring through stale words.
-    if (distance(static_cast<std::uint32_t>(source.firstRecord), source.writeWord) <= 4) {
-        result.recordTime = time;
-        result.recordConfig = config;
-        return result;
-    }
-    std::uint32_t u = (static_cast<std::uint32_t>(source.firstRecord) + 4) % kRingWords;
-    for (std::uint32_t steps = 0; steps < kRingWords; ++steps) {
-        const std::uint16_t w = source.words[u];
-        if ((w & 1u) != 0) {
-            const RecordSearchResult next = nextRecord(u);
-            if (next.outcome == RecordSearchResult::Outcome::InvalidDate) {
-                return failure(next.error, time, config);
-            }
-            if (next.outcome == RecordSearchResult::Outcome::Found) {
-                // A header reaching the write position holds no rows; skipping past the
-                // write position would send the export round the ring again and again.
-                if (distance(static_cast<std::uint32_t>(next.index), source.writeWord) < 4) {
-                    break;
-                }
-                time = next.time;
-                config = next.config;
-                channels = receive::deriveChannelList(config);
-                u = (static_cast<std::uint32_t>(next.index) + 3) % kRingWords;
-                lastSearch.reset();
-            }
-            column = 0;  // a row begun before the header is dropped
-        } else {
-            if (channels.empty()) {
-                channels.add(0);  // without channels each data word is a row of its own
-            }
-            const bool shown = time >= source.selectedStart;
-            if (column == 0 && shown && config != shownConfig) {
-                shownConfig = config;
-                visitor.header(channels);
-            }
-            rowWords[column] = w;
-            column = (column + 1) % channels.count;
-            if (column == 0) {
-                if (shown) {
-                    visitor.row(time, channels, std::span(rowWords).first(channels.count));
-                    ++result.rows;
-                }
-                result.newestRow = time;
-                time += kIntervalMinutes[config >> 13] * kDayPerMinute;
-            }
+    // A data word: the next field of the row; a complete row from the selected start is
+    // shown, behind a header line when the configuration changed.
+    void addWord(std::uint16_t w) {
+        if (channels_.empty()) {
+            channels_.add(0);  // without channels each data word is a row of its own
         }
-        u = (u + 1) % kRingWords;
-        if (u == source.writeWord) {
-            break;
+        const bool shown = time_ >= source_.selectedStart;
+        if (column_ == 0 && shown && config_ != shownConfig_) {
+            shownConfig_ = config_;
+            visitor_.header(channels_);
         }
+        rowWords_[column_] = w;
+        column_ = (column_ + 1) % channels_.count;
+        if (column_ != 0) {
+            return;
+        }
+        if (shown) {
+            visitor_.row(time_, channels_, std::span(rowWords_).first(channels_.count));
+            ++result_.rows;
+        }
+        result_.newestRow = time_;
+        time_ += kIntervalMinutes[config_ >> 13] * kDayPerMinute;
     }
-    result.recordTime = time;
-    result.recordConfig = config;
-    return result;
+
+    const ExportSource& source_;
+    RowVisitor& visitor_;
+    ExportResult result_;
+    std::string error_;
+    DateTimeValue time_ = 0;
+    std::uint16_t config_ = 0;
+    ChannelList channels_;
+    std::uint16_t shownConfig_ = 0;
+    std::size_t column_ = 0;
+    std::array<std::uint16_t, 6> rowWords_{};
+    std::uint32_t searchedFrom_ = 0;
+    std::optional<RecordSearchResult> lastSearch_;
+};
+
+}  // namespace
+
+ExportResult walkRows(const ExportSource& source, RowVisitor& visitor) {
+    return RowWalk(source, visitor).walk();
 }
 
 }  // namespace qrt::archive

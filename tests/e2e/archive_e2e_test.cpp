@@ -98,8 +98,8 @@ TEST_P(ArchiveEndToEnd, FullWrappedArchiveWithLostBlocksGivesTheExpectedCsv) {
 
     QTest::mouseClick(archiveUi_->BtInfo, Qt::LeftButton);
     EXPECT_EQ(archiveUi_->ED_Status->text(), "Ready") << readText(path("sim.log")).substr(0, 2000);
-    EXPECT_TRUE(archive_->retrieval().archiveWrapped);
-    EXPECT_EQ(archive_->retrieval().blockReceived.count(), 2044u);
+    EXPECT_TRUE(archive_->lastRead().wrapped);
+    EXPECT_EQ(archive_->lastRead().blocksReceived, 2044u);
     ASSERT_TRUE(archiveUi_->Bt_CSV->isEnabled());
 
     dialogs_.saveAnswer = QString::fromStdString(path("archive.csv"));

@@ -110,15 +110,16 @@ class ArchiveRetrievalTest : public ::testing::Test {
 
 TEST_F(ArchiveRetrievalTest, NewestBlock3UnwrappedIsOneBatch) {
     build({logger(96, 0x0001, 1000)});  // 4 header words and 96 rows: write position 100
-    EXPECT_EQ(retrieval->retrieve(inductiveFrom(0)).end, End::Exportable);
-    EXPECT_EQ(retrieval->writeWord, 100u);
-    EXPECT_EQ(retrieval->newestBlock, 3u);
-    EXPECT_FALSE(retrieval->archiveWrapped);
+    outcome = retrieval->retrieve(inductiveFrom(0));
+    EXPECT_EQ(outcome.end, End::Exportable);
+    EXPECT_EQ(outcome.read.writeWord, 100u);
+    EXPECT_EQ(outcome.read.newestBlock, 3u);
+    EXPECT_FALSE(outcome.read.wrapped);
     EXPECT_EQ(batchRequests(), (std::vector<std::pair<int, int>>{{0, 4}}));
     EXPECT_EQ(view.module, (frames::ModuleAddress{6, 16}));
     EXPECT_TRUE(view.busy);
-    EXPECT_EQ(retrieval->firstRecord, 0);
-    EXPECT_EQ(shortDate(retrieval->recordTime) + " " + longTime(retrieval->recordTime),
+    EXPECT_EQ(outcome.read.firstRecord, 0);
+    EXPECT_EQ(shortDate(outcome.read.recordTime) + " " + longTime(outcome.read.recordTime),
               "01.01.2026 00:00:00");
     EXPECT_EQ(view.progress, (std::pair<std::uint32_t, std::uint32_t>{4, 4}));
     // The logger block decoder's record state was reset after the wrap check.
@@ -128,7 +129,7 @@ TEST_F(ArchiveRetrievalTest, NewestBlock3UnwrappedIsOneBatch) {
 TEST_F(ArchiveRetrievalTest, NewestBlock128ReadsDownToBlock0) {
     build({logger(4076, 0x0001, 1000)});  // 5 headers and 4,076 rows: write position 0x1000
     outcome = retrieval->retrieve(inductiveFrom(0));
-    EXPECT_EQ(retrieval->newestBlock, 128u);
+    EXPECT_EQ(outcome.read.newestBlock, 128u);
     bool wrapCheck = false;
     for (const auto& line : installation->log) {
         wrapCheck = wrapCheck || line.find("NVR wp 0x40FF bp 68") != std::string::npos;
@@ -151,22 +152,21 @@ TEST_F(ArchiveRetrievalTest, WrappedRingIsReadDownAndRoundFromBlock2043) {
     // 65,408 + 330 words: the ring wrapped once; newest block 10.
     build({logger(65408 + 330 - 4 * 66, 0x0001, 1000)});
     outcome = retrieval->retrieve(inductiveFrom(0));
-    EXPECT_TRUE(retrieval->archiveWrapped);
-    EXPECT_EQ(retrieval->newestBlock, 10u);
+    EXPECT_TRUE(outcome.read.wrapped);
+    EXPECT_EQ(outcome.read.newestBlock, 10u);
     const auto batches = batchRequests();
     ASSERT_GE(batches.size(), 3u);
     EXPECT_EQ(batches[0], (std::pair<int, int>{0, 11}));
     EXPECT_EQ(batches[1], (std::pair<int, int>{1980, 64}));
     EXPECT_EQ(batches.back(), (std::pair<int, int>{11, 1980 - 64 * 30 - 11}));
-    EXPECT_EQ(retrieval->lowestBlock, 11u);
-    EXPECT_EQ(retrieval->blockReceived.count(), 2044u);
+    EXPECT_EQ(outcome.read.blocksReceived, 2044u);
     EXPECT_EQ(outcome.end, End::Exportable);
 }
 
 TEST_F(ArchiveRetrievalTest, WrappedRingWithNewestBlock2043AsksForNoEmptyBatch) {
     build({logger(65408 * 2 - 32 - 4 * 131, 0x0001, 1000)});
     outcome = retrieval->retrieve(inductiveFrom(0));
-    ASSERT_EQ(retrieval->newestBlock, 2043u);
+    ASSERT_EQ(outcome.read.newestBlock, 2043u);
     for (const auto& [first, count] : batchRequests()) {
         EXPECT_GT(count, 0) << first;
     }
@@ -184,7 +184,7 @@ TEST_F(ArchiveRetrievalTest, LostBlocksAreAskedForOneByOne) {
     }
     EXPECT_EQ(singles, 2);
     EXPECT_EQ(outcome.end, End::Exportable);
-    EXPECT_EQ(retrieval->blockReceived.count(), 4u);
+    EXPECT_EQ(outcome.read.blocksReceived, 4u);
 }
 
 TEST_F(ArchiveRetrievalTest, NoAnswerIsNoResponseAndTheTenthPollCountsAsNone) {
@@ -260,5 +260,5 @@ TEST_F(ArchiveRetrievalTest, InvalidRecordDateEndsInRedWithTheReason) {
     outcome = retrieval->retrieve(inductiveFrom(0));
     EXPECT_EQ(outcome.end, End::DateError);
     EXPECT_NE(outcome.dateError.find("12.13.2015"), std::string::npos);
-    EXPECT_EQ(retrieval->firstRecord, -1);
+    EXPECT_EQ(outcome.read.firstRecord, -1);
 }

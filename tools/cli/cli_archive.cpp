@@ -95,8 +95,7 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
         case End::NoRecord:
             return fail("no record found in the archive", exit_status::kRefused);
     }
-    const archive::ExportSource source{core.archive.archiveWords, retrieval.writeWord,
-                                       retrieval.firstRecord, start};
+    const archive::ExportSource source = outcome.read.exportFrom(core.archive.archiveWords, start);
     std::ostringstream lines;
     const archive::ExportResult result = archive::writeCsv(source, lines);
     if (!result.completed) {
@@ -104,7 +103,7 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
     }
     if (valueFile) {
         const receive::ValueSource archiveModule{.kind = receive::ValueSource::Kind::Archive,
-                                                 .module = retrieval.archiveModule};
+                                                 .module = outcome.read.module};
         values::ValueWriter writer(std::get<values::ValueFormat>(format));
         std::string rows = writer.header();
         archive::archiveValues(source, archiveModule, [&](const receive::Measurement& value) {
@@ -118,9 +117,9 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
             return fail(file->failure(), exit_status::kUsage);
         }
     }
-    std::cerr << "qrt-cli: " << retrieval.archiveModule.text() << ": " << result.rows
-              << " rows from " << archive::shortDate(retrieval.recordTime) << " "
-              << archive::longTime(retrieval.recordTime) << " written to " << options.output
+    std::cerr << "qrt-cli: " << outcome.read.module.text() << ": " << result.rows << " rows from "
+              << archive::shortDate(outcome.read.recordTime) << " "
+              << archive::longTime(outcome.read.recordTime) << " written to " << options.output
               << '\n';
     return exit_status::kDone;
 }
