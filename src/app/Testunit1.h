@@ -21,6 +21,7 @@ class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTimer;
+class QVBoxLayout;
 
 namespace qrt::app {
 class LogPane;
@@ -78,7 +79,12 @@ class TMainForm : public QWidget {
     class PaneSink;
     class FirmwareControls;
 
+    // The controls, created and laid out group by group.
     void buildControls();
+    QVBoxLayout* buildServiceRows();  // the five rows of service buttons on Panel1
+    void buildConfigGroup();          // "Konfigurationsprotokoll"
+    void buildKeyGroup();             // "Authenticate"
+    void buildFirmwareGroup();        // "Firmware-Update"
     void connectHandlers();
     void setLinkControlsOpen(bool open);
     void addCommLine(std::string_view line);

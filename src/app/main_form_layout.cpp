@@ -121,11 +121,40 @@ QGroupBox* group(const char* name, const char* caption) {
 }  // namespace
 
 void TMainForm::buildControls() {
-    using namespace qrt::commands;
     QFont small = font();
     small.setPointSize(8);
     setFont(small);
 
+    QVBoxLayout* panel = buildServiceRows();
+    buildConfigGroup();
+    buildKeyGroup();
+    buildFirmwareGroup();
+    auto* groups = new QHBoxLayout;
+    groups->setSpacing(4);
+    groups->addWidget(GB_Config, 3);
+    auto* right = new QVBoxLayout;
+    right->setSpacing(4);
+    right->addWidget(Authenticate);
+    right->addWidget(GB_FW);
+    groups->addLayout(right, 2);
+    panel->addLayout(groups, 1);
+
+    ME_Comm = named(new qrt::app::LogPane, "ME_Comm");
+    ME_Debug = named(new qrt::app::LogPane, "ME_Debug");
+    ME_Debug->setFixedHeight(195);
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(0, 0, 0, 0);
+    window->setSpacing(0);
+    window->addWidget(Panel1);
+    window->addWidget(ME_Comm, 1);
+    window->addWidget(ME_Debug);
+
+    Timer1 = named(new QTimer(this), "Timer1");
+    Timer1->setInterval(500);
+}
+
+QVBoxLayout* TMainForm::buildServiceRows() {
+    using namespace qrt::commands;
     Panel1 = named(new QWidget, "Panel1");
     Panel1->setFixedHeight(425);
 
@@ -198,8 +227,11 @@ void TMainForm::buildControls() {
     panel->addLayout(row({BtTemp, BtTemp1, BtTemp2, BtDig, btLEDs, BtCal1, BtCal2, BtValues,
                           nullptr, Label15, EDcrc, BtArchives},
                          false));
+    return panel;
+}
 
-    // Configuration command group.
+void TMainForm::buildConfigGroup() {
+    using namespace qrt::commands;
     GB_Config = group("GB_Config", "Konfigurationsprotokoll");
     CB_Cmd = list("CB_Cmd", kCommandList, 76);
     CB_Filter = checkBox("CB_Filter", "ID Filter");
@@ -244,8 +276,9 @@ void TMainForm::buildControls() {
     }
     config->setRowStretch(7, 1);
     config->addLayout(row({BT_Radio_CMD, BT_Ind_CMD}), 8, 0, 1, 4);
+}
 
-    // Authenticator key.
+void TMainForm::buildKeyGroup() {
     Authenticate = group("Authenticate", "Authenticate");
     CB_Auth = checkBox("CB_Auth", "Enable");
     static constexpr std::array<const char*, 8> kKeyNames{
@@ -259,8 +292,9 @@ void TMainForm::buildControls() {
         ED_Key[i] = edit(kKeyNames[i], defaultKey[i].c_str(), 6, 46);
         auth->addWidget(ED_Key[i], 1 + static_cast<int>(i / 4), static_cast<int>(i % 4));
     }
+}
 
-    // Firmware update group.
+void TMainForm::buildFirmwareGroup() {
     GB_FW = group("GB_FW", "Firmware-Update");
     CB_ID = checkBox("CB_ID", "Einzelmodul");
     UD_Speed = upDown("UD_Speed", "ED_Speed", 2, 5, 2);
@@ -284,27 +318,4 @@ void TMainForm::buildControls() {
         row({label("Label_Block", "Block"), ED_FW_BL, label("Label_von", "von"), ED_FW_BLH}));
     firmware->addLayout(row({BT_FW_STAT, BT_Reboot}));
     firmware->addWidget(FW_Progress);
-
-    auto* groups = new QHBoxLayout;
-    groups->setSpacing(4);
-    groups->addWidget(GB_Config, 3);
-    auto* right = new QVBoxLayout;
-    right->setSpacing(4);
-    right->addWidget(Authenticate);
-    right->addWidget(GB_FW);
-    groups->addLayout(right, 2);
-    panel->addLayout(groups, 1);
-
-    ME_Comm = named(new qrt::app::LogPane, "ME_Comm");
-    ME_Debug = named(new qrt::app::LogPane, "ME_Debug");
-    ME_Debug->setFixedHeight(195);
-    auto* window = new QVBoxLayout(this);
-    window->setContentsMargins(0, 0, 0, 0);
-    window->setSpacing(0);
-    window->addWidget(Panel1);
-    window->addWidget(ME_Comm, 1);
-    window->addWidget(ME_Debug);
-
-    Timer1 = named(new QTimer(this), "Timer1");
-    Timer1->setInterval(500);
 }
