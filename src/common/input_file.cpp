@@ -19,42 +19,57 @@ FileIdentity identity(const struct stat& info) {
 
 }  // namespace
 
-std::variant<InputText, InputRefused> readInputFile(const std::string& path, std::size_t limit) {
+namespace {
+
+// The system's reason for a failed call on `path`.
+Failure systemFailure(const std::string& path) {
+    const int error = errno;
+    return {path + ": " + std::strerror(error), error};
+}
+
+Failure tooLarge(const std::string& path, std::size_t limit) {
+    return {path + " is larger than " + std::to_string(limit) + " bytes"};
+}
+
+// The whole of an open regular file of at most `limit` bytes.
+Result<std::string> readAll(int descriptor, const std::string& path, std::size_t limit) {
+    std::string text(limit + 1, '\0');  // a file that grew meanwhile shows as too large
+    std::size_t filled = 0;
+    while (filled < text.size()) {
+        const ssize_t got = ::read(descriptor, text.data() + filled, text.size() - filled);
+        if (got > 0) {
+            filled += static_cast<std::size_t>(got);
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR) {
+            return systemFailure(path);
+        }
+    }
+    if (filled > limit) {
+        return tooLarge(path, limit);
+    }
+    text.resize(filled);
+    return text;
+}
+
+}  // namespace
+
+Result<std::string> readInputFile(const std::string& path, std::size_t limit) {
     // Opening a FIFO for reading without O_NONBLOCK waits for a writer.
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (descriptor < 0) {
-        return InputRefused{path + ": " + std::strerror(errno)};
+        return systemFailure(path);
     }
     struct stat info {};
-    std::variant<InputText, InputRefused> result = InputText{};
+    Result<std::string> result = Failure{};
     if (::fstat(descriptor, &info) != 0) {
-        result = InputRefused{path + ": " + std::strerror(errno)};
+        result = systemFailure(path);
     } else if (!S_ISREG(info.st_mode)) {
-        result = InputRefused{path + " is not a regular file"};
+        result = Failure{path + " is not a regular file"};
     } else if (static_cast<unsigned long long>(info.st_size) > limit) {
-        result = InputRefused{path + " is larger than " + std::to_string(limit) + " bytes"};
+        result = tooLarge(path, limit);
     } else {
-        std::string& text = std::get<InputText>(result).text;
-        text.resize(limit + 1);  // a file that grew meanwhile shows as too large
-        std::size_t filled = 0;
-        while (filled < text.size()) {
-            const ssize_t got = ::read(descriptor, text.data() + filled, text.size() - filled);
-            if (got > 0) {
-                filled += static_cast<std::size_t>(got);
-            } else if (got == 0) {
-                break;
-            } else if (errno != EINTR) {
-                result = InputRefused{path + ": " + std::strerror(errno)};
-                break;
-            }
-        }
-        if (auto* read = std::get_if<InputText>(&result)) {
-            if (filled > limit) {
-                result = InputRefused{path + " is larger than " + std::to_string(limit) + " bytes"};
-            } else {
-                read->text.resize(filled);
-            }
-        }
+        result = readAll(descriptor, path, limit);
     }
     ::close(descriptor);
     return result;

@@ -5,23 +5,16 @@
 #include <string>
 #include <variant>
 
+#include "common/failure.h"
+
 namespace qrt::common {
 
-/// What a small input file (a key, settings or scenario file) held, or why it was not
-/// read, in words: "NAME is not a regular file", "NAME is larger than N bytes", or the
-/// system's reason.
-struct InputText {
-    std::string text;
-};
-struct InputRefused {
-    std::string reason;
-};
-
-/// Reads a whole file when it is a regular file of at most `limit` bytes. Never waits: a
-/// FIFO or a device is refused before anything is read, so a FIFO without a writer
-/// cannot hang the program and /dev/zero cannot fill its memory.
-[[nodiscard]] std::variant<InputText, InputRefused> readInputFile(const std::string& path,
-                                                                  std::size_t limit);
+/// Reads a whole small input file (a key, settings or scenario file) when it is a regular
+/// file of at most `limit` bytes, or says why not: "NAME is not a regular file", "NAME is
+/// larger than N bytes", or the system's reason. Never waits: a FIFO or a device is
+/// refused before anything is read, so a FIFO without a writer cannot hang the program
+/// and /dev/zero cannot fill its memory.
+[[nodiscard]] Result<std::string> readInputFile(const std::string& path, std::size_t limit);
 
 /// Where a file lives on disk: its device and inode, through links.
 struct FileIdentity {

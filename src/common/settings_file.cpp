@@ -27,8 +27,8 @@ Loaded load(CSimpleIniA& ini, const std::string& path) {
         return Loaded::Missing;
     }
     const auto file = readInputFile(path, kSettingsLimit);
-    const auto* text = std::get_if<InputText>(&file);
-    if (text == nullptr || ini.LoadData(text->text) < 0) {
+    const auto* text = std::get_if<std::string>(&file);
+    if (text == nullptr || ini.LoadData(*text) < 0) {
         return Loaded::Unusable;
     }
     return Loaded::Parsed;

@@ -6,12 +6,13 @@
 
 using namespace qrt;
 using namespace qrt::cli;
+using namespace qrt::tools;
 
 namespace {
 
 template <typename T>
-bool refused(const Parsed<T>& parsed) {
-    return std::holds_alternative<ArgumentError>(parsed);
+bool refused(const common::Result<T>& parsed) {
+    return common::failureOf(parsed) != nullptr;
 }
 
 }  // namespace
@@ -33,7 +34,7 @@ TEST(CliArguments, NumbersAreWholeAndInRange) {
     for (const char* bad : {"nan", "inf", "-inf", "1e9", "1e300", "-1", "3600.5", "2s", ""}) {
         EXPECT_TRUE(refused(parseSeconds("--wait-reply", bad))) << bad;
     }
-    EXPECT_EQ(std::get<ArgumentError>(parseInteger("--byte-par", "300", 0, 255)).message,
+    EXPECT_EQ(std::get<common::Failure>(parseInteger("--byte-par", "300", 0, 255)).reason,
               "--byte-par '300' is out of range (0 to 255)");
 }
 

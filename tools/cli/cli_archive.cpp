@@ -31,22 +31,22 @@ class ProgressView final : public archive::RetrievalView {
 }  // namespace
 
 int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions& options) {
-    const auto parsed = parseOptionalModule("--module", options.module);
-    if (const auto* error = std::get_if<ArgumentError>(&parsed)) {
-        return fail(error->message, exit_status::kUsage);
+    const auto parsed = tools::parseOptionalModule("--module", options.module);
+    if (const auto* error = common::failureOf(parsed)) {
+        return fail(error->reason, exit_status::kUsage);
     }
     const auto module = std::get<std::optional<frames::ModuleAddress>>(parsed);
     if (options.radio && (!module || module->type == 0 || module->serial == 0)) {
         return fail("--radio needs --module TYPE.SERIAL, type and serial number not 0",
                     exit_status::kUsage);
     }
-    const auto since = parseDateTime("--since", options.since);
-    if (const auto* error = std::get_if<ArgumentError>(&since)) {
-        return fail(error->message, exit_status::kUsage);
+    const auto since = tools::parseDateTime("--since", options.since);
+    if (const auto* error = common::failureOf(since)) {
+        return fail(error->reason, exit_status::kUsage);
     }
     const auto format = parseValueFormat(options.valuesFormat);
-    if (const auto* error = std::get_if<ArgumentError>(&format)) {
-        return fail(error->message, exit_status::kUsage);
+    if (const auto* error = common::failureOf(format)) {
+        return fail(error->reason, exit_status::kUsage);
     }
     if (const auto clash = outputClash(connectionOptions,
                                        {{"-o", options.output}, {"--values", options.values}})) {
@@ -66,8 +66,8 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
         }
     }
     auto opened = openSession(connectionOptions);
-    if (const int* status = std::get_if<int>(&opened)) {
-        return *status;
+    if (const auto* failure = common::failureOf(opened)) {
+        return fail(failure->reason, exit_status::kUsage);
     }
     Session& session = *std::get<std::unique_ptr<Session>>(opened);
     core::ToolCore& core = session.core();
@@ -125,21 +125,21 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
 }
 
 int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& options) {
-    auto connection = resolveConnection(connectionOptions);
-    if (const auto* error = std::get_if<ArgumentError>(&connection)) {
-        return fail(error->message, exit_status::kUsage);
+    auto connection = tools::resolveConnection(connectionOptions);
+    if (const auto* error = common::failureOf(connection)) {
+        return fail(error->reason, exit_status::kUsage);
     }
-    const auto module = parseOptionalModule("--filter", options.filter);
-    if (const auto* error = std::get_if<ArgumentError>(&module)) {
-        return fail(error->message, exit_status::kUsage);
+    const auto module = tools::parseOptionalModule("--filter", options.filter);
+    if (const auto* error = common::failureOf(module)) {
+        return fail(error->reason, exit_status::kUsage);
     }
     std::uint32_t filter = 0;
     if (const auto& name = std::get<std::optional<frames::ModuleAddress>>(module)) {
         filter = name->filterId();
     }
     const auto format = parseValueFormat(options.valuesFormat);
-    if (const auto* error = std::get_if<ArgumentError>(&format)) {
-        return fail(error->message, exit_status::kUsage);
+    if (const auto* error = common::failureOf(format)) {
+        return fail(error->reason, exit_status::kUsage);
     }
     if (const auto clash = outputClash(connectionOptions, {{"--values", options.values}})) {
         return fail(*clash, exit_status::kUsage);

@@ -16,25 +16,17 @@
 
 namespace qrt::cli {
 
-namespace {
-
-// A number argument checked whole and in range.
-std::variant<std::int64_t, ArgumentError> number(std::string_view what, std::string_view text,
-                                                 std::int64_t low, std::int64_t high) {
-    return parseInteger(what, text, low, high);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int runSend(const ConnectionOptions& connectionOptions, const SendOptions& options) {
     // Everything is checked before a port opens: a bad argument sends nothing.
     const auto code = parseCommand(options.command);
-    if (const auto* error = std::get_if<ArgumentError>(&code)) {
-        return fail(error->message, exit_status::kUsage);
+    if (const auto* error = common::failureOf(code)) {
+        return fail(error->reason, exit_status::kUsage);
     }
-    const auto parsed = parseOptionalModule("--module", options.module);
-    if (const auto* error = std::get_if<ArgumentError>(&parsed)) {
-        return fail(error->message, exit_status::kUsage);
+    const auto parsed = tools::parseOptionalModule("--module", options.module);
+    if (const auto* error = common::failureOf(parsed)) {
+        return fail(error->reason, exit_status::kUsage);
     }
     const auto module = std::get<std::optional<frames::ModuleAddress>>(parsed);
     if (!options.inductive && !module && !options.broadcast) {
@@ -44,11 +36,11 @@ int runSend(const ConnectionOptions& connectionOptions, const SendOptions& optio
     commands::RadioCommand command{.code = std::get<std::uint8_t>(code),
                                    .target = options.broadcast ? std::nullopt : module,
                                    .authenticate = options.authenticate};
-    const auto bytePar = number("--byte-par", options.bytePar, 0, 255);
-    const auto wordPar = number("--word-par", options.wordPar, -32768, 65535);
+    const auto bytePar = tools::parseInteger("--byte-par", options.bytePar, 0, 255);
+    const auto wordPar = tools::parseInteger("--word-par", options.wordPar, -32768, 65535);
     for (const auto* checked : {&bytePar, &wordPar}) {
-        if (const auto* error = std::get_if<ArgumentError>(checked)) {
-            return fail(error->message, exit_status::kUsage);
+        if (const auto* error = common::failureOf(*checked)) {
+            return fail(error->reason, exit_status::kUsage);
         }
     }
     command.bytePar = static_cast<std::uint8_t>(std::get<std::int64_t>(bytePar));
@@ -58,9 +50,9 @@ int runSend(const ConnectionOptions& connectionOptions, const SendOptions& optio
     }
     std::array<std::uint16_t, 8> words{};
     for (std::size_t i = 0; i < options.content.size(); ++i) {
-        const auto word = number("--content", options.content[i], -32768, 65535);
-        if (const auto* error = std::get_if<ArgumentError>(&word)) {
-            return fail(error->message, exit_status::kUsage);
+        const auto word = tools::parseInteger("--content", options.content[i], -32768, 65535);
+        if (const auto* error = common::failureOf(word)) {
+            return fail(error->reason, exit_status::kUsage);
         }
         words[i] = static_cast<std::uint16_t>(std::get<std::int64_t>(word));
     }
@@ -76,8 +68,8 @@ int runSend(const ConnectionOptions& connectionOptions, const SendOptions& optio
     }
     auto opened = openSession(
         connectionOptions, options.inductive ? Needs::BinaryProtocol : Needs::Ports, "--inductive");
-    if (const int* status = std::get_if<int>(&opened)) {
-        return *status;
+    if (const auto* failure = common::failureOf(opened)) {
+        return fail(failure->reason, exit_status::kUsage);
     }
     Session& session = *std::get<std::unique_ptr<Session>>(opened);
     core::ToolCore& core = session.core();
@@ -173,17 +165,17 @@ int sendAndWait(Session& session, const std::function<void(commands::ServiceComm
 }
 
 // Two numbers checked in range, for writepar and chan-pwr.
-std::variant<std::pair<std::int64_t, std::int64_t>, ArgumentError> twoNumbers(
+common::Result<std::pair<std::int64_t, std::int64_t>> twoNumbers(
     const std::vector<std::string>& values, std::string_view firstName, std::int64_t firstHigh,
     std::string_view secondName, std::int64_t secondLow, std::int64_t secondHigh) {
     if (values.size() != 2) {
-        return ArgumentError{"takes two arguments: " + std::string(firstName) + " " +
-                             std::string(secondName)};
+        return common::Failure{"takes two arguments: " + std::string(firstName) + " " +
+                               std::string(secondName)};
     }
-    const auto first = number(firstName, values[0], 0, firstHigh);
-    const auto second = number(secondName, values[1], secondLow, secondHigh);
+    const auto first = tools::parseInteger(firstName, values[0], 0, firstHigh);
+    const auto second = tools::parseInteger(secondName, values[1], secondLow, secondHigh);
     for (const auto* checked : {&first, &second}) {
-        if (const auto* error = std::get_if<ArgumentError>(checked)) {
+        if (const auto* error = common::failureOf(*checked)) {
             return *error;
         }
     }
@@ -212,14 +204,14 @@ int runService(const ConnectionOptions& connectionOptions, const ServiceOptions&
         const auto numbers =
             parameter ? twoNumbers(options.values, "parameter", 255, "value", -32768, 65535)
                       : twoNumbers(options.values, "channel", 9, "power", 0, 9);
-        if (const auto* error = std::get_if<ArgumentError>(&numbers)) {
-            return fail(action + ": " + error->message, exit_status::kUsage);
+        if (const auto* error = common::failureOf(numbers)) {
+            return fail(action + ": " + error->reason, exit_status::kUsage);
         }
         const auto [first, second] = std::get<std::pair<std::int64_t, std::int64_t>>(numbers);
         if (parameter) {
             const auto parameterNumber = parseParameter(options.values[0]);
-            if (const auto* error = std::get_if<ArgumentError>(&parameterNumber)) {
-                return fail(error->message, exit_status::kUsage);
+            if (const auto* error = common::failureOf(parameterNumber)) {
+                return fail(error->reason, exit_status::kUsage);
             }
             const std::uint8_t written = std::get<std::uint8_t>(parameterNumber);
             send = [written, value = static_cast<std::int32_t>(second)](
@@ -234,8 +226,8 @@ int runService(const ConnectionOptions& connectionOptions, const ServiceOptions&
     }
     auto opened =
         openSession(connectionOptions, needsBinary ? Needs::BinaryProtocol : Needs::Ports, action);
-    if (const int* status = std::get_if<int>(&opened)) {
-        return *status;
+    if (const auto* failure = common::failureOf(opened)) {
+        return fail(failure->reason, exit_status::kUsage);
     }
     return sendAndWait(*std::get<std::unique_ptr<Session>>(opened), send, awaited, options);
 }
@@ -256,14 +248,14 @@ int runBox(const ConnectionOptions& connectionOptions, const ServiceOptions& opt
         byte = frames::box::kBoot;
     } else if (action == "led") {
         const auto led = parseLed(options.values[0]);
-        if (const auto* error = std::get_if<ArgumentError>(&led)) {
-            return fail(error->message, exit_status::kUsage);
+        if (const auto* error = common::failureOf(led)) {
+            return fail(error->reason, exit_status::kUsage);
         }
         byte = std::get<std::uint8_t>(led);
     } else if (action == "beep") {
-        const auto length = parseInteger("beep length", options.values[0], 0, 7);
-        if (const auto* error = std::get_if<ArgumentError>(&length)) {
-            return fail(error->message, exit_status::kUsage);
+        const auto length = tools::parseInteger("beep length", options.values[0], 0, 7);
+        if (const auto* error = common::failureOf(length)) {
+            return fail(error->reason, exit_status::kUsage);
         }
         beep = static_cast<int>(std::get<std::int64_t>(length));
     } else if (action == "online") {
@@ -275,8 +267,8 @@ int runBox(const ConnectionOptions& connectionOptions, const ServiceOptions& opt
         return fail("'" + action + "' is not a box command", exit_status::kUsage);
     }
     auto opened = openSession(connectionOptions, Needs::InterfaceBox, "box " + action);
-    if (const int* status = std::get_if<int>(&opened)) {
-        return *status;
+    if (const auto* failure = common::failureOf(opened)) {
+        return fail(failure->reason, exit_status::kUsage);
     }
     const auto send = [&](commands::ServiceCommands& commands) {
         if (beep) {
@@ -295,15 +287,15 @@ int runCalibrate(const ConnectionOptions& connectionOptions, const CalibrateOpti
     }
     std::optional<std::int16_t> target;
     if (options.target) {
-        const auto value = parseInteger("--target", *options.target, -32768, 32767);
-        if (const auto* error = std::get_if<ArgumentError>(&value)) {
-            return fail(error->message, exit_status::kUsage);
+        const auto value = tools::parseInteger("--target", *options.target, -32768, 32767);
+        if (const auto* error = common::failureOf(value)) {
+            return fail(error->reason, exit_status::kUsage);
         }
         target = static_cast<std::int16_t>(std::get<std::int64_t>(value));
     }
     auto opened = openSession(connectionOptions, Needs::BinaryProtocol, "calibrate");
-    if (const int* status = std::get_if<int>(&opened)) {
-        return *status;
+    if (const auto* failure = common::failureOf(opened)) {
+        return fail(failure->reason, exit_status::kUsage);
     }
     Session& session = *std::get<std::unique_ptr<Session>>(opened);
     core::ToolCore& core = session.core();

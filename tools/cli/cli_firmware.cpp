@@ -42,9 +42,9 @@ class ProgressView final : public firmware::FirmwareView {
 }  // namespace
 
 int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOptions& options) {
-    const auto module = parseOptionalModule("--module", options.module);
-    if (const auto* error = std::get_if<ArgumentError>(&module)) {
-        return fail(error->message, exit_status::kUsage);
+    const auto module = tools::parseOptionalModule("--module", options.module);
+    if (const auto* error = common::failureOf(module)) {
+        return fail(error->reason, exit_status::kUsage);
     }
     const firmware::FirmwareTarget target{
         .singleModule = std::get<std::optional<frames::ModuleAddress>>(module).has_value(),
@@ -57,8 +57,8 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
         return fail("--reboot needs --module", exit_status::kUsage);
     }
     auto opened = openSession(connectionOptions);
-    if (const int* status = std::get_if<int>(&opened)) {
-        return *status;
+    if (const auto* failure = common::failureOf(opened)) {
+        return fail(failure->reason, exit_status::kUsage);
     }
     Session& session = *std::get<std::unique_ptr<Session>>(opened);
     core::ToolCore& core = session.core();

@@ -3,10 +3,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "commands/calibration.h"
 #include "common/input_file.h"
-#include "common/settings_file.h"
-#include "core/tool_settings.h"
 #include "link/interfaces.h"
 #include "link/qt_serial_port.h"
 #include "shared/live_watch.h"
@@ -18,100 +15,51 @@ int fail(const std::string& message, int status) {
     return status;
 }
 
-Parsed<Connection> resolveConnection(const ConnectionOptions& options) {
-    Connection c;
-    if (!options.settings.empty()) {
-        const common::SettingsFile file(options.settings);
-        if (file.sections().empty()) {
-            return ArgumentError{"--settings '" + options.settings +
-                                 "' cannot be read as a settings file"};
-        }
-        // Ports the file does not name must be given: nothing is guessed.
-        const core::ToolSettings settings =
-            core::readToolSettings(file, {.interfaceA = "", .interfaceB = ""});
-        c.portA = settings.interfaceA;
-        c.portB = settings.interfaceB;
-        c.mux = settings.multiplexed;
-        c.binary = settings.binaryProtocol;
-        c.calibrationTarget = settings.calibrationTarget;
-    }
-    c.portA = options.portA.empty() ? c.portA : options.portA;
-    c.portB = options.portB.empty() ? c.portB : options.portB;
-    c.mux = c.mux || options.mux;
-    c.binary = c.binary || options.binary;
-    if (!options.crcStart.empty()) {
-        const auto crc = parseInteger("--crc-start", "0x" + options.crcStart, 0, 0xFFFF);
-        if (std::holds_alternative<ArgumentError>(crc)) {
-            return ArgumentError{"--crc-start '" + options.crcStart +
-                                 "' is not a hexadecimal number of up to four digits"};
-        }
-        c.crcStart = static_cast<std::uint16_t>(std::get<std::int64_t>(crc));
-    }
-    if (!options.key.empty() || !options.keyFile.empty()) {
-        auto key =
-            options.key.empty() ? readKeyFile(options.keyFile) : parseKey("--key", options.key);
-        if (auto* error = std::get_if<ArgumentError>(&key)) {
-            return *error;
-        }
-        c.key = std::get<frames::TeaKey>(key);
-    }
-    if (c.portA.empty()) {
-        return ArgumentError{"no port: give --port-a or --settings"};
-    }
-    return c;
-}
-
 Session::Session(const Connection& connection, receive::PollerOptions poller)
     : connection_(connection),
       // The link's own diagnostic lines are left out: failures are reported in words.
-      core_(std::make_unique<core::ToolCore>(
-          std::make_unique<link::QtSerialPort>(), std::make_unique<link::QtSerialPort>(),
-          diagnostics_, clock_,
-          core::CoreOptions{.poller = std::move(poller),
-                            .multiplexed = connection.mux,
-                            .protocol = {.binaryProtocol = connection.binary,
-                                         .crcStart = connection.crcStart,
-                                         .authKey = connection.key},
-                            .keepValuePoints = false})) {}
+      core_(std::make_unique<core::ToolCore>(std::make_unique<link::QtSerialPort>(),
+                                             std::make_unique<link::QtSerialPort>(), diagnostics_,
+                                             clock_, connection.coreOptions(std::move(poller)))) {}
 
 Session::~Session() {
     core_->link.ClosePort(link::Port::A);
     core_->link.ClosePort(link::Port::B);
 }
 
-bool Session::open() {
+std::optional<common::Failure> Session::open() {
     if (const auto failed =
             link::openInterfaces(core_->link, connection_.portA, connection_.portB)) {
-        fail("cannot open " + failed->name + ": " + failed->result.failure, exit_status::kUsage);
-        return false;
+        return common::Failure{"cannot open " + failed->name + ": " + failed->result.failure,
+                               static_cast<int>(failed->result.errorCode)};
     }
-    return true;
+    return std::nullopt;
 }
 
 void Session::showLines(bool shown) {
     shownLines_ = shown ? core_->attach({.lines = &console_}) : common::Attachment();
 }
 
-std::variant<std::unique_ptr<Session>, int> openSession(const ConnectionOptions& options,
-                                                        Needs needs, const std::string& task) {
-    auto connection = resolveConnection(options);
-    if (const auto* error = std::get_if<ArgumentError>(&connection)) {
-        return fail(error->message, exit_status::kUsage);
+common::Result<std::unique_ptr<Session>> openSession(const ConnectionOptions& options, Needs needs,
+                                                     const std::string& task) {
+    auto connection = tools::resolveConnection(options);
+    if (const auto* failure = common::failureOf(connection)) {
+        return *failure;
     }
     const Connection& resolved = std::get<Connection>(connection);
     if (needs == Needs::BinaryProtocol && !resolved.binary) {
-        return fail(task + " needs the binary protocol of the inductive head (--binary)",
-                    exit_status::kUsage);
+        return common::Failure{task +
+                               " needs the binary protocol of the inductive head (--binary)"};
     }
     if (needs == Needs::InterfaceBox && !resolved.mux) {
-        return fail(task + " goes to the interface box: give --mux", exit_status::kUsage);
+        return common::Failure{task + " goes to the interface box: give --mux"};
     }
     if (!resolved.mux && resolved.portB.empty()) {
-        return fail("no port for the inductive head: give --port-b, or --mux", exit_status::kUsage);
+        return common::Failure{"no port for the inductive head: give --port-b, or --mux"};
     }
-    auto session = std::make_unique<Session>(std::get<Connection>(connection));
-    if (!session->open()) {
-        return exit_status::kUsage;
+    auto session = std::make_unique<Session>(resolved);
+    if (auto failure = session->open()) {
+        return *failure;
     }
     tools::stopOnTerminationSignals();
     return session;
@@ -141,11 +89,11 @@ std::optional<std::string> outputClash(
     return std::nullopt;
 }
 
-Parsed<values::ValueFormat> parseValueFormat(const std::string& format) {
+common::Result<values::ValueFormat> parseValueFormat(const std::string& format) {
     if (const auto named = values::valueFormatNamed(format)) {
         return *named;
     }
-    return ArgumentError{"--values-format takes csv or jsonl"};
+    return common::Failure{"--values-format takes csv or jsonl"};
 }
 
 int Session::listen(double seconds) {

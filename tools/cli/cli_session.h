@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "cli/cli_arguments.h"
-#include "commands/calibration.h"
 #include "common/clock.h"
+#include "common/failure.h"
 #include "common/output_file.h"
 #include "core/tool_core.h"
 #include "frames/protocol_settings.h"
 #include "receive/console_sink.h"
+#include "shared/connection.h"
 #include "shared/exit_status.h"
 #include "shared/live_watch.h"
 #include "values/value_file.h"
@@ -23,30 +24,8 @@ namespace qrt::cli {
 
 namespace exit_status = tools::exit_status;
 
-/// The connection options every subcommand shares, as given.
-struct ConnectionOptions {
-    std::string portA;
-    std::string portB;
-    bool mux = false;
-    bool binary = false;
-    std::string crcStart;
-    std::vector<std::string> key;
-    std::string keyFile;
-    std::string settings;
-};
-
-/// The connection resolved: the settings file's values, the options over them.
-struct Connection {
-    std::string portA;
-    std::string portB;
-    bool mux = false;
-    bool binary = false;
-    std::uint16_t crcStart = 0;
-    frames::TeaKey key = frames::kDefaultKey;
-    std::int16_t calibrationTarget = commands::kDefaultCalibrationTarget;  // [Calib] Offset
-};
-
-[[nodiscard]] Parsed<Connection> resolveConnection(const ConnectionOptions& options);
+using tools::Connection;
+using tools::ConnectionOptions;
 
 /// The core objects over real ports, opened as the window's Open does (no start-up
 /// pause: nothing waits for a person to read). Closes the ports when it ends.
@@ -57,8 +36,8 @@ class Session {
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    /// Opens the interfaces; false with the reason on standard error.
-    [[nodiscard]] bool open();
+    /// Opens the interfaces, or says which did not open and why.
+    [[nodiscard]] std::optional<common::Failure> open();
     [[nodiscard]] core::ToolCore& core() { return *core_; }
     [[nodiscard]] const Connection& connection() const { return connection_; }
     /// Shows the decoded lines on standard output ("D " and "C " as qrt-monitor), or not.
@@ -85,10 +64,10 @@ class Session {
 enum class Needs { Ports, BinaryProtocol, InterfaceBox };
 
 /// The session for a task: the connection resolved, checked against what `task` needs,
-/// and the ports open; or the exit status of why not (nothing sent).
-std::variant<std::unique_ptr<Session>, int> openSession(const ConnectionOptions& options,
-                                                        Needs needs = Needs::Ports,
-                                                        const std::string& task = {});
+/// and the ports open; or why not (nothing was sent).
+common::Result<std::unique_ptr<Session>> openSession(const ConnectionOptions& options,
+                                                     Needs needs = Needs::Ports,
+                                                     const std::string& task = {});
 
 /// Why an output may not be written: it is the same file as an input (--settings,
 /// --key-file) or as another output, through links too. Outputs are (option, path) pairs;
@@ -98,7 +77,7 @@ std::variant<std::unique_ptr<Session>, int> openSession(const ConnectionOptions&
     const std::vector<std::pair<std::string, std::string>>& outputs);
 
 /// The values format named `format` (csv or jsonl), or why not.
-[[nodiscard]] Parsed<values::ValueFormat> parseValueFormat(const std::string& format);
+[[nodiscard]] common::Result<values::ValueFormat> parseValueFormat(const std::string& format);
 
 /// Prints "qrt-cli: MESSAGE" on standard error and returns `status`.
 int fail(const std::string& message, int status);

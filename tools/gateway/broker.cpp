@@ -66,18 +66,17 @@ std::string BrokerAddress::text() const {
            std::to_string(port);
 }
 
-std::optional<Credentials> readCredentials(const std::string& path, std::string& why) {
+common::Result<Credentials> readCredentials(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IROTH) != 0) {
-        why = path + " is readable by others: make it private (chmod o-r " + path + ")";
-        return std::nullopt;
+        return common::Failure{path + " is readable by others: make it private (chmod o-r " + path +
+                               ")"};
     }
     const auto file = common::readInputFile(path, kCredentialsLimit);
-    if (const auto* refused = std::get_if<common::InputRefused>(&file)) {
-        why = refused->reason;
-        return std::nullopt;
+    if (const auto* refused = common::failureOf(file)) {
+        return *refused;
     }
-    std::istringstream lines(std::get<common::InputText>(file).text);
+    std::istringstream lines(std::get<std::string>(file));
     Credentials credentials;
     std::getline(lines, credentials.user);
     std::getline(lines, credentials.password);
@@ -87,8 +86,8 @@ std::optional<Credentials> readCredentials(const std::string& path, std::string&
         }
     }
     if (credentials.user.empty()) {
-        why = path + " holds no user name (the user on the first line, the password on the second)";
-        return std::nullopt;
+        return common::Failure{
+            path + " holds no user name (the user on the first line, the password on the second)"};
     }
     return credentials;
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/failure.h"
+
 namespace qrt::gateway {
 
 /// Where the broker listens: mqtt://HOST[:PORT] (1883 by default) or mqtts://HOST[:PORT]
@@ -25,7 +27,7 @@ struct Credentials {
 };
 
 /// Reads the credentials file: a regular file that others may not read, the user on its
-/// first line, the password on its second. The reason in words when it is refused.
-[[nodiscard]] std::optional<Credentials> readCredentials(const std::string& path, std::string& why);
+/// first line, the password on its second; or why it is refused.
+[[nodiscard]] common::Result<Credentials> readCredentials(const std::string& path);
 
 }  // namespace qrt::gateway

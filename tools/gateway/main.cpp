@@ -9,13 +9,13 @@
 #include <filesystem>
 #include <iostream>
 
-#include "cli/cli_session.h"
 #include "common/input_file.h"
 #include "common/version.h"
 #include "core/tool_core.h"
 #include "gateway/gateway.h"
 #include "gateway/messages.h"
 #include "link/qt_serial_port.h"
+#include "shared/connection.h"
 #include "shared/exit_status.h"
 
 namespace {
@@ -27,7 +27,7 @@ using tools::exit_status::kUsage;
 constexpr std::size_t kConfigLimit = 1024 * 1024;
 
 struct Options {
-    cli::ConnectionOptions connection;
+    tools::ConnectionOptions connection;
     std::string broker;
     std::string caFile;
     std::string certFile;
@@ -100,7 +100,7 @@ std::optional<std::string> configProblem(int argc, char** argv) {
         }
         if (!path.empty()) {
             const auto file = common::readInputFile(path, kConfigLimit);
-            if (const auto* refused = std::get_if<common::InputRefused>(&file)) {
+            if (const auto* refused = common::failureOf(file)) {
                 return "--config " + refused->reason;
             }
         }
@@ -119,11 +119,7 @@ int main(int argc, char** argv) {
         "qrt-gateway"};
     Options o;
     app.set_config("--config", "", "Read the options from an INI file (the same keys: broker=...)");
-    app.add_option("--port-a", o.connection.portA,
-                   "Receiver (or interface box) port: ttyUSB0 or a path");
-    app.add_flag("--mux", o.connection.mux, "Multiplexed link through the interface box");
-    app.add_option("--crc-start", o.connection.crcStart,
-                   "CRC start value, hexadecimal (default 0)");
+    tools::addReceiverOptions(app, o.connection);
     app.add_option("--settings", o.connection.settings,
                    "Take the port and MXL from the tool's settings file");
     app.add_option("--broker", o.broker, "mqtt://HOST[:PORT] or mqtts://HOST[:PORT]")->required();
@@ -171,11 +167,11 @@ int main(int argc, char** argv) {
     }
 
     const std::string host = hostName();
-    const auto resolved = cli::resolveConnection(o.connection);
-    if (const auto* error = std::get_if<cli::ArgumentError>(&resolved)) {
-        return fail(error->message);
+    const auto resolved = tools::resolveConnection(o.connection);
+    if (const auto* failure = common::failureOf(resolved)) {
+        return fail(failure->reason);
     }
-    const cli::Connection& connection = std::get<cli::Connection>(resolved);
+    const tools::Connection& connection = std::get<tools::Connection>(resolved);
     const auto broker = gateway::BrokerAddress::parse(o.broker);
     if (!broker) {
         return fail("--broker '" + o.broker + "' is not mqtt://HOST[:PORT] or mqtts://HOST[:PORT]");
@@ -186,11 +182,11 @@ int main(int argc, char** argv) {
     }
     std::optional<gateway::Credentials> credentials;
     if (!o.credentials.empty()) {
-        std::string why;
-        credentials = gateway::readCredentials(o.credentials, why);
-        if (!credentials) {
-            return fail("--credentials " + why);
+        auto read = gateway::readCredentials(o.credentials);
+        if (const auto* failure = common::failureOf(read)) {
+            return fail("--credentials " + failure->reason);
         }
+        credentials = std::get<gateway::Credentials>(std::move(read));
     }
     const std::string prefix = o.prefix.empty() ? "qrt/" + gateway::topicLevel(host) : o.prefix;
     gateway::MqttLink mqtt({.broker = *broker,

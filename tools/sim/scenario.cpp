@@ -402,11 +402,11 @@ bool readSections(std::istream& in, std::vector<ScenarioSection>& sections, std:
 
 bool loadScenario(const std::string& path, Scenario& scenario, std::string& error) {
     const auto file = common::readInputFile(path, kScenarioLimit);
-    if (const auto* refused = std::get_if<common::InputRefused>(&file)) {
+    if (const auto* refused = common::failureOf(file)) {
         error = "--scenario " + refused->reason;
         return false;
     }
-    std::istringstream in(std::get<common::InputText>(file).text);
+    std::istringstream in(std::get<std::string>(file));
     std::vector<ScenarioSection> sections;
     if (!readSections(in, sections, error)) {
         return false;
