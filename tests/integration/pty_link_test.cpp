@@ -3,6 +3,7 @@
 #include <chrono>
 #include <sstream>
 
+#include "link/interfaces.h"
 #include "link/link.h"
 #include "link/qt_serial_port.h"
 #include "support/hex.h"
@@ -97,5 +98,30 @@ TEST_F(PtyLinkTest, InductiveHeadGoneIsNoticedWithoutReadingIt) {
     EXPECT_FALSE(link.isOpen(Port::B));
     EXPECT_TRUE(link.isOpen(Port::A));
     EXPECT_EQ(link.takeLostDevice(), std::nullopt);
+    EXPECT_NE(diagnostics.str().find("QRTTest " + b.slavePath() + " lost\n"), std::string::npos);
+}
+
+TEST_F(PtyLinkTest, InterfacesOpenWithEightDataBitsNoParityNoFlowControlAndTheirStopBits) {
+    ASSERT_FALSE(openInterfaces(link, a.slavePath(), b.slavePath()).has_value())
+        << diagnostics.str();
+    struct Case {
+        const PtyPair& pty;
+        speed_t speed;
+        tcflag_t stopBits;
+    };
+    for (const Case& c : {Case{a, B19200, 0}, Case{b, B1200, CSTOPB}}) {
+        const termios line = c.pty.lineSettings();
+        EXPECT_EQ(::cfgetospeed(&line), c.speed);
+        EXPECT_EQ(line.c_cflag & CSIZE, tcflag_t{CS8});
+        EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), c.stopBits);
+        EXPECT_EQ(line.c_iflag & (IXON | IXOFF), tcflag_t{0});
+    }
+}
+
+TEST_F(PtyLinkTest, WriteToAHeadThatWentFailsAndReportsItLost) {
+    ASSERT_TRUE(link.OpenPort(Port::B, b.slavePath(), 1200, 0));
+    b.closeMaster();
+    EXPECT_EQ(link.PortWrite(Target::PortB, hexBytes("0D 56 45 52 0D")), 0u);
+    EXPECT_FALSE(link.isOpen(Port::B));
     EXPECT_NE(diagnostics.str().find("QRTTest " + b.slavePath() + " lost\n"), std::string::npos);
 }

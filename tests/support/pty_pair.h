@@ -55,6 +55,13 @@ class PtyPair {
         return bytes;
     }
 
+    /// The line settings the code under test gave the slave side.
+    [[nodiscard]] termios lineSettings() const {
+        termios settings{};
+        ::tcgetattr(master_, &settings);
+        return settings;
+    }
+
     /// Closes the master side: the slave then looks like a pulled adapter.
     void closeMaster() {
         if (master_ >= 0) {
