@@ -330,3 +330,25 @@ TEST_F(GatewayEndToEnd, BadSettingsAreRefusedAtStartAndAFullQueueDropsTheOldestS
     EXPECT_TRUE(waitForText(path("gateway.log"), "values dropped", 30s))
         << readText(path("gateway.log"));
 }
+
+// A bad option is a failure to systemd (2), named on standard error; help and version are not.
+TEST(GatewayCommandLine, ABadOptionExitsTwoNamingItWhileHelpAndVersionExitZero) {
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string named;
+    };
+    for (const Case& c : {
+             Case{"--broker mqtt://localhost --keepalive 2", 2, "--keepalive"},
+             Case{"--broker mqtt://localhost --mqtt-version 4", 2, "--mqtt-version"},
+             Case{"--broker mqtt://localhost --no-such-option", 2, "--no-such-option"},
+             Case{"--port-a ttyUSB0", 2, "--broker is required"},
+             Case{"--help", 0, ""},
+             Case{"--version", 0, ""},
+         }) {
+        const auto [status, errors] = runCommand("timeout 10 " + std::string(QRT_GATEWAY_PATH) +
+                                                 " " + c.arguments + " 2>&1 >/dev/null");
+        EXPECT_EQ(status, c.status) << c.arguments << ": " << errors;
+        EXPECT_NE(errors.find(c.named), std::string::npos) << c.arguments << ": " << errors;
+    }
+}
