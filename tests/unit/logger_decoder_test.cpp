@@ -4,6 +4,7 @@
 
 #include "frames/device_frames.h"
 #include "receive/channel_list.h"
+#include "receive/channels.h"
 
 using namespace qrt;
 using namespace qrt::receive;
@@ -54,6 +55,34 @@ TEST(ChannelList, DerivesKindsFromTheConfigurationWord) {
     EXPECT_EQ(kinds(0x0D80), (std::vector<int>{9, 10}));  // a = 3, b = 3
     EXPECT_EQ(kinds(0x1E7F), (std::vector<int>{1, 2, 3, 7, 8}));
     EXPECT_EQ(kinds(0), (std::vector<int>{}));
+}
+
+TEST(LoggerValues, EachChannelKindNamesItsValues) {
+    struct Case {
+        std::uint8_t kind;
+        std::uint16_t word;
+        const char* values;
+    };
+    for (const Case& c : {
+             Case{1, 0x0866, "Temp0 2150"},
+             Case{2, 0xF79A, "Temp1 -2150"},
+             Case{3, 0x0870, "Temp2 2160"},
+             Case{4, 0x0AAA, "Status1 63"},
+             Case{5, 0x0AAA, "Status2 0"},
+             Case{6, 0x0AAA, "Status1 63 Status2 0"},
+             Case{7, 0x0014, "Counter1 10"},
+             Case{8, 0x0014, "Counter2 10"},
+             Case{9, 0x1C20, "HourMeter1 3600"},
+             Case{10, 0x1C20, "HourMeter2 3600"},
+             Case{0, 0x0014, "Value 10"},
+         }) {
+        std::string shown;
+        for (const Measurement& value : loggerValues(c.kind, c.word)) {
+            shown += (shown.empty() ? "" : " ") + std::string(value.channel) + " " +
+                     std::to_string(value.raw);
+        }
+        EXPECT_EQ(shown, c.values) << int(c.kind);
+    }
 }
 
 TEST_F(LoggerDecoderTest, RawBlockShowsTwoRowsOfHexPairs) {
@@ -133,6 +162,11 @@ TEST_F(LoggerDecoderTest, EarlyValuesBelongToTheRecordFromTheBlockBefore) {
     const Decoded d = decode(block({0x0866, 0x0014, 0x44ED, 0x0097, 0x1EAD, 0x0301, 0x0870}), 2, 5);
     EXPECT_EQ(d.lines, (std::vector<std::string>{
                            " T0:21.50 C1:10 # 12.05.2015 10:30 Cfg: 0x0301 Bat:3.00 T0:21.60"}));
+    // A tail of exactly one value: the record's last, Counter1.
+    const Decoded one = decode(block({0x0014, 0x44ED, 0x0097, 0x1EAD, 0x0301, 0x0870}), 3, 5);
+    EXPECT_EQ(
+        one.lines,
+        (std::vector<std::string>{" C1:10 # 12.05.2015 10:30 Cfg: 0x0301 Bat:3.00 T0:21.60"}));
 }
 
 TEST_F(LoggerDecoderTest, EarlyValuesThatTheNewListCannotPlaceAreShownRaw) {
