@@ -15,6 +15,16 @@ namespace {
 
 class PollerTest : public ReceiveFixture {};
 
+// What reaches a measurement sink, in order: each frame's values and each poll's end.
+class MeasurementEvents final : public receive::MeasurementSink {
+  public:
+    void addMeasurements(std::span<const receive::Measurement>) override {
+        events.push_back("values");
+    }
+    void pollFinished() override { events.push_back("end"); }
+    std::vector<std::string> events;
+};
+
 }  // namespace
 
 // Worked byte-level example: short telegram 05 66 08 96 01 with its CRC.
@@ -360,4 +370,14 @@ TEST_F(PollerTest, DebugLinesGoToTheLogFileAndItIsFlushedEvery22Polls) {
               "12:00:00.0  ID:5.4660 pt:1 bp:0 wp:515 9\n12:00:00.0  ID:5 T:21.50 B:3.00 1 0\n");
     logFile.close();
     std::filesystem::remove(path);
+}
+
+TEST_F(PollerTest, EveryPollEndsAtTheMeasurementSinkAfterItsValues) {
+    open();
+    MeasurementEvents values;
+    const common::Attachment attachedValues = poller->attach({.measurements = &values});
+    portA->queueInput(bytesOf(frames::buildShortTelegram(5, 0x0866, 0x96, 1, 0)));
+    poller->poll();
+    poller->poll();  // nothing arrives: the values window still refreshes
+    EXPECT_EQ(values.events, (std::vector<std::string>{"values", "end", "end"}));
 }
