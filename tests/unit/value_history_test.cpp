@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <limits>
 
+#include "support/time_zone.h"
 #include "values/value_writer.h"
 
 using namespace qrt;
@@ -130,10 +129,7 @@ TEST(ValueHistory, OneRowPerModuleAndChannelWithCountMinMaxAndChanges) {
 }
 
 TEST(ValueTime, KeepsUtcSoADaylightSavingChangeMovesNoPoint) {
-    const char* zone = std::getenv("TZ");
-    const std::string saved = zone != nullptr ? zone : "";
-    ::setenv("TZ", "Europe/Berlin", 1);
-    ::tzset();
+    const qrt::testing::ScopedTimeZone zone("Europe/Berlin");
     // 25 October 2026: the clocks go back from 03:00 summer time to 02:00.
     const common::DateTime summer{2026, 10, 25, 1, 30, 0, 0};
     const common::DateTime winter{2026, 10, 25, 3, 30, 0, 0};
@@ -151,12 +147,6 @@ TEST(ValueTime, KeepsUtcSoADaylightSavingChangeMovesNoPoint) {
     std::vector<std::int64_t> times;
     history.at(0).points.forEach([&](std::int64_t time, double) { times.push_back(time); });
     EXPECT_EQ(times, (std::vector<std::int64_t>{before.utcMilliseconds, after.utcMilliseconds}));
-    if (zone != nullptr) {
-        ::setenv("TZ", saved.c_str(), 1);
-    } else {
-        ::unsetenv("TZ");
-    }
-    ::tzset();
 }
 
 TEST(ValueWriter, CsvAndJsonLinesRows) {
