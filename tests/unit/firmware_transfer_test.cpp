@@ -154,6 +154,14 @@ TEST_F(FirmwareTransferTest, HeaderMustBeTheTagOneByteAndALineFeed) {
     EXPECT_TRUE(takeWrites().empty());
 }
 
+TEST_F(FirmwareTransferTest, AGoodImageClearsTheLastRefusal) {
+    EXPECT_EQ(transfer->start(image("ABC1\r\n", 200)), FirmwareTransfer::StartResult::WrongHeader);
+    EXPECT_TRUE(transfer->refusal().has_value());
+    EXPECT_EQ(transfer->start(image("DKM2\r\n", 200, "good.bin")),
+              FirmwareTransfer::StartResult::Started);
+    EXPECT_FALSE(transfer->refusal().has_value());
+}
+
 TEST_F(FirmwareTransferTest, EmptyBodyAnnouncesNoBlocksAndEndsAtTheFirstDuePoll) {
     view.targetFields = {true, frames::ModuleAddress{8, 5}};
     link->setMultiplexed(true);

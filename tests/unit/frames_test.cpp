@@ -4,6 +4,7 @@
 
 #include "frames/crc16.h"
 #include "frames/frame_sender.h"
+#include "frames/module_address.h"
 #include "support/fake_clock.h"
 #include "support/fake_serial_port.h"
 #include "support/hex.h"
@@ -44,6 +45,23 @@ TEST(CommandFrames, CrcStartChangesElevenByteFramesButNotTheInductiveFrame) {
     const StandardFrame content = buildContentFrame({1, 2, 3, 4, 5, 6, 7, 8}, 0x1D0F);
     EXPECT_EQ(toHex(std::span(content).first(9)), "05 01 02 03 04 05 06 07 08");
     EXPECT_TRUE(crcMatches(std::span(content).first(9), content[9], content[10], 0x1D0F));
+}
+
+TEST(ModuleAddress, TypeAndSerialAreDecimalOrHexadecimal) {
+    struct Case {
+        const char* text;
+        std::optional<ModuleAddress> module;
+    };
+    for (const Case& c : {
+             Case{"0x5.0x4D2", ModuleAddress{5, 1234}},
+             Case{"0XF.0xfffffff", ModuleAddress{15, 0x0FFFFFFF}},
+             Case{"5.0X10", ModuleAddress{5, 16}},
+             Case{"0x10.1", std::nullopt},
+             Case{"0x.1", std::nullopt},
+             Case{"5.0x10000000", std::nullopt},
+         }) {
+        EXPECT_EQ(ModuleAddress::parse(c.text), c.module) << c.text;
+    }
 }
 
 namespace {

@@ -180,3 +180,15 @@ TEST(Replies, UnknownTypesShowOnlyTheirDebugLine) {
         EXPECT_EQ(lines.debug, "08:15:42.3  ID:5.4660 pt:" + std::to_string(type) + " bp:2 wp:1 3");
     }
 }
+
+TEST(Replies, EndWhateverTheFrameBeforeHadAnnounced) {
+    for (const DecoderState announced :
+         {DecoderState::ExtensionExpected, DecoderState::LoggerBlockExpected,
+          DecoderState::SkipFirmwareBlock}) {
+        DecodeState state = stateAt();
+        state.decoderState = announced;
+        LastLines lines;
+        decodeReply(telegram(0x03, 0x50001234, 1, 20, 1), state, lines);
+        EXPECT_EQ(state.decoderState, DecoderState::Idle) << int(announced);
+    }
+}
