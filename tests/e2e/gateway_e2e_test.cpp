@@ -213,6 +213,33 @@ TEST_F(GatewayEndToEnd, AnUnreachableBrokerAtStartIsReachedLater) {
     subscribe("qrt/test/5.1234/Count1");
     ASSERT_TRUE(awaitCount(30, 30s)) << readText(path("gateway.log"));
     expectEveryCountInOrder(30);
+    // The broker's log names the protocol level the gateway connected with.
+    EXPECT_TRUE(
+        std::regex_search(readText(path("broker.log")), std::regex(R"(as qrt-gateway-\S+ \(p5, )")))
+        << readText(path("broker.log"));
+}
+
+TEST_F(GatewayEndToEnd, ValuesQueuedWhileTheBrokerIsAwayAreOnItBeforeTheStatusSaysOffline) {
+    startBroker();
+    startSim({"--module", kCounting});
+    subscribe("qrt/test/#");
+    startGateway({"--broker", broker_->url()});
+    ASSERT_TRUE(awaitCount(5)) << readText(path("gateway.log"));
+    // The broker stops answering while the connection stays up; the gateway goes on
+    // queueing and is told to stop before the broker answers again.
+    broker_->signal(SIGSTOP);
+    std::this_thread::sleep_for(2s);
+    gateway_->signal(SIGTERM);
+    std::this_thread::sleep_for(300ms);
+    broker_->signal(SIGCONT);
+    EXPECT_EQ(gateway_->stop(SIGTERM), 0);
+    EXPECT_TRUE(waitForText(path("gateway.log"), "stopped; 0 values kept in the queue"))
+        << readText(path("gateway.log"));
+    ASSERT_TRUE(waitForText(path("sub.txt"), "qrt/test/status offline\n")) << received();
+    expectEveryCountInOrder(20);
+    const std::string topics = received();
+    EXPECT_LT(topics.rfind("qrt/test/5.1234/Count1 "), topics.find("qrt/test/status offline\n"))
+        << topics;
 }
 
 TEST_F(GatewayEndToEnd, APulledAdapterIsPortLostUntilItIsBack) {

@@ -62,6 +62,8 @@ class MqttBroker {
         waitFor([this] { return listening(port_); }, std::chrono::seconds(10));
     }
     void kill() { process_->stop(SIGKILL); }
+    /// SIGSTOP makes it a broker that answers nothing while its connections stay up.
+    void signal(int number) const { process_->signal(number); }
     [[nodiscard]] int port() const { return port_; }
     [[nodiscard]] std::string url(const char* scheme = "mqtt") const {
         return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_);

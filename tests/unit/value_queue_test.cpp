@@ -69,6 +69,26 @@ TEST(ValueQueue, KeepsValuesInOrderAcrossARestartUntilAcknowledged) {
     EXPECT_EQ(queue.retainedTopics(), std::vector<std::string>{"t"});
 }
 
+TEST(ValueQueue, KeepsWhereEachValueCameFrom) {
+    TempFolder folder("qrt_queue");
+    ValueQueue queue(folder.path().string(), 1 << 30);
+    using Kind = receive::ValueSource::Kind;
+    const receive::ValueSource sources[] = {{.kind = Kind::Module, .module = {5, 1234}},
+                                            {.kind = Kind::ShortTelegram, .module = {0, 7}},
+                                            {.kind = Kind::Archive, .module = {6, 16}}};
+    for (const receive::ValueSource& source : sources) {
+        receive::Measurement m = counted(1);
+        m.source = source;
+        queue.add({&m, 1});
+    }
+    queue.commit();
+    const std::vector<StoredValue> values = queue.next(0, 10);
+    ASSERT_EQ(values.size(), 3U);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(values[i].source, sources[i]) << i;
+    }
+}
+
 TEST(ValueQueue, BeyondItsLimitDropsTheOldestAndCountsThem) {
     TempFolder folder("qrt_queue");
     ValueQueue queue(folder.path().string(), 64 * 1024);
