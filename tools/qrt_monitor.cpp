@@ -128,18 +128,8 @@ bool overwritesCapture(const CaptureFile& capture, const std::string& valuesPath
     return false;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    CLI::App app{
-        "Decodes telegrams and replies from interface A into the lines of the "
-        "tool's two panes: \"D \" for the debug pane, \"C \" for the communication "
-        "pane.\n"
-        "  qrt-monitor [--mux] [--crc-start HEX] [--id-filter HEX] [--read-size N] "
-        "[--time TEXT] [FILE]\n"
-        "  qrt-monitor --port NAME [--mux] [--crc-start HEX] [--id-filter HEX] "
-        "[--log FILE]"};
-    Options options;
+// The options of both modes; help and version are answered here.
+void addOptions(CLI::App& app, Options& options) {
     app.add_flag("--mux", options.mux, "Multiplexed link (interface box)");
     app.add_option("--crc-start", options.crcStart, "CRC start value, hexadecimal (default 0)");
     app.add_option("--id-filter", options.idFilter, "Receive ID filter, hexadecimal (0 = off)");
@@ -169,6 +159,54 @@ int main(int argc, char** argv) {
         "every value carries the time the decoding started (a capture holds no times).\n"
         "Exit status: 0 done, 1 port lost, 2 usage, a file that cannot be read or written, or a "
         "port that does not open.");
+}
+
+// The values file, when one is asked for; none, or the failure, otherwise.
+qrt::common::Result<std::optional<qrt::values::ValueFile>> openValues(const Options& options) {
+    if (options.values.empty()) {
+        return std::optional<qrt::values::ValueFile>();
+    }
+    auto values = qrt::values::ValueFile::open(
+        options.values, *qrt::values::valueFormatNamed(options.valuesFormat));
+    if (values.failed()) {
+        return qrt::common::Failure{values.failure()};
+    }
+    return std::optional(std::move(values));
+}
+
+// Decodes the whole capture into `output`; the exit status.
+int runOffline(const Options& options, std::uint16_t crcStart, std::uint32_t idFilter,
+               CaptureFile& capture, qrt::tools::ToolOutput& output) {
+    qrt::receive::replayCapture(
+        [&capture](std::span<std::uint8_t> into) { return capture.read(into); },
+        {.multiplexed = options.mux,
+         .crcStart = crcStart,
+         .idFilter = idFilter,
+         .readSize = options.readSize,
+         .timestamp = options.time,
+         .time = qrt::common::SystemClock().timestamp(),
+         .stop = [&output] { return output.failed(); }},
+        output.lines(), output.measurements());
+    if (!capture.failure().empty()) {
+        std::cerr << "qrt-monitor: " << capture.failure() << '\n';
+        return kUsage;
+    }
+    return kDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "Decodes telegrams and replies from interface A into the lines of the "
+        "tool's two panes: \"D \" for the debug pane, \"C \" for the communication "
+        "pane.\n"
+        "  qrt-monitor [--mux] [--crc-start HEX] [--id-filter HEX] [--read-size N] "
+        "[--time TEXT] [FILE]\n"
+        "  qrt-monitor --port NAME [--mux] [--crc-start HEX] [--id-filter HEX] "
+        "[--log FILE]"};
+    Options options;
+    addOptions(app, options);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -193,39 +231,18 @@ int main(int argc, char** argv) {
             return kUsage;
         }
     }
-    std::optional<qrt::values::ValueFile> values;
-    if (!options.values.empty()) {
-        values.emplace(qrt::values::ValueFile::open(
-            options.values, *qrt::values::valueFormatNamed(options.valuesFormat)));
-        if (values->failed()) {
-            std::cerr << "qrt-monitor: " << values->failure() << '\n';
-            return kUsage;
-        }
+    auto values = openValues(options);
+    if (const auto* failure = qrt::common::failureOf(values)) {
+        std::cerr << "qrt-monitor: " << failure->reason << '\n';
+        return kUsage;
     }
-    qrt::tools::ToolOutput output(std::move(values));
-    const auto finish = [&output](int status) {
-        if (!output.finish() && status == kDone) {
-            std::cerr << "qrt-monitor: " << output.failure() << '\n';
-            return kUsage;
-        }
-        return status;
-    };
-    if (!capture) {
-        return finish(runLive(options, *crcStart, *idFilter, output, argc, argv));
+    qrt::tools::ToolOutput output(
+        std::get<std::optional<qrt::values::ValueFile>>(std::move(values)));
+    const int status = capture ? runOffline(options, *crcStart, *idFilter, *capture, output)
+                               : runLive(options, *crcStart, *idFilter, output, argc, argv);
+    if (!output.finish() && status == kDone) {
+        std::cerr << "qrt-monitor: " << output.failure() << '\n';
+        return kUsage;
     }
-    qrt::receive::replayCapture(
-        [&capture](std::span<std::uint8_t> into) { return capture->read(into); },
-        {.multiplexed = options.mux,
-         .crcStart = *crcStart,
-         .idFilter = *idFilter,
-         .readSize = options.readSize,
-         .timestamp = options.time,
-         .time = qrt::common::SystemClock().timestamp(),
-         .stop = [&output] { return output.failed(); }},
-        output.lines(), output.measurements());
-    if (!capture->failure().empty()) {
-        std::cerr << "qrt-monitor: " << capture->failure() << '\n';
-        return finish(kUsage);
-    }
-    return finish(kDone);
+    return status;
 }

@@ -28,30 +28,99 @@ class ProgressView final : public archive::RetrievalView {
     Progress progress_{"archive"};
 };
 
+// The task's arguments, checked before anything is sent.
+struct ArchiveTask {
+    std::optional<frames::ModuleAddress> module;
+    archive::DateTimeValue start = 0;
+    values::ValueFormat valuesFormat{};
+};
+
+common::Result<ArchiveTask> checkArchiveOptions(const ConnectionOptions& connectionOptions,
+                                                const ArchiveOptions& options) {
+    const auto module = tools::parseOptionalModule("--module", options.module);
+    if (const auto* failure = common::failureOf(module)) {
+        return *failure;
+    }
+    ArchiveTask task{.module = std::get<std::optional<frames::ModuleAddress>>(module)};
+    if (options.radio && (!task.module || task.module->type == 0 || task.module->serial == 0)) {
+        return common::Failure{"--radio needs --module TYPE.SERIAL, type and serial number not 0"};
+    }
+    const auto since = tools::parseDateTime("--since", options.since);
+    if (const auto* failure = common::failureOf(since)) {
+        return *failure;
+    }
+    task.start = std::get<archive::DateTimeValue>(since);
+    const auto format = parseValueFormat(options.valuesFormat);
+    if (const auto* failure = common::failureOf(format)) {
+        return *failure;
+    }
+    task.valuesFormat = std::get<values::ValueFormat>(format);
+    if (const auto clash = outputClash(connectionOptions,
+                                       {{"-o", options.output}, {"--values", options.values}})) {
+        return common::Failure{*clash};
+    }
+    return task;
+}
+
+// The exit status of a retrieval that left nothing to export.
+int unexportable(const archive::RetrievalOutcome& outcome, Session& session) {
+    using End = archive::RetrievalOutcome::End;
+    switch (outcome.end) {
+        case End::PortLost:
+            return session.portLost();
+        case End::Interrupted:
+            return exit_status::kInterrupted;
+        case End::DateError:
+            return fail(outcome.dateError, exit_status::kRefused);
+        case End::MissingBlocks:
+            return fail("blocks are missing; read again", exit_status::kRefused);
+        case End::NoRecord:
+            return fail("no record found in the archive", exit_status::kRefused);
+        default:  // no answer, or not asked (refused with the arguments already)
+            return fail("no answer from the module", exit_status::kNoAnswer);
+    }
+}
+
+// The CSV (and the values) of what was read, each into its file; the exit status.
+int exportArchive(const archive::ArchiveRead& read, const ArchiveTask& task,
+                  const receive::ArchiveStore& store, const ArchiveOptions& options,
+                  common::ReplacingFile& csv, common::ReplacingFile* valueFile) {
+    const archive::ExportSource source = read.exportFrom(store.archiveWords, task.start);
+    std::ostringstream lines;
+    const archive::ExportResult result = archive::writeCsv(source, lines);
+    if (!result.completed) {
+        return fail(result.error, exit_status::kRefused);
+    }
+    if (valueFile != nullptr) {
+        const receive::ValueSource archiveModule{.kind = receive::ValueSource::Kind::Archive,
+                                                 .module = read.module};
+        values::ValueWriter writer(task.valuesFormat);
+        std::string rows = writer.header();
+        archive::archiveValues(source, archiveModule, [&](const receive::Measurement& value) {
+            writer.append(value, rows);
+        });
+        valueFile->write(rows);
+    }
+    csv.write(lines.str());
+    for (common::ReplacingFile* file : {&csv, valueFile}) {
+        if (file != nullptr && !file->commit()) {
+            return fail(file->failure(), exit_status::kUsage);
+        }
+    }
+    std::cerr << "qrt-cli: " << read.module.text() << ": " << result.rows << " rows from "
+              << archive::shortDate(read.recordTime) << " " << archive::longTime(read.recordTime)
+              << " written to " << options.output << '\n';
+    return exit_status::kDone;
+}
+
 }  // namespace
 
 int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions& options) {
-    const auto parsed = tools::parseOptionalModule("--module", options.module);
-    if (const auto* error = common::failureOf(parsed)) {
-        return fail(error->reason, exit_status::kUsage);
+    const auto checked = checkArchiveOptions(connectionOptions, options);
+    if (const auto* failure = common::failureOf(checked)) {
+        return fail(failure->reason, exit_status::kUsage);
     }
-    const auto module = std::get<std::optional<frames::ModuleAddress>>(parsed);
-    if (options.radio && (!module || module->type == 0 || module->serial == 0)) {
-        return fail("--radio needs --module TYPE.SERIAL, type and serial number not 0",
-                    exit_status::kUsage);
-    }
-    const auto since = tools::parseDateTime("--since", options.since);
-    if (const auto* error = common::failureOf(since)) {
-        return fail(error->reason, exit_status::kUsage);
-    }
-    const auto format = parseValueFormat(options.valuesFormat);
-    if (const auto* error = common::failureOf(format)) {
-        return fail(error->reason, exit_status::kUsage);
-    }
-    if (const auto clash = outputClash(connectionOptions,
-                                       {{"-o", options.output}, {"--values", options.values}})) {
-        return fail(*clash, exit_status::kUsage);
-    }
+    const ArchiveTask& task = std::get<ArchiveTask>(checked);
     // The outputs are checked before anything is sent, and an existing file is replaced
     // only by a complete export.
     common::ReplacingFile csv(options.output);
@@ -73,55 +142,14 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
     core::ToolCore& core = session.core();
     ProgressView view;
     archive::ArchiveRetrieval retrieval(core.sender, core.clock, core.poller, core.archive, view);
-    const archive::DateTimeValue start = std::get<archive::DateTimeValue>(since);
-    const archive::RetrievalOutcome outcome =
-        retrieval.retrieve({.radio = options.radio, .module = module, .selectedStart = start});
+    const archive::RetrievalOutcome outcome = retrieval.retrieve(
+        {.radio = options.radio, .module = task.module, .selectedStart = task.start});
     view.finish();
-    using End = archive::RetrievalOutcome::End;
-    switch (outcome.end) {
-        case End::Exportable:
-            break;
-        case End::PortLost:
-            return session.portLost();
-        case End::Interrupted:
-            return exit_status::kInterrupted;
-        case End::NotAsked:  // refused with the arguments already
-        case End::NoResponse:
-            return fail("no answer from the module", exit_status::kNoAnswer);
-        case End::DateError:
-            return fail(outcome.dateError, exit_status::kRefused);
-        case End::MissingBlocks:
-            return fail("blocks are missing; read again", exit_status::kRefused);
-        case End::NoRecord:
-            return fail("no record found in the archive", exit_status::kRefused);
+    if (outcome.end != archive::RetrievalOutcome::End::Exportable) {
+        return unexportable(outcome, session);
     }
-    const archive::ExportSource source = outcome.read.exportFrom(core.archive.archiveWords, start);
-    std::ostringstream lines;
-    const archive::ExportResult result = archive::writeCsv(source, lines);
-    if (!result.completed) {
-        return fail(result.error, exit_status::kRefused);
-    }
-    if (valueFile) {
-        const receive::ValueSource archiveModule{.kind = receive::ValueSource::Kind::Archive,
-                                                 .module = outcome.read.module};
-        values::ValueWriter writer(std::get<values::ValueFormat>(format));
-        std::string rows = writer.header();
-        archive::archiveValues(source, archiveModule, [&](const receive::Measurement& value) {
-            writer.append(value, rows);
-        });
-        valueFile->write(rows);
-    }
-    csv.write(lines.str());
-    for (common::ReplacingFile* file : {&csv, valueFile ? &*valueFile : nullptr}) {
-        if (file != nullptr && !file->commit()) {
-            return fail(file->failure(), exit_status::kUsage);
-        }
-    }
-    std::cerr << "qrt-cli: " << outcome.read.module.text() << ": " << result.rows << " rows from "
-              << archive::shortDate(outcome.read.recordTime) << " "
-              << archive::longTime(outcome.read.recordTime) << " written to " << options.output
-              << '\n';
-    return exit_status::kDone;
+    return exportArchive(outcome.read, task, core.archive, options, csv,
+                         valueFile ? &*valueFile : nullptr);
 }
 
 int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& options) {

@@ -39,23 +39,85 @@ class ProgressView final : public firmware::FirmwareView {
     Progress progress_;
 };
 
-}  // namespace
-
-int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOptions& options) {
+common::Result<firmware::FirmwareTarget> checkFirmwareOptions(const FirmwareOptions& options) {
     const auto module = tools::parseOptionalModule("--module", options.module);
-    if (const auto* error = common::failureOf(module)) {
-        return fail(error->reason, exit_status::kUsage);
+    if (const auto* failure = common::failureOf(module)) {
+        return *failure;
     }
     const firmware::FirmwareTarget target{
         .singleModule = std::get<std::optional<frames::ModuleAddress>>(module).has_value(),
         .module = std::get<std::optional<frames::ModuleAddress>>(module)};
     if (options.speed < 2 || options.speed > 5) {
-        return fail("--speed '" + std::to_string(options.speed) + "' is out of range (2 to 5)",
-                    exit_status::kUsage);
+        return common::Failure{"--speed '" + std::to_string(options.speed) +
+                               "' is out of range (2 to 5)"};
     }
     if (options.reboot && !target.singleModule) {
-        return fail("--reboot needs --module", exit_status::kUsage);
+        return common::Failure{"--reboot needs --module"};
     }
+    return target;
+}
+
+// The image's blocks, sent one per `--speed` polls until the transfer is through.
+tools::LiveEnd sendBlocks(core::ToolCore& core, const firmware::FirmwareTransfer& transfer) {
+    return tools::pollLive(core, {.done = [&transfer] { return !transfer.running(); }});
+}
+
+// Why the transfer ended before its end: the exit status.
+int interrupted(Session& session, tools::LiveEnd end) {
+    return end == tools::LiveEnd::PortLost ? session.portLost() : exit_status::kInterrupted;
+}
+
+// Asks the module for the image's status, sends each block it reports missing again,
+// until it reports the image complete or faulty; the exit status.
+int awaitComplete(Session& session, firmware::FirmwareTransfer& transfer, ProgressView& view,
+                  bool reboot) {
+    using Kind = firmware::FirmwareStatus::Kind;
+    core::ToolCore& core = session.core();
+    for (int unanswered = 0, resends = 0; unanswered < kUnansweredRequests;) {
+        view.status.reset();
+        transfer.requestStatus();
+        const auto end = tools::pollLive(
+            core, {.duration = kStatusWait, .done = [&view] { return view.status.has_value(); }});
+        if (end == tools::LiveEnd::PortLost || end == tools::LiveEnd::Stopped) {
+            return interrupted(session, end);
+        }
+        if (!view.status) {
+            ++unanswered;
+            continue;
+        }
+        unanswered = 0;
+        const firmware::FirmwareStatus status = *view.status;
+        if (status.kind == Kind::Complete) {
+            std::cout << "Good\n";
+            if (reboot) {
+                transfer.reboot();
+            }
+            return exit_status::kDone;
+        }
+        if (status.kind == Kind::Faulty) {
+            return fail("the module reports the image faulty", exit_status::kRefused);
+        }
+        if (++resends > kMaxResends) {
+            return fail("the module still misses blocks after " + std::to_string(kMaxResends) +
+                            " resends (block " + std::to_string(status.block) + ")",
+                        exit_status::kRefused);
+        }
+        std::cerr << "qrt-cli: block " << status.block << " missing, sent again\n";
+        if (const auto resent = sendBlocks(core, transfer); resent != tools::LiveEnd::Done) {
+            return interrupted(session, resent);
+        }
+    }
+    return fail("no answer to the status request", exit_status::kNoAnswer);
+}
+
+}  // namespace
+
+int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOptions& options) {
+    const auto checked = checkFirmwareOptions(options);
+    if (const auto* failure = common::failureOf(checked)) {
+        return fail(failure->reason, exit_status::kUsage);
+    }
+    const firmware::FirmwareTarget& target = std::get<firmware::FirmwareTarget>(checked);
     auto opened = openSession(connectionOptions);
     if (const auto* failure = common::failureOf(opened)) {
         return fail(failure->reason, exit_status::kUsage);
@@ -72,58 +134,16 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
         // The image was not sent.
         return fail(firmware::refusalText(*transfer.refusal()), exit_status::kUsage);
     }
-    const auto sendBlocks = [&] {
-        return tools::pollLive(core, {.done = [&transfer] { return !transfer.running(); }});
-    };
-    // Why the transfer ended before its end: the exit status.
-    const auto interrupted = [&session](tools::LiveEnd end) {
-        return end == tools::LiveEnd::PortLost ? session.portLost() : exit_status::kInterrupted;
-    };
-    if (const auto end = sendBlocks(); end != tools::LiveEnd::Done) {
-        view.finish();
-        return interrupted(end);
-    }
+    const tools::LiveEnd sent = sendBlocks(core, transfer);
     view.finish();
+    if (sent != tools::LiveEnd::Done) {
+        return interrupted(session, sent);
+    }
     if (!target.singleModule) {
         std::cout << transfer.blockCount() << " blocks sent to every module in range\n";
         return exit_status::kDone;
     }
-    using Kind = firmware::FirmwareStatus::Kind;
-    for (int unanswered = 0, resends = 0; unanswered < kUnansweredRequests;) {
-        view.status.reset();
-        transfer.requestStatus();
-        const auto end = tools::pollLive(
-            core, {.duration = kStatusWait, .done = [&view] { return view.status.has_value(); }});
-        if (end == tools::LiveEnd::PortLost || end == tools::LiveEnd::Stopped) {
-            return interrupted(end);
-        }
-        if (!view.status) {
-            ++unanswered;
-            continue;
-        }
-        unanswered = 0;
-        const firmware::FirmwareStatus status = *view.status;
-        if (status.kind == Kind::Complete) {
-            std::cout << "Good\n";
-            if (options.reboot) {
-                transfer.reboot();
-            }
-            return exit_status::kDone;
-        }
-        if (status.kind == Kind::Faulty) {
-            return fail("the module reports the image faulty", exit_status::kRefused);
-        }
-        if (++resends > kMaxResends) {
-            return fail("the module still misses blocks after " + std::to_string(kMaxResends) +
-                            " resends (block " + std::to_string(status.block) + ")",
-                        exit_status::kRefused);
-        }
-        std::cerr << "qrt-cli: block " << status.block << " missing, sent again\n";
-        if (const auto resent = sendBlocks(); resent != tools::LiveEnd::Done) {
-            return interrupted(resent);
-        }
-    }
-    return fail("no answer to the status request", exit_status::kNoAnswer);
+    return awaitComplete(session, transfer, view, options.reboot);
 }
 
 }  // namespace qrt::cli
