@@ -35,7 +35,8 @@ struct BenchFolder {
 };
 
 void fillQueue(const std::string& folder, std::int64_t count) {
-    gateway::ValueQueue queue(folder, 4ULL << 30);
+    auto opened = gateway::ValueQueue::open(folder, 4ULL << 30);
+    gateway::ValueQueue& queue = *std::get<std::unique_ptr<gateway::ValueQueue>>(opened);
     std::vector<receive::Measurement> batch(10'000);
     for (std::int64_t added = 0; added < count;) {
         for (receive::Measurement& m : batch) {

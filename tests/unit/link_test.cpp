@@ -117,12 +117,15 @@ TEST_F(LinkTest, ReopeningAnOpenPortChangesNothing) {
 TEST_F(LinkTest, EverySuccessfulOpenEmptiesBothRingsAndResetsTheSplitter) {
     link->setMultiplexed(true);
     ASSERT_TRUE(link->OpenPort(Port::A, "/dev/ttyA", 19200, 0));
-    portA->queueInput(hexBytes("02 00 41 42 43 10 C0 02 00"));  // a frame, then half one
+    // A receiver frame, a head frame, then half a frame.
+    portA->queueInput(hexBytes("02 00 41 42 43 10 C0 02 01 55 10 03 02 00"));
     link->PortFill(0);
     ASSERT_EQ(link->ringHeld(0), 3u);
+    ASSERT_EQ(link->ringHeld(1), 1u);
     ASSERT_NE(link->muxReceiver().muxState, MuxReceiver::kWaitStx);
     ASSERT_TRUE(link->OpenPort(Port::B, "/dev/ttyB", 1200, 0));
     EXPECT_EQ(link->ringHeld(0), 0u);
+    EXPECT_EQ(link->ringHeld(1), 0u);
     EXPECT_EQ(link->muxReceiver().muxState, MuxReceiver::kWaitStx);
 }
 
@@ -184,4 +187,9 @@ TEST_F(LinkTest, LostDeviceIsClosedAndReportedOnce) {
     EXPECT_EQ(link->PortWrite(Target::PortA, hexBytes("01")), 0u);
     EXPECT_EQ(diagnostics.str().find("lost"), diagnostics.str().rfind("lost"));
     EXPECT_NE(diagnostics.str().find("QRTTest /dev/ttyA lost\n"), std::string::npos);
+    // The head's port is only written: its loss is found by looking, without a read.
+    portB->pullPlug();
+    EXPECT_TRUE(link->deviceLost());
+    EXPECT_EQ(link->takeLostDevice(), Port::B);
+    EXPECT_FALSE(link->isOpen(Port::B));
 }

@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <stdexcept>
 #include <vector>
 
 #include "support/temp_folder.h"
@@ -32,6 +33,14 @@ void addCounts(ValueQueue& queue, std::int32_t from, std::int32_t to) {
     queue.commit();
 }
 
+std::unique_ptr<ValueQueue> openQueue(const std::string& folder, std::uint64_t limit) {
+    auto opened = ValueQueue::open(folder, limit);
+    if (const auto* failure = common::failureOf(opened)) {
+        throw std::runtime_error(failure->reason);  // the test fails with the reason
+    }
+    return std::get<std::unique_ptr<ValueQueue>>(std::move(opened));
+}
+
 std::vector<std::int32_t> waiting(ValueQueue& queue) {
     std::vector<std::int32_t> raws;
     for (const StoredValue& value : queue.next(0, 100'000)) {
@@ -43,8 +52,8 @@ std::vector<std::int32_t> waiting(ValueQueue& queue) {
 TEST(ValueQueue, KeepsValuesInOrderAcrossARestartUntilAcknowledged) {
     TempFolder folder("qrt_queue");
     {
-        ValueQueue queue(folder.path().string(), 1 << 30);
-        ASSERT_TRUE(queue.isOpen()) << queue.failure();
+        const auto opened = openQueue(folder.path().string(), 1 << 30);
+        ValueQueue& queue = *opened;
         addCounts(queue, 1, 3);
         const std::vector<StoredValue> values = queue.next(0, 10);
         ASSERT_EQ(values.size(), 3U);
@@ -57,7 +66,8 @@ TEST(ValueQueue, KeepsValuesInOrderAcrossARestartUntilAcknowledged) {
         queue.keepRetained("t", "new");
         queue.commit();
     }
-    ValueQueue queue(folder.path().string(), 1 << 30);
+    const auto opened = openQueue(folder.path().string(), 1 << 30);
+    ValueQueue& queue = *opened;
     EXPECT_EQ(waiting(queue), (std::vector<std::int32_t>{2, 3}));
     EXPECT_EQ(queue.size(), 2);
     ASSERT_EQ(queue.pendingRetained().size(), 1U);
@@ -71,7 +81,8 @@ TEST(ValueQueue, KeepsValuesInOrderAcrossARestartUntilAcknowledged) {
 
 TEST(ValueQueue, KeepsWhereEachValueCameFrom) {
     TempFolder folder("qrt_queue");
-    ValueQueue queue(folder.path().string(), 1 << 30);
+    const auto opened = openQueue(folder.path().string(), 1 << 30);
+    ValueQueue& queue = *opened;
     using Kind = receive::ValueSource::Kind;
     const receive::ValueSource sources[] = {{.kind = Kind::Module, .module = {5, 1234}},
                                             {.kind = Kind::ShortTelegram, .module = {0, 7}},
@@ -91,7 +102,8 @@ TEST(ValueQueue, KeepsWhereEachValueCameFrom) {
 
 TEST(ValueQueue, BeyondItsLimitDropsTheOldestAndCountsThem) {
     TempFolder folder("qrt_queue");
-    ValueQueue queue(folder.path().string(), 64 * 1024);
+    const auto opened = openQueue(folder.path().string(), 64 * 1024);
+    ValueQueue& queue = *opened;
     for (std::int32_t from = 1; from <= 20'000; from += 1000) {
         addCounts(queue, from, from + 999);
     }
@@ -105,7 +117,8 @@ TEST(ValueQueue, BeyondItsLimitDropsTheOldestAndCountsThem) {
 
 TEST(ValueQueue, AFullDiskDropsValuesCountedAndTheQueueGoesOnWhenThereIsRoom) {
     TempFolder folder("qrt_queue");
-    ValueQueue queue(folder.path().string(), 1 << 30);
+    const auto opened = openQueue(folder.path().string(), 1 << 30);
+    ValueQueue& queue = *opened;
     addCounts(queue, 1, 10);
     // No file may grow beyond 64 KiB now: the write-ahead log fills as a disk would.
     rlimit saved{};

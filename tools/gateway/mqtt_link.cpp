@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <thread>
 
 namespace qrt::gateway {
 
@@ -41,8 +40,25 @@ bool refusedForGood(int rc) {
 
 }  // namespace
 
-MqttLink::MqttLink(MqttSettings settings) : settings_(std::move(settings)) {
+MqttLink::MqttLink(MqttSettings settings, common::Clock& clock)
+    : settings_(std::move(settings)), clock_(clock) {
     static Library library;
+}
+
+common::Result<std::unique_ptr<MqttLink>> MqttLink::open(MqttSettings settings,
+                                                         common::Clock& clock) {
+    std::unique_ptr<MqttLink> link(new MqttLink(std::move(settings), clock));
+    if (auto failure = link->problem()) {
+        return *failure;
+    }
+    // A client made now says whether the library takes the settings at all; each
+    // connection makes its own.
+    auto client = link->newClient();
+    if (const auto* failure = common::failureOf(client)) {
+        return *failure;
+    }
+    mosquitto_destroy(std::get<mosquitto*>(client));
+    return link;
 }
 
 MqttLink::~MqttLink() {
@@ -51,19 +67,76 @@ MqttLink::~MqttLink() {
     }
 }
 
-std::string MqttLink::problem() {
+std::optional<common::Failure> MqttLink::problem() const {
     for (const std::string* file : {&settings_.caFile, &settings_.certFile, &settings_.keyFile}) {
         if (!file->empty() && ::access(file->c_str(), R_OK) != 0) {
-            return "cannot read " + *file + ": " + std::strerror(errno);
+            const int error = errno;
+            return common::Failure{"cannot read " + *file + ": " + std::strerror(error), error};
         }
     }
     if (settings_.broker.tls && settings_.caFile.empty()) {
-        return "mqtts:// needs --cafile: the broker's certificate is always checked";
+        return common::Failure{
+            "mqtts:// needs --cafile: the broker's certificate is always checked"};
     }
     if (settings_.certFile.empty() != settings_.keyFile.empty()) {
-        return "a client certificate needs its key, and a key its certificate";
+        return common::Failure{"a client certificate needs its key, and a key its certificate"};
     }
-    return {};
+    return std::nullopt;
+}
+
+common::Result<mosquitto*> MqttLink::newClient() {
+    mosquitto* client = mosquitto_new(settings_.clientId.c_str(), true, this);
+    if (client == nullptr) {
+        const int error = errno;
+        return common::Failure{"the MQTT library refuses the client ID '" + settings_.clientId +
+                                   "': " + std::strerror(error),
+                               error};
+    }
+    // Each setting that the library refuses is named with its reason.
+    const auto refused = [client](const std::string& what,
+                                  int rc) -> std::optional<common::Failure> {
+        if (rc == MOSQ_ERR_SUCCESS) {
+            return std::nullopt;
+        }
+        mosquitto_destroy(client);
+        return common::Failure{"the MQTT library refuses " + what + ": " + mosquitto_strerror(rc)};
+    };
+    std::optional<common::Failure> failure =
+        refused("the protocol version",
+                mosquitto_int_option(
+                    client, MOSQ_OPT_PROTOCOL_VERSION,
+                    settings_.protocolVersion == 5 ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311));
+    mosquitto_max_inflight_messages_set(client, 0);  // the caller bounds what is in flight
+    if (!failure) {
+        failure = refused(
+            "the status topic " + settings_.statusTopic,
+            mosquitto_will_set(client, settings_.statusTopic.c_str(), 7, "offline", kQos, true));
+    }
+    if (!failure && settings_.credentials) {
+        failure = refused("the credentials",
+                          mosquitto_username_pw_set(client, settings_.credentials->user.c_str(),
+                                                    settings_.credentials->password.c_str()));
+    }
+    if (!failure && settings_.broker.tls) {
+        failure =
+            refused("the TLS settings",
+                    mosquitto_tls_set(
+                        client, settings_.caFile.c_str(), nullptr,
+                        settings_.certFile.empty() ? nullptr : settings_.certFile.c_str(),
+                        settings_.keyFile.empty() ? nullptr : settings_.keyFile.c_str(), nullptr));
+        if (!failure) {
+            mosquitto_tls_opts_set(client, 1 /* verify the peer */, nullptr, nullptr);
+            mosquitto_tls_insecure_set(client, false);  // the host name must match too
+        }
+    }
+    if (failure) {
+        return *failure;
+    }
+    mosquitto_connect_v5_callback_set(client, &MqttLink::onConnect);
+    mosquitto_disconnect_v5_callback_set(client, &MqttLink::onDisconnect);
+    mosquitto_publish_v5_callback_set(client, &MqttLink::onPublish);
+    mosquitto_log_callback_set(client, &MqttLink::onLog);
+    return client;
 }
 
 std::string MqttLink::errorText(int rc) const {
@@ -79,27 +152,14 @@ std::string MqttLink::errorText(int rc) const {
 void MqttLink::connect() {
     if (client_ != nullptr) {
         mosquitto_destroy(client_);  // a fresh client: nothing of the last connection is resent
+        client_ = nullptr;
     }
-    client_ = mosquitto_new(settings_.clientId.c_str(), true, this);
-    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION,
-                         settings_.protocolVersion == 5 ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
-    mosquitto_max_inflight_messages_set(client_, 0);  // the caller bounds what is in flight
-    mosquitto_will_set(client_, settings_.statusTopic.c_str(), 7, "offline", kQos, true);
-    if (settings_.credentials) {
-        mosquitto_username_pw_set(client_, settings_.credentials->user.c_str(),
-                                  settings_.credentials->password.c_str());
+    auto client = newClient();
+    if (const auto* failure = common::failureOf(client)) {
+        fatal_ = failure->reason;  // took the same settings at start: nothing a retry mends
+        return;
     }
-    if (settings_.broker.tls) {
-        mosquitto_tls_set(client_, settings_.caFile.c_str(), nullptr,
-                          settings_.certFile.empty() ? nullptr : settings_.certFile.c_str(),
-                          settings_.keyFile.empty() ? nullptr : settings_.keyFile.c_str(), nullptr);
-        mosquitto_tls_opts_set(client_, 1 /* verify the peer */, nullptr, nullptr);
-        mosquitto_tls_insecure_set(client_, false);  // the host name must match too
-    }
-    mosquitto_connect_v5_callback_set(client_, &MqttLink::onConnect);
-    mosquitto_disconnect_v5_callback_set(client_, &MqttLink::onDisconnect);
-    mosquitto_publish_v5_callback_set(client_, &MqttLink::onPublish);
-    mosquitto_log_callback_set(client_, &MqttLink::onLog);
+    client_ = std::get<mosquitto*>(client);
     lastError_.clear();
     const int rc = mosquitto_connect_async(client_, settings_.broker.host.c_str(),
                                            settings_.broker.port, settings_.keepAliveSeconds);
@@ -114,12 +174,12 @@ void MqttLink::lost(const std::string& reason) {
     const bool wasConnected = connected_;
     connected_ = false;
     connecting_ = false;
-    nextAttempt_ = std::chrono::steady_clock::now() + pause_;
+    nextAttempt_ = clock_.now() + pause_;
     pause_ = std::min(pause_ * 2, kLongestPause);
     const std::string line = (wasConnected ? "disconnected from " : "cannot connect to ") +
                              settings_.broker.text() + ": " + reason;
-    if (line != lastReason_ && onChange) {
-        onChange(line);  // once per change, not at every retry
+    if (line != lastReason_ && events_.changed) {
+        events_.changed(line);  // once per change, not at every retry
     }
     lastReason_ = line;
 }
@@ -128,11 +188,11 @@ void MqttLink::service(std::chrono::milliseconds wait) {
     if (!fatal_.empty()) {
         return;
     }
-    if (!connected_ && !connecting_ && std::chrono::steady_clock::now() >= nextAttempt_) {
+    if (!connected_ && !connecting_ && clock_.now() >= nextAttempt_) {
         connect();
     }
     if (!connected_ && !connecting_) {
-        std::this_thread::sleep_for(wait);
+        clock_.sleep(wait);
         return;
     }
     const int rc = mosquitto_loop(client_, static_cast<int>(wait.count()), 1);
@@ -158,11 +218,11 @@ void MqttLink::onConnect(mosquitto*, void* self, int rc, int, const mosquitto_pr
     link.pause_ = std::chrono::seconds(1);
     ++link.session_;
     link.lastReason_ = "connected to " + link.settings_.broker.text();
-    if (link.onChange) {
-        link.onChange(link.lastReason_);
+    if (link.events_.changed) {
+        link.events_.changed(link.lastReason_);
     }
-    if (link.onConnected) {
-        link.onConnected();
+    if (link.events_.connected) {
+        link.events_.connected();
     }
 }
 

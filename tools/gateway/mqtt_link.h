@@ -2,13 +2,16 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/clock.h"
+#include "common/failure.h"
 #include "gateway/broker.h"
+#include "gateway/mqtt_session.h"
 
 struct mosquitto;
 struct mqtt5__property;
@@ -29,45 +32,36 @@ struct MqttSettings {
     std::string statusTopic{};  // "offline" is left there, retained, when the gateway vanishes
 };
 
-/// The connection to the broker through libmosquitto, serviced by the gateway's one loop:
-/// it connects without waiting, reconnects with a growing pause (1 s, doubled up to a
-/// minute) when the broker or the network goes away, and reports which messages the
-/// broker acknowledged. Every connection starts a fresh client, so what was in flight on
-/// the last one is the caller's to send again, in its own order.
-class MqttLink {
+/// The session with the broker through libmosquitto: it connects without waiting,
+/// reconnects with a growing pause (1 s, doubled up to a minute) when the broker or the
+/// network goes away, and starts a fresh client for every connection.
+class MqttLink final : public MqttSession {
   public:
-    explicit MqttLink(MqttSettings settings);
-    ~MqttLink();
+    /// A link with `settings`, or why they cannot be used (a TLS file that cannot be read,
+    /// a client ID the library refuses).
+    [[nodiscard]] static common::Result<std::unique_ptr<MqttLink>> open(MqttSettings settings,
+                                                                        common::Clock& clock);
+    ~MqttLink() override;
     MqttLink(const MqttLink&) = delete;
     MqttLink& operator=(const MqttLink&) = delete;
 
-    /// Why the settings cannot be used (a TLS file that cannot be read); empty otherwise.
-    [[nodiscard]] std::string problem();
-
-    /// Connects when due, reads and writes, for at most `wait`.
-    void service(std::chrono::milliseconds wait);
-    [[nodiscard]] bool connected() const { return connected_; }
-    /// The connections made so far: a new one means what was in flight is to be sent again.
-    [[nodiscard]] std::uint64_t session() const { return session_; }
-
-    /// Publishes with QoS 1; the message ID, or none when not connected.
-    std::optional<int> publish(const std::string& topic, std::string_view payload, bool retain);
-    /// Publishes with QoS 0, if connected: nothing is kept for a later connection.
-    void publishOnce(const std::string& topic, std::string_view payload);
-    /// The message IDs the broker acknowledged since the last call.
-    [[nodiscard]] std::vector<int> takeAcknowledged();
-
-    /// A refusal no retry can mend (the broker refuses the credentials or the client ID).
-    [[nodiscard]] const std::string& fatal() const { return fatal_; }
-    /// Publishes `status` on the status topic (retained) and disconnects.
-    void close(std::string_view status);
-
-    /// Told of every change of the connection: connected, disconnected with the reason.
-    std::function<void(const std::string&)> onChange;
-    /// Called once a connection is up, before anything else is sent on it.
-    std::function<void()> onConnected;
+    void service(std::chrono::milliseconds wait) override;
+    [[nodiscard]] bool connected() const override { return connected_; }
+    [[nodiscard]] std::uint64_t session() const override { return session_; }
+    std::optional<int> publish(const std::string& topic, std::string_view payload,
+                               bool retain) override;
+    void publishOnce(const std::string& topic, std::string_view payload) override;
+    [[nodiscard]] std::vector<int> takeAcknowledged() override;
+    [[nodiscard]] const std::string& fatal() const override { return fatal_; }
+    void close(std::string_view status) override;
 
   private:
+    MqttLink(MqttSettings settings, common::Clock& clock);
+    /// Why the settings cannot be used; none when they can.
+    [[nodiscard]] std::optional<common::Failure> problem() const;
+    /// A new client with every setting applied, or why the library refused one.
+    [[nodiscard]] common::Result<mosquitto*> newClient();
+
     static void onConnect(mosquitto*, void* self, int rc, int, const mosquitto_property*);
     static void onDisconnect(mosquitto*, void* self, int rc, const mosquitto_property*);
     static void onPublish(mosquitto*, void* self, int mid, int, const mosquitto_property*);
@@ -78,6 +72,7 @@ class MqttLink {
     [[nodiscard]] std::string errorText(int rc) const;
 
     MqttSettings settings_;
+    common::Clock& clock_;
     mosquitto* client_ = nullptr;
     bool connected_ = false;
     bool connecting_ = false;

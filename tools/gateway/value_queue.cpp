@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <optional>
 
 namespace qrt::gateway {
 
@@ -21,31 +22,48 @@ constexpr std::int64_t kDropBatch = 1000;  // values dropped at once while the q
 
 }  // namespace
 
-ValueQueue::ValueQueue(const std::string& folder, std::uint64_t limitBytes)
-    : limitBytes_(limitBytes) {
+common::Result<std::unique_ptr<ValueQueue>> ValueQueue::open(const std::string& folder,
+                                                             std::uint64_t limitBytes) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     const std::string path = (std::filesystem::path(folder) / "queue.sqlite").string();
+    std::unique_ptr<ValueQueue> queue(new ValueQueue(limitBytes));
+    if (const auto problem = queue->openDatabase(path)) {
+        return common::Failure{"cannot use the queue " + path + ": " + *problem};
+    }
+    return queue;
+}
+
+std::optional<std::string> ValueQueue::openDatabase(const std::string& path) {
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
             SQLITE_OK ||
         !execute(kSchema)) {
-        failure_ = "cannot use the queue " + path + ": " +
-                   (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
+        std::string reason = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
         sqlite3_close(db_);
         db_ = nullptr;
-        return;
+        return reason;
     }
-    insert_ = prepare(
-        "INSERT INTO value(utc_ms, utc_offset, kind, type, serial, channel, raw, scale, unit)"
-        " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    select_ = prepare(
-        "SELECT id, utc_ms, utc_offset, kind, type, serial, channel, raw, scale, unit"
-        " FROM value WHERE id > ? ORDER BY id LIMIT ?");
-    delete_ = prepare("DELETE FROM value WHERE id = ?");
-    retain_ = prepare("INSERT OR REPLACE INTO retained(topic, payload, sent) VALUES(?, ?, 0)");
-    retained_ = prepare("SELECT topic, payload, sent FROM retained");
-    sent_ = prepare("UPDATE retained SET sent = 1 WHERE topic = ? AND payload = ?");
+    const std::pair<sqlite3_stmt**, const char*> statements[] = {
+        {&insert_,
+         "INSERT INTO value(utc_ms, utc_offset, kind, type, serial, channel, raw, scale, unit)"
+         " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)"},
+        {&select_,
+         "SELECT id, utc_ms, utc_offset, kind, type, serial, channel, raw, scale, unit"
+         " FROM value WHERE id > ? ORDER BY id LIMIT ?"},
+        {&delete_, "DELETE FROM value WHERE id = ?"},
+        {&retain_, "INSERT OR REPLACE INTO retained(topic, payload, sent) VALUES(?, ?, 0)"},
+        {&retained_, "SELECT topic, payload, sent FROM retained"},
+        {&sent_, "UPDATE retained SET sent = 1 WHERE topic = ? AND payload = ?"},
+    };
+    for (const auto& [statement, sql] : statements) {
+        *statement = prepare(sql);
+        if (*statement == nullptr) {
+            // Tables of another layout under our names: not a queue of ours.
+            return std::string(sqlite3_errmsg(db_));
+        }
+    }
     size_ = number("SELECT count(*) FROM value");
+    return std::nullopt;
 }
 
 ValueQueue::~ValueQueue() {
@@ -97,10 +115,6 @@ void ValueQueue::begin() {
 }
 
 void ValueQueue::add(std::span<const receive::Measurement> values) {
-    if (db_ == nullptr) {
-        dropped_ += values.size();
-        return;
-    }
     begin();
     for (const receive::Measurement& m : values) {
         sqlite3_stmt* s = insert_;
@@ -125,9 +139,6 @@ void ValueQueue::add(std::span<const receive::Measurement> values) {
 }
 
 void ValueQueue::keepRetained(const std::string& topic, const std::string& payload) {
-    if (db_ == nullptr) {
-        return;
-    }
     begin();
     sqlite3_bind_text(retain_, 1, topic.data(), static_cast<int>(topic.size()), SQLITE_STATIC);
     sqlite3_bind_text(retain_, 2, payload.data(), static_cast<int>(payload.size()), SQLITE_STATIC);
@@ -177,9 +188,6 @@ void ValueQueue::dropOldest() {
 
 std::vector<StoredValue> ValueQueue::next(std::int64_t afterId, std::size_t limit) {
     std::vector<StoredValue> values;
-    if (db_ == nullptr) {
-        return values;
-    }
     sqlite3_stmt* s = select_;
     sqlite3_bind_int64(s, 1, afterId);
     sqlite3_bind_int64(s, 2, static_cast<std::int64_t>(limit));
@@ -202,9 +210,6 @@ std::vector<StoredValue> ValueQueue::next(std::int64_t afterId, std::size_t limi
 }
 
 void ValueQueue::remove(std::int64_t id) {
-    if (db_ == nullptr) {
-        return;
-    }
     begin();
     sqlite3_bind_int64(delete_, 1, id);
     if (step(delete_)) {
@@ -214,9 +219,6 @@ void ValueQueue::remove(std::int64_t id) {
 
 std::vector<RetainedMessage> ValueQueue::pendingRetained() {
     std::vector<RetainedMessage> pending;
-    if (db_ == nullptr) {
-        return pending;
-    }
     while (sqlite3_step(retained_) == SQLITE_ROW) {
         if (sqlite3_column_int(retained_, 2) == 0) {
             pending.push_back({reinterpret_cast<const char*>(sqlite3_column_text(retained_, 0)),
@@ -228,9 +230,6 @@ std::vector<RetainedMessage> ValueQueue::pendingRetained() {
 }
 
 void ValueQueue::retainedSent(const RetainedMessage& message) {
-    if (db_ == nullptr) {
-        return;
-    }
     begin();
     sqlite3_bind_text(sent_, 1, message.topic.data(), static_cast<int>(message.topic.size()),
                       SQLITE_STATIC);
@@ -241,9 +240,6 @@ void ValueQueue::retainedSent(const RetainedMessage& message) {
 
 std::vector<std::string> ValueQueue::retainedTopics() {
     std::vector<std::string> topics;
-    if (db_ == nullptr) {
-        return topics;
-    }
     while (sqlite3_step(retained_) == SQLITE_ROW) {
         topics.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(retained_, 0)));
     }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "common/clock.h"
+#include "common/failure.h"
 #include "receive/measurement.h"
 
 struct sqlite3;
@@ -37,14 +39,14 @@ struct RetainedMessage {
 /// one. Bounded: beyond its limit the oldest values are dropped and counted.
 class ValueQueue {
   public:
-    /// Opens (or creates) the queue in `folder`. `failure()` says why when it cannot.
-    ValueQueue(const std::string& folder, std::uint64_t limitBytes);
+    /// Opens (or creates) the queue in `folder`, or says why it cannot be used.
+    [[nodiscard]] static common::Result<std::unique_ptr<ValueQueue>> open(const std::string& folder,
+                                                                          std::uint64_t limitBytes);
     ~ValueQueue();
     ValueQueue(const ValueQueue&) = delete;
     ValueQueue& operator=(const ValueQueue&) = delete;
 
-    [[nodiscard]] bool isOpen() const { return db_ != nullptr; }
-    /// The reason the queue could not be opened or last failed to write; empty otherwise.
+    /// The reason the queue last failed to write; empty otherwise.
     [[nodiscard]] const std::string& failure() const { return failure_; }
 
     /// Adds values (kept in the transaction until `commit`). Values the disk does not
@@ -73,6 +75,9 @@ class ValueQueue {
     [[nodiscard]] std::uint64_t dropped() const { return dropped_; }
 
   private:
+    explicit ValueQueue(std::uint64_t limitBytes) : limitBytes_(limitBytes) {}
+    /// Opens the database at `path` and prepares the statements; the reason when not.
+    std::optional<std::string> openDatabase(const std::string& path);
     bool execute(const char* sql);
     void begin();
     sqlite3_stmt* prepare(const char* sql);

@@ -1,0 +1,106 @@
+// The gateway loop's own rules with the core on fake ports, a broker session in memory
+// and virtual time; and where its queue lives when none is given.
+#include "gateway/gateway_loop.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "gateway/gateway_options.h"
+#include "gateway/mqtt_link.h"
+#include "support/fake_clock.h"
+#include "support/fake_mqtt_session.h"
+#include "support/fake_serial_port.h"
+#include "support/temp_folder.h"
+
+namespace qrt::gateway {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(GatewayLoop, EachChannelIsAnnouncedOnceWhateverItsValues) {
+    testing::TempFolder folder("qrt_gateway_loop");
+    testing::FakeClock clock;
+    testing::FakeMqttSession mqtt(clock);
+    std::ostringstream diagnostics;
+    core::ToolCore core(std::make_unique<testing::FakeSerialPort>(),
+                        std::make_unique<testing::FakeSerialPort>(), diagnostics, clock);
+    auto queue = std::get<std::unique_ptr<ValueQueue>>(ValueQueue::open(folder.file("q"), 1 << 30));
+    const auto say = [](const std::string&) {};
+    Publisher publisher(*queue, mqtt, clock, "qrt/test", say);
+    GatewayLoop loop(core, *queue, mqtt, publisher,
+                     {.portA = "a", .prefix = "qrt/test", .name = "vm", .discoveryPrefix = "ha"},
+                     say);
+    mqtt.connect();
+    receive::Measurement temperature{.source = {.module = {5, 1234}},
+                                     .channel = "Temp1",
+                                     .raw = 2150,
+                                     .scale = 0.01,
+                                     .unit = receive::Unit::Celsius};
+    for (const std::int32_t raw : {2150, 2160, 2170}) {
+        temperature.raw = raw;
+        loop.addMeasurements({&temperature, 1});
+        loop.pollFinished();
+        for (int i = 0; i < 30; ++i) {
+            publisher.serve(50ms);
+            mqtt.acknowledgeAll();
+        }
+    }
+    int announcements = 0;
+    for (const auto& message : mqtt.published) {
+        announcements += message.topic.starts_with("ha/") ? 1 : 0;
+    }
+    EXPECT_EQ(announcements, 1);
+    EXPECT_EQ(mqtt.payloadsOn("qrt/test/5.1234/Temp1").size(), 3u);
+}
+
+TEST(GatewayOptions, TheQueueLivesInTheServicesStateFolderElseTheUsers) {
+    struct Case {
+        const char* stateDirectory;
+        const char* xdgStateHome;
+        const char* expected;
+    };
+    const char* home = std::getenv("HOME");
+    const std::string saved = home != nullptr ? home : "";
+    ::setenv("HOME", "/home/tech", 1);
+    for (const Case c : {Case{"/var/lib/qrt-gateway:/var/lib/other", "/x", "/var/lib/qrt-gateway"},
+                         Case{nullptr, "/state", "/state/qrt-gateway"},
+                         Case{nullptr, nullptr, "/home/tech/.local/state/qrt-gateway"},
+                         Case{"", "", "/home/tech/.local/state/qrt-gateway"}}) {
+        for (const auto& [name, value] : {std::pair{"STATE_DIRECTORY", c.stateDirectory},
+                                          std::pair{"XDG_STATE_HOME", c.xdgStateHome}}) {
+            value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+        }
+        EXPECT_EQ(defaultQueueFolder(), c.expected);
+    }
+    ::unsetenv("STATE_DIRECTORY");
+    ::unsetenv("XDG_STATE_HOME");
+    saved.empty() ? ::unsetenv("HOME") : ::setenv("HOME", saved.c_str(), 1);
+}
+
+TEST(GatewaySetUp, WhatTheLibrariesRefuseEndsTheStartWithItsReason) {
+    testing::FakeClock clock;
+    for (const std::string& clientId : {std::string("qrt\xff"), std::string(70'000, 'x')}) {
+        const auto link = MqttLink::open(
+            {.broker = {.host = "localhost"}, .clientId = clientId, .statusTopic = "qrt/status"},
+            clock);
+        ASSERT_NE(common::failureOf(link), nullptr) << clientId.size();
+        EXPECT_NE(common::failureOf(link)->reason.find("client ID"), std::string::npos);
+    }
+    // A database of another program's under the queue's name is not taken for a queue.
+    testing::TempFolder folder("qrt_gateway_setup");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(folder.file("queue.sqlite").c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TABLE value(id INTEGER PRIMARY KEY, note TEXT)", nullptr, nullptr,
+                 nullptr);
+    sqlite3_close(db);
+    const auto queue = ValueQueue::open(folder.path().string(), 1 << 30);
+    ASSERT_NE(common::failureOf(queue), nullptr);
+    EXPECT_NE(common::failureOf(queue)->reason.find("utc_ms"), std::string::npos)
+        << common::failureOf(queue)->reason;
+}
+
+}  // namespace
+}  // namespace qrt::gateway

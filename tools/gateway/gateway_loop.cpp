@@ -1,0 +1,126 @@
+#include "gateway/gateway_loop.h"
+
+#include "gateway/messages.h"
+#include "link/interfaces.h"
+#include "shared/exit_status.h"
+#include "shared/live_watch.h"
+
+namespace qrt::gateway {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kPortRetry = 5s;
+constexpr auto kFinalDrain = 1s;  // for the queue and the last values at a stop
+
+}  // namespace
+
+GatewayLoop::GatewayLoop(core::ToolCore& core, ValueQueue& queue, MqttSession& mqtt,
+                         Publisher& publisher, GatewaySettings settings, Publisher::Say say)
+    : core_(core),
+      queue_(queue),
+      mqtt_(mqtt),
+      publisher_(publisher),
+      settings_(std::move(settings)),
+      say_(std::move(say)) {
+    for (const std::string& topic : queue_.retainedTopics()) {
+        announced_.insert(topic);
+    }
+    mqtt_.listen({.changed = say_, .connected = [this] { setStatus(status_); }});
+}
+
+std::string& GatewayLoop::beginLine(receive::Pane) {
+    line_.clear();
+    return line_;
+}
+
+void GatewayLoop::endLine() {
+    if (settings_.lines) {
+        mqtt_.publishOnce(settings_.prefix + "/lines", line_);
+    }
+}
+
+void GatewayLoop::addMeasurements(std::span<const receive::Measurement> measurements) {
+    queue_.add(measurements);
+    for (const receive::Measurement& m : measurements) {
+        StoredValue value = storedValueOf(m);
+        if (settings_.discoveryPrefix) {
+            const Discovery discovery =
+                discoveryOf(*settings_.discoveryPrefix, settings_.prefix, settings_.name, value);
+            if (announced_.insert(discovery.topic).second) {
+                publisher_.retainNow(discovery.topic, discovery.payload);
+            }
+        }
+        std::string topic = valueTopic(settings_.prefix, value) + "/last";
+        lastValues_.insert_or_assign(std::move(topic), std::move(value));
+    }
+}
+
+void GatewayLoop::pollFinished() {
+    for (const auto& [topic, value] : lastValues_) {
+        publisher_.retainLastValue(topic, valuePayload(value));
+    }
+    lastValues_.clear();
+    queue_.commit();  // the poll's values are on disk before any of them is published
+}
+
+void GatewayLoop::setStatus(const std::string& status) {
+    status_ = status;
+    publisher_.retainNow(settings_.prefix + "/status", status);
+    queue_.commit();
+}
+
+bool GatewayLoop::openPort() {
+    const link::PortResult opened = core_.link.OpenPort(
+        link::Port::A, link::devicePath(settings_.portA), link::kBaudA, link::kNoParity);
+    if (!opened) {
+        core_.link.ClosePort(link::Port::A);
+        if (status_ != "port lost") {
+            say_("cannot open " + settings_.portA + ": " + opened.failure + " Trying again every " +
+                 std::to_string(kPortRetry.count()) + " s.");
+            setStatus("port lost");
+        }
+        return false;
+    }
+    say_("listening on " + settings_.portA);
+    setStatus("online");
+    return true;
+}
+
+void GatewayLoop::waitToRetryPort() {
+    const auto retry = core_.clock.now() + kPortRetry;
+    while (core_.clock.now() < retry && !tools::stopRequested() && !brokerRefuses()) {
+        publisher_.serve(100ms);
+    }
+}
+
+int GatewayLoop::run() {
+    tools::stopOnTerminationSignals();
+    // Between two polls the broker is served.
+    const tools::LiveOptions live{
+        .done = [this] { return brokerRefuses(); },
+        .wait = [this](std::chrono::milliseconds most) { publisher_.serve(most); }};
+    while (!tools::stopRequested() && !brokerRefuses()) {
+        if (!openPort()) {
+            waitToRetryPort();
+            continue;
+        }
+        if (tools::pollLive(core_, live) == tools::LiveEnd::PortLost) {
+            say_("port lost: " + settings_.portA);
+            setStatus("port lost");
+        }
+    }
+    core_.link.ClosePort(link::Port::A);
+    queue_.commit();
+    publisher_.reportDrops(true);
+    if (brokerRefuses()) {
+        say_(mqtt_.fatal());
+        return tools::exit_status::kUsage;
+    }
+    publisher_.finish(kFinalDrain, "offline");
+    say_("stopped; " + std::to_string(queue_.size()) + " values kept in the queue");
+    return tools::exit_status::kDone;
+}
+
+}  // namespace qrt::gateway

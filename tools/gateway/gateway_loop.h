@@ -1,0 +1,64 @@
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "core/tool_core.h"
+#include "gateway/mqtt_session.h"
+#include "gateway/publisher.h"
+#include "gateway/value_queue.h"
+#include "receive/sinks.h"
+
+namespace qrt::gateway {
+
+/// What the gateway publishes and where it listens.
+struct GatewaySettings {
+    std::string portA;
+    std::string prefix;                          // topics begin with it: "qrt/HOST"
+    std::string name;                            // the gateway in discovery IDs: the host name
+    std::optional<std::string> discoveryPrefix;  // Home Assistant's, when it announces sensors
+    bool lines = false;                          // the decoded lines on PREFIX/lines too
+};
+
+/// The gateway's loop: listens to the receiver through the core's live loop (and opens
+/// its port again when it was lost), keeps every value in the queue before the publisher
+/// sends it, announces new channels, and says how it stands on PREFIX/status. Between two
+/// polls the publisher serves the broker. It sends nothing to the modules and takes
+/// nothing from the broker.
+class GatewayLoop final : public receive::LineSink, public receive::MeasurementSink {
+  public:
+    GatewayLoop(core::ToolCore& core, ValueQueue& queue, MqttSession& mqtt, Publisher& publisher,
+                GatewaySettings settings, Publisher::Say say);
+
+    /// Runs until a termination signal (0) or a refusal of the broker that no retry mends
+    /// (the reason on the log, 2).
+    int run();
+
+    std::string& beginLine(receive::Pane pane) override;
+    void endLine() override;
+    void addMeasurements(std::span<const receive::Measurement> measurements) override;
+    void pollFinished() override;
+
+  private:
+    bool openPort();
+    void waitToRetryPort();
+    void setStatus(const std::string& status);
+    [[nodiscard]] bool brokerRefuses() const { return !mqtt_.fatal().empty(); }
+
+    core::ToolCore& core_;
+    ValueQueue& queue_;
+    MqttSession& mqtt_;
+    Publisher& publisher_;
+    GatewaySettings settings_;
+    Publisher::Say say_;
+    std::string line_;
+    std::string status_ = "online";
+    std::set<std::string> announced_;                // discovery topics already kept
+    std::map<std::string, StoredValue> lastValues_;  // this poll's last value per /last topic
+    common::Attachment attached_ = core_.attach({.lines = this, .measurements = this});
+};
+
+}  // namespace qrt::gateway

@@ -1,0 +1,163 @@
+#include "gateway/gateway_options.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+
+#include "common/input_file.h"
+#include "common/version.h"
+#include "gateway/messages.h"
+
+namespace qrt::gateway {
+
+namespace {
+
+constexpr std::size_t kConfigLimit = 1024 * 1024;
+constexpr const char* kDiscoveryPrefix = "homeassistant";
+
+}  // namespace
+
+void addGatewayOptions(CLI::App& app, GatewayOptions& options) {
+    app.set_config("--config", "", "Read the options from an INI file (the same keys: broker=...)");
+    tools::addReceiverOptions(app, options.connection);
+    app.add_option("--settings", options.connection.settings,
+                   "Take the port and MXL from the tool's settings file");
+    app.add_option("--broker", options.broker, "mqtt://HOST[:PORT] or mqtts://HOST[:PORT]")
+        ->required();
+    app.add_option("--cafile", options.caFile,
+                   "With mqtts://: the certificate authority to check by");
+    app.add_option("--certfile", options.certFile, "A client certificate (PEM) for the broker");
+    app.add_option("--keyfile", options.keyFile, "The client certificate's key (PEM)");
+    app.add_option("--credentials", options.credentials,
+                   "A private file: the user name on its first line, the password on its second");
+    app.add_option("--client-id", options.clientId, "MQTT client ID (default qrt-gateway-HOST)");
+    app.add_option("--keepalive", options.keepAlive, "Keep-alive in seconds (default 60)")
+        ->check(CLI::Range(5, 3600));
+    app.add_option("--mqtt-version", options.mqttVersion, "3.1.1 (default) or 5")
+        ->check(CLI::IsMember({"3.1.1", "5"}));
+    app.add_option("--prefix", options.prefix, "Topic prefix (default qrt/HOST)");
+    app.add_option("--ha-discovery", options.discovery,
+                   "Announce every channel to Home Assistant under this prefix")
+        ->expected(0, 1)
+        ->default_str(kDiscoveryPrefix);
+    app.add_flag("--lines", options.lines, "Publish the decoded lines on PREFIX/lines too");
+    app.add_option("--queue", options.queue,
+                   "Folder of the queue (default $STATE_DIRECTORY, else "
+                   "$XDG_STATE_HOME/qrt-gateway)");
+    app.add_option("--queue-limit", options.queueLimit,
+                   "Largest queue: bytes, or K, M, G (default 1G); beyond, the oldest values are "
+                   "dropped and counted");
+    app.set_version_flag("--version", common::kVersionText);
+    app.footer(
+        "Topics: PREFIX/MODULE/CHANNEL (QoS 1) with {\"time\", \"value\", \"unit\"}, the last "
+        "value "
+        "retained under PREFIX/MODULE/CHANNEL/last, PREFIX/status (online, offline, port lost), "
+        "PREFIX/status/dropped.\n"
+        "Exit status: 0 stopped by SIGTERM or Ctrl+C, 2 an option, a file or a refusal of the "
+        "broker (credentials).\n"
+        "Example: qrt-gateway --port-a ttyUSB0 --broker mqtt://localhost --ha-discovery");
+    // --ha-discovery without a value announces under Home Assistant's own prefix.
+    app.final_callback([&app, &options] {
+        if (app.count("--ha-discovery") > 0 && options.discovery.empty()) {
+            options.discovery = kDiscoveryPrefix;
+        }
+    });
+}
+
+std::optional<common::Failure> configFileProblem(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string path;
+        if (arg == "--config" && i + 1 < argc) {
+            path = argv[i + 1];
+        } else if (arg.starts_with("--config=")) {
+            path = arg.substr(9);
+        }
+        if (!path.empty()) {
+            const auto file = common::readInputFile(path, kConfigLimit);
+            if (const auto* refused = common::failureOf(file)) {
+                return common::Failure{"--config " + refused->reason, refused->systemError};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::string defaultQueueFolder() {
+    if (const char* state = std::getenv("STATE_DIRECTORY"); state != nullptr && *state != '\0') {
+        const std::string first(state);
+        return first.substr(0, first.find(':'));
+    }
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg != nullptr && *xdg != '\0') {
+        return std::string(xdg) + "/qrt-gateway";
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : ".") + "/.local/state/qrt-gateway";
+}
+
+std::optional<std::uint64_t> sizeOf(const std::string& text) {
+    std::size_t used = 0;
+    unsigned long long value = 0;
+    try {
+        value = std::stoull(text, &used);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    const std::string unit = text.substr(used);
+    const std::uint64_t factor = unit.empty()  ? 1
+                                 : unit == "K" ? 1ULL << 10
+                                 : unit == "M" ? 1ULL << 20
+                                 : unit == "G" ? 1ULL << 30
+                                               : 0;
+    if (factor == 0 || value == 0 || text.front() == '-') {
+        return std::nullopt;
+    }
+    return value * factor;
+}
+
+common::Result<GatewaySetup> resolveGatewayOptions(const GatewayOptions& options,
+                                                   const std::string& host) {
+    const auto connection = tools::resolveConnection(options.connection);
+    if (const auto* failure = common::failureOf(connection)) {
+        return *failure;
+    }
+    const auto broker = BrokerAddress::parse(options.broker);
+    if (!broker) {
+        return common::Failure{"--broker '" + options.broker +
+                               "' is not mqtt://HOST[:PORT] or mqtts://HOST[:PORT]"};
+    }
+    const auto limit = sizeOf(options.queueLimit);
+    if (!limit) {
+        return common::Failure{"--queue-limit '" + options.queueLimit +
+                               "' is not a size (bytes, or 64K, 500M, 1G)"};
+    }
+    std::optional<Credentials> credentials;
+    if (!options.credentials.empty()) {
+        auto read = readCredentials(options.credentials);
+        if (const auto* failure = common::failureOf(read)) {
+            return common::Failure{"--credentials " + failure->reason};
+        }
+        credentials = std::get<Credentials>(std::move(read));
+    }
+    const std::string prefix = options.prefix.empty() ? "qrt/" + topicLevel(host) : options.prefix;
+    return GatewaySetup{
+        .connection = std::get<tools::Connection>(connection),
+        .mqtt = {.broker = *broker,
+                 .clientId = options.clientId.empty() ? "qrt-gateway-" + host : options.clientId,
+                 .keepAliveSeconds = options.keepAlive,
+                 .protocolVersion = options.mqttVersion == "5" ? 5 : 4,
+                 .caFile = options.caFile,
+                 .certFile = options.certFile,
+                 .keyFile = options.keyFile,
+                 .credentials = credentials,
+                 .statusTopic = prefix + "/status"},
+        .gateway = {.portA = std::get<tools::Connection>(connection).portA,
+                    .prefix = prefix,
+                    .name = host,
+                    .discoveryPrefix =
+                        options.discovery.empty() ? std::nullopt : std::optional(options.discovery),
+                    .lines = options.lines},
+        .queueFolder = options.queue.empty() ? defaultQueueFolder() : options.queue,
+        .queueLimit = *limit};
+}
+
+}  // namespace qrt::gateway
