@@ -6,7 +6,7 @@ if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
-    libsimpleini-dev libcli11-dev libmosquitto-dev libsqlite3-dev
+    libsimpleini-dev libcli11-dev libmosquitto-dev libsqlite3-dev libsystemd-dev
     mosquitto mosquitto-clients openssl
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
