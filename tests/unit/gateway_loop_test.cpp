@@ -30,7 +30,8 @@ TEST(GatewayLoop, EachChannelIsAnnouncedOnceWhateverItsValues) {
     auto queue = std::get<std::unique_ptr<ValueQueue>>(ValueQueue::open(folder.file("q"), 1 << 30));
     const auto say = [](const std::string&) {};
     Publisher publisher(*queue, mqtt, clock, "qrt/test", say);
-    GatewayLoop loop(core, *queue, mqtt, publisher,
+    const ServiceManager service;
+    GatewayLoop loop(core, *queue, mqtt, publisher, service,
                      {.portA = "a", .prefix = "qrt/test", .name = "vm", .discoveryPrefix = "ha"},
                      say);
     mqtt.connect();

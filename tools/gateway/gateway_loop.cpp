@@ -17,11 +17,13 @@ constexpr auto kFinalDrain = 1s;  // for the queue and the last values at a stop
 }  // namespace
 
 GatewayLoop::GatewayLoop(core::ToolCore& core, ValueQueue& queue, MqttSession& mqtt,
-                         Publisher& publisher, GatewaySettings settings, Publisher::Say say)
+                         Publisher& publisher, const ServiceManager& service,
+                         GatewaySettings settings, Publisher::Say say)
     : core_(core),
       queue_(queue),
       mqtt_(mqtt),
       publisher_(publisher),
+      service_(service),
       settings_(std::move(settings)),
       say_(std::move(say)) {
     for (const std::string& topic : queue_.retainedTopics()) {
@@ -91,16 +93,28 @@ bool GatewayLoop::openPort() {
 void GatewayLoop::waitToRetryPort() {
     const auto retry = core_.clock.now() + kPortRetry;
     while (core_.clock.now() < retry && !tools::stopRequested() && !brokerRefuses()) {
-        publisher_.serve(100ms);
+        betweenPolls(100ms);
+    }
+}
+
+void GatewayLoop::betweenPolls(std::chrono::milliseconds most) {
+    publisher_.serve(most);
+    const auto period = service_.watchdogPeriod();
+    const auto now = core_.clock.now();
+    if (period && (!lastAlive_ || now - *lastAlive_ >= *period)) {
+        lastAlive_ = now;
+        service_.alive();
     }
 }
 
 int GatewayLoop::run() {
     tools::stopOnTerminationSignals();
-    // Between two polls the broker is served.
+    // Settings read, queue open, broker session set up: the service has started, whether
+    // or not the receiver is there yet.
+    service_.ready();
     const tools::LiveOptions live{
         .done = [this] { return brokerRefuses(); },
-        .wait = [this](std::chrono::milliseconds most) { publisher_.serve(most); }};
+        .wait = [this](std::chrono::milliseconds most) { betweenPolls(most); }};
     while (!tools::stopRequested() && !brokerRefuses()) {
         if (!openPort()) {
             waitToRetryPort();
@@ -111,6 +125,7 @@ int GatewayLoop::run() {
             setStatus("port lost");
         }
     }
+    service_.stopping();
     core_.link.ClosePort(link::Port::A);
     queue_.commit();
     publisher_.reportDrops(true);

@@ -9,6 +9,7 @@
 #include "core/tool_core.h"
 #include "gateway/mqtt_session.h"
 #include "gateway/publisher.h"
+#include "gateway/service_manager.h"
 #include "gateway/value_queue.h"
 #include "receive/sinks.h"
 
@@ -31,7 +32,7 @@ struct GatewaySettings {
 class GatewayLoop final : public receive::LineSink, public receive::MeasurementSink {
   public:
     GatewayLoop(core::ToolCore& core, ValueQueue& queue, MqttSession& mqtt, Publisher& publisher,
-                GatewaySettings settings, Publisher::Say say);
+                const ServiceManager& service, GatewaySettings settings, Publisher::Say say);
 
     /// Runs until a termination signal (0) or a refusal of the broker that no retry mends
     /// (the reason on the log, 2).
@@ -45,6 +46,8 @@ class GatewayLoop final : public receive::LineSink, public receive::MeasurementS
   private:
     bool openPort();
     void waitToRetryPort();
+    /// Serves the broker between two polls and tells the service manager the loop lives.
+    void betweenPolls(std::chrono::milliseconds most);
     void setStatus(const std::string& status);
     [[nodiscard]] bool brokerRefuses() const { return !mqtt_.fatal().empty(); }
 
@@ -52,6 +55,8 @@ class GatewayLoop final : public receive::LineSink, public receive::MeasurementS
     ValueQueue& queue_;
     MqttSession& mqtt_;
     Publisher& publisher_;
+    const ServiceManager& service_;
+    std::optional<std::chrono::steady_clock::time_point> lastAlive_;
     GatewaySettings settings_;
     Publisher::Say say_;
     std::string line_;

@@ -13,6 +13,7 @@
 #include "gateway/gateway_options.h"
 #include "gateway/mqtt_link.h"
 #include "gateway/publisher.h"
+#include "gateway/service_manager.h"
 #include "gateway/value_queue.h"
 #include "link/qt_serial_port.h"
 #include "shared/exit_status.h"
@@ -53,13 +54,16 @@ int runGateway(const gateway::GatewaySetup& setup) {
     core::ToolCore core(std::make_unique<link::QtSerialPort>(),
                         std::make_unique<link::QtSerialPort>(), noDiagnostics, clock,
                         setup.connection.coreOptions({.waitForRestOfFrame = false}));
-    const auto say = [](const std::string& line) {
+    // What changes is said on standard error (the journal) and as the service's status.
+    const gateway::ServiceManager service;
+    const auto say = [&service](const std::string& line) {
         std::cerr << "qrt-gateway: " << line << std::endl;
+        service.status(line);
     };
     gateway::ValueQueue& values = *std::get<std::unique_ptr<gateway::ValueQueue>>(queue);
     gateway::MqttLink& broker = *std::get<std::unique_ptr<gateway::MqttLink>>(mqtt);
     gateway::Publisher publisher(values, broker, clock, setup.gateway.prefix, say);
-    gateway::GatewayLoop loop(core, values, broker, publisher, setup.gateway, say);
+    gateway::GatewayLoop loop(core, values, broker, publisher, service, setup.gateway, say);
     return loop.run();
 }
 
