@@ -1,18 +1,22 @@
-# What is installed, and the Debian package built from it (cpack -G DEB).
-set(QRT_PACKAGE_NAME qrt-service-tool)
-set(CMAKE_INSTALL_DOCDIR share/doc/${QRT_PACKAGE_NAME})
+# What is installed, and the two Debian packages built from it (cpack -G DEB): the
+# desktop tool with its command-line companions, and the gateway alone, so that a box
+# beside the receiver installs no desktop libraries.
 include(GNUInstallDirs)
+set(QRT_DESKTOP_PACKAGE qrt-service-tool)
+set(QRT_GATEWAY_PACKAGE qrt-gateway)
 
-install(TARGETS qrt-tester qrt-monitor qrt-cli qrt-sim qrt-gateway
-        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The gateway as a system service, installed but not enabled, and its commented settings.
-install(FILES packaging/qrt-gateway.service DESTINATION lib/systemd/system)
-install(FILES packaging/qrt-gateway.conf DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR})
-install(FILES packaging/qrt-tester.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(TARGETS qrt-tester qrt-monitor qrt-cli qrt-sim
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT desktop)
+install(FILES packaging/qrt-tester.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
+        COMPONENT desktop)
 install(FILES packaging/qrt-tester.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES README.md docs/robustness.md LICENSE packaging/copyright
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT desktop)
+
+install(TARGETS qrt-gateway RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT gateway)
+# The gateway as a system service, installed but not enabled, and its commented settings.
+install(FILES packaging/qrt-gateway.service DESTINATION lib/systemd/system COMPONENT gateway)
+install(FILES packaging/qrt-gateway.conf DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}
+        COMPONENT gateway)
 
 # Compressed as Debian wants them: gzip -9n, no time stamp.
 set(changelog ${CMAKE_BINARY_DIR}/changelog.Debian.gz)
@@ -20,8 +24,16 @@ add_custom_command(OUTPUT ${changelog}
                    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/changelog.Debian > ${changelog}
                    DEPENDS packaging/changelog.Debian)
 set(compressed_docs ${changelog})
+# Each package's own copy of the documents, the licence and the changelog.
+foreach(component desktop gateway)
+    string(TOUPPER ${component} upper)
+    install(FILES README.md docs/robustness.md LICENSE packaging/copyright ${changelog}
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${QRT_${upper}_PACKAGE}
+            COMPONENT ${component})
+endforeach()
 
-# Manual pages from each program's --help (Debian's help2man).
+# Manual pages from each program's --help (Debian's help2man), with the sections of
+# packaging/PROGRAM.h2m where there is one.
 find_program(HELP2MAN help2man)
 if(HELP2MAN)
     set(qrt_tester_summary "service tool of a radio telemetry installation")
@@ -32,50 +44,33 @@ if(HELP2MAN)
     foreach(program qrt-tester qrt-monitor qrt-cli qrt-sim qrt-gateway)
         string(REPLACE "-" "_" summary_variable "${program}_summary")
         set(page ${CMAKE_BINARY_DIR}/man/${program}.1.gz)
+        set(sections ${PROJECT_SOURCE_DIR}/packaging/${program}.h2m)
+        set(include_sections)
+        set(section_files)
+        if(EXISTS ${sections})
+            set(include_sections --include=${sections})
+            set(section_files ${sections})
+        endif()
         add_custom_command(OUTPUT ${page}
                            COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
                            COMMAND ${HELP2MAN} --no-info --no-discard-stderr
-                                   --version-string=${PROJECT_VERSION}
-                                   --name=${${summary_variable}}
+                                   --version-string=${QRT_RELEASE_VERSION}
+                                   --name=${${summary_variable}} ${include_sections}
                                    --output=${CMAKE_BINARY_DIR}/man/${program}.1
                                    $<TARGET_FILE:${program}>
                            COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/man/${program}.1
-                           DEPENDS ${program} VERBATIM)
-        install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+                           DEPENDS ${program} ${section_files} VERBATIM)
+        if(program STREQUAL "qrt-gateway")
+            set(component gateway)
+        else()
+            set(component desktop)
+        endif()
+        install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
         list(APPEND compressed_docs ${page})
     endforeach()
 else()
     message(STATUS "help2man not found: no manual pages")
 endif()
 add_custom_target(qrt_docs ALL DEPENDS ${compressed_docs})
-install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-set(CPACK_PACKAGE_NAME ${QRT_PACKAGE_NAME})
-set(CPACK_PACKAGE_VENDOR "The QRT service tool authors")
-set(CPACK_PACKAGE_CONTACT "The QRT service tool authors <qrt-tools@example.invalid>")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service tool for a radio telemetry installation")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Technicians and firmware engineers use qrt-tester to service battery-powered
-transponder modules, their receiver, the inductive programming head and the
-interface box: it decodes every telegram and reply, sends configuration and
-service commands, calibrates temperature offsets, updates module firmware and
-reads a logging module's archive into a CSV file. qrt-monitor decodes captures
-and live ports without a window; qrt-cli runs every task from the command line;
-qrt-gateway publishes the installation's values on an MQTT broker as a system
-service (installed, not enabled); qrt-sim simulates the devices on
-pseudo-terminals. MIT licence.")
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_STRIP_FILES TRUE)
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
-set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")  # the desktop platform plugins
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
-# The gateway's settings are the administrator's: an upgrade keeps their changes.
-file(WRITE ${CMAKE_BINARY_DIR}/conffiles "${CMAKE_INSTALL_FULL_SYSCONFDIR}/qrt-gateway.conf\n")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/conffiles)
-include(CPack)
+include(packaging/debian_packages.cmake)

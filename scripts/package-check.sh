@@ -1,22 +1,74 @@
 #!/usr/bin/env bash
-# Installs the package that scripts/package.sh built, uses the installed programs, and
-# removes it again: the tools' --help, the gateway's service unit, qrt-tester offscreen
-# against qrt-sim long enough to Open and Close, run as a user who cannot write /usr/bin,
-# whose settings must go to the per-user configuration folder, and qrt-gateway with its
-# installed settings publishing to a local broker.
+# Installs the two packages that scripts/package.sh built, uses the installed programs,
+# and removes them again. First the gateway package alone: no desktop library among its
+# dependencies (nor theirs), the program runs, the unit verifies and rates an exposure of
+# 2.0 or less in systemd's security analysis, the settings are a conffile, and it installs
+# again as an upgrade. Then the desktop package beside it: the tools' --help, qrt-tester
+# offscreen against qrt-sim long enough to Open and Close, run as a user who cannot write
+# /usr/bin, whose settings must go to the per-user configuration folder, and qrt-gateway
+# with its installed settings publishing to a local broker. lintian on both; both removed,
+# the gateway's settings purged. Runs as root or with sudo, with or without systemd.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-deb=$(ls build/package/qrt-service-tool_*.deb)
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y "./$deb" > /dev/null
+desktop_deb=$(ls build/package/qrt-service-tool_*.deb)
+gateway_deb=$(ls build/package/qrt-gateway_*.deb)
+apt_get() {  # waits for another engineer's apt rather than failing on its lock
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 "$@" > /dev/null
+}
+fail() {
+    echo "package check: $*" >&2
+    exit 1
+}
+installed() { dpkg-query -W -f='${Status}' "$1" 2> /dev/null | grep -q 'ok installed'; }
 
+for package in qrt-service-tool qrt-gateway; do
+    if dpkg-query -W "$package" > /dev/null 2>&1; then apt_get purge -y "$package"; fi
+done
+lintian --fail-on error "$desktop_deb" "$gateway_deb"
+
+# The gateway alone: nothing of the desktop comes with it.
+desktop_libraries='libqt6widgets6|libqt6charts6|libqt6gui6|qt6-qpa-plugins'
+gateway_depends=$(dpkg-deb --field "$gateway_deb" Depends)
+if grep -qwE "$desktop_libraries" <<< "$gateway_depends"; then
+    fail "qrt-gateway depends on desktop libraries: $gateway_depends"
+fi
+apt_get install -y "./$gateway_deb"
+[ ! -e /usr/bin/qrt-tester ] || fail "qrt-tester came with qrt-gateway"
+closure=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts \
+    --no-breaks --no-replaces --no-enhances qrt-gateway | grep -v '^ ')
+if grep -qxE "$desktop_libraries" <<< "$closure"; then
+    fail "qrt-gateway pulls in desktop libraries: $(grep -xE "$desktop_libraries" <<< "$closure" | xargs)"
+fi
+# The program and its manual page give the package's version; the page lists the files.
+release=$(dpkg-query -W -f='${Version}' qrt-gateway)
+release=${release%-*}
+[ "$(/usr/bin/qrt-gateway --version)" = "$release" ] || fail "qrt-gateway --version is not $release"
+zgrep -q "^\.TH QRT-GATEWAY.*qrt-gateway $release" /usr/share/man/man1/qrt-gateway.1.gz ||
+    fail "the manual page does not give version $release"
+zgrep -q '^\.SH FILES' /usr/share/man/man1/qrt-gateway.1.gz || fail "the manual page has no FILES"
+unit=/usr/lib/systemd/system/qrt-gateway.service
+systemd-analyze verify --man=no "$unit"
+# The exposure is rated 0.0 (locked down) to 10.0; the threshold counts in tenths.
+systemd-analyze security --offline=true --threshold=20 "$unit" > build/package/security.txt ||
+    fail "$unit is exposed beyond 2.0: $(tail -1 build/package/security.txt)"
+tail -1 build/package/security.txt
+dpkg-query -W -f='${Conffiles}' qrt-gateway | grep -q '^ /etc/qrt-gateway.conf ' ||
+    fail "/etc/qrt-gateway.conf is not a conffile"
+unit_state=/var/lib/systemd/deb-systemd-helper-enabled/qrt-gateway.service.dsh-also
+[ -e "$unit_state" ] || fail "the unit's state was not recorded for a purge"
+[ ! -e /etc/systemd/system/multi-user.target.wants/qrt-gateway.service ] ||
+    fail "installing the package enabled the unit"
+apt_get install -y --reinstall "./$gateway_deb"  # the maintainer scripts of an upgrade
+
+# The desktop package beside it.
+apt_get install -y "./$desktop_deb"
 /usr/bin/qrt-monitor --help > /dev/null
 /usr/bin/qrt-cli --help > /dev/null
 /usr/bin/qrt-sim --help > /dev/null
 /usr/bin/qrt-gateway --help > /dev/null
 /usr/bin/qrt-tester --version
-systemd-analyze verify --man=no /usr/lib/systemd/system/qrt-gateway.service
 grep -q '^broker = ' /etc/qrt-gateway.conf
 
 work=$(mktemp -d)
@@ -76,6 +128,12 @@ grep -q '^MXL=0$' "$settings" || { echo "package check: settings not saved in $s
 [ ! -e /usr/bin/qrt-tester.ini ] || { echo "package check: settings went to /usr/bin" >&2; exit 1; }
 rm -rf "$work"
 
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get remove -y qrt-service-tool > /dev/null
-[ ! -e /usr/bin/qrt-tester ] || { echo "package check: qrt-tester still installed" >&2; exit 1; }
-echo "package check: installed, opened and closed, settings in the per-user folder, qrt-cli answered, the gateway published, removed"
+apt_get remove -y qrt-service-tool
+[ ! -e /usr/bin/qrt-tester ] || fail "qrt-tester still installed"
+installed qrt-gateway || fail "removing the desktop package took the gateway with it"
+apt_get remove -y qrt-gateway
+[ -e /etc/qrt-gateway.conf ] || fail "removing qrt-gateway took its settings"
+apt_get purge -y qrt-gateway
+[ ! -e /etc/qrt-gateway.conf ] || fail "purging qrt-gateway left its settings"
+[ ! -e "$unit_state" ] || fail "the purge left the unit's state"
+echo "package check: the gateway alone without desktop libraries, its unit verified at exposure 2.0 or less, reinstalled; the desktop beside it opened and closed, settings in the per-user folder, qrt-cli answered, the gateway published; removed and purged"
