@@ -275,17 +275,11 @@ void TVLGLog::showExportOutcome(const archive::ExportResult& result) {
     const auto minutes = [](archive::DateTimeValue at) {
         return archive::shortDate(at) + " " + archive::longTime(at).substr(0, 5);
     };
-    const auto seconds = [](archive::DateTimeValue at) {
-        return archive::shortDate(at) + " " + archive::longTime(at);
-    };
     const archive::DateTimeValue start = selectedStart();
     const std::string line = "No records after " + minutes(start) +
                              (result.newestRow ? " (newest " + minutes(*result.newestRow) + ")"
                                                : " (none in the archive)");
-    const std::string full =
-        "No records from the selected start " + seconds(start) +
-        (result.newestRow ? "; the newest record is " + seconds(*result.newestRow)
-                          : "; the archive holds no rows");
+    const std::string full = archive::noRowsText(start, result.newestRow);
     showProgressText(QString::fromStdString(line), QString::fromStdString(full));
 }
 

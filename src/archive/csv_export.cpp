@@ -257,6 +257,8 @@ class RowWalk {
         if (shown) {
             visitor_.row(time_, channels_, std::span(rowWords_).first(channels_.count));
             ++result_.rows;
+            result_.firstRow = result_.firstRow.value_or(time_);
+            result_.lastRow = time_;
         }
         result_.newestRow = time_;
         time_ += kIntervalMinutes[config_ >> 13] * kDayPerMinute;
@@ -277,6 +279,13 @@ class RowWalk {
 };
 
 }  // namespace
+
+std::string noRowsText(DateTimeValue selectedStart, const std::optional<DateTimeValue>& newestRow) {
+    const auto dateAndTime = [](DateTimeValue at) { return shortDate(at) + " " + longTime(at); };
+    return "No records from the selected start " + dateAndTime(selectedStart) +
+           (newestRow ? "; the newest record is " + dateAndTime(*newestRow)
+                      : "; the archive holds no rows");
+}
 
 ExportResult walkRows(const ExportSource& source, RowVisitor& visitor) {
     return RowWalk(source, visitor).walk();

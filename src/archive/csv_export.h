@@ -31,9 +31,17 @@ struct ExportResult {
     std::string error;
     DateTimeValue recordTime = 0;
     std::uint16_t recordConfig = 0;
-    std::size_t rows = 0;                    // rows written
+    std::size_t rows = 0;                   // rows written
+    std::optional<DateTimeValue> firstRow;  // the times of the first and last row written
+    std::optional<DateTimeValue> lastRow;
     std::optional<DateTimeValue> newestRow;  // the time of the archive's last row, if any
 };
+
+/// Why an export holds no rows, in words: "No records from the selected start
+/// 17.11.2026 22:00:00; the newest record is 24.11.2026 22:00:00" (or "; the archive holds
+/// no rows").
+[[nodiscard]] std::string noRowsText(DateTimeValue selectedStart,
+                                     const std::optional<DateTimeValue>& newestRow);
 
 /// What a walk through the archive's rows reports: a header whenever the channel
 /// configuration changes before a row from the selected start, then each complete row

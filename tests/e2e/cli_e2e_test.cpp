@@ -66,6 +66,36 @@ TEST_P(CliEndToEnd, SendPrintsTheReplyOrTimesOut) {
     EXPECT_NE(version.find("ID:5.1234 Version:2.3 run\n"), std::string::npos) << version;
 }
 
+// send waits 2 s by default and prints every reply that comes within the wait; silence
+// from an addressed module is exit 3, with a hint where the authenticator may be wanted.
+TEST_P(CliEndToEnd, SendPrintsEveryReplyWithinItsWait) {
+    startSim({"--module", "5.1234", "--module", "3.77", "--module", "7.500", "--module", "6.16"});
+    const auto [status, output] = cli("send NVR --broadcast --byte-par 14");
+    EXPECT_EQ(status, 0) << output;
+    for (const char* module :
+         {"ID:5.1234 NVR:14", "ID:3.77 NVR:14", "ID:7.500 NVR:14", "ID:6.16 NVR:14"}) {
+        EXPECT_NE(output.find(module), std::string::npos) << module << "\n" << output;
+    }
+    struct Case {
+        const char* arguments;
+        int status;
+        const char* said;
+    };
+    for (const Case& c : {
+             Case{"send NVR --module 5.999 --byte-par 14", 3, "qrt-cli: no reply within 2 s\n"},
+             Case{"send NVW --module 5.999 --byte-par 5 --word-par 1", 3,
+                  "qrt-cli: no reply within 2 s (the module may want the authenticator: --auth)"},
+             Case{"send NVR --module 5.999 --byte-par 14 --no-wait", 0, ""},
+             Case{"send NVR --module 5.1234 --no-wait --wait-reply 5", 2, "--no-wait"},
+             Case{"chan-pwr 7 9 --no-wait", 0, ""},
+             Case{"calibrate 1 --no-wait", 2, "cannot be done with --no-wait"},
+         }) {
+        const auto [got, said] = cli(c.arguments);
+        EXPECT_EQ(got, c.status) << c.arguments << ": " << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << c.arguments << ": " << said;
+    }
+}
+
 // Every wait ends at the first poll that finds the adapter pulled: exit 1 at once, not
 // the time-out's 3, and an export's old file stays as it was.
 TEST_P(CliEndToEnd, APulledAdapterEndsEveryKindOfWaitAtOnce) {
@@ -138,7 +168,7 @@ TEST_P(CliEndToEnd, BadFilesAreRefusedAndNothingIsLost) {
                   "standard output is the capture being read"},
              Case{monitor + "--values " + path("fifo") + " " + path("cap.bin"),
                   "a FIFO that nothing reads"},
-             Case{ports + " archive --since 2026-01-01 -o /dev/full",
+             Case{ports + " archive --since 1970-01-01 -o /dev/full",  // the rows' year
                   "cannot write /dev/full: No space left on device"},
              Case{ports + " archive --since 2026-01-01 -o " + path("old.csv") + " --values " +
                       path("no/such/folder.csv"),
@@ -173,6 +203,26 @@ TEST_P(CliEndToEnd, BadFilesAreRefusedAndNothingIsLost) {
         expected.insert("b");
     }
     EXPECT_EQ(left, expected);
+}
+
+// An archive without a row from the start on writes no file: the old one stays, and the
+// message names the start and the newest record; an export names its first and last row.
+TEST_P(CliEndToEnd, AnArchiveWithoutRowsFromTheStartWritesNoFile) {
+    startSim(
+        {"--module", "6.16,archive_rows=300,archive_start=2026-11-18T03:00", "--head", "6.16"});
+    std::ofstream(path("old.csv")) << "keep\n";
+    const auto [status, output] = cli("archive --since 2027-01-01 -o " + path("old.csv"));
+    EXPECT_EQ(status, 4) << output;
+    EXPECT_NE(output.find("No records from the selected start 01.01.2027 00:00:00; the newest "
+                          "record is 18.11.2026 07:59:00"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(readText(path("old.csv")), "keep\n");
+    const auto [written, said] = cli("archive --since 2026-11-18T07:00 -o " + path("old.csv"));
+    EXPECT_EQ(written, 0) << said;
+    EXPECT_NE(said.find("60 rows from 18.11.2026 07:00:00 to 18.11.2026 07:59:00"),
+              std::string::npos)
+        << said;
 }
 
 TEST_P(CliEndToEnd, BadArgumentsAndPortsSendNothing) {
@@ -227,7 +277,7 @@ TEST_P(CliEndToEnd, WatchShowsTheLinesAndWritesTheValuesUntilStopped) {
     ChildProcess watch(args, path("watch.log"));
     EXPECT_TRUE(waitForText(path("watch.log"), "R:1 ID:6.16 Temp1   T:21.50"))
         << readText(path("watch.log"));
-    EXPECT_EQ(watch.stop(SIGINT), 0);
+    EXPECT_EQ(watch.stop(SIGINT), 128 + SIGINT);  // ends by the signal, as every task
     EXPECT_EQ(readText(path("watch.log")).find("ID:5.99"), std::string::npos);  // filtered
     const std::string values = readText(path("values.csv"));
     EXPECT_EQ(values.rfind("time,module,channel,value,unit\r\n", 0), 0U) << values;

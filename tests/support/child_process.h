@@ -48,7 +48,8 @@ class ChildProcess {
         }
     }
 
-    /// Stops the program and returns its exit status (-1 if it was killed).
+    /// Stops the program and returns its exit status, 128 + the signal's number when a
+    /// signal ended it (as a shell shows it).
     int stop(int number = SIGTERM) {
         if (pid_ <= 0) {
             return status_;
@@ -57,7 +58,7 @@ class ChildProcess {
         int status = 0;
         ::waitpid(pid_, &status, 0);
         pid_ = -1;
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         return status_;
     }
 

@@ -37,6 +37,10 @@ struct ArchiveTask {
 
 common::Result<ArchiveTask> checkArchiveOptions(const ConnectionOptions& connectionOptions,
                                                 const ArchiveOptions& options) {
+    if (options.noWait) {
+        return common::Failure{
+            "archive reads the module's replies: it cannot be done with --no-wait"};
+    }
     const auto module = tools::parseOptionalModule("--module", options.module);
     if (const auto* failure = common::failureOf(module)) {
         return *failure;
@@ -91,6 +95,10 @@ int exportArchive(const archive::ArchiveRead& read, const ArchiveTask& task,
     if (!result.completed) {
         return fail(result.error, exit_status::kRefused);
     }
+    if (result.rows == 0) {
+        // Nothing to export: no file is written, an existing one stays as it was.
+        return fail(archive::noRowsText(task.start, result.newestRow), exit_status::kRefused);
+    }
     if (valueFile != nullptr) {
         const receive::ValueSource archiveModule{.kind = receive::ValueSource::Kind::Archive,
                                                  .module = read.module};
@@ -107,8 +115,11 @@ int exportArchive(const archive::ArchiveRead& read, const ArchiveTask& task,
             return fail(file->failure(), exit_status::kUsage);
         }
     }
+    const auto dateAndTime = [](archive::DateTimeValue at) {
+        return archive::shortDate(at) + " " + archive::longTime(at);
+    };
     std::cerr << "qrt-cli: " << read.module.text() << ": " << result.rows << " rows from "
-              << archive::shortDate(read.recordTime) << " " << archive::longTime(read.recordTime)
+              << dateAndTime(*result.firstRow) << " to " << dateAndTime(*result.lastRow)
               << " written to " << options.output << '\n';
     return exit_status::kDone;
 }
@@ -189,7 +200,9 @@ int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& opt
     if (!output.finish() && status == exit_status::kDone) {
         return fail(output.failure(), exit_status::kUsage);
     }
-    return status;
+    // Ended by Ctrl+C or SIGTERM: the program ends by the signal, as every task does.
+    return status == exit_status::kDone && tools::stopRequested() ? exit_status::kInterrupted
+                                                                  : status;
 }
 
 }  // namespace qrt::cli

@@ -12,6 +12,7 @@
 #include "commands/radio_command.h"
 #include "commands/service_commands.h"
 #include "common/text_format.h"
+#include "frames/authenticator.h"
 #include "receive/channels.h"
 
 namespace qrt::cli {
@@ -61,7 +62,7 @@ int runSend(const ConnectionOptions& connectionOptions, const SendOptions& optio
             {words[first], words[first + 1], words[first + 2], words[first + 3]}));
     }
     const auto expected = commands::expectedReply(command.code, command.bytePar);
-    if (options.waitReply > 0 && !expected) {
+    if (options.wait.given && !expected) {
         return fail(std::string("--wait-reply: no module answers ") + options.command +
                         " with a reply of its own",
                     exit_status::kUsage);
@@ -80,13 +81,21 @@ int runSend(const ConnectionOptions& connectionOptions, const SendOptions& optio
     } else {
         commands::sendRadioCommand(core.sender, command);
     }
-    if (options.waitReply <= 0) {
+    if (options.wait.none || !expected || options.wait.seconds <= 0) {
         return session.listen(options.listen);
     }
     if (command.target) {
         core.poller.setIdFilter(command.target->filterId());  // its reply only
     }
-    if (const int status = awaitReplies(session, {.replies = {*expected}}, options.waitReply);
+    // A write a module refuses without its authenticator looks like silence.
+    const bool mayWantAuthenticator =
+        frames::takesAuthenticator(command.code) && !options.authenticate && !options.inductive;
+    const AwaitedReplies awaited{
+        .replies = {*expected},
+        .everyModule = !options.inductive && !command.target,
+        .hintIfNone =
+            mayWantAuthenticator ? " (the module may want the authenticator: --auth)" : ""};
+    if (const int status = awaitReplies(session, awaited, options.wait.seconds);
         status != exit_status::kDone) {
         return status;
     }
@@ -155,8 +164,8 @@ int sendAndWait(Session& session, const std::function<void(commands::ServiceComm
                 const AwaitedReplies& awaited, const ServiceOptions& options) {
     commands::ServiceCommands commands(session.core().sender, session.core().clock);
     send(commands);
-    if (!options.noWait && !awaited.empty()) {
-        if (const int status = awaitReplies(session, awaited, options.waitReply);
+    if (!options.wait.none && !awaited.empty()) {
+        if (const int status = awaitReplies(session, awaited, options.wait.seconds);
             status != exit_status::kDone) {
             return status;
         }
@@ -284,6 +293,10 @@ int runBox(const ConnectionOptions& connectionOptions, const ServiceOptions& opt
 int runCalibrate(const ConnectionOptions& connectionOptions, const CalibrateOptions& options) {
     if (options.input != 1 && options.input != 2) {
         return fail("calibrate takes input 1 or 2", exit_status::kUsage);
+    }
+    if (options.noWait) {
+        return fail("calibrate is the module's replies: it cannot be done with --no-wait",
+                    exit_status::kUsage);
     }
     std::optional<std::int16_t> target;
     if (options.target) {

@@ -139,8 +139,10 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
     if (sent != tools::LiveEnd::Done) {
         return interrupted(session, sent);
     }
-    if (!target.singleModule) {
-        std::cout << transfer.blockCount() << " blocks sent to every module in range\n";
+    if (!target.singleModule || options.noWait) {
+        std::cout << transfer.blockCount() << " blocks sent to "
+                  << (target.singleModule ? target.module->text() : "every module in range")
+                  << '\n';
         return exit_status::kDone;
     }
     return awaitComplete(session, transfer, view, options.reboot);

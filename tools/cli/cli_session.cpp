@@ -112,6 +112,8 @@ int Session::listen(double seconds) {
             return fail("the port was lost", exit_status::kPortLost);
         case tools::LiveEnd::OutputFailed:
             return fail(standardOutput_.failure(), exit_status::kUsage);
+        case tools::LiveEnd::Stopped:
+            return exit_status::kInterrupted;  // the program then ends by the signal
         default:
             return exit_status::kDone;
     }

@@ -8,6 +8,14 @@
 
 namespace qrt::cli {
 
+/// How long a command waits for the replies it brings: 2 seconds unless --wait-reply says
+/// otherwise, not at all with --no-wait.
+struct ReplyWait {
+    double seconds = 2;
+    bool given = false;  // --wait-reply was given
+    bool none = false;   // --no-wait: only send
+};
+
 /// `send`: a configuration command as the radio or inductive button sends it.
 struct SendOptions {
     std::string command;
@@ -18,7 +26,7 @@ struct SendOptions {
     std::vector<std::string> content;
     bool authenticate = false;
     bool inductive = false;
-    double waitReply = 0;  // seconds; 0 = do not wait
+    ReplyWait wait;
     double listen = 0;
 };
 
@@ -26,8 +34,7 @@ struct SendOptions {
 struct ServiceOptions {
     std::string action{};               // ver, nvp, writepar, start, ... / version, boot, led, ...
     std::vector<std::string> values{};  // its arguments
-    double waitReply = 2;               // seconds for the replies of a command that has some
-    bool noWait = false;                // only send
+    ReplyWait wait{};                   // for the replies of a command that has some
     double listen = 0;
 };
 
@@ -35,6 +42,7 @@ struct ServiceOptions {
 struct CalibrateOptions {
     int input = 1;
     std::optional<std::string> target;
+    bool noWait = false;  // refused: a calibration is its replies
 };
 
 int runSend(const ConnectionOptions& connection, const SendOptions& options);
@@ -48,6 +56,7 @@ struct FirmwareOptions {
     std::string module;
     int speed = 2;
     bool reboot = false;
+    bool noWait = false;  // the blocks only, no status requests
 };
 int runFirmware(const ConnectionOptions& connection, const FirmwareOptions& options);
 
@@ -59,6 +68,7 @@ struct ArchiveOptions {
     std::string output;
     std::string values;
     std::string valuesFormat = "csv";
+    bool noWait = false;  // refused: an archive read is its replies
 };
 int runArchive(const ConnectionOptions& connection, const ArchiveOptions& options);
 

@@ -16,7 +16,9 @@ constexpr const char* kDescription =
 constexpr const char* kFooter =
     R"(Exit status: 0 done, 1 the port was lost, 2 an argument, a file or a port
 (nothing was sent), 3 no answer in time, 4 answered but not done (calibration out
-of range, a faulty firmware image, missing archive blocks or no record).
+of range, a faulty firmware image, missing archive blocks, no record, or no row
+from --since on). Ctrl+C or SIGTERM ends a task at its next poll; it then ends by
+that signal (130, 143).
 
 Examples:
   qrt-cli --port-a ttyUSB0 --port-b ttyUSB1 send NVR --module 5.1234 --byte-par 14 --wait-reply 2
@@ -37,12 +39,18 @@ const CLI::Validator kSeconds(
     "SECONDS");
 
 // A command with a reply waits for it and prints its line, unless --no-wait.
-void addReplyOptions(CLI::App* command, ServiceOptions& options) {
-    command
-        ->add_option("--wait-reply", options.waitReply,
-                     "Seconds to wait for the reply, up to 3600 (default 2)")
-        ->check(kSeconds);
-    command->add_flag("--no-wait", options.noWait, "Only send: wait for no reply");
+void addReplyOptions(CLI::App* command, ReplyWait& wait) {
+    auto* seconds = command
+                        ->add_option("--wait-reply", wait.seconds,
+                                     "Seconds to wait for the replies, up to 3600 (default 2)")
+                        ->check(kSeconds)
+                        ->each([&wait](const std::string&) { wait.given = true; });
+    command->add_flag("--no-wait", wait.none, "Only send: wait for no reply")->excludes(seconds);
+}
+
+// --no-wait on a task that is its replies: taken, to be refused with the reason.
+void addNoWait(CLI::App* command, bool& noWait) {
+    command->add_flag("--no-wait", noWait, "Only send: wait for no reply");
 }
 
 void addListen(CLI::App* command, double& listen) {
@@ -98,14 +106,13 @@ void CommandLine::addSend() {
     sendCommand_->add_flag("--auth", send_.authenticate,
                            "Add the authenticator (NVW OPR AUX1 DBW)");
     sendCommand_->add_flag("--inductive", send_.inductive, "To the module on the inductive head");
-    sendCommand_
-        ->add_option("--wait-reply", send_.waitReply,
-                     "Wait this many seconds (up to 3600) for the reply and print its line")
-        ->check(kSeconds);
+    addReplyOptions(sendCommand_, send_.wait);
     addListen(sendCommand_, send_.listen);
     sendCommand_->footer(
-        "Prints the reply's line as the upper pane shows it (else the lower pane's).\n"
-        "Exit status 0 when the reply came (or none was awaited), 3 on time-out.\n"
+        "Waits for the reply and prints its line as the upper pane shows it (else the lower "
+        "pane's); a broadcast prints every module's reply that comes within the wait.\n"
+        "Exit status 0 when a reply came (or the command brings none), 3 when none came in "
+        "time.\n"
         "Example: qrt-cli --settings qrt-tester.ini send NVW --module 5.1234 --byte-par 5 "
         "--word-par 900 --auth --wait-reply 2");
 }
@@ -117,7 +124,7 @@ void CommandLine::addService() {
         "log-off get-rtc set-rtc");
     serviceCommand_->add_option("ACTION", service_.action)->required();
     serviceCommand_->add_option("ARGS", service_.values);
-    addReplyOptions(serviceCommand_, service_);
+    addReplyOptions(serviceCommand_, service_.wait);
     addListen(serviceCommand_, service_.listen);
     serviceCommand_->footer(
         "log-on, log-off, get-rtc and set-rtc need --binary. writepar PARAM VALUE: a parameter "
@@ -132,7 +139,7 @@ void CommandLine::addBox() {
         "box", "The interface box: version boot led PATTERN beep 0..7 online on|off");
     boxCommand_->add_option("ACTION", box_.action)->required();
     boxCommand_->add_option("ARGS", box_.values);
-    addReplyOptions(boxCommand_, box_);
+    addReplyOptions(boxCommand_, box_.wait);
     addListen(boxCommand_, box_.listen);
     boxCommand_->footer(
         "Needs --mux. LED patterns: off green red orange green-blink red-blink orange-blink "
@@ -145,6 +152,7 @@ void CommandLine::addChanPwr() {
     radioCommand_ =
         app_.add_subcommand("chan-pwr", "The receiver's radio channel and power, 0 to 9 each");
     radioCommand_->add_option("CHANNEL POWER", radio_.values)->expected(2)->required();
+    addReplyOptions(radioCommand_, radio_.wait);
     addListen(radioCommand_, radio_.listen);
     radioCommand_->footer("Example: qrt-cli --port-a ttyUSB0 --port-b ttyUSB1 chan-pwr 7 9");
 }
@@ -157,7 +165,7 @@ void CommandLine::addMeasurements() {
             ServiceOptions{.action = name});
     }
     for (auto& [command, options] : measurements_) {
-        addReplyOptions(command, options);
+        addReplyOptions(command, options.wait);
         addListen(command, options.listen);
         command->footer(
             "Waits for the module's telegram and prints its line (leds: nothing to wait for).\n"
@@ -172,6 +180,7 @@ void CommandLine::addCalibrate() {
     calibrateCommand_->add_option("INPUT", calibrate_.input, "1 or 2")->required();
     targetOption_ = calibrateCommand_->add_option(
         "--target", target_, "Target in hundredths of a degree (default: [Calib] Offset, -13)");
+    addNoWait(calibrateCommand_, calibrate_.noWait);
     calibrateCommand_->footer(
         "Prints the window's text and the old and new offset; exit status 3 "
         "without an answer, 4 when the correction is out of range.");
@@ -185,6 +194,10 @@ void CommandLine::addFirmware() {
                                  "TYPE.SERIAL (without it: every module in range, no status)");
     firmwareCommand_->add_option("--speed", firmware_.speed, "Polls between two blocks, 2 to 5");
     firmwareCommand_->add_flag("--reboot", firmware_.reboot, "Restart the module when complete");
+    firmwareCommand_
+        ->add_flag("--no-wait", firmware_.noWait,
+                   "Send the blocks only: ask for no status (exit 0 once they are out)")
+        ->excludes("--reboot");
     firmwareCommand_->footer(
         "Progress on standard error (a bar on a terminal). Exit status 0 when the module reports "
         "the image complete (\"Good\"), 2 for an image refused (why is printed), 3 without a "
@@ -203,10 +216,11 @@ void CommandLine::addArchive() {
     archiveCommand_->add_option("-o,--output", archive_.output, "The CSV file")->required();
     archiveCommand_->add_option("--values", archive_.values, "Also write the rows' values here");
     archiveCommand_->add_option("--values-format", archive_.valuesFormat, "csv (default) or jsonl");
+    addNoWait(archiveCommand_, archive_.noWait);
     archiveCommand_->footer(
         "The CSV is the archive window's, byte for byte: ';' separated, decimal commas, CR line "
-        "ends. Exit status 3 without an answer, 4 for missing blocks, an invalid record date or "
-        "no record.\n"
+        "ends. Exit status 3 without an answer, 4 for missing blocks, an invalid record date, "
+        "no record, or no row from --since on (then no file is written).\n"
         "Example: qrt-cli --settings qrt-tester.ini archive --radio --module 6.16 --since "
         "2026-12-01 -o 6.16.csv");
 }

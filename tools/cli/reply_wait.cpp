@@ -41,12 +41,16 @@ bool matches(const commands::ExpectedReply& expected, const frames::StandardFram
 int awaitReplies(Session& session, const AwaitedReplies& awaited, double seconds) {
     core::ToolCore& core = session.core();
     std::vector<commands::ExpectedReply> pending = awaited.replies;
+    int printed = 0;
     const common::Attachment watching =
         core.attach({.frameAccepted = [&](const frames::StandardFrame& frame) {
             for (auto it = pending.begin(); it != pending.end(); ++it) {
                 if (matches(*it, frame)) {
                     std::cout << replyLine(frame, core.poller.decodeState().timestamp) << '\n';
-                    pending.erase(it);
+                    ++printed;
+                    if (!awaited.everyModule) {
+                        pending.erase(it);
+                    }
                     return;
                 }
             }
@@ -63,7 +67,7 @@ int awaitReplies(Session& session, const AwaitedReplies& awaited, double seconds
                                                                                    box.keyState & 1)
                                  << '\n';
                    }
-                   return pending.empty() && !boxPending;
+                   return !awaited.everyModule && pending.empty() && !boxPending;
                }});
     switch (end) {
         case tools::LiveEnd::Done:
@@ -71,9 +75,13 @@ int awaitReplies(Session& session, const AwaitedReplies& awaited, double seconds
         case tools::LiveEnd::PortLost:
             return session.portLost();
         case tools::LiveEnd::TimeUp: {
+            if (awaited.everyModule && printed > 0) {
+                return exit_status::kDone;
+            }
             std::ostringstream shown;
             shown << seconds;
-            return fail("no reply within " + shown.str() + " s", exit_status::kNoAnswer);
+            return fail("no reply within " + shown.str() + " s" + awaited.hintIfNone,
+                        exit_status::kNoAnswer);
         }
         default:
             return exit_status::kInterrupted;
