@@ -17,50 +17,70 @@
 
 namespace qrt::cli {
 
-namespace {}  // namespace
+namespace {
 
-int runSend(const ConnectionOptions& connectionOptions, const SendOptions& options) {
-    // Everything is checked before a port opens: a bad argument sends nothing.
+// The content words, four to a block.
+common::Result<std::vector<frames::ContentBlock>> contentOf(const std::vector<std::string>& texts) {
+    if (texts.size() > 8) {
+        return common::Failure{"--content takes at most eight words"};
+    }
+    std::array<std::uint16_t, 8> words{};
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const auto word = tools::parseInteger("--content", texts[i], -32768, 65535);
+        if (const auto* failure = common::failureOf(word)) {
+            return *failure;
+        }
+        words[i] = static_cast<std::uint16_t>(std::get<std::int64_t>(word));
+    }
+    std::vector<frames::ContentBlock> blocks;
+    for (std::size_t first = 0; first < texts.size(); first += 4) {
+        blocks.push_back(commands::contentBlock(
+            {words[first], words[first + 1], words[first + 2], words[first + 3]}));
+    }
+    return blocks;
+}
+
+// The command as the Funk button would send it, checked before a port opens: a bad
+// argument sends nothing.
+common::Result<commands::RadioCommand> commandOf(const SendOptions& options) {
     const auto code = parseCommand(options.command);
-    if (const auto* error = common::failureOf(code)) {
-        return fail(error->reason, exit_status::kUsage);
+    if (const auto* failure = common::failureOf(code)) {
+        return *failure;
     }
     const auto parsed = tools::parseOptionalModule("--module", options.module);
-    if (const auto* error = common::failureOf(parsed)) {
-        return fail(error->reason, exit_status::kUsage);
+    if (const auto* failure = common::failureOf(parsed)) {
+        return *failure;
     }
     const auto module = std::get<std::optional<frames::ModuleAddress>>(parsed);
     if (!options.inductive && !module && !options.broadcast) {
-        return fail("a radio command needs --module TYPE.SERIAL or --broadcast",
-                    exit_status::kUsage);
+        return common::Failure{"a radio command needs --module TYPE.SERIAL or --broadcast"};
     }
     commands::RadioCommand command{.code = std::get<std::uint8_t>(code),
                                    .target = options.broadcast ? std::nullopt : module,
                                    .authenticate = options.authenticate};
     const auto bytePar = tools::parseInteger("--byte-par", options.bytePar, 0, 255);
     const auto wordPar = tools::parseInteger("--word-par", options.wordPar, -32768, 65535);
-    for (const auto* checked : {&bytePar, &wordPar}) {
-        if (const auto* error = common::failureOf(*checked)) {
-            return fail(error->reason, exit_status::kUsage);
+    auto content = contentOf(options.content);
+    for (const common::Failure* failure :
+         {common::failureOf(bytePar), common::failureOf(wordPar), common::failureOf(content)}) {
+        if (failure != nullptr) {
+            return *failure;
         }
     }
     command.bytePar = static_cast<std::uint8_t>(std::get<std::int64_t>(bytePar));
     command.wordPar = static_cast<std::uint16_t>(std::get<std::int64_t>(wordPar));
-    if (options.content.size() > 8) {
-        return fail("--content takes at most eight words", exit_status::kUsage);
+    command.content = std::get<std::vector<frames::ContentBlock>>(std::move(content));
+    return command;
+}
+
+}  // namespace
+
+int runSend(const ConnectionOptions& connectionOptions, const SendOptions& options) {
+    const auto checked = commandOf(options);
+    if (const auto* failure = common::failureOf(checked)) {
+        return fail(failure->reason, exit_status::kUsage);
     }
-    std::array<std::uint16_t, 8> words{};
-    for (std::size_t i = 0; i < options.content.size(); ++i) {
-        const auto word = tools::parseInteger("--content", options.content[i], -32768, 65535);
-        if (const auto* error = common::failureOf(word)) {
-            return fail(error->reason, exit_status::kUsage);
-        }
-        words[i] = static_cast<std::uint16_t>(std::get<std::int64_t>(word));
-    }
-    for (std::size_t first = 0; first < options.content.size(); first += 4) {
-        command.content.push_back(commands::contentBlock(
-            {words[first], words[first + 1], words[first + 2], words[first + 3]}));
-    }
+    const commands::RadioCommand& command = std::get<commands::RadioCommand>(checked);
     const auto expected = commands::expectedReply(command.code, command.bytePar);
     if (options.wait.given && !expected) {
         return fail(std::string("--wait-reply: no module answers ") + options.command +
