@@ -59,6 +59,10 @@ TEST(ValueQueue, KeepsValuesInOrderAcrossARestartUntilAcknowledged) {
         ASSERT_EQ(values.size(), 3U);
         EXPECT_EQ(values[0].channel, "Count1");
         EXPECT_EQ(values[0].time.utcOffsetSeconds, 3600);
+        EXPECT_EQ(values[0].time.utcMilliseconds, 1'765'000'000'001);
+        EXPECT_EQ(values[0].raw, 1);
+        EXPECT_EQ(values[0].unit, receive::Unit::Count);
+        EXPECT_EQ(values[0].scale, 1.0);
         EXPECT_EQ(values[0].source.text(), "5.1234");
         EXPECT_EQ(queue.next(values[1].id, 10).size(), 1U);
         queue.remove(values[0].id);
