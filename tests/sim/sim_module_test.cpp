@@ -5,6 +5,7 @@
 #include "frames/crc16.h"
 #include "receive/channel_list.h"
 #include "sim/module.h"
+#include "sim/pty_port.h"
 #include "sim/simulator.h"
 #include "support/hex.h"
 
@@ -267,4 +268,18 @@ TEST(SimBox, VersionRequestIsAnsweredOnTheBoxChannel) {
     EXPECT_EQ(h.sent[0].first, 2);
     EXPECT_EQ(toHex(h.sent[0].second), "00 34 12");
     EXPECT_EQ(h.log.back(), "box< beep 7");
+}
+
+// A pulled adapter loses what the modules send meanwhile; the replug brings no burst.
+TEST(SimPort, TransmissionsWhileThePortIsPulledAreLost) {
+    PtyPort port("");
+    std::string error;
+    ASSERT_TRUE(port.open(error)) << error;
+    port.queue({0x01, 0x02});
+    port.pull();
+    port.queue({0x03, 0x04, 0x05});
+    ASSERT_TRUE(port.open(error)) << error;
+    EXPECT_EQ(port.queued(), 0u);
+    port.queue({0x06});
+    EXPECT_EQ(port.queued(), 1u);
 }

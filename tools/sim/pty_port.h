@@ -33,7 +33,13 @@ class PtyPort {
 
     /// Everything the tool has written so far.
     Bytes read();
-    void queue(const Bytes& bytes) { pending_.insert(pending_.end(), bytes.begin(), bytes.end()); }
+    /// Queues bytes for the tool. While the adapter is pulled they are lost, as the
+    /// modules' transmissions are lost on the air: nothing arrives in a burst at the replug.
+    void queue(const Bytes& bytes) {
+        if (isOpen()) {
+            pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+        }
+    }
     /// Writes at most `budget` queued bytes; returns how many went out.
     std::size_t flush(std::size_t budget);
     [[nodiscard]] std::size_t queued() const { return pending_.size(); }
