@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <csignal>
 #include <exception>
 #include <iostream>
 
@@ -29,6 +30,9 @@ int main(int argc, char** argv) {
     commandLine.allow_extras();  // Qt's own options (-platform, -style ...)
     CLI11_PARSE(commandLine, argc, argv);
 
+    // A save to a FIFO whose reader has gone fails with "Broken pipe" in a message
+    // instead of ending the program with the operator's settings unsaved.
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication application(argc, argv);
     try {
         qrt::common::SystemClock clock;

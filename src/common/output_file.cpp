@@ -1,6 +1,7 @@
 #include "common/output_file.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@ namespace {
 
 constexpr int kNotAFile = -1;           // opened something that is no file, device or FIFO
 constexpr int kFifoWithoutReader = -2;  // ENXIO, in words a technician understands
+constexpr int kReaderStalled = -3;      // a FIFO or device took nothing within the limit
 
 }  // namespace
 
@@ -28,7 +30,7 @@ OutputFile OutputFile::standardOutput() {
     return output;
 }
 
-OutputFile OutputFile::create(const std::string& path) {
+OutputFile OutputFile::create(const std::string& path, std::chrono::milliseconds stallLimit) {
     // Non-blocking, so a FIFO without a reader fails (ENXIO) instead of hanging.
     const int descriptor = ::open(
         path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
@@ -41,14 +43,16 @@ OutputFile OutputFile::create(const std::string& path) {
         error = errno;
     } else if (!S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode) && !S_ISFIFO(info.st_mode)) {
         error = kNotAFile;
-    } else if (::fcntl(descriptor, F_SETFL, O_WRONLY) != 0) {  // writes block as usual
-        error = errno;
+    } else if (stallLimit.count() <= 0 && ::fcntl(descriptor, F_SETFL, O_WRONLY) != 0) {
+        error = errno;  // without a limit, writes block as usual
     }
     if (error != 0) {
         ::close(descriptor);
         return {path, -1, error};
     }
-    return {path, descriptor, 0};
+    OutputFile output(path, descriptor, 0);
+    output.stallLimit_ = stallLimit;
+    return output;
 }
 
 OutputFile OutputFile::adopt(std::string name, int descriptor) {
@@ -60,6 +64,7 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       descriptor_(std::exchange(other.descriptor_, -1)),
       error_(other.error_),
       standardOutput_(other.standardOutput_),
+      stallLimit_(other.stallLimit_),
       buffer_(std::move(other.buffer_)) {}
 
 OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
@@ -69,6 +74,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
         descriptor_ = std::exchange(other.descriptor_, -1);
         error_ = other.error_;
         standardOutput_ = other.standardOutput_;
+        stallLimit_ = other.stallLimit_;
         buffer_ = std::move(other.buffer_);
     }
     return *this;
@@ -86,6 +92,11 @@ bool OutputFile::flush() {
         if (done > 0) {
             data += done;
             left -= static_cast<std::size_t>(done);
+        } else if (done < 0 && errno == EAGAIN && stallLimit_.count() > 0) {
+            if (!awaitReader()) {
+                error_ = kReaderStalled;
+                break;
+            }
         } else if (done < 0 && errno != EINTR) {
             error_ = errno;
             break;
@@ -93,6 +104,16 @@ bool OutputFile::flush() {
     }
     buffer_.clear();
     return error_ == 0;
+}
+
+bool OutputFile::awaitReader() const {
+    // A reader that has gone shows as an error here; the next write then says why.
+    pollfd ready{descriptor_, POLLOUT, 0};
+    int result = 0;
+    do {
+        result = ::poll(&ready, 1, static_cast<int>(stallLimit_.count()));
+    } while (result < 0 && errno == EINTR);
+    return result > 0;
 }
 
 bool OutputFile::close() {
@@ -119,6 +140,11 @@ std::string OutputFile::reason() const {
             return "not a file, device or FIFO";
         case kFifoWithoutReader:
             return "a FIFO that nothing reads";
+        case kReaderStalled: {
+            const auto ms = stallLimit_.count();
+            return "its reader took nothing for " +
+                   (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");
+        }
         default:
             return std::strerror(error_);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,10 @@ class OutputFile {
     static OutputFile standardOutput();
     /// Creates or empties `path` for writing, without waiting: a FIFO without a reader
     /// fails at once, as does anything but a regular file, a character device or a FIFO.
-    static OutputFile create(const std::string& path);
+    /// With a `stallLimit`, a FIFO or device that takes nothing for that long fails the
+    /// write instead of holding it up for good (a window must not hang on a reader that
+    /// never reads); without one, writes wait as long as the reader takes.
+    static OutputFile create(const std::string& path, std::chrono::milliseconds stallLimit = {});
     /// Takes over an open descriptor, named `name` in messages.
     static OutputFile adopt(std::string name, int descriptor);
 
@@ -57,11 +61,14 @@ class OutputFile {
     static constexpr std::size_t kBlock = 64 * 1024;
 
     OutputFile(std::string name, int descriptor, int error);
+    /// Waits until the descriptor takes bytes again; false after the stall limit.
+    [[nodiscard]] bool awaitReader() const;
 
     std::string name_;
     int descriptor_ = -1;
     int error_ = 0;
     bool standardOutput_ = false;
+    std::chrono::milliseconds stallLimit_{};  // none: writes block
     std::string buffer_;
 };
 

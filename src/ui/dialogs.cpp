@@ -21,6 +21,13 @@ void QtDialogs::message(QWidget* parent, const QString& title, const QString& te
     box.exec();
 }
 
+void QtDialogs::warning(QWidget* parent, const QString& title, const QString& text,
+                        const QString& reason) {
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+    box.setInformativeText(reason);
+    box.exec();
+}
+
 std::optional<QString> QtDialogs::openFile(QWidget* parent, const QString& filter,
                                            const QString& defaultSuffix) {
     QFileDialog dialog(parent, QString(), QString(), dialogFilter(filter));

@@ -15,6 +15,10 @@ class Dialogs {
     /// one (its informative text); the answer is not needed.
     virtual void message(QWidget* parent, const QString& title, const QString& text,
                          const QString& reason) = 0;
+    /// A warning with one OK button and the reason beneath the text: something the
+    /// operator asked for was not done (a file that could not be saved).
+    virtual void warning(QWidget* parent, const QString& title, const QString& text,
+                         const QString& reason) = 0;
     /// An open-file dialog; empty when the operator cancels.
     virtual std::optional<QString> openFile(QWidget* parent, const QString& filter,
                                             const QString& defaultSuffix) = 0;
@@ -28,6 +32,8 @@ class Dialogs {
 class QtDialogs final : public Dialogs {
   public:
     void message(QWidget* parent, const QString& title, const QString& text,
+                 const QString& reason) override;
+    void warning(QWidget* parent, const QString& title, const QString& text,
                  const QString& reason) override;
     std::optional<QString> openFile(QWidget* parent, const QString& filter,
                                     const QString& defaultSuffix) override;

@@ -6,13 +6,13 @@
 namespace qrt::ui {
 
 bool saveFile(Dialogs& dialogs, QWidget* parent, const QString& title, const QString& path,
-              std::string_view contents) {
-    common::ReplacingFile file(path.toStdString());
+              std::string_view contents, std::chrono::milliseconds stallLimit) {
+    common::ReplacingFile file(path.toStdString(), stallLimit);
     file.write(contents);
     if (file.isOpen() && file.commit()) {
         return true;
     }
-    dialogs.message(parent, title, "Can't write " + path, QString::fromStdString(file.reason()));
+    dialogs.warning(parent, title, "Can't write " + path, QString::fromStdString(file.reason()));
     return false;
 }
 

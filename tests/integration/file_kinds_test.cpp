@@ -1,14 +1,19 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "common/log_file.h"
+#include "common/replacing_file.h"
 #include "common/settings_file.h"
 #include "support/temp_folder.h"
 
 using qrt::common::LogFile;
+using qrt::common::ReplacingFile;
 using qrt::common::SettingsFile;
 using qrt::testing::TempFolder;
 
@@ -43,4 +48,39 @@ TEST(FileKinds, SettingsFileThatIsAFifoGivesDefaultsAndIsNotOverwritten) {
     EXPECT_EQ(settings.readInt("Config", "MXL", 7), 7);
     EXPECT_FALSE(settings.writeString("Config", "MXL", "1"));
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+
+// A save writes what a link points to, also a file still to be created (the link stays a
+// link), and removes what killed saves of the same file left beside it; a save in
+// progress and the operator's own files stay. A folder that takes no file is named.
+TEST(FileKinds, SaveFollowsLinksAndClearsWhatKilledSavesLeft) {
+    const TempFolder folder("qrt_file_kinds");
+    const auto exists = [&](const char* name) {
+        return std::filesystem::exists(folder.file(name));
+    };
+    std::filesystem::create_symlink("target.csv", folder.file("link.csv"));
+    std::ofstream(folder.file("target.csv.Ab12Cd.partial")) << "half an export";
+    std::ofstream(folder.file("target.csv.backup")) << "the operator's";
+    std::ofstream(folder.file("target.csv.Xy34Zw.partial")) << "being written";
+    const int inProgress = ::open(folder.file("target.csv.Xy34Zw.partial").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(inProgress, LOCK_EX), 0);
+
+    ReplacingFile save(folder.file("link.csv"));
+    save.write("DateTime;Temp0\r");
+    ASSERT_TRUE(save.commit()) << save.failure();
+    ::close(inProgress);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.file("link.csv")));
+    std::ifstream written(folder.file("target.csv"));
+    std::string line;
+    EXPECT_TRUE(std::getline(written, line));
+    EXPECT_EQ(line, "DateTime;Temp0\r");
+    EXPECT_FALSE(exists("target.csv.Ab12Cd.partial"));
+    EXPECT_TRUE(exists("target.csv.backup"));
+    EXPECT_TRUE(exists("target.csv.Xy34Zw.partial"));
+
+    const ReplacingFile refused(folder.file("missing/a.csv"));
+    EXPECT_EQ(refused.failure(), "cannot write " + folder.file("missing/a.csv") +
+                                     ": No such file or directory: no file can be made in the "
+                                     "folder " +
+                                     folder.file("missing"));
 }

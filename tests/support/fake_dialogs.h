@@ -15,6 +15,11 @@ class FakeDialogs final : public ui::Dialogs {
         messages << title + ": " + text;
         reasons << reason;
     }
+    void warning(QWidget*, const QString& title, const QString& text,
+                 const QString& reason) override {
+        warnings << title + ": " + text;
+        reasons << reason;
+    }
     std::optional<QString> openFile(QWidget*, const QString& filter,
                                     const QString& suffix) override {
         openRequests << filter + " " + suffix;
@@ -27,7 +32,8 @@ class FakeDialogs final : public ui::Dialogs {
     }
 
     QStringList messages;
-    QStringList reasons;  // the informative text of each message
+    QStringList warnings;
+    QStringList reasons;  // the informative text of each message or warning
     QStringList openRequests;
     QStringList saveRequests;
     std::optional<QString> openAnswer;

@@ -80,7 +80,7 @@ TEST_F(ArchiveWindow, RetrievesAndWritesTheCsvUnderTheChosenName) {
 
     dialogs.saveAnswer = QString::fromStdString((folder_ / "no-such-folder" / "a.csv").string());
     click(archiveUi->Bt_CSV);
-    EXPECT_TRUE(dialogs.messages.last().startsWith("QRTTest: Can't write"));
+    EXPECT_TRUE(dialogs.warnings.last().startsWith("QRTTest: Can't write"));
 }
 
 TEST_F(ArchiveWindow, ReadEndsAtFullBarAndAnEmptyExportSaysWhy) {

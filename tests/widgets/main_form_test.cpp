@@ -128,7 +128,10 @@ TEST_F(MainForm, SavingAPaneWritesEveryLineItHoldsOrSaysWhyNot) {
     EXPECT_EQ(dialogs.saveRequests, QStringList{"ME_Comm.txt Text|*.txt txt"});
     dialogs.saveAnswer = QString::fromStdString((folder_ / "missing" / "x.txt").string());
     emit ui->ME_Debug->saveRequested();
-    EXPECT_EQ(dialogs.reasons.value(0), "No such file or directory");
+    EXPECT_EQ(dialogs.warnings, QStringList{"QRTTest: Can't write " + dialogs.saveAnswer.value()});
+    EXPECT_EQ(dialogs.reasons.value(0).toStdString(),
+              "No such file or directory: no file can be made in the folder " +
+                  (folder_ / "missing").string());
 }
 
 TEST_F(MainForm, OpenEnablesTheCommandsAndCloseReversesIt) {
