@@ -132,11 +132,16 @@ TVLGLog::TVLGLog(ArchiveWindowServices services, QWidget* parent)
 
 TVLGLog::~TVLGLog() = default;
 
-void TVLGLog::showEvent(QShowEvent* event) {
-    if (!placeRestored_ && services_.settingsPath) {
+void TVLGLog::setVisible(bool visible) {
+    // Placed before it is shown, so the window manager puts its frame there.
+    if (visible && !placeRestored_ && services_.settingsPath) {
         placeRestored_ = true;
         app::restorePlace(*this, services_.settingsPath(), kPlaceSection);
     }
+    QWidget::setVisible(visible);
+}
+
+void TVLGLog::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     FormShow();
 }

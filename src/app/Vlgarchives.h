@@ -51,6 +51,8 @@ class TVLGLog : public QWidget {
     void Bt_CSVClick();
     void Bt_PlotClick();
     void BtCloseClick();
+    /// Takes the saved place before the window is first shown.
+    void setVisible(bool visible) override;
 
     /// What the last retrieval read: the export's source.
     [[nodiscard]] const qrt::archive::ArchiveRead& lastRead() const { return read_; }

@@ -219,11 +219,17 @@ void ValuesWindow::savePlot() {
                  std::string_view(png.data(), png.size()));
 }
 
-void ValuesWindow::showEvent(QShowEvent* event) {
-    if (!geometryRestored_) {
+void ValuesWindow::setVisible(bool visible) {
+    // Placed before it is shown, so the window manager puts its frame there: a window
+    // moved once it is shown lands a title bar's height off.
+    if (visible && !geometryRestored_) {
         geometryRestored_ = true;
         restorePlace(*this, services_.settingsPath(), kSection);
     }
+    QWidget::setVisible(visible);
+}
+
+void ValuesWindow::showEvent(QShowEvent* event) {
     refresh();
     QWidget::showEvent(event);
 }

@@ -45,6 +45,8 @@ class ValuesWindow final : public QWidget {
     void pollFinished();
     /// Shows the window with the series of one source selected and plotted.
     void plotSource(const receive::ValueSource& source);
+    /// Takes the saved place before the window is first shown.
+    void setVisible(bool visible) override;
 
   protected:
     void showEvent(QShowEvent* event) override;

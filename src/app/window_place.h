@@ -17,7 +17,9 @@ namespace qrt::app {
                                                   const QSize& minimum);
 
 /// Restores a window's place from a section of the settings file (Left, Top, Width,
-/// Height) when it fits the screens, and saves it there.
+/// Height: its frame's place and its size) when it fits the screens, and saves it there.
+/// Restore before the window is shown: a window manager puts the frame of a window
+/// not yet shown where it is told, but a shown one's client area.
 void restorePlace(QWidget& window, const std::string& settingsPath, const char* section);
 void savePlace(const QWidget& window, const std::string& settingsPath, const char* section);
 

@@ -1,4 +1,6 @@
 // The values window and the places of the windows: what a technician sees of them.
+#include "app/values_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QDateTime>
@@ -7,6 +9,8 @@
 
 #include "app/values_plot.h"
 #include "app/window_place.h"
+#include "support/fake_dialogs.h"
+#include "support/temp_folder.h"
 #include "values/value_history.h"
 
 using namespace qrt;
@@ -35,6 +39,44 @@ TEST(WindowPlace, ASavedPlaceIsTakenOnlyWhereItFitsTheScreens) {
          }) {
         EXPECT_EQ(app::placeToRestore(c.saved, screens, minimum), c.restored) << c.saved.x();
     }
+}
+
+// The window comes back where the operator left it, and is placed before it is shown: a
+// window manager puts a shown window's client area where the frame should go, and the
+// window crept up by a title bar at every start.
+TEST(WindowPlace, TheValuesWindowComesBackWhereItWasLeftBeforeItIsShown) {
+    const qrt::testing::TempFolder folder("qrt_place");
+    values::ValueHistory history;
+    qrt::testing::FakeDialogs dialogs;
+    const auto window = [&] {
+        return std::make_unique<app::ValuesWindow>(
+            app::ValuesWindowServices{.history = history, .dialogs = dialogs, .settingsPath = [&] {
+                                          return folder.file("qrt-tester.ini");
+                                      }});
+    };
+    const QRect left(40, 30, 600, 420);  // within the off-screen 800 x 600
+    auto first = window();
+    first->show();
+    first->move(left.topLeft());
+    first->resize(left.size());
+    first->close();
+    auto second = window();
+    QRect placeWhenShown;
+    struct ShowWatch final : QObject {
+        QRect* place;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Show) {
+                const auto* shown = static_cast<QWidget*>(watched);
+                *place = QRect(shown->pos(), shown->size());
+            }
+            return false;
+        }
+    } watch;
+    watch.place = &placeWhenShown;
+    second->installEventFilter(&watch);
+    second->show();
+    EXPECT_EQ(placeWhenShown, left);
+    EXPECT_EQ(QRect(second->pos(), second->size()), left);
 }
 
 // The time axis shows what tells the points apart at the visible span, and each unit has
