@@ -44,6 +44,7 @@ int main(int argc, char** argv) {
                             .dialogs = dialogs,
                             .executablePath = QCoreApplication::applicationFilePath().toStdString(),
                             .availablePorts = qrt::link::availablePortNames});
+        dialogs.keepLastFolderIn([&mainForm] { return mainForm.settingsPath(); });
         qrt::app::ValuesWindow valuesWindow(
             {.history = core.values,
              .dialogs = dialogs,

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
+#include <string>
 
+class QFileDialog;
 class QWidget;
 
 namespace qrt::ui {
@@ -28,9 +31,15 @@ class Dialogs {
                                             const QString& defaultSuffix) = 0;
 };
 
-/// The real dialogs.
+/// The real dialogs. The open and save dialogs start in the folder of the last file
+/// chosen in either, kept in the settings file ([Dialogs] Folder) once one is given.
 class QtDialogs final : public Dialogs {
   public:
+    /// Keeps the last folder in the settings file at `settingsPath`.
+    void keepLastFolderIn(std::function<std::string()> settingsPath) {
+        settingsPath_ = std::move(settingsPath);
+    }
+
     void message(QWidget* parent, const QString& title, const QString& text,
                  const QString& reason) override;
     void warning(QWidget* parent, const QString& title, const QString& text,
@@ -39,6 +48,14 @@ class QtDialogs final : public Dialogs {
                                     const QString& defaultSuffix) override;
     std::optional<QString> saveFile(QWidget* parent, const QString& proposedName,
                                     const QString& filter, const QString& defaultSuffix) override;
+
+  private:
+    /// Opens the dialog in the folder the last file was chosen in, when it is still there.
+    void startInLastFolder(QFileDialog& dialog) const;
+    /// Runs a file dialog and keeps the folder of the file chosen.
+    std::optional<QString> choose(QFileDialog& dialog);
+
+    std::function<std::string()> settingsPath_;
 };
 
 /// A filter in the "Name|*.ext" form turned into the dialog's "Name (*.ext)" form.
