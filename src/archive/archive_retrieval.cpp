@@ -110,9 +110,6 @@ RetrievalOutcome ArchiveRetrieval::readArchive(const RetrievalRequest& request) 
         }
     }
     read_.firstRecord = oldestRecord;
-    // The bar ends at what this retrieval asked for: a read that stops at the selected
-    // start is complete, not a few percent of the ring.
-    view_.showProgress(read_.blocksReceived, std::max(blocksAsked_, read_.blocksReceived));
     if (blocksMissing()) {
         return ended(End::MissingBlocks);
     }
@@ -151,8 +148,9 @@ std::optional<RetrievalOutcome> ArchiveRetrieval::askWrapped(const RetrievalRequ
     }
     read_.wrapped = frames::readLe16(wrapCheck.frame, 5) != 0xFFFF;
     poller_.resetLoggerRecord();
+    // The most blocks this read may take; one that stops at the selected start ends
+    // short of it, and the total never changes during the read.
     blocksToRead_ = read_.wrapped ? kRingBlocks : read_.newestBlock + 1;
-    blocksAsked_ = 0;
     view_.showProgress(0, blocksToRead_);
     if (read_.newestBlock > kBatchBlocks - 1) {
         batch_ = {read_.newestBlock - (kBatchBlocks - 1), kBatchBlocks};
@@ -164,7 +162,6 @@ std::optional<RetrievalOutcome> ArchiveRetrieval::askWrapped(const RetrievalRequ
 }
 
 std::optional<RetrievalOutcome> ArchiveRetrieval::readBatch(const RetrievalRequest& request) {
-    blocksAsked_ += batch_.length;
     sendRequest(request, static_cast<std::uint16_t>(batch_.start),
                 static_cast<std::uint8_t>(archive_request::kBatch + batch_.length));
     for (std::uint32_t n = 0; n < batch_.length; ++n) {

@@ -24,6 +24,8 @@ class RetrievalView {
     virtual void showModule(const std::optional<frames::ModuleAddress>& module) = 0;
     /// The first request is out: the retrieval is busy until it returns.
     virtual void showBusy() = 0;
+    /// Blocks received of the most the read may take, a total known once the wrap check
+    /// has answered; a read that stops at the selected start ends short of it.
     virtual void showProgress(std::uint32_t received, std::uint32_t total) = 0;
 };
 
@@ -114,8 +116,7 @@ class ArchiveRetrieval {
     Batch batch_;
     std::uint32_t lowestBlock_ = 0;     // where the range to read ends
     std::uint32_t lastBatchStart_ = 0;  // the first block of the batch read last
-    std::uint32_t blocksToRead_ = 0;
-    std::uint32_t blocksAsked_ = 0;
+    std::uint32_t blocksToRead_ = 0;    // the progress total: all the ring may hold
 };
 
 }  // namespace qrt::archive

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
 
 #include "archive/record_search.h"
@@ -25,10 +26,12 @@ struct FakeRetrievalView final : RetrievalView {
     void showBusy() override { busy = true; }
     void showProgress(std::uint32_t received, std::uint32_t total) override {
         progress = {received, total};
+        totals.insert(total);
     }
     std::optional<frames::ModuleAddress> module;
     bool busy = false;
     std::pair<std::uint32_t, std::uint32_t> progress;
+    std::set<std::uint32_t> totals;  // every total the progress was shown against
 };
 
 RetrievalRequest inductiveFrom(DateTimeValue start) {
@@ -146,6 +149,10 @@ TEST_F(ArchiveRetrievalTest, StopRuleEndsOnceARecordIsOlderThanTheSelectedStart)
     // than the selected start, which ends the reading.
     outcome = retrieval->retrieve(inductiveFrom(startAt(2026, 1, 1, 20)));
     EXPECT_EQ(batchRequests(), (std::vector<std::pair<int, int>>{{65, 64}, {1, 64}}));
+    // The progress counts against the blocks the ring may hold from the start: a read
+    // that stops early stops short of its total instead of changing it.
+    EXPECT_EQ(view.totals, std::set<std::uint32_t>{129});
+    EXPECT_EQ(view.progress, (std::pair<std::uint32_t, std::uint32_t>{128, 129}));
 }
 
 TEST_F(ArchiveRetrievalTest, WrappedRingIsReadDownAndRoundFromBlock2043) {
