@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <sstream>
 
+#include "app/typed_date_time.h"
 #include "app/window_place.h"
 #include "archive/csv_export.h"
 #include "ui/dialogs.h"
@@ -78,6 +79,8 @@ TVLGLog::TVLGLog(ArchiveWindowServices services, QWidget* parent)
     DTP_Date->setCalendarPopup(true);
     DTP_Time = named(new QTimeEdit, "DTP_Time");
     DTP_Time->setDisplayFormat("HH:mm:ss");
+    app::takeTypedDateTime(*DTP_Date);
+    app::takeTypedDateTime(*DTP_Time);
     ED_Status = readOnly("ED_Status");
     ED_Date = readOnly("ED_Date");
     ED_Time = readOnly("ED_Time");
@@ -128,6 +131,9 @@ TVLGLog::TVLGLog(ArchiveWindowServices services, QWidget* parent)
     connect(Bt_CSV, &QPushButton::clicked, this, [this] { Bt_CSVClick(); });
     connect(Bt_Plot, &QPushButton::clicked, this, [this] { Bt_PlotClick(); });
     connect(BtClose, &QPushButton::clicked, this, [this] { BtCloseClick(); });
+    // A note on the rows after the start is of the start it was made for.
+    connect(DTP_Date, &QDateEdit::dateChanged, this, [this] { showProgressText({}); });
+    connect(DTP_Time, &QTimeEdit::timeChanged, this, [this] { showProgressText({}); });
 }
 
 TVLGLog::~TVLGLog() = default;
@@ -179,11 +185,31 @@ archive::DateTimeValue TVLGLog::selectedStart() const {
 
 void TVLGLog::BtInfoClick() {
     showProgressText({});  // what the last export said belongs to the last retrieval
+    beginRead();
     const bool radio = RB_Radio->isChecked();
     showRetrievalOutcome(
         retrieval_->retrieve({.radio = radio,
                               .module = radio ? services_.typedModule() : std::nullopt,
                               .selectedStart = selectedStart()}));
+}
+
+void TVLGLog::beginRead() {
+    // Nothing of the last read is offered while a new one runs; a read that changes
+    // nothing gives it back.
+    beforeRead_ = {Bt_CSV->isEnabled(), ED_Date->text(), ED_Time->text()};
+    enableExport(false);
+    ED_Date->clear();
+    ED_Time->clear();
+    // The read holds the window's thread: shown now, not when it ends.
+    for (QWidget* control : std::initializer_list<QWidget*>{Bt_CSV, Bt_Plot, ED_Date, ED_Time}) {
+        control->repaint();
+    }
+}
+
+void TVLGLog::keepLastRead(bool exportable) {
+    ED_Date->setText(beforeRead_.date);
+    ED_Time->setText(beforeRead_.time);
+    enableExport(exportable);
 }
 
 void TVLGLog::showRetrievalOutcome(const archive::RetrievalOutcome& outcome) {
@@ -195,28 +221,52 @@ void TVLGLog::showRetrievalOutcome(const archive::RetrievalOutcome& outcome) {
             ED_Date->setText(QString::fromStdString(archive::shortDate(read_.recordTime)));
             ED_Time->setText(QString::fromStdString(archive::longTime(read_.recordTime)));
             enableExport(true);
+            showReadComplete();
             break;
         case End::NoRecord:
             showStatus("Ready", kGreen);
-            enableExport(false);
+            keepLastRead(false);
+            showReadComplete();
             break;
         case End::MissingBlocks:
             showStatus("Missing blocks", kRed);  // the first record and the buttons stay
+            keepLastRead(beforeRead_.exportable);
             break;
         case End::NoResponse:
         case End::PortLost:
         case End::Interrupted:
             showStatus("No Response", kRed);
-            enableExport(false);
+            keepLastRead(false);
             break;
         case End::DateError:
             showStatus("Invalid record date", kRed);
-            enableExport(false);
+            keepLastRead(false);
             services_.dialogs.message(this, "QRTTest", QString::fromStdString(outcome.dateError),
                                       {});
             break;
         case End::NotAsked:
+            keepLastRead(beforeRead_.exportable);
             break;
+    }
+}
+
+void TVLGLog::showReadComplete() {
+    // The read stopped at the selected start: what it took is all there was to take.
+    Archive_Progress->setValue(Archive_Progress->maximum());
+    if (read_.firstRecord == -1) {
+        return;
+    }
+    // Rows after the start are counted now, so an empty export is known before a file
+    // is written.
+    struct Rows final : archive::RowVisitor {
+        void header(const receive::ChannelList&) override {}
+        void row(archive::DateTimeValue, const receive::ChannelList&,
+                 std::span<const std::uint16_t>) override {}
+    } rows;
+    const archive::ExportResult result =
+        archive::walkRows(read_.exportFrom(services_.archive.archiveWords, selectedStart()), rows);
+    if (result.completed && result.rows == 0) {
+        showExportOutcome(result);
     }
 }
 

@@ -64,7 +64,21 @@ class TVLGLog : public QWidget {
   private:
     class View;
 
+    /// What the window showed of the last read when a new one began.
+    struct ShownRead {
+        bool exportable = false;
+        QString date;
+        QString time;
+    };
+
     [[nodiscard]] qrt::archive::DateTimeValue selectedStart() const;
+    /// A read begins: the export buttons off and the first record's time cleared.
+    void beginRead();
+    /// A read that brought nothing new: the window shows the last read's first record
+    /// again, with the export buttons as `exportable` says.
+    void keepLastRead(bool exportable);
+    /// A read that came to its end: a full bar, and a word when no row follows the start.
+    void showReadComplete();
     void showExportOutcome(const qrt::archive::ExportResult& result);
     void showRetrievalOutcome(const qrt::archive::RetrievalOutcome& outcome);
     void enableExport(bool enabled);
@@ -77,6 +91,7 @@ class TVLGLog : public QWidget {
     std::unique_ptr<View> view_;
     std::unique_ptr<qrt::archive::ArchiveRetrieval> retrieval_;
     qrt::archive::ArchiveRead read_;  // the record time moves on with each export
+    ShownRead beforeRead_;
     bool placeRestored_ = false;
 
     // Controls, named as on the form; tests find them by these object names.

@@ -216,6 +216,7 @@ struct ArchiveWindowControls {
           ED_Time(control<QLineEdit>(window, "ED_Time")),
           BtInfo(control<QPushButton>(window, "BtInfo")),
           Bt_CSV(control<QPushButton>(window, "Bt_CSV")),
+          Bt_Plot(control<QPushButton>(window, "Bt_Plot")),
           BtClose(control<QPushButton>(window, "BtClose")),
           Archive_Progress(control<QProgressBar>(window, "Archive_Progress")) {}
 
@@ -229,6 +230,7 @@ struct ArchiveWindowControls {
     QLineEdit* ED_Time;
     QPushButton* BtInfo;
     QPushButton* Bt_CSV;
+    QPushButton* Bt_Plot;
     QPushButton* BtClose;
     QProgressBar* Archive_Progress;
 };

@@ -1,6 +1,8 @@
 #include <QDateEdit>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QTimeEdit>
+#include <set>
 
 #include "app/Vlgarchives.h"
 #include "support/main_form_fixture.h"
@@ -83,24 +85,76 @@ TEST_F(ArchiveWindow, RetrievesAndWritesTheCsvUnderTheChosenName) {
     EXPECT_TRUE(dialogs.warnings.last().startsWith("QRTTest: Can't write"));
 }
 
-TEST_F(ArchiveWindow, ReadEndsAtFullBarAndAnEmptyExportSaysWhy) {
+TEST_F(ArchiveWindow, ReadEndsAtFullBarAndSaysAtOnceWhenNoRowFollowsTheStart) {
     openArchive(3000);  // about 94 blocks, the newest 64 read: the last record is in them
     archiveUi->DTP_Date->setDate(QDate(2016, 1, 1));
     click(archiveUi->BtInfo);
     EXPECT_EQ(archiveUi->ED_Status->text(), "Ready");
     EXPECT_EQ(archiveUi->Archive_Progress->value(), archiveUi->Archive_Progress->maximum());
-    const auto csv = folder_ / "empty.csv";
-    dialogs.saveAnswer = QString::fromStdString(csv.string());
-    click(archiveUi->Bt_CSV);
-    EXPECT_TRUE(std::filesystem::exists(csv));
-    EXPECT_EQ(std::filesystem::file_size(csv), 0u);
     EXPECT_EQ(archiveUi->Archive_Progress->format().toStdString(),
               "No records after 01.01.2016 10:30 (newest 14.05.2015 12:29)");
     EXPECT_EQ(archiveUi->Archive_Progress->toolTip().toStdString(),
               "No records from the selected start 01.01.2016 10:30:00; the newest record is "
               "14.05.2015 12:29:00");
-    click(archiveUi->BtInfo);  // a new retrieval: the old message goes
+    const auto csv = folder_ / "empty.csv";
+    dialogs.saveAnswer = QString::fromStdString(csv.string());
+    click(archiveUi->Bt_CSV);  // written all the same, as an empty file
+    EXPECT_EQ(std::filesystem::file_size(csv), 0u);
+    EXPECT_EQ(archiveUi->Archive_Progress->format().toStdString(),
+              "No records after 01.01.2016 10:30 (newest 14.05.2015 12:29)");
+    archiveUi->DTP_Date->setDate(QDate(2015, 1, 1));  // another start: the note goes
     EXPECT_EQ(archiveUi->Archive_Progress->format(), "%p%");
+    EXPECT_TRUE(archiveUi->Archive_Progress->toolTip().isEmpty());
+}
+
+// While a read runs nothing of the last one is offered: its first record is cleared and
+// the export buttons are off until the read ends.
+TEST_F(ArchiveWindow, DuringAReadTheExportIsOffAndTheFirstRecordCleared) {
+    openArchive(3);
+    click(archiveUi->BtInfo);
+    ASSERT_TRUE(archiveUi->Bt_CSV->isEnabled());
+    ASSERT_EQ(archiveUi->ED_Date->text(), "12.05.2015");
+    std::set<std::string> duringRead;
+    QObject::connect(archiveUi->Archive_Progress, &QProgressBar::valueChanged, [&] {
+        duringRead.insert(std::to_string(archiveUi->Bt_CSV->isEnabled()) +
+                          std::to_string(archiveUi->Bt_Plot->isEnabled()) + " '" +
+                          archiveUi->ED_Date->text().toStdString() + "' '" +
+                          archiveUi->ED_Time->text().toStdString() + "'");
+    });
+    click(archiveUi->BtInfo);
+    EXPECT_EQ(duringRead, std::set<std::string>{"00 '' ''"});
+    EXPECT_TRUE(archiveUi->Bt_CSV->isEnabled());
+    EXPECT_EQ(archiveUi->ED_Date->text(), "12.05.2015");
+    EXPECT_EQ(archiveUi->ED_Time->text(), "10:30:00");
+}
+
+// The start is typed in full over the selected text; what is no date or time is dropped.
+TEST_F(ArchiveWindow, StartFieldsTakeADateAndTimeTypedInFull) {
+    createForm();
+    window = archiveWindow(*core, dialogs, *form);
+    archiveUi = std::make_unique<ArchiveWindowControls>(*window);
+    window->show();
+    const auto type = [](QWidget* field, const char* text) {
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Tab);
+    };
+    struct Case {
+        const char* date;
+        const char* time;
+        QDate typedDate;
+        QTime typedTime;
+    };
+    for (const Case& c : {Case{"18.11.2026", "00:00:00", {2026, 11, 18}, {0, 0}},
+                          Case{"1.2.26", "7:05", {2026, 2, 1}, {7, 5}},
+                          Case{"31.02.2026", "25:00", {2026, 2, 1}, {7, 5}}}) {
+        type(archiveUi->DTP_Date, c.date);
+        type(archiveUi->DTP_Time, c.time);
+        EXPECT_EQ(archiveUi->DTP_Date->date(), c.typedDate) << c.date;
+        EXPECT_EQ(archiveUi->DTP_Time->time(), c.typedTime) << c.time;
+        EXPECT_EQ(archiveUi->DTP_Date->text(), c.typedDate.toString("dd.MM.yyyy"));
+    }
 }
 
 TEST_F(ArchiveWindow, NoAnswerShowsNoResponseInRed) {
