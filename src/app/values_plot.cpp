@@ -1,9 +1,8 @@
 #include "app/values_plot.h"
 
+#include <QCategoryAxis>
 #include <QDateTime>
-#include <QDateTimeAxis>
 #include <QKeyEvent>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QValueAxis>
@@ -12,24 +11,34 @@
 #include <cmath>
 #include <limits>
 
+#include "app/plot_style.h"
+#include "values/axis_ticks.h"
+
 namespace qrt::app {
 
 namespace {
 
+constexpr qint64 kSecond = 1000;
+constexpr qint64 kMinute = 60 * kSecond;
 constexpr qint64 kDay = 86'400'000;
-constexpr qint64 kThreeWeeks = 21 * kDay;
+constexpr qint64 kYearish = 300 * kDay;
 // Points drawn over all lines: every line at its full resolution (a lowest and a highest
 // point per two pixels) up to some dozens of lines; beyond, each line gets its share,
 // so a hundred lines cost no more than forty.
 constexpr double kPointBudget = 40'000;
+// Room on a value axis beyond its lowest and highest value, so a line on either lies
+// inside the frame.
+constexpr double kValueMargin = 0.05;
+// Room ahead of the newest value of a live plot, as a share of the span shown.
+constexpr qint64 kLiveRoomShare = 50;
 
-// The chart with its axes and an empty series that always holds them: a date-time axis
-// shown while no series is attached never draws its labels again (Qt 6.4).
+// The chart with its axes and an empty series that always holds them: an axis shown
+// while no series is attached never draws its labels again (Qt 6.4).
 QChart* chartWithAxes() {
     auto* chart = new QChart;
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    auto* time = new QDateTimeAxis;
-    time->setFormat(timeAxisFormat(60'000));
+    chart->legend()->hide();  // the window shows a legend of its own, names in full
+    auto* time = new QCategoryAxis;
+    time->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     time->setTitleText("Time");
     auto* value = new QValueAxis;
     chart->addAxis(time, Qt::AlignBottom);
@@ -38,7 +47,6 @@ QChart* chartWithAxes() {
     chart->addSeries(anchor);
     anchor->attachAxis(time);
     anchor->attachAxis(value);
-    chart->legend()->markers(anchor).front()->setVisible(false);
     return chart;
 }
 
@@ -47,28 +55,57 @@ QString unitName(receive::Unit unit) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A wall-clock time (local time counted as UTC) as the moment it names.
+qint64 momentOf(qint64 wallClock) {
+    const QDateTime wall = QDateTime::fromMSecsSinceEpoch(wallClock, Qt::UTC);
+    return QDateTime(wall.date(), wall.time(), Qt::LocalTime).toMSecsSinceEpoch();
+}
+
+qint64 wallClockOf(qint64 moment) {
+    return moment + qint64{QDateTime::fromMSecsSinceEpoch(moment).offsetFromUtc()} * kSecond;
+}
+
 }  // namespace
 
-QString timeAxisFormat(qint64 spanMilliseconds) {
-    if (spanMilliseconds <= kDay) {
+QString timeAxisFormat(qint64 stepMilliseconds, qint64 spanMilliseconds) {
+    if (stepMilliseconds < kSecond) {
+        return "HH:mm:ss.zzz";
+    }
+    if (stepMilliseconds < kMinute) {
         return "HH:mm:ss";
     }
-    return spanMilliseconds <= kThreeWeeks ? "dd.MM. HH:mm" : "dd.MM.yyyy";
+    if (stepMilliseconds < kDay) {
+        return spanMilliseconds <= kDay ? "HH:mm" : "dd.MM. HH:mm";
+    }
+    return spanMilliseconds <= kYearish ? "dd.MM." : "dd.MM.yyyy";
 }
 
 ValuesPlot::ValuesPlot(const values::ValueHistory& history, QWidget* parent)
     : QChartView(chartWithAxes(), parent),
       history_(history),
-      timeAxis_(qobject_cast<QDateTimeAxis*>(chart()->axes(Qt::Horizontal).front())),
+      timeAxis_(qobject_cast<QCategoryAxis*>(chart()->axes(Qt::Horizontal).front())),
       valueAxes_{qobject_cast<QValueAxis*>(chart()->axes(Qt::Vertical).front())} {
     setRubberBand(QChartView::RectangleRubberBand);
     setRenderHint(QPainter::Antialiasing, false);
     setFocusPolicy(Qt::StrongFocus);
-    connect(timeAxis_, &QDateTimeAxis::rangeChanged, this, [this] {
+    applyPalette();
+    connect(timeAxis_, &QValueAxis::rangeChanged, this, [this] {
+        showTimeTicks();
         if (!updating_) {
             userMovedView();
         }
     });
+    connect(valueAxes_.front(), &QValueAxis::rangeChanged, this,
+            [this] { showValueTicks(*valueAxes_.front()); });
+    // A new size of the plot area fits another number of ticks.
+    connect(chart(), &QChart::plotAreaChanged, this, [this] {
+        showTimeTicks();
+        for (QValueAxis* axis : valueAxes_) {
+            showValueTicks(*axis);
+        }
+    });
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    setTimeRange(now - kMinute, now);
 }
 
 void ValuesPlot::dropUnitAxes() {
@@ -90,6 +127,9 @@ std::size_t ValuesPlot::axisFor(receive::Unit unit) {
     if (!axisUnits_.empty()) {
         auto* axis = new QValueAxis;
         chart()->addAxis(axis, axisUnits_.size() % 2 == 1 ? Qt::AlignRight : Qt::AlignLeft);
+        styleAxis(*axis, palette());
+        axis->setGridLineVisible(false);  // the first unit's grid is the plot's
+        connect(axis, &QValueAxis::rangeChanged, this, [this, axis] { showValueTicks(*axis); });
         valueAxes_.push_back(axis);
     }
     axisUnits_.push_back(unit);
@@ -114,9 +154,7 @@ void ValuesPlot::setRows(std::vector<std::size_t> rows) {
         chart()->addSeries(line);
         // A hairline is drawn by the fast line drawer; a wider pen is stroked as a path,
         // which costs most of a redraw.
-        QPen pen = line->pen();
-        pen.setWidth(1);
-        line->setPen(pen);
+        line->setPen(linePen(lines_.size(), palette()));
         const std::size_t axis = axisFor(series.unit);
         line->attachAxis(timeAxis_);
         line->attachAxis(valueAxes_[axis]);
@@ -124,6 +162,32 @@ void ValuesPlot::setRows(std::vector<std::size_t> rows) {
     }
     updating_ = false;
     refresh();
+    emit linesChanged();
+}
+
+std::vector<LegendEntry> ValuesPlot::legendEntries() const {
+    std::vector<LegendEntry> entries;
+    entries.reserve(lines_.size());
+    for (const Line& line : lines_) {
+        entries.push_back({line.series->name(), line.series->pen()});
+    }
+    return entries;
+}
+
+void ValuesPlot::applyPalette() {
+    styleChart(*chart(), palette());
+    setBackgroundBrush(palette().brush(QPalette::Window));
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        lines_[i].series->setPen(linePen(i, palette()));
+    }
+    emit linesChanged();
+}
+
+void ValuesPlot::changeEvent(QEvent* event) {
+    QChartView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
+        applyPalette();
+    }
 }
 
 void ValuesPlot::resetZoom() {
@@ -136,56 +200,97 @@ void ValuesPlot::userMovedView() {
     refresh();
 }
 
+qint64 ValuesPlot::shownFrom() const {
+    return static_cast<qint64>(timeAxis_->min());
+}
+
+qint64 ValuesPlot::shownTo() const {
+    return static_cast<qint64>(timeAxis_->max());
+}
+
 void ValuesPlot::setTimeRange(qint64 from, qint64 to) {
     updating_ = true;
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
+    timeAxis_->setRange(static_cast<double>(from), static_cast<double>(to));
     updating_ = false;
 }
 
-void ValuesPlot::showTimeFormat() {
-    const QString format = timeAxisFormat(timeAxis_->min().msecsTo(timeAxis_->max()));
-    if (timeAxis_->format() != format) {
-        updating_ = true;
-        timeAxis_->setFormat(format);
-        updating_ = false;
+void ValuesPlot::showTimeTicks() {
+    // Round times of the local clock, each labelled as precisely as its step needs.
+    const qint64 from = shownFrom();
+    const qint64 to = shownTo();
+    const QString format = timeAxisFormat(kMinute, 2 * kDay);  // the widest label
+    const int labelWidth = QFontMetrics(timeAxis_->labelsFont()).horizontalAdvance(format) + 24;
+    const int maxTicks =
+        std::clamp(static_cast<int>(chart()->plotArea().width()) / labelWidth, 2, 12);
+    const values::TimeTicks ticks = values::timeTicks(wallClockOf(from), wallClockOf(to), maxTicks);
+    const QString shown = timeAxisFormat(ticks.step, to - from);
+    for (const QString& label : timeAxis_->categoriesLabels()) {
+        timeAxis_->remove(label);
+    }
+    timeAxis_->setStartValue(static_cast<double>(from));
+    for (const qint64 wallClock : ticks.at) {
+        const qint64 at = momentOf(wallClock);
+        QString label = QDateTime::fromMSecsSinceEpoch(at).toString(shown);
+        while (timeAxis_->categoriesLabels().contains(label)) {
+            label += QChar(0x200B);  // an hour the clocks went back through: labels must differ
+        }
+        if (at > from && at <= to) {
+            timeAxis_->append(label, static_cast<double>(at));
+        }
+    }
+}
+
+void ValuesPlot::showValueTicks(QValueAxis& axis) {
+    const int lineHeight = QFontMetrics(axis.labelsFont()).height();
+    const int maxTicks =
+        std::clamp(static_cast<int>(chart()->plotArea().height()) / (lineHeight * 5 / 2), 2, 10);
+    const values::ValueStep step = values::valueStep(axis.min(), axis.max(), maxTicks);
+    axis.setTickType(QValueAxis::TicksDynamic);
+    axis.setTickAnchor(0);
+    axis.setTickInterval(step.step);
+    axis.setLabelFormat(QString("%.%1f").arg(step.decimals));
+}
+
+void ValuesPlot::followNewest() {
+    qint64 from = 0;
+    qint64 to = 0;
+    bool any = false;
+    bool live = false;
+    for (const std::size_t row : rows_) {
+        if (row >= history_.size() || history_.at(row).points.size() == 0) {
+            continue;
+        }
+        const auto [earliest, latest] = history_.at(row).points.timeSpan();
+        from = any ? std::min<qint64>(from, earliest) : earliest;
+        to = any ? std::max<qint64>(to, latest) : latest;
+        any = true;
+        live = live || history_.at(row).source.kind != receive::ValueSource::Kind::Archive;
+    }
+    if (!any) {
+        to = QDateTime::currentMSecsSinceEpoch();  // nothing yet: the last minute
+        from = to - kMinute;
+    } else if (to <= from) {
+        to = from + kSecond;  // one point: a second after it
+    }
+    // A live plot keeps a little room ahead and moves when the newest value reaches its
+    // end, or when the oldest left a tenth of the span empty: not at every poll, so the
+    // lines are reduced anew only then and otherwise take just the new points. An
+    // archive ends at its last row.
+    const qint64 span = to - from;
+    const qint64 room = live ? std::max(span / kLiveRoomShare, kSecond) : 0;
+    const bool fits = shownFrom() <= from && from - shownFrom() <= span / 10 && to <= shownTo() &&
+                      shownTo() - to <= room;
+    if (!fits) {
+        setTimeRange(from, to + room);
     }
 }
 
 void ValuesPlot::refresh() {
-    std::int64_t from = 0;
-    std::int64_t to = 0;
     if (following_) {
-        bool any = false;
-        for (const std::size_t row : rows_) {
-            if (row >= history_.size() || history_.at(row).points.size() == 0) {
-                continue;
-            }
-            const auto [earliest, latest] = history_.at(row).points.timeSpan();
-            from = any ? std::min(from, earliest) : earliest;
-            to = any ? std::max(to, latest) : latest;
-            any = true;
-        }
-        if (!any) {
-            to = QDateTime::currentMSecsSinceEpoch();  // nothing yet: the last minute
-            from = to - 60'000;
-        } else if (to <= from) {
-            to = from + 1000;  // one point: a second after it
-        }
-        // A tenth of the span stays free ahead, and a tenth may empty behind as the
-        // oldest points leave: the axis moves now and then, not at every poll, so the
-        // lines are reduced anew only then and otherwise take just the new points.
-        const std::int64_t shownFrom = timeAxis_->min().toMSecsSinceEpoch();
-        const std::int64_t shownTo = timeAxis_->max().toMSecsSinceEpoch();
-        const std::int64_t span = to - from;
-        const bool fits = shownFrom <= from && from - shownFrom <= span / 10 && to <= shownTo &&
-                          shownTo - to <= span / 5;
-        if (!fits) {
-            setTimeRange(from, to + span / 10);
-        }
+        followNewest();
     }
-    showTimeFormat();
-    from = timeAxis_->min().toMSecsSinceEpoch();
-    to = timeAxis_->max().toMSecsSinceEpoch();
+    const qint64 from = shownFrom();
+    const qint64 to = shownTo();
     const double width = chart()->plotArea().width();
     const double share =
         kPointBudget / 2 / static_cast<double>(std::max<std::size_t>(lines_.size(), 1));
@@ -211,6 +316,10 @@ void ValuesPlot::refresh() {
         }
         line.series->replace(points);
     }
+    scaleValueAxes(ranges);
+}
+
+void ValuesPlot::scaleValueAxes(const std::vector<std::pair<double, double>>& ranges) {
     for (std::size_t i = 0; i < valueAxes_.size(); ++i) {
         auto [low, high] = ranges[i];
         if (!(low <= high)) {
@@ -218,7 +327,7 @@ void ValuesPlot::refresh() {
             high = 1;
         }
         const double margin =
-            high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(high) * 0.05);
+            high > low ? (high - low) * kValueMargin : std::max(1.0, std::abs(high) * kValueMargin);
         QValueAxis* axis = valueAxes_[i];
         if (axis->min() != low - margin || axis->max() != high + margin) {
             updating_ = true;
@@ -243,14 +352,13 @@ void ValuesPlot::wheelEvent(QWheelEvent* event) {
     // Zoom the time axis round the pointer.
     const QRectF area = chart()->plotArea();
     const double at = std::clamp((event->position().x() - area.left()) / area.width(), 0.0, 1.0);
-    const double from = static_cast<double>(timeAxis_->min().toMSecsSinceEpoch());
-    const double to = static_cast<double>(timeAxis_->max().toMSecsSinceEpoch());
+    const double from = timeAxis_->min();
+    const double to = timeAxis_->max();
     const double pivot = from + (to - from) * at;
     const double newFrom = pivot - (pivot - from) * factor;
     const double newTo = pivot + (to - pivot) * factor;
     if (newTo - newFrom >= 100) {
-        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(newFrom)),
-                            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(newTo)));
+        timeAxis_->setRange(newFrom, newTo);
     }
     event->accept();
 }

@@ -3,25 +3,29 @@
 #include <QChartView>
 #include <vector>
 
+#include "app/plot_legend.h"
 #include "values/value_history.h"
 
-class QDateTimeAxis;
+class QCategoryAxis;
 class QValueAxis;
 class QLineSeries;
 
 namespace qrt::app {
 
-/// The time axis's label format for a visible span: the time of day within a day, date
-/// and time within three weeks, the date alone beyond.
-[[nodiscard]] QString timeAxisFormat(qint64 spanMilliseconds);
+/// The time axis's label format for ticks `stepMilliseconds` apart over a visible span:
+/// tenths of a second, seconds, the time of day, with the date once the span passes a
+/// day, the date alone for whole days, with the year beyond some months.
+[[nodiscard]] QString timeAxisFormat(qint64 stepMilliseconds, qint64 spanMilliseconds);
 
-/// The values window's plot: the selected series over time on a date-time axis, each
-/// unit on a value axis of its own (the first on the left, the second on the right,
-/// further ones on alternate sides), scaled to its own series. It follows the newest
-/// values until the operator zooms (wheel, rubber band) or pans (drag with the right
-/// mouse button, arrow keys); "Reset" follows again. Each series is reduced to a
-/// lowest and a highest point per pixel column before drawing, so a redraw costs the
-/// same at 100,000 points as at 1,000.
+/// The values window's plot: the selected series over time, each unit on a value axis of
+/// its own (the first on the left, the second on the right, further ones on alternate
+/// sides), scaled to its own series with a small margin; the ticks lie on round values
+/// and round times. It follows the newest values (a live series with a little room
+/// ahead, an archive up to its last row) until the operator zooms (wheel, rubber band)
+/// or pans (drag with the right mouse button, arrow keys); "Reset" follows again. Each
+/// series is reduced to a lowest and a highest point per pixel column before drawing,
+/// so a redraw costs the same at 100,000 points as at 1,000. The chart takes the
+/// application's colours; its legend is a list of its own (`legendEntries`).
 class ValuesPlot final : public QChartView {
     Q_OBJECT
 
@@ -37,6 +41,12 @@ class ValuesPlot final : public QChartView {
     void resetZoom();
     /// The points drawn for a plotted row (time in milliseconds since 1970, UTC).
     [[nodiscard]] std::vector<QPointF> drawnPoints(std::size_t index) const;
+    /// Each plotted series with its pen, in the order plotted.
+    [[nodiscard]] std::vector<LegendEntry> legendEntries() const;
+
+  signals:
+    /// The series plotted, or their pens, changed.
+    void linesChanged();
 
   protected:
     void wheelEvent(QWheelEvent* event) override;
@@ -44,6 +54,7 @@ class ValuesPlot final : public QChartView {
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     /// One line and the value axis of its unit.
@@ -55,15 +66,21 @@ class ValuesPlot final : public QChartView {
     };
 
     void userMovedView();
+    void followNewest();
     void setTimeRange(qint64 from, qint64 to);
-    void showTimeFormat();
+    void showTimeTicks();
+    void showValueTicks(QValueAxis& axis);
+    void scaleValueAxes(const std::vector<std::pair<double, double>>& ranges);
+    void applyPalette();
+    [[nodiscard]] qint64 shownFrom() const;
+    [[nodiscard]] qint64 shownTo() const;
     [[nodiscard]] std::size_t axisFor(receive::Unit unit);
     void dropUnitAxes();
 
     const values::ValueHistory& history_;
     std::vector<std::size_t> rows_;
     std::vector<Line> lines_;
-    QDateTimeAxis* timeAxis_;
+    QCategoryAxis* timeAxis_;
     std::vector<QValueAxis*> valueAxes_;  // the first stays, holding the empty chart's axes
     std::vector<receive::Unit> axisUnits_;
     bool following_ = true;

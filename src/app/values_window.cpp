@@ -17,6 +17,7 @@
 #include <malloc.h>
 #endif
 
+#include "app/plot_legend.h"
 #include "app/values_plot.h"
 #include "app/values_table_model.h"
 #include "app/window_place.h"
@@ -45,7 +46,9 @@ ValuesWindow::ValuesWindow(ValuesWindowServices services, QWidget* parent)
       sorted_(new QSortFilterProxyModel(this)),
       moduleFilter_(new QLineEdit),
       table_(new QTableView),
-      plot_(new ValuesPlot(services_.history)) {
+      plot_(new ValuesPlot(services_.history)),
+      legend_(new PlotLegend),
+      plotArea_(new QWidget) {
     setObjectName("ValuesWindow");
     setWindowTitle("Werte");
     resize(900, 640);
@@ -69,7 +72,7 @@ ValuesWindow::ValuesWindow(ValuesWindowServices services, QWidget* parent)
     table_->verticalHeader()->setVisible(false);
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->setWordWrap(false);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->horizontalHeader()->setStretchLastSection(false);
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ValuesWindow::plotSelection);
     // A cleared table drops the selection without a selection signal.
@@ -77,6 +80,12 @@ ValuesWindow::ValuesWindow(ValuesWindowServices services, QWidget* parent)
 
     plot_->setObjectName("ValuesPlot");
     plot_->setMinimumHeight(220);
+    connect(plot_, &ValuesPlot::linesChanged, legend_,
+            [this] { legend_->showEntries(plot_->legendEntries()); });
+    auto* plotWithLegend = new QHBoxLayout(plotArea_);
+    plotWithLegend->setContentsMargins(0, 0, 0, 0);
+    plotWithLegend->addWidget(plot_, 1);
+    plotWithLegend->addWidget(legend_);
 
     auto button = [this](const char* name, const char* caption, auto handler) {
         auto* b = new QPushButton(caption);
@@ -108,7 +117,7 @@ ValuesWindow::ValuesWindow(ValuesWindowServices services, QWidget* parent)
     auto* bottom = new QWidget;
     auto* bottomLayout = new QVBoxLayout(bottom);
     bottomLayout->setContentsMargins(0, 0, 0, 0);
-    bottomLayout->addWidget(plot_, 1);
+    bottomLayout->addWidget(plotArea_, 1);
     bottomLayout->addLayout(plotTools);
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->addWidget(top);
@@ -214,7 +223,7 @@ void ValuesWindow::savePlot() {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    plot_->grab().save(&buffer, "PNG");
+    plotArea_->grab().save(&buffer, "PNG");
     ui::saveFile(services_.dialogs, this, "Werte", *chosen,
                  std::string_view(png.data(), png.size()));
 }

@@ -20,6 +20,7 @@ class Dialogs;
 
 namespace qrt::app {
 
+class PlotLegend;
 class ValuesPlot;
 class ValuesTableModel;
 
@@ -67,6 +68,8 @@ class ValuesWindow final : public QWidget {
     QLineEdit* moduleFilter_;
     QTableView* table_;
     ValuesPlot* plot_;
+    PlotLegend* legend_;
+    QWidget* plotArea_;  // the plot with its legend, as "Save as PNG" saves it
     bool geometryRestored_ = false;
 };
 

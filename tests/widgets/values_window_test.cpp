@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QCategoryAxis>
 #include <QDateTime>
-#include <QDateTimeAxis>
+#include <QLabel>
+#include <QListWidget>
 #include <QValueAxis>
+#include <cmath>
+#include <set>
 
 #include "app/values_plot.h"
 #include "app/window_place.h"
@@ -79,47 +83,46 @@ TEST(WindowPlace, TheValuesWindowComesBackWhereItWasLeftBeforeItIsShown) {
     EXPECT_EQ(QRect(second->pos(), second->size()), left);
 }
 
-// The time axis shows what tells the points apart at the visible span, and each unit has
-// its own value axis, so a temperature beside a counter is no flat line.
-TEST(ValuesPlot, TimeFormatFollowsTheSpanAndEachUnitHasItsOwnAxis) {
-    struct Span {
-        qint64 milliseconds;
-        const char* format;
-    };
-    for (const Span& c :
-         {Span{60'000, "HH:mm:ss"}, Span{86'400'000, "HH:mm:ss"},
-          Span{19 * 86'400'000LL, "dd.MM. HH:mm"}, Span{60 * 86'400'000LL, "dd.MM.yyyy"}}) {
-        EXPECT_EQ(app::timeAxisFormat(c.milliseconds), c.format) << c.milliseconds;
-    }
+namespace {
 
+constexpr std::int64_t kHour = 3'600'000;
+constexpr std::int64_t kStart = 1'764'547'200'000LL;  // 1 December 2025 00:00 UTC
+
+void addHourly(values::ValueHistory& history, const receive::ValueSource& source,
+               const char* channel, int hours, std::int32_t raw, double scale, receive::Unit unit) {
+    for (int hour = 0; hour <= hours; ++hour) {
+        history.add({.time = {kStart + hour * kHour, 3600},
+                     .source = source,
+                     .channel = channel,
+                     .raw = raw + hour % 300 * (unit == receive::Unit::Count ? 70 : 1),
+                     .scale = scale,
+                     .unit = unit});
+    }
+}
+
+bool isRoundStep(double step) {
+    const double power = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+    const double mantissa = step / power;
+    return std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9 ||
+           std::abs(mantissa - 5) < 1e-9;
+}
+
+}  // namespace
+
+// Each unit has a value axis of its own with round ticks and a little room, so a line on
+// its lowest or highest value stays inside the frame; the time axis is ticked at round
+// times labelled as precisely as the span needs, and a live plot ends a little past its
+// newest value.
+TEST(ValuesPlot, EachUnitHasItsOwnAxisAndEveryTickIsRound) {
     values::ValueHistory history;
     const receive::ValueSource module{.module = {6, 16}};
-    const std::int64_t start = 1'764'547'200'000LL;
-    for (int hour = 0; hour <= 19 * 24; ++hour) {  // 19 days, a value an hour
-        const common::Timestamp at{start + hour * 3'600'000LL, 3600};
-        history.add({.time = at,
-                     .source = module,
-                     .channel = "Temp1",
-                     .raw = 2000 + hour % 300,
-                     .scale = 0.01,
-                     .unit = receive::Unit::Celsius});
-        history.add({.time = at,
-                     .source = module,
-                     .channel = "Count1",
-                     .raw = hour * 70,
-                     .unit = receive::Unit::Count});
-        history.add({.time = at,
-                     .source = module,
-                     .channel = "Temp2",
-                     .raw = -300,
-                     .scale = 0.01,
-                     .unit = receive::Unit::Celsius});
-    }
+    addHourly(history, module, "Temp1", 19 * 24, 2000, 0.01, receive::Unit::Celsius);
+    addHourly(history, module, "Count1", 19 * 24, 0, 1, receive::Unit::Count);
+    addHourly(history, module, "Temp2", 19 * 24, -300, 0.01, receive::Unit::Celsius);
     app::ValuesPlot plot(history);
     plot.resize(800, 500);
+    plot.show();
     plot.setRows({0, 1, 2});
-    auto* time = qobject_cast<QDateTimeAxis*>(plot.chart()->axes(Qt::Horizontal).front());
-    EXPECT_EQ(time->format(), "dd.MM. HH:mm");
     const QList<QAbstractAxis*> vertical = plot.chart()->axes(Qt::Vertical);
     ASSERT_EQ(vertical.size(), 2);
     const auto* celsius = qobject_cast<QValueAxis*>(vertical[0]);
@@ -128,14 +131,80 @@ TEST(ValuesPlot, TimeFormatFollowsTheSpanAndEachUnitHasItsOwnAxis) {
     EXPECT_EQ(celsius->alignment(), Qt::AlignLeft);
     EXPECT_EQ(counts->titleText(), "counts");
     EXPECT_EQ(counts->alignment(), Qt::AlignRight);
-    // Each axis is scaled to its own series: -3.00 to 22.99 degrees, 0 to 31,920 counts.
-    EXPECT_LE(celsius->min(), -3.0);
-    EXPECT_LT(celsius->max(), 30.0);
-    EXPECT_LE(counts->min(), 0.0);
-    EXPECT_GE(counts->max(), 31'920.0);
+    for (const QValueAxis* axis : {celsius, counts}) {
+        EXPECT_EQ(axis->tickType(), QValueAxis::TicksDynamic);
+        EXPECT_TRUE(isRoundStep(axis->tickInterval())) << axis->tickInterval();
+    }
+    // -3.00 to 22.99 degrees and 0 to 20,930 counts, each with room on both sides.
+    EXPECT_LT(celsius->min(), -3.0);
+    EXPECT_GT(celsius->max(), 22.99);
+    EXPECT_LT(celsius->max(), 25.0);
+    EXPECT_LT(counts->min(), 0.0);
+    EXPECT_GT(counts->max(), 20'930.0);
 
-    // Zoomed to an hour: the time of day.
-    time->setRange(QDateTime::fromMSecsSinceEpoch(start),
-                   QDateTime::fromMSecsSinceEpoch(start + 3'600'000));
-    EXPECT_EQ(time->format(), "HH:mm:ss");
+    auto* time = qobject_cast<QCategoryAxis*>(plot.chart()->axes(Qt::Horizontal).front());
+    ASSERT_NE(time, nullptr);
+    const double newest = static_cast<double>(kStart + 19 * 24 * kHour);
+    EXPECT_GT(time->max(), newest);
+    EXPECT_LE(time->max() - newest, (newest - static_cast<double>(kStart)) / 50);
+    ASSERT_GE(time->count(), 2);
+    for (const QString& label : time->categoriesLabels()) {  // days: at midnight
+        const QDateTime at =
+            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(time->endValue(label)));
+        EXPECT_EQ(at.time(), QTime(0, 0)) << label.toStdString();
+        EXPECT_EQ(label, at.toString("dd.MM."));
+    }
+    // Zoomed to an hour: the time of day, on whole minutes.
+    time->setRange(static_cast<double>(kStart + 10 * kHour + 17'000),
+                   static_cast<double>(kStart + 11 * kHour + 17'000));
+    ASSERT_GE(time->count(), 2);
+    for (const QString& label : time->categoriesLabels()) {
+        const QDateTime at =
+            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(time->endValue(label)));
+        EXPECT_EQ(at.time().second(), 0);
+        EXPECT_EQ(label, at.toString("HH:mm"));
+    }
+}
+
+// Thirteen series are thirteen lines told apart, named in full with their units, and an
+// archive's plot ends at its last row; a dark style gives a dark chart.
+TEST(ValuesPlot, EverySeriesIsToldApartNamedInFullAndInTheApplicationsColours) {
+    values::ValueHistory history;
+    const receive::ValueSource archive{.kind = receive::ValueSource::Kind::Archive,
+                                       .module = {5, 1234}};
+    std::vector<std::size_t> rows;
+    for (int channel = 0; channel < 13; ++channel) {
+        const std::string name = "Temp" + std::to_string(channel);
+        addHourly(history, archive, name.c_str(), 24, 2000 + channel, 0.01, receive::Unit::Celsius);
+        rows.push_back(static_cast<std::size_t>(channel));
+    }
+    app::ValuesPlot plot(history);
+    plot.resize(800, 500);
+    plot.setRows(rows);
+    const std::vector<app::LegendEntry> entries = plot.legendEntries();
+    ASSERT_EQ(entries.size(), 13u);
+    EXPECT_EQ(entries[12].name.toStdString(), "5.1234 archive Temp12 (\u00B0C)");
+    std::set<std::pair<QRgb, int>> pens;
+    for (const app::LegendEntry& entry : entries) {
+        pens.insert({entry.pen.color().rgb(), static_cast<int>(entry.pen.style())});
+    }
+    EXPECT_EQ(pens.size(), 13u);
+    const auto* time = qobject_cast<QCategoryAxis*>(plot.chart()->axes(Qt::Horizontal).front());
+    EXPECT_EQ(time->max(), static_cast<double>(kStart + 24 * kHour));
+
+    app::PlotLegend legend;
+    legend.showEntries(entries);
+    EXPECT_EQ(legend.findChild<QLabel*>("PlotSeriesCount")->text(), "13 series");
+    const auto* list = legend.findChild<QListWidget*>("PlotLegendList");
+    ASSERT_EQ(list->count(), 13);
+    EXPECT_EQ(list->item(0)->toolTip(), list->item(0)->text());
+
+    QPalette dark;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Window, QColor(45, 45, 45));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    plot.setPalette(dark);
+    EXPECT_EQ(plot.chart()->backgroundBrush().color(), QColor(30, 30, 30));
+    EXPECT_EQ(plot.chart()->axes(Qt::Vertical).front()->labelsColor(), QColor(230, 230, 230));
+    EXPECT_EQ(plot.legendEntries()[11].pen.color(), QColor(230, 230, 230));
 }
