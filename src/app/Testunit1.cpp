@@ -122,6 +122,7 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     setObjectName("MainForm");
     setWindowTitle("QRT Test");
     buildControls();
+    explainControls();
     setFixedSize(571, 713);
     attached_ = core_.attach(
         {.lines = sink_.get(),

@@ -85,6 +85,7 @@ class TMainForm : public QWidget {
     void buildConfigGroup();          // "Konfigurationsprotokoll"
     void buildKeyGroup();             // "Authenticate"
     void buildFirmwareGroup();        // "Firmware-Update"
+    void explainControls();           // a tooltip on each control
     void connectHandlers();
     void setLinkControlsOpen(bool open);
     void addCommLine(std::string_view line);

@@ -43,6 +43,9 @@ void LogPane::buildFindBar() {
     findText_->setObjectName("FindText");
     findText_->setPlaceholderText(tr("Find"));
     findText_->setClearButtonEnabled(true);
+    // Room for the longest module ID beside the clear button.
+    findText_->setMinimumWidth(findText_->fontMetrics().horizontalAdvance("15.268435455") +
+                               3 * findText_->sizeHint().height() / 2);
     findCase_ = new QCheckBox(tr("Aa"), findBar_);
     findCase_->setObjectName("FindCase");
     findCase_->setToolTip(tr("Match case"));
@@ -88,9 +91,17 @@ bool LogPane::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-void LogPane::openFind() {
+void LogPane::placeFindBar() {
+    // Sized afresh as its count grows, so the count never squeezes the text.
+    if (findBar_ == nullptr) {
+        return;
+    }
     findBar_->adjustSize();
     findBar_->move(std::max(0, viewport()->width() - findBar_->width()), 0);
+}
+
+void LogPane::openFind() {
+    placeFindBar();
     findBar_->show();
     findBar_->raise();
     findText_->setFocus();
@@ -121,6 +132,7 @@ void LogPane::search(bool forward, bool inclusive) {
         findStatus_->setText(tr("%1 of %2").arg(count.before + 1).arg(count.total));
         showMatch(*match_);
     }
+    placeFindBar();
     viewport()->update();
 }
 
@@ -161,6 +173,8 @@ void LogPane::clear() {
     lines_.clear();
     anchor_ = cursor_ = {};
     match_.reset();
+    findStatus_->clear();  // a count of lines no longer there
+    placeFindBar();
     updateScrollBars();
     viewport()->update();
 }
@@ -234,6 +248,7 @@ void LogPane::resizeEvent(QResizeEvent* event) {
     if (atBottom) {
         bar->setValue(bar->maximum());
     }
+    placeFindBar();
 }
 
 void LogPane::paintEvent(QPaintEvent*) {

@@ -69,6 +69,7 @@ class LogPane : public QAbstractScrollArea {
     [[nodiscard]] Position positionAt(const QPoint& point) const;
     [[nodiscard]] qsizetype columnOf(std::size_t line, std::size_t byteOffset) const;
     void buildFindBar();
+    void placeFindBar();
     void search(bool forward, bool inclusive);
     void showMatch(const LineMatch& match);
     [[nodiscard]] LineSearch currentSearch() const;

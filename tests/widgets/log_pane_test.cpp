@@ -93,8 +93,12 @@ TEST(LogPane, FindGoesNextPreviousRoundTheLinesAndSaysNoMatch) {
     EXPECT_EQ(state(), "3 of 3 | Alpha");
     pane.findChild<QCheckBox*>("FindCase")->setChecked(true);
     EXPECT_EQ(state(), "1 of 1 | alpha");
+    // The count squeezes no text: a module ID fits beside it.
+    EXPECT_GE(text->width(), text->fontMetrics().horizontalAdvance("15.268435455"));
     QTest::keyClicks(text, "z");
     EXPECT_EQ(status->text(), "no match");
+    pane.clear();  // the count goes with the lines
+    EXPECT_TRUE(status->text().isEmpty());
     QTest::keyClick(text, Qt::Key_Escape);
     EXPECT_FALSE(text->isVisible());
 }

@@ -1,3 +1,5 @@
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 
@@ -132,6 +134,23 @@ TEST_F(MainForm, SavingAPaneWritesEveryLineItHoldsOrSaysWhyNot) {
     EXPECT_EQ(dialogs.reasons.value(0).toStdString(),
               "No such file or directory: no file can be made in the folder " +
                   (folder_ / "missing").string());
+}
+
+// Every control an operator can work says on hover what it sends or sets.
+TEST_F(MainForm, EveryControlExplainsItselfOnHover) {
+    createForm();
+    for (QWidget* control : ui->Panel1->findChildren<QWidget*>()) {
+        const QWidget* holder = control->parentWidget();
+        const bool inner = qobject_cast<const QAbstractSpinBox*>(holder) != nullptr ||
+                           qobject_cast<const QComboBox*>(holder) != nullptr;
+        const bool operated = qobject_cast<QAbstractButton*>(control) != nullptr ||
+                              qobject_cast<QComboBox*>(control) != nullptr ||
+                              qobject_cast<QAbstractSpinBox*>(control) != nullptr ||
+                              (qobject_cast<QLineEdit*>(control) != nullptr && !inner);
+        if (operated) {
+            EXPECT_FALSE(control->toolTip().isEmpty()) << control->objectName().toStdString();
+        }
+    }
 }
 
 TEST_F(MainForm, OpenEnablesTheCommandsAndCloseReversesIt) {
