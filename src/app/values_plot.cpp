@@ -30,7 +30,7 @@ constexpr double kPointBudget = 40'000;
 // inside the frame.
 constexpr double kValueMargin = 0.05;
 // Room ahead of the newest value of a live plot, as a share of the span shown.
-constexpr qint64 kLiveRoomShare = 50;
+constexpr qint64 kLiveRoomShare = 20;
 
 // The chart with its axes and an empty series that always holds them: an axis shown
 // while no series is attached never draws its labels again (Qt 6.4).
@@ -176,7 +176,6 @@ std::vector<LegendEntry> ValuesPlot::legendEntries() const {
 
 void ValuesPlot::applyPalette() {
     styleChart(*chart(), palette());
-    setBackgroundBrush(palette().brush(QPalette::Window));
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         lines_[i].series->setPen(linePen(i, palette()));
     }
@@ -224,31 +223,46 @@ void ValuesPlot::showTimeTicks() {
         std::clamp(static_cast<int>(chart()->plotArea().width()) / labelWidth, 2, 12);
     const values::TimeTicks ticks = values::timeTicks(wallClockOf(from), wallClockOf(to), maxTicks);
     const QString shown = timeAxisFormat(ticks.step, to - from);
+    QStringList labels;
+    QList<double> places;
+    for (const qint64 wallClock : ticks.at) {
+        const qint64 at = momentOf(wallClock);
+        QString label = QDateTime::fromMSecsSinceEpoch(at).toString(shown);
+        while (labels.contains(label)) {
+            label += QChar(0x200B);  // an hour the clocks went back through: labels must differ
+        }
+        if (at > from && at <= to) {
+            labels.append(label);
+            places.append(static_cast<double>(at));
+        }
+    }
+    if (labels == timeAxis_->categoriesLabels() &&
+        timeAxis_->startValue() == static_cast<double>(from)) {
+        return;  // as it is: the axis is not laid out again
+    }
     for (const QString& label : timeAxis_->categoriesLabels()) {
         timeAxis_->remove(label);
     }
     timeAxis_->setStartValue(static_cast<double>(from));
-    for (const qint64 wallClock : ticks.at) {
-        const qint64 at = momentOf(wallClock);
-        QString label = QDateTime::fromMSecsSinceEpoch(at).toString(shown);
-        while (timeAxis_->categoriesLabels().contains(label)) {
-            label += QChar(0x200B);  // an hour the clocks went back through: labels must differ
-        }
-        if (at > from && at <= to) {
-            timeAxis_->append(label, static_cast<double>(at));
-        }
+    for (qsizetype i = 0; i < labels.size(); ++i) {
+        timeAxis_->append(labels[i], places[i]);
     }
 }
 
 void ValuesPlot::showValueTicks(QValueAxis& axis) {
     const int lineHeight = QFontMetrics(axis.labelsFont()).height();
     const int maxTicks =
-        std::clamp(static_cast<int>(chart()->plotArea().height()) / (lineHeight * 5 / 2), 2, 10);
+        std::clamp(static_cast<int>(chart()->plotArea().height()) / (lineHeight * 3), 2, 10);
     const values::ValueStep step = values::valueStep(axis.min(), axis.max(), maxTicks);
+    const QString format = QString("%.%1f").arg(step.decimals);
+    if (axis.tickType() == QValueAxis::TicksDynamic && axis.tickInterval() == step.step &&
+        axis.labelFormat() == format) {
+        return;  // as it is: the axis is not laid out again
+    }
     axis.setTickType(QValueAxis::TicksDynamic);
     axis.setTickAnchor(0);
     axis.setTickInterval(step.step);
-    axis.setLabelFormat(QString("%.%1f").arg(step.decimals));
+    axis.setLabelFormat(format);
 }
 
 void ValuesPlot::followNewest() {

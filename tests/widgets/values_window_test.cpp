@@ -146,7 +146,7 @@ TEST(ValuesPlot, EachUnitHasItsOwnAxisAndEveryTickIsRound) {
     ASSERT_NE(time, nullptr);
     const double newest = static_cast<double>(kStart + 19 * 24 * kHour);
     EXPECT_GT(time->max(), newest);
-    EXPECT_LE(time->max() - newest, (newest - static_cast<double>(kStart)) / 50);
+    EXPECT_LE(time->max() - newest, (newest - static_cast<double>(kStart)) / 20);
     ASSERT_GE(time->count(), 2);
     for (const QString& label : time->categoriesLabels()) {  // days: at midnight
         const QDateTime at =
