@@ -20,12 +20,18 @@ class ProgressView final : public archive::RetrievalView {
     void showModule(const std::optional<frames::ModuleAddress>&) override {}
     void showBusy() override {}
     void showProgress(std::uint32_t received, std::uint32_t total) override {
+        received_ = received;
         progress_.show(received, total);
     }
-    void finish() { progress_.finish(); }
+    /// A read stops at the selected start, short of the ring's blocks: it says how many
+    /// it read rather than leaving the bar part way.
+    void finish(bool read) {
+        read ? progress_.finish(std::to_string(received_) + " blocks read") : progress_.finish();
+    }
 
   private:
     Progress progress_{"archive"};
+    std::uint32_t received_ = 0;
 };
 
 // The task's arguments, checked before anything is sent.
@@ -155,7 +161,7 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
     archive::ArchiveRetrieval retrieval(core.sender, core.clock, core.poller, core.archive, view);
     const archive::RetrievalOutcome outcome = retrieval.retrieve(
         {.radio = options.radio, .module = task.module, .selectedStart = task.start});
-    view.finish();
+    view.finish(outcome.end == archive::RetrievalOutcome::End::Exportable);
     if (outcome.end != archive::RetrievalOutcome::End::Exportable) {
         return unexportable(outcome, session);
     }

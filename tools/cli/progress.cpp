@@ -42,4 +42,9 @@ void Progress::finish() {
     }
 }
 
+void Progress::finish(const std::string& done) {
+    std::fprintf(stderr, terminal_ ? "\r\033[K%s %s\n" : "%s %s\n", what_.c_str(), done.c_str());
+    drawn_ = false;
+}
+
 }  // namespace qrt::cli

@@ -13,6 +13,9 @@ class Progress {
     void show(std::uint32_t done, std::uint32_t total);
     /// Ends the bar's line (on a terminal).
     void finish();
+    /// Ends with what was done in words ("704 blocks read") in place of the bar, when a
+    /// task ends short of the total it set out with because it needs no more.
+    void finish(const std::string& done);
 
   private:
     std::string what_;
