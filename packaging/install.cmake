@@ -12,6 +12,10 @@ install(FILES packaging/qrt-tester.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/
 install(FILES packaging/qrt-tester.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT desktop)
 
+# The dissector, where Wireshark and tshark look for plugins of every user.
+install(FILES ${QRT_DISSECTOR} DESTINATION ${CMAKE_INSTALL_LIBDIR}/wireshark/plugins
+        COMPONENT desktop)
+
 install(TARGETS qrt-gateway RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT gateway)
 # The gateway as a system service, installed but not enabled, and its commented settings.
 install(FILES packaging/qrt-gateway.service DESTINATION lib/systemd/system COMPONENT gateway)

@@ -76,12 +76,24 @@ Timestamp Clock::timestamp() const {
     return {epochMilliseconds(utc), static_cast<std::int32_t>(offset / 1000)};
 }
 
-Timestamp SystemClock::timestamp() const {
-    const auto now = time_point_cast<milliseconds>(system_clock::now());
-    const std::time_t seconds = system_clock::to_time_t(now);
+std::int64_t Clock::utcMicroseconds() const {
+    return timestamp().utcMilliseconds * 1000;
+}
+
+Timestamp systemTimestampAt(std::int64_t utcMilliseconds) {
+    const std::time_t seconds = static_cast<std::time_t>(utcMilliseconds / 1000);
     std::tm parts{};
     localtime_r(&seconds, &parts);
-    return {now.time_since_epoch().count(), static_cast<std::int32_t>(parts.tm_gmtoff)};
+    return {utcMilliseconds, static_cast<std::int32_t>(parts.tm_gmtoff)};
+}
+
+Timestamp SystemClock::timestamp() const {
+    const auto now = time_point_cast<milliseconds>(system_clock::now());
+    return systemTimestampAt(now.time_since_epoch().count());
+}
+
+std::int64_t SystemClock::utcMicroseconds() const {
+    return time_point_cast<microseconds>(system_clock::now()).time_since_epoch().count();
 }
 
 DateTime SystemClock::localTime() const {

@@ -35,6 +35,9 @@ struct Timestamp {
 /// moment of a time a module recorded in the local time of its site.
 [[nodiscard]] Timestamp systemTimestampOfLocal(const DateTime& local);
 
+/// The moment `utcMilliseconds` with the system's local offset at that moment.
+[[nodiscard]] Timestamp systemTimestampAt(std::int64_t utcMilliseconds);
+
 /// Time source and blocking sleep. The protocol engines wait through it, so tests
 /// can run them in virtual time.
 class Clock {
@@ -44,6 +47,9 @@ class Clock {
     [[nodiscard]] virtual DateTime utcTime() const = 0;
     /// Now, as the values keep it; by default from the local and the UTC time.
     [[nodiscard]] virtual Timestamp timestamp() const;
+    /// Now in microseconds since 1970 (UTC), as recordings keep it; by default the
+    /// timestamp's milliseconds.
+    [[nodiscard]] virtual std::int64_t utcMicroseconds() const;
     /// Monotonic time, for measuring how long work took.
     [[nodiscard]] virtual std::chrono::steady_clock::time_point now() const = 0;
     /// Blocks the calling thread for the given time.
@@ -56,6 +62,7 @@ class SystemClock final : public Clock {
     [[nodiscard]] DateTime localTime() const override;
     [[nodiscard]] DateTime utcTime() const override;
     [[nodiscard]] Timestamp timestamp() const override;
+    [[nodiscard]] std::int64_t utcMicroseconds() const override;
     [[nodiscard]] std::chrono::steady_clock::time_point now() const override;
     void sleep(std::chrono::milliseconds duration) override;
 };
@@ -64,6 +71,8 @@ class SystemClock final : public Clock {
 class StoppedClock final : public Clock {
   public:
     explicit StoppedClock(const Timestamp& at = {}) : at_(at) {}
+    /// Moves the clock to `at` (a replay that follows a recording's times).
+    void set(const Timestamp& at) { at_ = at; }
     [[nodiscard]] DateTime localTime() const override { return at_.local(); }
     [[nodiscard]] DateTime utcTime() const override {
         return Timestamp{at_.utcMilliseconds}.local();

@@ -30,6 +30,10 @@ common::Attachment ToolCore::attach(const receive::Outputs& outputs) {
         attached.join(common::Attachment([this, before] { history_.setNext(before); }));
         toPoller.measurements = &history_;
     }
+    if (outputs.recording != nullptr) {
+        link::TrafficObserver* before = link.observeTraffic(outputs.recording);
+        attached.join(common::Attachment([this, before] { (void)link.observeTraffic(before); }));
+    }
     attached.join(poller.attach(toPoller));
     return attached;
 }

@@ -30,7 +30,8 @@ struct ToolCore {
 
     /// Attaches a face's outputs until the attachment ends. Its lines go behind the log
     /// file's writer, so every debug-pane line is logged whoever shows it; its values go
-    /// through the value history first. Fields left empty keep what is attached.
+    /// through the value history first; a recording watches the link's traffic and the
+    /// poller's frames. Fields left empty keep what is attached.
     common::Attachment attach(const receive::Outputs& outputs);
 
     common::Clock& clock;

@@ -54,6 +54,9 @@ PortResult Link::OpenPort(Port which, const std::string& path, int baud, int par
     rings_[0].clear();
     rings_[1].clear();
     mux_.reset();
+    if (traffic_ != nullptr) {
+        traffic_->receiverRingEmptied();
+    }
     return PortResult::success();
 }
 
@@ -83,7 +86,7 @@ std::size_t Link::PortWrite(Target target, std::span<const std::uint8_t> bytes) 
         }
         const std::size_t written = portA_->write(frame);
         checkLost(Port::A);
-        return written;
+        return wrote(target, bytes, written);
     }
     if (target == Target::BoxChannel) {
         return 0;
@@ -95,6 +98,14 @@ std::size_t Link::PortWrite(Target target, std::span<const std::uint8_t> bytes) 
     }
     const std::size_t written = serial.write(bytes);
     checkLost(which);
+    return wrote(target, bytes, written);
+}
+
+std::size_t Link::wrote(Target target, std::span<const std::uint8_t> bytes, std::size_t written) {
+    if (traffic_ != nullptr && written > 0) {
+        // A direct port may take part of a run; a multiplexed frame is taken whole or not.
+        traffic_->sent(target, multiplexed_ ? bytes : bytes.first(std::min(written, bytes.size())));
+    }
     return written;
 }
 
@@ -121,11 +132,28 @@ std::size_t Link::PortFill(int channel, std::size_t maxBytes, bool waitForData) 
 }
 
 void Link::store(std::span<const std::uint8_t> received, int channel) {
+    const std::size_t heldBefore = rings_[0].held();
     if (multiplexed_) {
         mux_.split(received, rings_[0], rings_[1]);
     } else {
         ring(channel).store(received);
     }
+    if (traffic_ != nullptr) {
+        showReceived(heldBefore);
+    }
+}
+
+void Link::showReceived(std::size_t heldBefore) {
+    // The poller reads no more than the ring has room for, so what the read added is
+    // the ring's newest bytes.
+    const std::size_t held = rings_[0].held();
+    if (held <= heldBefore) {
+        return;
+    }
+    std::array<std::uint8_t, ReceiveRing::kCapacity> bytes;
+    const auto all = std::span(bytes).first(held);
+    rings_[0].peek(all);
+    traffic_->received(all.subspan(heldBefore));
 }
 
 void Link::setBreak(bool on) {

@@ -8,11 +8,13 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "link/capture_reader.h"
 #include "link/mux_framing.h"
 #include "link/receive_ring.h"
 #include "link/serial_port.h"
+#include "link/traffic_observer.h"
 
 namespace qrt::link {
 
@@ -74,6 +76,12 @@ class Link {
     /// poller: a replay reads straight into the rings, with no device to wait for or lose.
     void replayFrom(CaptureReader& capture) { capture_ = &capture; }
 
+    /// Shows what is written and what reaches the receiver's ring to `observer` (none:
+    /// to nobody) and returns the one shown before.
+    TrafficObserver* observeTraffic(TrafficObserver* observer) {
+        return std::exchange(traffic_, observer);
+    }
+
     std::uint8_t RingReadByte(int channel) { return ring(channel).readByte(); }
     /// Removes the oldest `count` bytes.
     void RingDrop(int channel, std::size_t count) { ring(channel).drop(count); }
@@ -112,6 +120,8 @@ class Link {
     ReceiveRing& ring(int channel) { return rings_[static_cast<std::size_t>(channel) & 1]; }
     void checkLost(Port which);
     void store(std::span<const std::uint8_t> received, int channel);
+    void showReceived(std::size_t heldBefore);
+    std::size_t wrote(Target target, std::span<const std::uint8_t> bytes, std::size_t written);
     void lookForLostDevices();
 
     std::unique_ptr<SerialPort> portA_;
@@ -121,6 +131,7 @@ class Link {
     std::array<bool, 2> lost_{};
     std::ostream& diagnostics_;
     CaptureReader* capture_ = nullptr;
+    TrafficObserver* traffic_ = nullptr;
     bool multiplexed_ = false;
     MuxReceiver mux_;
 };

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "frames/command_frames.h"
+#include "receive/recording_sink.h"
 #include "receive/sinks.h"
 
 namespace qrt::receive {
@@ -17,6 +18,9 @@ struct Outputs {
     MeasurementSink* measurements = nullptr;
     /// The interface box's key state, version and background level.
     BoxStatusSink* boxStatus = nullptr;
+    /// A recording of the traffic: what is sent, what arrives and how the poller
+    /// delimited it.
+    RecordingSink* recording = nullptr;
     /// Called once per poll, before any received byte is read, while port A is open: the
     /// firmware transfer sends its next block from here.
     std::function<void()> firmwarePacing{};

@@ -53,6 +53,7 @@ common::Attachment Poller::attach(const Outputs& outputs) {
         apply(current.lines, given.lines, before.lines);
         apply(current.measurements, given.measurements, before.measurements);
         apply(current.boxStatus, given.boxStatus, before.boxStatus);
+        apply(current.recording, given.recording, before.recording);
         apply(current.firmwarePacing, given.firmwarePacing, before.firmwarePacing);
         apply(current.stopWaiting, given.stopWaiting, before.stopWaiting);
         apply(current.frameAccepted, given.frameAccepted, before.frameAccepted);
@@ -78,6 +79,19 @@ void Poller::poll() {
     if (outputs_.measurements != nullptr) {
         outputs_.measurements->pollFinished();
     }
+    if (outputs_.recording != nullptr) {
+        outputs_.recording->pollFinished();
+    }
+}
+
+bool Poller::readAhead() {
+    link::Link& link = link_;
+    const std::size_t held = link.ringHeld(kReceiverRing);
+    if (outputs_.recording == nullptr || !link.isOpen(link::Port::A) ||
+        held == link::ReceiveRing::kCapacity) {
+        return false;
+    }
+    return link.PortFill(kReceiverRing, link::ReceiveRing::kCapacity - held) > held;
 }
 
 void Poller::pollOnce() {
@@ -206,7 +220,7 @@ void Poller::dropNoise() {
                             decode_.decoderState == DecoderState::ExtensionExpected;
     if (held != link::ReceiveRing::kCapacity || !framesOnly) {
         link.RingReadByte(kReceiverRing);
-        ++bytesRemoved_;
+        removed(1, link::RecordKind::NoFrame);
         return;
     }
     std::array<std::uint8_t, link::ReceiveRing::kCapacity> ring;
@@ -218,7 +232,7 @@ void Poller::dropNoise() {
         ++drop;
     }
     link.RingDrop(kReceiverRing, drop);
-    bytesRemoved_ += drop;
+    removed(drop, link::RecordKind::NoFrame);
     // Read back all but the byte that the loop's own read takes after this drop.
     for (std::size_t readBack = 0; readBack + 1 < drop;) {
         const std::size_t before = link.ringHeld(kReceiverRing);
@@ -230,9 +244,16 @@ void Poller::dropNoise() {
     }
 }
 
-void Poller::read(std::span<std::uint8_t> into) {
+void Poller::read(std::span<std::uint8_t> into, link::RecordKind kind) {
     link_.RingRead(kReceiverRing, into);
-    bytesRemoved_ += into.size();
+    removed(into.size(), kind);
+}
+
+void Poller::removed(std::size_t count, link::RecordKind kind) {
+    bytesRemoved_ += count;
+    if (outputs_.recording != nullptr) {
+        outputs_.recording->taken(kind, count);
+    }
 }
 
 void Poller::receive() {
@@ -245,12 +266,12 @@ void Poller::receive() {
     for (;;) {
         if (n >= kFirmwareEchoSize && decode_.decoderState == DecoderState::SkipFirmwareBlock) {
             std::array<std::uint8_t, kFirmwareEchoSize> echo{};
-            read(echo);
+            read(echo, link::RecordKind::FirmwareEcho);
             decode_.decoderState = DecoderState::Idle;
         } else if (n >= kLoggerBlockSize &&
                    decode_.decoderState == DecoderState::LoggerBlockExpected) {
             LoggerBlock block{};
-            read(block);
+            read(block, link::RecordKind::LoggerBlock);
             decode_.decoderState = DecoderState::Idle;
             const bool goOn = logger_.decode(
                 block, decode_.loggerBlock, decode_.loggerType, protocol_.crcStart, archive_,
@@ -266,18 +287,19 @@ void Poller::receive() {
             const FrameCheck check = checkCandidate(head, standardToo);
             if (check == FrameCheck::ShortTelegram) {
                 ShortTelegram telegram{};
-                read(telegram);
+                read(telegram, link::RecordKind::ShortTelegram);
                 decode_.measurements.clear();
                 decodeShortTelegram(telegram, link.muxReceiver().signalLevel, decode_,
                                     *outputs_.lines);
                 showMeasurements();
             } else if (check == FrameCheck::StandardFrame) {
                 frames::StandardFrame frame{};
-                read(frame);
+                read(frame, link::RecordKind::StandardFrame);
                 processStandardFrame(frame);
             } else if (standardToo && link.multiplexed()) {
-                bytesRemoved_ += link.ringHeld(kReceiverRing);
+                const std::size_t held = link.ringHeld(kReceiverRing);
                 link.RingClear(kReceiverRing);
+                removed(held, link::RecordKind::NoFrame);
             } else if (standardToo) {
                 dropNoise();
             }

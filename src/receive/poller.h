@@ -68,6 +68,11 @@ class Poller {
 
     /// One poll (the 500 ms timer's tick; waiting operations call it directly).
     void poll();
+    /// Between two polls while a recording is attached: takes what reaches port A into
+    /// the ring, waiting up to the read time-out, so each record's time is that of its
+    /// arrival, not of the next poll. True when bytes came; false at once when nothing
+    /// is recorded, the port is closed or the ring is full (the caller sleeps instead).
+    bool readAhead();
 
     /// Waits for the answer to a command just sent: arms the main reply slot for a
     /// frame of `type` (0x100 for a spontaneous telegram) and `bytePar`, then sleeps
@@ -107,7 +112,8 @@ class Poller {
     std::size_t fill();
     void processStandardFrame(const frames::StandardFrame& frame);
     void matchReplySlots(const frames::StandardFrame& frame, std::uint32_t type);
-    void read(std::span<std::uint8_t> into);
+    void read(std::span<std::uint8_t> into, link::RecordKind kind);
+    void removed(std::size_t count, link::RecordKind kind);
 
     link::Link& link_;
     const frames::ProtocolSettings& protocol_;

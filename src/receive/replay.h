@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "common/clock.h"
 #include "link/capture_reader.h"
+#include "receive/recording_sink.h"
 #include "receive/sinks.h"
 
 namespace qrt::receive {
@@ -23,7 +25,17 @@ struct ReplayOptions {
     bool armArchiveSlot = false;  // logger blocks go to the archive store
     /// Asked after every poll: true ends the replay (an output that cannot be written).
     std::function<bool()> stop{};
+    /// Records what the replay receives, as a live link's recording does.
+    RecordingSink* recording = nullptr;
 };
+
+/// Bytes received on interface A, with the moment they were taken from the port.
+struct TimedBytes {
+    common::Timestamp at{};
+    std::span<const std::uint8_t> bytes{};
+};
+/// Hands out a recording's records of interface A one by one; none at its end.
+using TimedSource = std::function<std::optional<TimedBytes>()>;
 
 /// Runs the receive poller over a whole capture, as the program would receive it,
 /// until a poll neither reads nor removes a byte, or `stop` says so. Lines go to `lines`,
@@ -31,6 +43,10 @@ struct ReplayOptions {
 /// source is read in large blocks, so memory stays flat whatever the capture's size.
 void replayCapture(const link::ByteSource& capture, const ReplayOptions& options, LineSink& lines,
                    MeasurementSink* measurements = nullptr);
+/// The same record by record: each record's bytes are received in polls of their own,
+/// whose lines and values carry the record's time (the options' time stamp is not used).
+void replayTimed(const TimedSource& records, const ReplayOptions& options, LineSink& lines,
+                 MeasurementSink* measurements = nullptr);
 /// The same over a capture held in memory.
 void replayCapture(std::span<const std::uint8_t> capture, const ReplayOptions& options,
                    LineSink& lines, MeasurementSink* measurements = nullptr);

@@ -27,6 +27,18 @@ Session::~Session() {
     core_->link.ClosePort(link::Port::B);
 }
 
+std::optional<common::Failure> Session::record() {
+    if (connection_.record.path.empty()) {
+        return std::nullopt;
+    }
+    auto recording = tools::Recording::start(connection_.record, *core_, "qrt-cli");
+    if (const auto* failure = common::failureOf(recording)) {
+        return *failure;
+    }
+    recording_ = std::get<std::unique_ptr<tools::Recording>>(std::move(recording));
+    return std::nullopt;
+}
+
 std::optional<common::Failure> Session::open() {
     if (const auto failed =
             link::openInterfaces(core_->link, connection_.portA, connection_.portB)) {
@@ -57,7 +69,13 @@ common::Result<std::unique_ptr<Session>> openSession(const ConnectionOptions& op
     if (!resolved.mux && resolved.portB.empty()) {
         return common::Failure{"no port for the inductive head: give --port-b, or --mux"};
     }
+    if (const auto clash = outputClash(options, {{"--record", resolved.record.path}})) {
+        return common::Failure{*clash};
+    }
     auto session = std::make_unique<Session>(resolved);
+    if (auto failure = session->record()) {
+        return *failure;
+    }
     if (auto failure = session->open()) {
         return *failure;
     }

@@ -36,6 +36,8 @@ class Session {
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
+    /// Starts the recording the connection asks for (--record), or says why not.
+    [[nodiscard]] std::optional<common::Failure> record();
     /// Opens the interfaces, or says which did not open and why.
     [[nodiscard]] std::optional<common::Failure> open();
     [[nodiscard]] core::ToolCore& core() { return *core_; }
@@ -58,6 +60,7 @@ class Session {
     // by the signal.
     common::Attachment stoppable_ = core_->attach({.stopWaiting = tools::stopRequested});
     common::Attachment shownLines_;
+    std::unique_ptr<tools::Recording> recording_;  // finished before the core goes
 };
 
 /// What a task needs of the connection besides its ports.

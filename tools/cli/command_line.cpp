@@ -77,6 +77,7 @@ CommandLine::CommandLine(CLI::App& app) : app_(app) {
     app_.add_option("--key-file", connection_.keyFile, "A file holding the key's eight words");
     app_.add_option("--settings", connection_.settings,
                     "Take ports, MXL, binprot and [Calib] Offset from the tool's settings file");
+    qrt::tools::addRecordOptions(app_, connection_.record);
     addSend();
     addService();
     addBox();

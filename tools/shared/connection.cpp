@@ -39,6 +39,7 @@ common::Result<Connection> resolveConnection(const ConnectionOptions& options) {
         c.binary = settings.binaryProtocol;
         c.calibrationTarget = settings.calibrationTarget;
     }
+    c.record = options.record;
     c.portA = options.portA.empty() ? c.portA : options.portA;
     c.portB = options.portB.empty() ? c.portB : options.portB;
     c.mux = c.mux || options.mux;

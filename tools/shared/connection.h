@@ -8,6 +8,7 @@
 #include "common/failure.h"
 #include "core/core_options.h"
 #include "frames/protocol_settings.h"
+#include "shared/recording.h"
 
 namespace CLI {
 class App;
@@ -25,6 +26,7 @@ struct ConnectionOptions {
     std::vector<std::string> key;
     std::string keyFile;
     std::string settings;
+    RecordOptions record;
 };
 
 /// The connection resolved: the settings file's values, the options over them.
@@ -36,6 +38,7 @@ struct Connection {
     std::uint16_t crcStart = 0;
     frames::TeaKey key = frames::kDefaultKey;
     std::int16_t calibrationTarget = commands::kDefaultCalibrationTarget;  // [Calib] Offset
+    RecordOptions record;  // none when its path is empty
 
     /// The core set up for this connection: the link, the protocol settings and the key;
     /// the receive path as `poller` says.

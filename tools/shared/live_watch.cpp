@@ -70,7 +70,7 @@ LiveEnd pollLive(core::ToolCore& core, const LiveOptions& options) {
             const auto slice = std::min(left, std::chrono::milliseconds(kSleepSlice));
             if (options.wait) {
                 options.wait(slice);
-            } else {
+            } else if (!core.poller.readAhead()) {
                 clock.sleep(slice);
             }
         }

@@ -35,7 +35,7 @@ struct LiveOptions {
 
 /// Polls the receiver as the window's 500 ms timer does, until `done` holds after a
 /// poll, `duration` has passed, a termination signal, the port is lost or `writeOut`
-/// fails.
+/// fails. While a recording is attached, the port is read between polls as bytes arrive.
 LiveEnd pollLive(core::ToolCore& core, const LiveOptions& options = {});
 
 /// The live receive path of qrt-monitor and qrt-cli watch: opens interface A by its

@@ -11,6 +11,7 @@
 
 #include "common/version.h"
 #include "link/mux_framing.h"
+#include "sim/playback.h"
 #include "sim/pty_port.h"
 #include "sim/scenario.h"
 #include "sim/simulator.h"
@@ -81,6 +82,9 @@ struct CommandLine {
     std::uint32_t seed = 1;
     double pullAfter = 0;
     double replugAfter = 0;
+    std::string replay;
+    double speed = 1;
+    double replayDelay = 1;
 };
 
 void logLine(const std::string& line) {
@@ -135,8 +139,9 @@ bool buildScenario(const CommandLine& cl, Scenario& scenario, std::string& error
 
 class Runner {
   public:
-    Runner(const CommandLine& cl, const Scenario& scenario)
+    Runner(const CommandLine& cl, const Scenario& scenario, Playback* playback)
         : cl_(cl),
+          playback_(playback),
           options_(scenario.options),
           portA_(cl.linkA),
           portB_(cl.linkB),
@@ -164,6 +169,11 @@ class Runner {
 
     int run() {
         const auto started = SteadyClock::now();
+        if (playback_ != nullptr) {
+            playback_->start(started + std::chrono::duration_cast<SteadyClock::duration>(
+                                           std::chrono::duration<double>(cl_.replayDelay)),
+                             cl_.speed);
+        }
         auto lastFlush = started;
         auto lastNoise = started;
         double budget = 0;
@@ -180,11 +190,15 @@ class Runner {
                 std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
             readInput(portA_, true, wallNow);
             readInput(portB_, false, wallNow);
-            if (lastInput_ && SteadyClock::now() - *lastInput_ >= kQuietGap) {
-                lastInput_.reset();
-                simulator_.quiet(wallNow);
+            if (playback_ != nullptr) {
+                play();
+            } else {
+                if (lastInput_ && SteadyClock::now() - *lastInput_ >= kQuietGap) {
+                    lastInput_.reset();
+                    simulator_.quiet(wallNow);
+                }
+                simulator_.tick(SteadyClock::now());
             }
-            simulator_.tick(SteadyClock::now());
             injectNoise(lastNoise);
             // At the line rate the receiver cannot send faster than 1,920 bytes a second.
             const auto flushNow = SteadyClock::now();
@@ -202,6 +216,15 @@ class Runner {
     }
 
   private:
+    // Sends the recorded bytes that are due, as the receiver would.
+    void play() {
+        const bool wasFinished = playback_->finished();
+        playback_->sendDue(SteadyClock::now(), [this](const Bytes& bytes) { send(0, bytes); });
+        if (!wasFinished && playback_->finished()) {
+            logLine("replay finished");
+        }
+    }
+
     void send(int channel, const Bytes& bytes) {
         Bytes out = bytes;
         if (options_.multiplexed) {
@@ -258,6 +281,9 @@ class Runner {
             return;
         }
         lastInput_ = SteadyClock::now();
+        if (playback_ != nullptr) {
+            return;  // a replay answers nothing
+        }
         if (options_.multiplexed) {
             simulator_.receiveMux(bytes, now);
         } else if (interfaceA) {
@@ -294,6 +320,7 @@ class Runner {
     }
 
     const CommandLine& cl_;
+    Playback* playback_;
     SimOptions options_;
     PtyPort portA_;
     PtyPort portB_;
@@ -342,6 +369,16 @@ int main(int argc, char** argv) {
         ->check(within(0, kLongestRun));
     app.add_option("--replug-after", cl.replugAfter, "Open them again after N seconds")
         ->check(within(0, kLongestRun));
+    auto* replay = app.add_option("--replay", cl.replay,
+                                  "Send what a recording's interface A received, with its "
+                                  "recorded spacing, and answer nothing");
+    app.add_option("--speed", cl.speed, "Replay this many times faster (default 1)")
+        ->check(within(0.001, 1000))
+        ->needs(replay);
+    app.add_option("--replay-delay", cl.replayDelay,
+                   "Seconds from the ports' opening to the first record (default 1)")
+        ->check(within(0, 3600))
+        ->needs(replay);
     app.set_version_flag("--version", qrt::common::kVersionText);
     try {
         app.parse(argc, argv);
@@ -360,10 +397,23 @@ int main(int argc, char** argv) {
     std::signal(SIGUSR1, onPull);
     std::signal(SIGUSR2, onReplug);
     std::signal(SIGPIPE, SIG_IGN);
-    Runner runner(cl, scenario);
+    std::optional<Playback> playback;
+    if (!cl.replay.empty()) {
+        auto loaded = Playback::load(cl.replay);
+        if (const auto* failure = qrt::common::failureOf(loaded)) {
+            std::cerr << "qrt-sim: " << failure->reason << '\n';
+            return kUsage;
+        }
+        playback.emplace(std::get<Playback>(std::move(loaded)));
+    }
+    Runner runner(cl, scenario, playback ? &*playback : nullptr);
     if (!runner.openPorts(error)) {
         std::cerr << "qrt-sim: " << error << '\n';
         return 1;
+    }
+    if (playback) {
+        logLine("replay of " + std::to_string(playback->records()) + " records from " + cl.replay);
+        return runner.run();
     }
     for (const auto& module : scenario.modules) {
         logLine("module " + module.address.text() +
