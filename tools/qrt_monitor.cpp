@@ -146,8 +146,7 @@ InputKind kindOfInput(const std::string& path) {
     }
     const ssize_t got = ::pread(descriptor, start.data(), start.size(), 0);
     struct stat info {};
-    const bool emptyFile =
-        ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0;
+    const bool emptyFile = got == 0 && ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
     ::close(descriptor);
     if (emptyFile) {
         return InputKind::Empty;

@@ -5,7 +5,12 @@
 local bits = bit32 or bit
 local band, rshift = bits.band, bits.rshift
 
-local qrt = Proto("qrt", "QRT telemetry link")
+-- A second copy (the installed plugin and one given with -X lua_script:) leaves the
+-- first in place.
+local registered, qrt = pcall(Proto, "qrt", "QRT telemetry link")
+if not registered then
+    return
+end
 
 local kinds = {[0] = "no frame", "short telegram", "standard frame", "logger block",
                "firmware echo"}
