@@ -20,6 +20,7 @@
 #include "receive/console_sink.h"
 #include "receive/poller.h"
 #include "receive/replay.h"
+#include "receive/traffic_recorder.h"
 #include "support/pty_pair.h"
 #include "support/random_bytes.h"
 #include "values/value_file.h"
@@ -111,6 +112,38 @@ void BM_ReplayMixed10MBToConsole(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(capture.size()));
 }
 BENCHMARK(BM_ReplayMixed10MBToConsole)->Unit(benchmark::kMillisecond);
+
+// The same while recording every frame and run of noise (qrt-monitor --record's work),
+// into a pcapng file in the temporary folder.
+void recordingBenchmark(benchmark::State& state, const std::vector<std::uint8_t>& capture) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("qrt_bench_recording_" + std::to_string(::getpid()) + ".pcapng");
+    CountingSink sink;
+    common::StoppedClock clock;
+    for (auto _ : state) {
+        auto writer = link::RecordingWriter::create(path, true, "bench");
+        auto& file = std::get<link::RecordingWriter>(writer);
+        receive::TrafficRecorder recorder(file, clock);
+        receive::replayCapture(capture, {.recording = &recorder}, sink);
+        recorder.finish();
+        file.close();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(capture.size()));
+    state.counters["file MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+    std::filesystem::remove(path);
+}
+
+void BM_ReplayMixed10MBRecording(benchmark::State& state) {
+    static const auto capture = mixedCapture(10'000'000);
+    recordingBenchmark(state, capture);
+}
+BENCHMARK(BM_ReplayMixed10MBRecording)->Unit(benchmark::kMillisecond);
+
+void BM_ReplayNoise10MBRecording(benchmark::State& state) {
+    static const auto capture = qrt::testing::pseudoRandomBytes(10'000'000, 99);
+    recordingBenchmark(state, capture);
+}
+BENCHMARK(BM_ReplayNoise10MBRecording)->Unit(benchmark::kMillisecond);
 
 void BM_ReplayNoise10MB(benchmark::State& state) {
     static const auto capture = qrt::testing::pseudoRandomBytes(10'000'000, 99);
