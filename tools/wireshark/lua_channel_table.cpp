@@ -33,10 +33,11 @@ int main() {
     std::printf("qrt_channels = {\n");
     for (std::size_t kind = 0; kind < kTelegramChannels.size(); ++kind) {
         const TelegramChannel& channel = kTelegramChannels[kind];
-        std::printf("    [%zu] = {caption = \"%.*s\", name = \"%.*s\", unit = \"%s\", scale = %.17g},\n",
-                    kind, static_cast<int>(channel.caption.size()), channel.caption.data(),
-                    static_cast<int>(channel.name.size()), channel.name.data(),
-                    unitName(channel.unit), channel.scale);
+        std::printf(
+            "    [%zu] = {caption = \"%.*s\", name = \"%.*s\", unit = \"%s\", scale = %.17g},\n",
+            kind, static_cast<int>(channel.caption.size()), channel.caption.data(),
+            static_cast<int>(channel.name.size()), channel.name.data(), unitName(channel.unit),
+            channel.scale);
     }
     std::printf("}\n\n");
     return std::ferror(stdout) != 0 ? 1 : 0;
