@@ -138,14 +138,16 @@ void Link::store(std::span<const std::uint8_t> received, int channel) {
     } else {
         ring(channel).store(received);
     }
-    if (traffic_ != nullptr) {
+    if (traffic_ != nullptr && multiplexed_) {
         showReceived(heldBefore);
+    } else if (traffic_ != nullptr) {
+        traffic_->received(received);  // a direct link reads port A for ring 0 only
     }
 }
 
 void Link::showReceived(std::size_t heldBefore) {
-    // The poller reads no more than the ring has room for, so what the read added is
-    // the ring's newest bytes.
+    // The poller reads no more than the ring has room for, so what the box's frames
+    // added is the ring's newest bytes.
     const std::size_t held = rings_[0].held();
     if (held <= heldBefore) {
         return;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -125,22 +126,36 @@ void RecordingWriter::writeHeader(std::string_view application) {
 
 void RecordingWriter::add(std::int64_t utcMicroseconds, RecordHeader header,
                           std::span<const std::uint8_t> bytes) {
+    // One enhanced packet block, laid out in place: 28 bytes before the record, the
+    // header byte and the bytes padded to four, the direction flags, the end of the
+    // options and the length again.
+    const std::size_t captured = bytes.size() + 1;
+    const std::size_t padded = (captured + 3) & ~std::size_t{3};
+    const std::size_t total = 28 + padded + 16;
     std::string& out = output_.buffer();
-    Block epb(out, kEnhancedPacket);
-    epb.u32(header.channel == RecordChannel::B ? 1 : 0);
+    const std::size_t start = out.size();
+    out.resize(start + total);  // the padding stays zero
+    char* block = out.data() + start;
+    const auto put32 = [block](std::size_t at, std::uint32_t value) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            block[at + i] = static_cast<char>(value >> (8 * i));
+        }
+    };
     const auto time = static_cast<std::uint64_t>(utcMicroseconds);
-    epb.u32(static_cast<std::uint32_t>(time >> 32));
-    epb.u32(static_cast<std::uint32_t>(time));
-    const auto length = static_cast<std::uint32_t>(bytes.size() + 1);
-    epb.u32(length);  // captured
-    epb.u32(length);  // on the wire
-    epb.bytes({header.byte()});
-    epb.bytes(bytes);
-    epb.pad();
-    epb.u16(kEpbFlags);
-    epb.u16(4);
-    epb.u32(header.sent ? kOutbound : kInbound);
-    epb.end();
+    put32(0, kEnhancedPacket);
+    put32(4, static_cast<std::uint32_t>(total));
+    put32(8, header.channel == RecordChannel::B ? 1 : 0);
+    put32(12, static_cast<std::uint32_t>(time >> 32));
+    put32(16, static_cast<std::uint32_t>(time));
+    put32(20, static_cast<std::uint32_t>(captured));  // captured
+    put32(24, static_cast<std::uint32_t>(captured));  // on the wire
+    block[28] = static_cast<char>(header.byte());
+    std::copy(bytes.begin(), bytes.end(), block + 29);
+    const std::size_t options = 28 + padded;
+    put32(options, kEpbFlags | 4u << 16);  // code and length
+    put32(options + 4, header.sent ? kOutbound : kInbound);
+    put32(options + 8, kEndOfOptions);
+    put32(options + 12, static_cast<std::uint32_t>(total));
     output_.written();
 }
 
