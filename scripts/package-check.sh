@@ -105,8 +105,14 @@ sleep 1
 kill -TERM "$tester"
 wait "$tester"
 # The installed command line on the same simulator, with the window's settings file.
-(run /usr/bin/qrt-cli --settings "$settings" send VER --module 5.1234 --wait-reply 3) |
+(run /usr/bin/qrt-cli --settings "$settings" --record "$work/ver.pcapng" send VER \
+    --module 5.1234 --wait-reply 3) |
     grep -q 'ID:5.1234 Version:' || { echo "package check: qrt-cli got no reply" >&2; exit 1; }
+# The installed dissector decodes the recording, with no step of its own.
+if command -v tshark > /dev/null; then
+    tshark -r "$work/ver.pcapng" -T fields -e qrt.module 2> /dev/null | grep -q '^5\.1234$' ||
+        { echo "package check: Wireshark's plugin did not decode the recording" >&2; exit 1; }
+fi
 # The installed gateway on the same simulator, its installed settings but for the port,
 # the broker and the queue.
 port=$((20000 + RANDOM % 20000))
