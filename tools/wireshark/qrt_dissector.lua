@@ -57,18 +57,22 @@ local function crc_start()
     return tonumber(qrt.prefs.crc_start, 16) or 0
 end
 
--- CRC-16/ARC over `count` bytes of `tvb` from `offset`, from the preference's start value.
+-- CRC-16/ARC, a table of the 256 byte steps (reflected polynomial 0xA001).
+local crc_table = {}
+for byte = 0, 255 do
+    local crc = byte
+    for _ = 1, 8 do
+        crc = band(crc, 1) ~= 0 and bits.bxor(rshift(crc, 1), 0xA001) or rshift(crc, 1)
+    end
+    crc_table[byte] = crc
+end
+
+-- The CRC over `count` bytes of `tvb` from `offset`, from the preference's start value.
 local function crc16(tvb, offset, count)
     local crc = crc_start()
-    for i = offset, offset + count - 1 do
-        crc = bits.bxor(crc, tvb(i, 1):uint())
-        for _ = 1, 8 do
-            if band(crc, 1) ~= 0 then
-                crc = bits.bxor(rshift(crc, 1), 0xA001)
-            else
-                crc = rshift(crc, 1)
-            end
-        end
+    local bytes = tvb:bytes(offset, count)
+    for i = 0, count - 1 do
+        crc = bits.bxor(rshift(crc, 8), crc_table[band(bits.bxor(crc, bytes:get_index(i)), 0xFF)])
     end
     return crc
 end
