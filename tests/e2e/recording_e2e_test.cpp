@@ -118,12 +118,16 @@ TEST(Replay, SendsTheRecordedFramesWithTheirSpacing) {
     const std::string first = folder.file("first.pcapng");
     const std::string second = folder.file("second.pcapng");
     record({"--module", "5.1234,period=0.4", "--module", "3.7,period=0.7"}, first, 3000ms);
-    record({"--replay", first, "--replay-delay", "0.5"}, second, 4500ms);
+    // The replay waits for qrt-monitor to open the port, however slowly a loaded machine starts it.
+    record({"--replay", first, "--replay-delay", "2"}, second, 6000ms);
 
     const auto recorded = framesOf(first);
     const auto replayed = framesOf(second);
     ASSERT_GE(recorded.size(), 8u);
-    ASSERT_EQ(replayed.size(), recorded.size());
+    // A frame that arrived as the first recording stopped is kept as bytes that formed no
+    // frame yet; played back, it is decoded: one frame more at most.
+    ASSERT_GE(replayed.size(), recorded.size());
+    ASSERT_LE(replayed.size(), recorded.size() + 1);
     for (std::size_t i = 0; i < recorded.size(); ++i) {
         EXPECT_EQ(replayed[i].bytes, recorded[i].bytes) << "frame " << i;
         if (i > 0) {
