@@ -52,7 +52,26 @@ ValuesWindow::ValuesWindow(ValuesWindowServices services, QWidget* parent)
     setObjectName("ValuesWindow");
     setWindowTitle("Werte");
     resize(900, 640);
+    setUpTable();
+    setUpPlot();
+    auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(tablePane());
+    splitter->addWidget(plotPane());
+    splitter->setStretchFactor(1, 2);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(splitter);
+}
 
+QPushButton* ValuesWindow::button(const char* name, const char* caption,
+                                  const std::function<void()>& handler) {
+    auto* b = new QPushButton(caption);
+    b->setObjectName(name);
+    connect(b, &QPushButton::clicked, this, handler);
+    return b;
+}
+
+void ValuesWindow::setUpTable() {
     sorted_->setSourceModel(model_);
     sorted_->setSortRole(ValuesTableModel::kSortRole);
     sorted_->setFilterKeyColumn(ValuesTableModel::Module);
@@ -77,7 +96,9 @@ ValuesWindow::ValuesWindow(ValuesWindowServices services, QWidget* parent)
             &ValuesWindow::plotSelection);
     // A cleared table drops the selection without a selection signal.
     connect(sorted_, &QAbstractItemModel::modelReset, this, &ValuesWindow::plotSelection);
+}
 
+void ValuesWindow::setUpPlot() {
     plot_->setObjectName("ValuesPlot");
     plot_->setMinimumHeight(220);
     connect(plot_, &ValuesPlot::linesChanged, legend_,
@@ -86,20 +107,24 @@ ValuesWindow::ValuesWindow(ValuesWindowServices services, QWidget* parent)
     plotWithLegend->setContentsMargins(0, 0, 0, 0);
     plotWithLegend->addWidget(plot_, 1);
     plotWithLegend->addWidget(legend_);
+}
 
-    auto button = [this](const char* name, const char* caption, auto handler) {
-        auto* b = new QPushButton(caption);
-        b->setObjectName(name);
-        connect(b, &QPushButton::clicked, this, handler);
-        return b;
-    };
+QWidget* ValuesWindow::tablePane() {
     auto* tools = new QHBoxLayout;
     tools->addWidget(new QLabel("Module"));
     tools->addWidget(moduleFilter_, 1);
-    tools->addWidget(button("ValuesCopy", "Copy", &ValuesWindow::copyTable));
-    tools->addWidget(button("ValuesSaveCsv", "Save CSV", &ValuesWindow::saveTable));
-    tools->addWidget(button("ValuesClear", "Clear", &ValuesWindow::clearValues));
+    tools->addWidget(button("ValuesCopy", "Copy", [this] { copyTable(); }));
+    tools->addWidget(button("ValuesSaveCsv", "Save CSV", [this] { saveTable(); }));
+    tools->addWidget(button("ValuesClear", "Clear", [this] { clearValues(); }));
+    auto* top = new QWidget;
+    auto* topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(0, 0, 0, 0);
+    topLayout->addLayout(tools);
+    topLayout->addWidget(table_, 1);
+    return top;
+}
 
+QWidget* ValuesWindow::plotPane() {
     auto* plotTools = new QHBoxLayout;
     auto* note = new QLabel(
         "Select rows to plot them. Wheel or rubber band: zoom; right button or arrow keys: pan. "
@@ -107,25 +132,13 @@ ValuesWindow::ValuesWindow(ValuesWindowServices services, QWidget* parent)
     note->setWordWrap(true);
     plotTools->addWidget(note, 1);
     plotTools->addWidget(button("ValuesResetZoom", "Reset", [this] { plot_->resetZoom(); }));
-    plotTools->addWidget(button("ValuesSavePng", "Save as PNG", &ValuesWindow::savePlot));
-
-    auto* top = new QWidget;
-    auto* topLayout = new QVBoxLayout(top);
-    topLayout->setContentsMargins(0, 0, 0, 0);
-    topLayout->addLayout(tools);
-    topLayout->addWidget(table_, 1);
+    plotTools->addWidget(button("ValuesSavePng", "Save as PNG", [this] { savePlot(); }));
     auto* bottom = new QWidget;
     auto* bottomLayout = new QVBoxLayout(bottom);
     bottomLayout->setContentsMargins(0, 0, 0, 0);
     bottomLayout->addWidget(plotArea_, 1);
     bottomLayout->addLayout(plotTools);
-    auto* splitter = new QSplitter(Qt::Vertical);
-    splitter->addWidget(top);
-    splitter->addWidget(bottom);
-    splitter->setStretchFactor(1, 2);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(6, 6, 6, 6);
-    layout->addWidget(splitter);
+    return bottom;
 }
 
 ValuesWindow::~ValuesWindow() = default;

@@ -54,6 +54,13 @@ class ValuesWindow final : public QWidget {
     void hideEvent(QHideEvent* event) override;
 
   private:
+    void setUpTable();
+    void setUpPlot();
+    /// The table with its tools above it, and the plot with its legend and tools below.
+    QWidget* tablePane();
+    QWidget* plotPane();
+    QPushButton* button(const char* name, const char* caption,
+                        const std::function<void()>& handler);
     void refresh();
     void plotSelection();
     void copyTable();

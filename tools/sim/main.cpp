@@ -333,15 +333,8 @@ class Runner {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    CLI::App app{
-        "Simulates the receiver, the inductive head, the interface box and a set of "
-        "transponder modules on pseudo-terminals. Prints the port paths, then a line "
-        "for everything the tool sends (\"A<\", \"B<\", \"box<\") and every "
-        "transmission (\"A>\")."};
-    app.footer(moduleKeysHelp() +
-               "Signals: SIGUSR1 closes the ports as a pulled adapter, SIGUSR2 opens them again.");
-    CommandLine cl;
+// The simulator's options, each checked as it is read.
+void addOptions(CLI::App& app, CommandLine& cl) {
     app.add_flag("--mux", cl.mux, "Multiplexed link: one port through the interface box");
     app.add_option("--link-a", cl.linkA, "Symlink to interface A (or the multiplexed link)");
     app.add_option("--link-b", cl.linkB, "Symlink to interface B");
@@ -380,6 +373,30 @@ int main(int argc, char** argv) {
         ->check(within(0, 3600))
         ->needs(replay);
     app.set_version_flag("--version", qrt::common::kVersionText);
+}
+
+// The recording to replay, when one is named: loaded whole before anything is sent.
+qrt::common::Result<std::optional<Playback>> loadPlayback(const std::string& path) {
+    if (path.empty()) {
+        return std::optional<Playback>();
+    }
+    auto loaded = Playback::load(path);
+    if (const auto* failure = qrt::common::failureOf(loaded)) {
+        return *failure;
+    }
+    return std::optional(std::get<Playback>(std::move(loaded)));
+}
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "Simulates the receiver, the inductive head, the interface box and a set of "
+        "transponder modules on pseudo-terminals. Prints the port paths, then a line "
+        "for everything the tool sends (\"A<\", \"B<\", \"box<\") and every "
+        "transmission (\"A>\")."};
+    app.footer(moduleKeysHelp() +
+               "Signals: SIGUSR1 closes the ports as a pulled adapter, SIGUSR2 opens them again.");
+    CommandLine cl;
+    addOptions(app, cl);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -397,15 +414,12 @@ int main(int argc, char** argv) {
     std::signal(SIGUSR1, onPull);
     std::signal(SIGUSR2, onReplug);
     std::signal(SIGPIPE, SIG_IGN);
-    std::optional<Playback> playback;
-    if (!cl.replay.empty()) {
-        auto loaded = Playback::load(cl.replay);
-        if (const auto* failure = qrt::common::failureOf(loaded)) {
-            std::cerr << "qrt-sim: " << failure->reason << '\n';
-            return kUsage;
-        }
-        playback.emplace(std::get<Playback>(std::move(loaded)));
+    auto loaded = loadPlayback(cl.replay);
+    if (const auto* failure = qrt::common::failureOf(loaded)) {
+        std::cerr << "qrt-sim: " << failure->reason << '\n';
+        return kUsage;
     }
+    std::optional<Playback>& playback = std::get<std::optional<Playback>>(loaded);
     Runner runner(cl, scenario, playback ? &*playback : nullptr);
     if (!runner.openPorts(error)) {
         std::cerr << "qrt-sim: " << error << '\n';
