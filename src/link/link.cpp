@@ -189,7 +189,8 @@ std::optional<Port> Link::takeLostDevice() {
 
 void Link::checkLost(Port which) {
     SerialPort& serial = port(which);
-    if (!serial.deviceLost() || !serial.isOpen()) {
+    // Bytes the receiver delivered before its adapter went are read and decoded first.
+    if (!serial.deviceLost() || !serial.isOpen() || (which == Port::A && serial.inputPending())) {
         return;
     }
     // A pulled adapter never comes back on the same handle: close it at once so

@@ -98,10 +98,10 @@ class Link {
     /// Break condition on port B (the wake-up of the inductive head).
     void setBreak(bool on);
 
-    /// The port whose device was found gone since the last call, if any; the port has
-    /// already been closed. Also looks, without reading, whether an open port's device
-    /// has hung up, so a port nothing reads is noticed too. The window shows this once
-    /// and returns to its closed state.
+    /// The port whose device was found gone since the last call, if any, once everything
+    /// it delivered before has been read; the port has already been closed. Also looks, without
+    /// reading, whether an open port's device has hung up, so a port nothing reads is noticed too.
+    /// The window shows this once and returns to its closed state.
     [[nodiscard]] std::optional<Port> takeLostDevice();
     /// Whether a device has been found gone and not yet taken; looks as takeLostDevice
     /// does, but leaves the report to it. Waits end on it.

@@ -33,6 +33,7 @@ class NullPort final : public SerialPort {
     void setBreak(bool) override {}
     void checkPresent() override {}
     [[nodiscard]] bool deviceLost() const override { return false; }
+    [[nodiscard]] bool inputPending() const override { return false; }
 
   private:
     bool open_ = false;

@@ -107,7 +107,7 @@ std::size_t QtSerialPort::write(std::span<const std::uint8_t> bytes) {
 
 std::size_t QtSerialPort::read(std::span<std::uint8_t> into, std::chrono::milliseconds total,
                                std::chrono::milliseconds interByte) {
-    if (!port_->isOpen() || lost_ || into.empty()) {
+    if (!port_->isOpen() || into.empty()) {
         return 0;
     }
     std::size_t received = 0;
@@ -119,6 +119,9 @@ std::size_t QtSerialPort::read(std::span<std::uint8_t> into, std::chrono::millis
         }
     };
     take();
+    if (lost_) {
+        return received;  // what arrived before the device went, from the backend's buffer
+    }
     if (received == 0 && total.count() == 0) {
         // Without an event loop the port's buffer fills only while it is waited on: a
         // wait of no time takes what the driver holds.
@@ -168,6 +171,10 @@ void QtSerialPort::checkPresent() {
 
 bool QtSerialPort::deviceLost() const {
     return lost_;
+}
+
+bool QtSerialPort::inputPending() const {
+    return port_->isOpen() && port_->bytesAvailable() > 0;
 }
 
 void QtSerialPort::noteError() {

@@ -32,6 +32,7 @@ class QtSerialPort final : public SerialPort {
     void setBreak(bool on) override;
     void checkPresent() override;
     [[nodiscard]] bool deviceLost() const override;
+    [[nodiscard]] bool inputPending() const override;
 
   private:
     void noteError();

@@ -55,7 +55,8 @@ class SerialPort {
     /// Writes the whole run; returns the number of bytes written, 0 on failure.
     virtual std::size_t write(std::span<const std::uint8_t> bytes) = 0;
     /// Reads at most `into.size()` bytes. Waits up to `total` for a first byte
-    /// (0 = take only what is ready) and returns at the first gap of `interByte`.
+    /// (0 = take only what is ready) and returns at the first gap of `interByte`. Once
+    /// the device is found gone, hands out, without waiting, what it delivered before.
     virtual std::size_t read(std::span<std::uint8_t> into, std::chrono::milliseconds total,
                              std::chrono::milliseconds interByte) = 0;
 
@@ -70,6 +71,8 @@ class SerialPort {
     /// True after a read, write, control call or presence check found the device gone
     /// (adapter pulled, other end of a pseudo-terminal closed).
     [[nodiscard]] virtual bool deviceLost() const = 0;
+    /// Whether bytes the device delivered are still to be read (also after it went).
+    [[nodiscard]] virtual bool inputPending() const = 0;
 };
 
 }  // namespace qrt::link

@@ -69,13 +69,30 @@ common::Attachment Poller::attach(const Outputs& outputs) {
 }
 
 void Poller::poll() {
-    LineSink& lines = *outputs_.lines;
-    lines.pollStarted();
+    beginPoll();
+    pollOnce();
+    endPoll();
+}
+
+void Poller::pollRemaining() {
+    beginPoll();
+    // Each round takes at least one frame off the ring, or ends the work.
+    for (std::uint64_t removed = bytesRemoved_ + 1; removed != bytesRemoved_;) {
+        removed = bytesRemoved_;
+        receive();
+    }
+    endPoll();
+}
+
+void Poller::beginPoll() {
+    outputs_.lines->pollStarted();
     stampTime();
     decode_.recordValues = outputs_.measurements != nullptr;
     decode_.levelsMeasured = link_.multiplexed();
-    pollOnce();
-    lines.pollFinished();
+}
+
+void Poller::endPoll() {
+    outputs_.lines->pollFinished();
     if (outputs_.measurements != nullptr) {
         outputs_.measurements->pollFinished();
     }

@@ -73,6 +73,9 @@ class Poller {
     /// arrival, not of the next poll. True when bytes came; false at once when nothing
     /// is recorded, the port is closed or the ring is full (the caller sleeps instead).
     bool readAhead();
+    /// After the receiver's port was lost: one poll that works off every frame its ring
+    /// still holds, with no work budget, so no value whose bytes arrived is left undecoded.
+    void pollRemaining();
 
     /// Waits for the answer to a command just sent: arms the main reply slot for a
     /// frame of `type` (0x100 for a spontaneous telegram) and `bytePar`, then sleeps
@@ -99,6 +102,8 @@ class Poller {
     AwaitedReply await(ReplySlot& slot, std::uint32_t type, std::uint32_t bytePar,
                        std::int32_t polls, std::chrono::milliseconds pause);
     void pollOnce();
+    void beginPoll();
+    void endPoll();
     void stampTime();
     void showMeasurements();
     void showBoxStatus();

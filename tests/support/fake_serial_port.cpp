@@ -58,7 +58,6 @@ std::size_t FakeSerialPort::read(std::span<std::uint8_t> into, std::chrono::mill
     readSizes.push_back(into.size());
     if (unplugged_) {
         lost_ = true;
-        return 0;
     }
     if (input.empty()) {
         return 0;
@@ -71,6 +70,12 @@ std::size_t FakeSerialPort::read(std::span<std::uint8_t> into, std::chrono::mill
         input.pop_front();
     }
     return count;
+}
+
+bool FakeSerialPort::inputPending() const {
+    return open_ &&
+           std::any_of(input.begin(), input.end(),
+                       [](const std::vector<std::uint8_t>& chunk) { return !chunk.empty(); });
 }
 
 std::vector<std::uint8_t> FakeSerialPort::takeWritten() {

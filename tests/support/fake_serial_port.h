@@ -40,12 +40,14 @@ class FakeSerialPort final : public link::SerialPort {
         }
     }
     [[nodiscard]] bool deviceLost() const override { return lost_; }
+    [[nodiscard]] bool inputPending() const override;
 
     /// Queues bytes that one later read delivers.
     void queueInput(std::vector<std::uint8_t> chunk) { input.push_back(std::move(chunk)); }
     /// Every byte written since the last call, in order.
     std::vector<std::uint8_t> takeWritten();
-    /// Makes the next read or write find the device gone.
+    /// Makes the next read or write find the device gone; input queued before is still
+    /// read, as a driver's buffer is.
     void pullPlug() { unplugged_ = true; }
 
     std::vector<Call> calls;

@@ -57,7 +57,10 @@ LiveEnd pollLive(core::ToolCore& core, const LiveOptions& options) {
             return LiveEnd::OutputFailed;
         }
         if (core.link.takeLostDevice()) {
-            return LiveEnd::PortLost;
+            core.poller.pollRemaining();  // the frames that arrived before the adapter went
+            std::fflush(nullptr);
+            const bool written = !options.writeOut || options.writeOut();
+            return written ? LiveEnd::PortLost : LiveEnd::OutputFailed;
         }
         if (options.done && options.done()) {
             return LiveEnd::Done;
