@@ -2,6 +2,8 @@
 
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,7 +14,14 @@ namespace qrt::gateway {
 namespace {
 
 constexpr std::chrono::seconds kLongestPause{60};
+constexpr std::chrono::seconds kLongestConnect{15};  // TCP, TLS and the broker's answer
 constexpr int kQos = 1;
+
+// Errors of a connection that never came about.
+bool connectionError(int error) {
+    return error == ECONNREFUSED || error == EHOSTUNREACH || error == ENETUNREACH ||
+           error == ETIMEDOUT || error == ECONNRESET;
+}
 
 // The library is made ready once for the whole program.
 struct Library {
@@ -161,13 +170,49 @@ void MqttLink::connect() {
     }
     client_ = std::get<mosquitto*>(client);
     lastError_.clear();
+    connectError_ = 0;
+    errno = 0;
     const int rc = mosquitto_connect_async(client_, settings_.broker.host.c_str(),
                                            settings_.broker.port, settings_.keepAliveSeconds);
     if (rc == MOSQ_ERR_SUCCESS) {
+        noteConnectError();
         connecting_ = true;
+        connectStarted_ = clock_.now();
     } else {
         lost(errorText(rc));
     }
+}
+
+void MqttLink::noteConnectError() {
+    // The library takes a refused or reset connection during the TLS handshake for one
+    // that is still coming, and tries the handshake again on the dead socket for ever: the
+    // system's error is caught here, where the library leaves it, to be named once the
+    // socket shows it closed.
+    if (connectionError(errno)) {
+        connectError_ = errno;
+    }
+}
+
+std::optional<std::string> MqttLink::connectionFailed() const {
+    const int socket = mosquitto_socket(client_);
+    if (socket < 0) {
+        return "closed";
+    }
+    pollfd descriptor{socket, POLLOUT, 0};
+    if (::poll(&descriptor, 1, 0) <= 0 || (descriptor.revents & (POLLHUP | POLLERR)) == 0) {
+        if (clock_.now() - connectStarted_ >= kLongestConnect) {
+            return "no answer within " + std::to_string(kLongestConnect.count()) + " s";
+        }
+        return std::nullopt;
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    ::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length);
+    if (error == 0) {
+        error = connectError_;
+    }
+    return error != 0 ? std::string(std::strerror(error))
+                      : std::string("the connection closed before the broker answered");
 }
 
 void MqttLink::lost(const std::string& reason) {
@@ -191,11 +236,20 @@ void MqttLink::service(std::chrono::milliseconds wait) {
     if (!connected_ && !connecting_ && clock_.now() >= nextAttempt_) {
         connect();
     }
+    if (connecting_) {
+        if (const auto failed = connectionFailed()) {
+            lost(*failed);
+        }
+    }
     if (!connected_ && !connecting_) {
         clock_.sleep(wait);
         return;
     }
+    errno = 0;
     const int rc = mosquitto_loop(client_, static_cast<int>(wait.count()), 1);
+    if (connecting_) {
+        noteConnectError();
+    }
     if (rc != MOSQ_ERR_SUCCESS && (connected_ || connecting_)) {
         lost(errorText(rc));
     }

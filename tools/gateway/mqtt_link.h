@@ -34,7 +34,8 @@ struct MqttSettings {
 
 /// The session with the broker through libmosquitto: it connects without waiting,
 /// reconnects with a growing pause (1 s, doubled up to a minute) when the broker or the
-/// network goes away, and starts a fresh client for every connection.
+/// network goes away or a connection does not come about within 15 s, and starts a fresh
+/// client for every connection.
 class MqttLink final : public MqttSession {
   public:
     /// A link with `settings`, or why they cannot be used (a TLS file that cannot be read,
@@ -68,6 +69,10 @@ class MqttLink final : public MqttSession {
     static void onLog(mosquitto*, void* self, int level, const char* text);
 
     void connect();
+    void noteConnectError();
+    /// Why the connection in progress failed: its socket closed, or no answer in time;
+    /// none while it may still come about.
+    [[nodiscard]] std::optional<std::string> connectionFailed() const;
     void lost(const std::string& reason);
     [[nodiscard]] std::string errorText(int rc) const;
 
@@ -78,6 +83,8 @@ class MqttLink final : public MqttSession {
     bool connecting_ = false;
     std::uint64_t session_ = 0;
     std::chrono::steady_clock::time_point nextAttempt_{};
+    std::chrono::steady_clock::time_point connectStarted_{};
+    int connectError_ = 0;  // the system's error of a connection in progress, once seen
     std::chrono::seconds pause_{1};
     std::vector<int> acknowledged_;
     std::string fatal_;
