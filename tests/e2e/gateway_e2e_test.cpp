@@ -71,6 +71,38 @@ class GatewayEndToEnd : public ::testing::Test {
     }
     [[nodiscard]] std::string received() const { return readText(path("sub.txt")); }
 
+    /// A certificate authority of the test's own, and certificates it signed for the host
+    /// names "localhost" (good) and "elsewhere" (wrong).
+    void makeCertificates() const {
+        const auto make = [&](const std::string& name, const std::string& host) {
+            return "openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout " +
+                   path(name + ".key") + " -out " + path(name + ".csr") + " -subj /CN=" + host +
+                   " 2>/dev/null && printf 'subjectAltName=DNS:" + host + "' > " + path("ext") +
+                   " && openssl x509 -req -in " + path(name + ".csr") + " -CA " + path("ca.crt") +
+                   " -CAkey " + path("ca.key") + " -CAcreateserial -days 1 -extfile " +
+                   path("ext") + " -out " + path(name + ".crt") + " 2>/dev/null";
+        };
+        ASSERT_EQ(runCommand("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                             "-nodes -days 1 -subj /CN=qrt-test-ca -keyout " +
+                             path("ca.key") + " -out " + path("ca.crt") + " 2>/dev/null && " +
+                             make("good", "localhost") + " && " + make("wrong", "elsewhere"))
+                      .first,
+                  0);
+    }
+    /// A mosquitto on `port` that speaks TLS only, with the certificate `name`.
+    [[nodiscard]] std::unique_ptr<ChildProcess> startTlsBroker(const std::string& name,
+                                                               int port) const {
+        std::ofstream(path(name + ".conf"))
+            << "listener " << port << " 127.0.0.1\nallow_anonymous true\n"
+            << (::geteuid() == 0 ? "user root\n" : "") << "cafile " << path("ca.crt")
+            << "\ncertfile " << path(name + ".crt") << "\nkeyfile " << path(name + ".key") << "\n";
+        auto broker = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/usr/sbin/mosquitto", "-c", path(name + ".conf")},
+            path(name + "-broker.log"));
+        waitFor([&] { return listening(port); }, 10s);
+        return broker;
+    }
+
     /// The counter values received on the counting module's topic, in order.
     [[nodiscard]] std::vector<int> counts() const {
         std::vector<int> values;
@@ -122,6 +154,12 @@ TEST_F(GatewayEndToEnd, ValuesArriveOnTheirTopicsAsQrtMonitorDecodesThem) {
     startGateway({"--broker", broker_->url(), "--ha-discovery", "--lines"});
     ASSERT_TRUE(waitForText(path("sub.txt"), "qrt/test/5.1234/Bat_Dig ")) << received();
     ASSERT_TRUE(waitForText(path("sub.txt"), "qrt/test/6.16/Temp1/last "));
+    // A reload (SIGHUP) reads the settings again and the gateway goes on.
+    gateway_->signal(SIGHUP);
+    ASSERT_TRUE(waitForText(path("gateway.log"), "settings reloaded: nothing to change now"))
+        << readText(path("gateway.log"));
+    const std::size_t before = received().size();
+    ASSERT_TRUE(waitFor([&] { return received().size() > before; }, 5s));
     EXPECT_EQ(gateway_->stop(SIGTERM), 0);
     const std::string topics = received();
     EXPECT_NE(topics.find("qrt/test/status online\n"), std::string::npos) << topics;
@@ -259,30 +297,12 @@ TEST_F(GatewayEndToEnd, APulledAdapterIsPortLostUntilItIsBack) {
 }
 
 TEST_F(GatewayEndToEnd, TlsChecksTheBrokerCertificate) {
-    const auto make = [&](const std::string& name, const std::string& host) {
-        return "openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout " +
-               path(name + ".key") + " -out " + path(name + ".csr") + " -subj /CN=" + host +
-               " 2>/dev/null && printf 'subjectAltName=DNS:" + host + "' > " + path("ext") +
-               " && openssl x509 -req -in " + path(name + ".csr") + " -CA " + path("ca.crt") +
-               " -CAkey " + path("ca.key") + " -CAcreateserial -days 1 -extfile " + path("ext") +
-               " -out " + path(name + ".crt") + " 2>/dev/null";
-    };
-    ASSERT_EQ(runCommand("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
-                         "-nodes -days 1 -subj /CN=qrt-test-ca -keyout " +
-                         path("ca.key") + " -out " + path("ca.crt") + " 2>/dev/null && " +
-                         make("good", "localhost") + " && " + make("wrong", "elsewhere"))
-                  .first,
-              0);
+    makeCertificates();
     startSim({"--module", kCounting});
     for (const std::string name : {"good", "wrong"}) {
         const int port = freeLocalPort();
-        std::ofstream(path(name + ".conf"))
-            << "listener " << port << " 127.0.0.1\nallow_anonymous true\n"
-            << (::geteuid() == 0 ? "user root\n" : "") << "cafile " << path("ca.crt")
-            << "\ncertfile " << path(name + ".crt") << "\nkeyfile " << path(name + ".key") << "\n";
-        ChildProcess broker({"/usr/sbin/mosquitto", "-c", path(name + ".conf")},
-                            path(name + "-broker.log"));
-        ASSERT_TRUE(waitFor([&] { return listening(port); }, 10s));
+        const auto broker = startTlsBroker(name, port);
+        ASSERT_TRUE(listening(port));
         const std::string url = "mqtts://localhost:" + std::to_string(port);
         startGateway({"--broker", url, "--cafile", path("ca.crt")});
         if (name == "good") {
@@ -297,6 +317,20 @@ TEST_F(GatewayEndToEnd, TlsChecksTheBrokerCertificate) {
         gateway_.reset();
         std::filesystem::remove(path("gateway.log"));
     }
+}
+
+TEST_F(GatewayEndToEnd, ATlsBrokerAwayAtStartIsToldAndReachedOnceItListens) {
+    makeCertificates();
+    startSim({"--module", kCounting});
+    const int port = freeLocalPort();
+    const std::string url = "mqtts://localhost:" + std::to_string(port);
+    startGateway({"--broker", url, "--cafile", path("ca.crt")});
+    ASSERT_TRUE(
+        waitForText(path("gateway.log"), "cannot connect to " + url + ": Connection refused"))
+        << readText(path("gateway.log"));
+    const auto broker = startTlsBroker("good", port);
+    EXPECT_TRUE(waitForText(path("gateway.log"), "connected to " + url + "\n", 20s))
+        << readText(path("gateway.log"));
 }
 
 TEST_F(GatewayEndToEnd, CredentialsComeFromAPrivateFileAndWrongOnesEndTheGateway) {
@@ -326,6 +360,7 @@ TEST_F(GatewayEndToEnd, CredentialsComeFromAPrivateFileAndWrongOnesEndTheGateway
 
 TEST_F(GatewayEndToEnd, BadSettingsAreRefusedAtStartAndAFullQueueDropsTheOldestSaying) {
     ASSERT_EQ(::mkdir(path("locked").c_str(), 0500), 0);
+    std::ofstream(path("misspelt.conf")) << "queue-limt = 2G\n";
     const std::string gateway = std::string(QRT_GATEWAY_PATH) + " --port-a " + path("a") + " ";
     struct Case {
         std::string arguments;
@@ -338,9 +373,13 @@ TEST_F(GatewayEndToEnd, BadSettingsAreRefusedAtStartAndAFullQueueDropsTheOldestS
                       path("q"),
                   "cannot read " + path("none.crt")},
              Case{"--broker mqtts://localhost --queue " + path("q"), "needs --cafile"},
-             Case{"--broker mqtt://localhost --queue " + path("locked/q"), "cannot use the queue"},
+             Case{"--broker mqtt://localhost --queue " + path("locked/q"),
+                  "cannot make the queue folder " + path("locked/q") + ": Permission denied"},
              Case{"--broker mqtt://localhost --queue-limit lots", "--queue-limit 'lots'"},
              Case{"--broker mqtt://localhost --config /dev/zero", "is not a regular file"},
+             Case{"--broker mqtt://localhost --prefix 'qrt/#'", "--prefix holds a wildcard"},
+             Case{"--broker mqtt://localhost --config " + path("misspelt.conf"),
+                  "names no option of qrt-gateway: 'queue-limt'"},
          }) {
         if (::geteuid() == 0 && c.arguments.find("locked") != std::string::npos) {
             continue;  // root writes anywhere
@@ -350,11 +389,17 @@ TEST_F(GatewayEndToEnd, BadSettingsAreRefusedAtStartAndAFullQueueDropsTheOldestS
         EXPECT_NE(output.find(c.message), std::string::npos) << c.arguments << ": " << output;
     }
 
-    // No broker and a queue of 16 KiB: the oldest values go, counted and told at once.
-    startSim({"--module", "5.1234,period=0.02,telegrams=count1"});
-    startGateway({"--broker", "mqtt://127.0.0.1:" + std::to_string(freeLocalPort()),
-                  "--queue-limit", "16K"});
-    EXPECT_TRUE(waitForText(path("gateway.log"), "values dropped", 30s))
+    // No broker and the smallest queue: the oldest values go, counted and told at once.
+    std::vector<std::string> busy;
+    for (int serial = 1; serial <= 20; ++serial) {
+        busy.insert(busy.end(),
+                    {"--module", "5." + std::to_string(serial) + ",period=0.005,telegrams=count1"});
+    }
+    startSim(busy);
+    startGateway(
+        {"--broker", "mqtt://127.0.0.1:" + std::to_string(freeLocalPort()), "--queue-limit", "1M"});
+    EXPECT_TRUE(waitForText(path("gateway.log"),
+                            "values dropped (the queue reached its limit of 1048576 bytes)", 30s))
         << readText(path("gateway.log"));
 }
 

@@ -27,7 +27,7 @@ class FakeMqttSession final : public gateway::MqttSession {
     [[nodiscard]] std::uint64_t session() const override { return session_; }
     std::optional<int> publish(const std::string& topic, std::string_view payload,
                                bool retain) override {
-        if (!connected_) {
+        if (!connected_ || refusesPublishing) {
             return std::nullopt;
         }
         published.push_back({topic, std::string(payload), retain, ++lastMid_});
@@ -78,6 +78,7 @@ class FakeMqttSession final : public gateway::MqttSession {
     std::vector<Message> published;
     std::vector<int> acknowledged;  // what the broker acknowledges at the next look
     std::string closedWith;
+    bool refusesPublishing = false;  // connected, but every publish is refused
 
   private:
     common::Clock& clock_;

@@ -1,6 +1,7 @@
 // The publisher's rules with a broker session in memory and virtual time: the order and
 // the acknowledgements of queued values, a reconnect with values in flight, retained
-// rounds, drops told once, and a stop that waits no longer than its limit.
+// rounds, a full disk, drops and the queue's health told, and a stop that waits no longer
+// than its limit.
 #include "gateway/publisher.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include "gateway/messages.h"
 #include "support/fake_clock.h"
 #include "support/fake_mqtt_session.h"
+#include "support/file_size_limit.h"
 #include "support/temp_folder.h"
 
 namespace qrt::gateway {
@@ -34,6 +36,7 @@ class PublisherTest : public ::testing::Test {
     void queueCounts(std::int32_t from, std::int32_t to) {
         for (std::int32_t count = from; count <= to; ++count) {
             receive::Measurement m;
+            m.time = clock.timestamp();
             m.source.module = {5, 1234};
             m.channel = "Count1";
             m.raw = count;
@@ -51,9 +54,12 @@ class PublisherTest : public ::testing::Test {
         }
         return counts;
     }
-    void serveFor(std::chrono::milliseconds time) {
+    void serveFor(std::chrono::milliseconds time, bool acknowledging = false) {
         for (const auto until = clock.elapsed + time; clock.elapsed < until;) {
             publisher->serve(50ms);
+            if (acknowledging) {
+                mqtt.acknowledgeAll();
+            }
         }
     }
 
@@ -106,12 +112,62 @@ TEST_F(PublisherTest, RetainedMessagesGoInRoundsAgainAfterAReconnect) {
     mqtt.acknowledgeAll();
     serveFor(2s);
     EXPECT_EQ(mqtt.payloadsOn("qrt/test/5.1234/Count1/last"), std::vector<std::string>{"b"});
-    // Not acknowledged before the connection broke: sent again on the next one.
+    // A new connection may be to a broker that lost its retained messages: all go again.
     mqtt.drop();
     mqtt.connect();
     serveFor(1s);
     EXPECT_EQ(mqtt.payloadsOn("qrt/test/5.1234/Count1/last"), (std::vector<std::string>{"b", "b"}));
-    EXPECT_EQ(mqtt.payloadsOn("qrt/test/status").size(), 1u);  // acknowledged: not again
+    EXPECT_EQ(mqtt.payloadsOn("qrt/test/status"), (std::vector<std::string>{"online", "online"}));
+}
+
+TEST_F(PublisherTest, WhileTheDiskTakesNothingValuesGoStraightToTheBrokerAndNoneIsLost) {
+    mqtt.connect();
+    {
+        const testing::FileSizeLimit full(64 * 1024);
+        for (std::int32_t from = 1; from <= 20'000; from += 500) {
+            queueCounts(from, from + 499);
+            publisher->serve(50ms);
+            mqtt.acknowledgeAll();
+        }
+        serveFor(2s);
+        EXPECT_FALSE(queue->failure().empty());
+    }
+    serveFor(2s);
+    std::vector<std::string> expected;
+    for (int count = 1; count <= 20'000; ++count) {
+        expected.push_back(std::to_string(count));
+    }
+    EXPECT_EQ(countsPublished(), expected);
+    EXPECT_EQ(queue->dropped(), 0U);
+    EXPECT_EQ(queue->size(), 0);
+}
+
+TEST_F(PublisherTest, TellsTheWholeBacklogAndTheQueuesHealthAtMostEveryTenSeconds) {
+    queueCounts(1, 5000);
+    clock.sleep(3s);  // the oldest value waits 3 s by now
+    mqtt.connect();
+    publisher->serve(50ms);
+    publisher->serve(50ms);  // the health goes in the next round of retained messages
+    EXPECT_EQ(said.at(0), "queue draining: 5000 values");
+    const std::string topic = "qrt/test/status/queue";
+    EXPECT_EQ(mqtt.payloadsOn(topic),
+              std::vector<std::string>{R"({"waiting":5000,"oldest_age_s":3,"dropped":0})"});
+    serveFor(9s, true);
+    EXPECT_EQ(mqtt.payloadsOn(topic).size(), 1u);
+    serveFor(2s, true);
+    EXPECT_EQ(mqtt.payloadsOn(topic),
+              (std::vector<std::string>{R"({"waiting":5000,"oldest_age_s":3,"dropped":0})",
+                                        R"({"waiting":0,"oldest_age_s":0,"dropped":0})"}));
+}
+
+TEST_F(PublisherTest, ABrokerThatRefusesEveryMessageIsWaitedOnNotAskedWithoutPause) {
+    mqtt.connect();
+    mqtt.refusesPublishing = true;
+    queueCounts(1, 3);
+    for (int i = 0; i < 10; ++i) {
+        publisher->serve(50ms);
+    }
+    EXPECT_GE(clock.elapsed, 500ms);
 }
 
 class SmallQueuePublisher : public PublisherTest {
@@ -134,7 +190,10 @@ TEST_F(SmallQueuePublisher, DropsAreToldOnceWithTheirCount) {
     std::copy_if(said.begin(), said.end(), std::back_inserter(drops),
                  [](const std::string& line) { return line.find("dropped") != std::string::npos; });
     ASSERT_EQ(drops.size(), 1u);
-    EXPECT_NE(drops[0].find(std::to_string(dropped) + " values dropped"), std::string::npos);
+    EXPECT_NE(
+        drops[0].find(std::to_string(dropped) + " values dropped (the queue reached its limit"),
+        std::string::npos)
+        << drops[0];
 }
 
 TEST_F(PublisherTest, AStopWaitsForTheBrokerNoLongerThanItsLimit) {

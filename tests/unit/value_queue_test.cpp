@@ -1,18 +1,23 @@
-// The gateway's queue on disk: order, persistence, acknowledgement, its bound, a full disk.
+// The gateway's queue: order, persistence, acknowledgement, its bound, a full disk and the
+// memory behind it, damaged rows, and what cannot hold a queue.
 #include "gateway/value_queue.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <csignal>
+#include <fstream>
 #include <stdexcept>
 #include <vector>
 
+#include "support/file_size_limit.h"
 #include "support/temp_folder.h"
 
 namespace qrt::gateway {
 namespace {
 
+using qrt::testing::FileSizeLimit;
 using qrt::testing::TempFolder;
 
 receive::Measurement counted(std::int32_t count) {
@@ -119,29 +124,108 @@ TEST(ValueQueue, BeyondItsLimitDropsTheOldestAndCountsThem) {
     EXPECT_EQ(kept.back(), 20'000);
 }
 
-TEST(ValueQueue, AFullDiskDropsValuesCountedAndTheQueueGoesOnWhenThereIsRoom) {
+TEST(ValueQueue, WhatTheDiskDoesNotTakeWaitsInMemoryInOrderUntilThereIsRoom) {
+    TempFolder folder("qrt_queue");
+    {
+        const auto opened = openQueue(folder.path().string(), 1 << 30);
+        ValueQueue& queue = *opened;
+        addCounts(queue, 1, 10);
+        {
+            // No file may grow beyond 64 KiB now: the write-ahead log fills as a disk would.
+            const FileSizeLimit full(64 * 1024);
+            addCounts(queue, 11, 5000);
+            EXPECT_GT(queue.inMemory(), 0U);
+            EXPECT_FALSE(queue.failure().empty());
+            for (const StoredValue& value : queue.next(0, 3)) {
+                queue.remove(value.id);  // acknowledged while the disk refuses the removal
+            }
+            queue.commit();
+            EXPECT_EQ(waiting(queue).front(), 4);
+            EXPECT_EQ(queue.size(), 4997);
+        }
+        queue.commitAll();
+        EXPECT_EQ(queue.inMemory(), 0U);
+        EXPECT_TRUE(queue.failure().empty());
+        EXPECT_EQ(queue.dropped(), 0U);
+    }
+    const auto reopened = openQueue(folder.path().string(), 1 << 30);
+    const std::vector<std::int32_t> kept = waiting(*reopened);
+    ASSERT_EQ(kept.size(), 4997U);
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        ASSERT_EQ(kept[i], static_cast<std::int32_t>(i) + 4);
+    }
+}
+
+TEST(ValueQueue, OnlyWhenDiskAndMemoryAreFullAreTheOldestDroppedWithTheReason) {
     TempFolder folder("qrt_queue");
     const auto opened = openQueue(folder.path().string(), 1 << 30);
     ValueQueue& queue = *opened;
-    addCounts(queue, 1, 10);
-    // No file may grow beyond 64 KiB now: the write-ahead log fills as a disk would.
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit full = saved;
-    full.rlim_cur = 64 * 1024;
-    ::setrlimit(RLIMIT_FSIZE, &full);
-    addCounts(queue, 11, 5000);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
-
+    const FileSizeLimit full(64 * 1024);
+    const std::int32_t last = static_cast<std::int32_t>(ValueQueue::kMemoryLimit) + 20'000;
+    addCounts(queue, 1, last);
     EXPECT_GT(queue.dropped(), 0U);
-    EXPECT_FALSE(queue.failure().empty());
-    addCounts(queue, 5001, 5001);
-    const std::vector<std::int32_t> kept = waiting(queue);
-    EXPECT_EQ(static_cast<std::int64_t>(kept.size()), queue.size());
-    EXPECT_EQ(kept.size() + queue.dropped(), 5001U);
-    EXPECT_EQ(kept.back(), 5001);
+    EXPECT_EQ(static_cast<std::uint64_t>(queue.size()) + queue.dropped(),
+              static_cast<std::uint64_t>(last));
+    EXPECT_EQ(waiting(queue).back(), last);
+    EXPECT_NE(queue.dropReason().find("the disk takes no more"), std::string::npos)
+        << queue.dropReason();
+}
+
+TEST(ValueQueue, DamagedRowsAreRemovedAndCountedAtTheOpening) {
+    TempFolder folder("qrt_queue");
+    addCounts(*openQueue(folder.path().string(), 1 << 30), 1, 3);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(folder.file("queue.sqlite").c_str(), &db), SQLITE_OK);
+    for (const char* damage : {
+             "INSERT INTO retained(topic, payload, sent) VALUES(NULL, 'x', 0)",
+             "INSERT INTO retained(topic, payload, sent) VALUES('t', NULL, 0)",
+             "UPDATE value SET channel = NULL WHERE raw = 1",
+             "UPDATE value SET unit = 99 WHERE raw = 2",
+             "INSERT INTO value(utc_ms) VALUES(5)",
+         }) {
+        ASSERT_EQ(sqlite3_exec(db, damage, nullptr, nullptr, nullptr), SQLITE_OK) << damage;
+    }
+    sqlite3_close(db);
+    const auto opened = openQueue(folder.path().string(), 1 << 30);
+    EXPECT_EQ(opened->repaired(), 5U);
+    EXPECT_EQ(waiting(*opened), std::vector<std::int32_t>{3});
+    EXPECT_TRUE(opened->pendingRetained().empty());
+}
+
+TEST(ValueQueue, IsPrivateToItsUserAndRefusesWhatCannotHoldItWithTheReason) {
+    TempFolder folder("qrt_queue");
+    const auto made = openQueue(folder.file("new/queue"), 1 << 30);
+    addCounts(*made, 1, 1);
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.file("new/queue").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700U);
+    for (const char* file : {"queue.sqlite", "queue.sqlite-wal"}) {
+        ASSERT_EQ(::stat(folder.file(std::string("new/queue/") + file).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600U) << file;
+    }
+
+    struct Case {
+        std::string folder;
+        std::string reason;
+    };
+    std::ofstream(folder.file("plain")) << "x";
+    ::mkdir(folder.file("locked").c_str(), 0500);
+    ::mkdir(folder.file("noise").c_str(), 0700);
+    std::ofstream(folder.file("noise/queue.sqlite")) << std::string(4096, '\x5a');
+    for (const Case& c : {
+             Case{folder.file("plain"), "is not a folder"},
+             Case{folder.file("plain/q"), "cannot make the queue folder"},
+             Case{folder.file("noise"), "file is not a database"},
+             Case{folder.file("locked"), ::geteuid() == 0 ? "" : "Permission denied"},
+         }) {
+        const auto queue = ValueQueue::open(c.folder, 1 << 30);
+        if (c.reason.empty()) {
+            continue;  // root writes anywhere
+        }
+        ASSERT_NE(common::failureOf(queue), nullptr) << c.folder;
+        EXPECT_NE(common::failureOf(queue)->reason.find(c.reason), std::string::npos)
+            << common::failureOf(queue)->reason;
+    }
 }
 
 }  // namespace

@@ -67,10 +67,14 @@ std::string BrokerAddress::text() const {
 }
 
 common::Result<Credentials> readCredentials(const std::string& path) {
+    // Others who can read it know the password; others who can write it choose the
+    // broker's account the gateway logs in with.
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IROTH) != 0) {
-        return common::Failure{path + " is readable by others: make it private (chmod o-r " + path +
-                               ")"};
+    if (::stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IROTH | S_IWOTH)) != 0) {
+        return common::Failure{
+            path +
+            ((info.st_mode & S_IROTH) != 0 ? " is readable by others" : " is writable by others") +
+            ": make it private (chmod o-rw " + path + ")"};
     }
     const auto file = common::readInputFile(path, kCredentialsLimit);
     if (const auto* refused = common::failureOf(file)) {

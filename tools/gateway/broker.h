@@ -26,8 +26,8 @@ struct Credentials {
     std::string password;
 };
 
-/// Reads the credentials file: a regular file that others may not read, the user on its
-/// first line, the password on its second; or why it is refused.
+/// Reads the credentials file: a regular file that others may neither read nor write, the
+/// user on its first line, the password on its second; or why it is refused.
 [[nodiscard]] common::Result<Credentials> readCredentials(const std::string& path);
 
 }  // namespace qrt::gateway

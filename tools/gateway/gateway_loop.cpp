@@ -46,7 +46,7 @@ void GatewayLoop::endLine() {
 void GatewayLoop::addMeasurements(std::span<const receive::Measurement> measurements) {
     queue_.add(measurements);
     for (const receive::Measurement& m : measurements) {
-        StoredValue value = storedValueOf(m);
+        StoredValue value = StoredValue::of(m);
         if (settings_.discoveryPrefix) {
             const Discovery discovery =
                 discoveryOf(*settings_.discoveryPrefix, settings_.prefix, settings_.name, value);
@@ -97,8 +97,17 @@ void GatewayLoop::waitToRetryPort() {
     }
 }
 
+void GatewayLoop::reloadWhenAsked() {
+    if (reloadRequested_ && reloadRequested_()) {
+        service_.reloading();
+        reload_(settings_);
+        service_.ready();
+    }
+}
+
 void GatewayLoop::betweenPolls(std::chrono::milliseconds most) {
     publisher_.serve(most);
+    reloadWhenAsked();
     const auto period = service_.watchdogPeriod();
     const auto now = core_.clock.now();
     if (period && (!lastAlive_ || now - *lastAlive_ >= *period)) {
@@ -111,6 +120,7 @@ int GatewayLoop::run() {
     tools::stopOnTerminationSignals();
     // Settings read, queue open, broker session set up: the service has started, whether
     // or not the receiver is there yet.
+    tellQueueAtStart();
     service_.ready();
     const tools::LiveOptions live{
         .done = [this] { return brokerRefuses(); },
@@ -134,8 +144,26 @@ int GatewayLoop::run() {
         return tools::exit_status::kUsage;
     }
     publisher_.finish(kFinalDrain, "offline");
-    say_("stopped; " + std::to_string(queue_.size()) + " values kept in the queue");
+    tellQueueAtStop();
     return tools::exit_status::kDone;
+}
+
+void GatewayLoop::tellQueueAtStart() {
+    if (queue_.repaired() > 0) {
+        say_("queue repaired: " + std::to_string(queue_.repaired()) +
+             " damaged rows removed (a value or retained message with a field missing)");
+    }
+}
+
+void GatewayLoop::tellQueueAtStop() {
+    queue_.commitAll();
+    const std::size_t inMemory = queue_.inMemory();
+    say_("stopped; " + std::to_string(queue_.size() - static_cast<std::int64_t>(inMemory)) +
+         " values kept in the queue" +
+         (inMemory > 0
+              ? ", " + std::to_string(inMemory) +
+                    " lost with the memory (the disk took no more: " + queue_.failure() + ")"
+              : ""));
 }
 
 }  // namespace qrt::gateway

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -34,6 +35,13 @@ class GatewayLoop final : public receive::LineSink, public receive::MeasurementS
     GatewayLoop(core::ToolCore& core, ValueQueue& queue, MqttSession& mqtt, Publisher& publisher,
                 const ServiceManager& service, GatewaySettings settings, Publisher::Say say);
 
+    /// Reads the settings again when asked: `requested` is asked between two polls, and
+    /// `reload` applies what may change to the loop's settings, the service manager told.
+    void onReload(std::function<bool()> requested, std::function<void(GatewaySettings&)> reload) {
+        reloadRequested_ = std::move(requested);
+        reload_ = std::move(reload);
+    }
+
     /// Runs until a termination signal (0) or a refusal of the broker that no retry mends
     /// (the reason on the log, 2).
     int run();
@@ -49,6 +57,10 @@ class GatewayLoop final : public receive::LineSink, public receive::MeasurementS
     /// Serves the broker between two polls and tells the service manager the loop lives.
     void betweenPolls(std::chrono::milliseconds most);
     void setStatus(const std::string& status);
+    void reloadWhenAsked();
+    /// Says what the queue repaired at the opening, and at the stop what it keeps.
+    void tellQueueAtStart();
+    void tellQueueAtStop();
     [[nodiscard]] bool brokerRefuses() const { return !mqtt_.fatal().empty(); }
 
     core::ToolCore& core_;
@@ -59,6 +71,8 @@ class GatewayLoop final : public receive::LineSink, public receive::MeasurementS
     std::optional<std::chrono::steady_clock::time_point> lastAlive_;
     GatewaySettings settings_;
     Publisher::Say say_;
+    std::function<bool()> reloadRequested_;
+    std::function<void(GatewaySettings&)> reload_;
     std::string line_;
     std::string status_ = "online";
     std::set<std::string> announced_;                // discovery topics already kept

@@ -2,17 +2,54 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdlib>
+#include <limits>
 
-#include "common/input_file.h"
 #include "common/version.h"
+#include "gateway/config_file.h"
 #include "gateway/messages.h"
+#include "gateway/mqtt_names.h"
 
 namespace qrt::gateway {
 
 namespace {
 
-constexpr std::size_t kConfigLimit = 1024 * 1024;
 constexpr const char* kDiscoveryPrefix = "homeassistant";
+
+// A folder named by an empty text would silently be the default one.
+const CLI::Validator kNotEmpty(
+    [](const std::string& text) { return text.empty() ? std::string("names no folder") : ""; },
+    "FOLDER");
+
+// Why the topic prefixes and the client ID cannot be carried by MQTT, the option named.
+std::optional<common::Failure> mqttNamesProblem(const std::string& prefix,
+                                                const std::string& discovery,
+                                                const std::string& clientId) {
+    if (const auto problem = topicPrefixProblem(prefix)) {
+        return common::Failure{"--prefix " + *problem};
+    }
+    if (const auto problem = discovery.empty() ? std::nullopt : topicPrefixProblem(discovery)) {
+        return common::Failure{"--ha-discovery " + *problem};
+    }
+    if (const auto problem = clientIdProblem(clientId)) {
+        return common::Failure{"--client-id " + *problem};
+    }
+    return std::nullopt;
+}
+
+// The queue limit in bytes, or why it cannot bound a queue.
+common::Result<std::uint64_t> queueLimitOf(const std::string& text) {
+    const auto limit = sizeOf(text);
+    if (!limit) {
+        return common::Failure{"--queue-limit '" + text +
+                               "' is not a size (bytes, or 64K, 500M, 1G, below 16 exbibytes)"};
+    }
+    if (*limit < kSmallestQueueLimit) {
+        return common::Failure{"--queue-limit '" + text +
+                               "' is below 1M, the smallest queue that holds values beside its "
+                               "own tables"};
+    }
+    return *limit;
+}
 
 }  // namespace
 
@@ -42,10 +79,11 @@ void addGatewayOptions(CLI::App& app, GatewayOptions& options) {
     app.add_flag("--lines", options.lines, "Publish the decoded lines on PREFIX/lines too");
     app.add_option("--queue", options.queue,
                    "Folder of the queue (default $STATE_DIRECTORY, else "
-                   "$XDG_STATE_HOME/qrt-gateway)");
+                   "$XDG_STATE_HOME/qrt-gateway)")
+        ->check(kNotEmpty);
     app.add_option("--queue-limit", options.queueLimit,
-                   "Largest queue: bytes, or K, M, G (default 1G); beyond, the oldest values are "
-                   "dropped and counted");
+                   "Largest queue: bytes, or K, M, G (default 1G, at least 1M); beyond, the oldest "
+                   "values are dropped and counted");
     app.set_version_flag("--version", common::kVersionText);
     app.footer(
         "Topics: PREFIX/MODULE/CHANNEL (QoS 1) with {\"time\", \"value\", \"unit\"}, the last "
@@ -63,21 +101,16 @@ void addGatewayOptions(CLI::App& app, GatewayOptions& options) {
     });
 }
 
-std::optional<common::Failure> configFileProblem(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        std::string path;
-        if (arg == "--config" && i + 1 < argc) {
-            path = argv[i + 1];
-        } else if (arg.starts_with("--config=")) {
-            path = arg.substr(9);
-        }
-        if (!path.empty()) {
-            const auto file = common::readInputFile(path, kConfigLimit);
-            if (const auto* refused = common::failureOf(file)) {
-                return common::Failure{"--config " + refused->reason, refused->systemError};
-            }
-        }
+std::optional<common::Failure> parseGatewayOptions(CLI::App& app, int argc, char** argv) {
+    if (auto problem = configFileProblem(app, argc, argv)) {
+        return problem;
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success&) {
+        throw;
+    } catch (const CLI::ParseError& error) {
+        return common::Failure{error.what()};
     }
     return std::nullopt;
 }
@@ -108,7 +141,8 @@ std::optional<std::uint64_t> sizeOf(const std::string& text) {
                                  : unit == "M" ? 1ULL << 20
                                  : unit == "G" ? 1ULL << 30
                                                : 0;
-    if (factor == 0 || value == 0 || text.front() == '-') {
+    if (factor == 0 || value == 0 || text.front() == '-' ||
+        value > std::numeric_limits<std::uint64_t>::max() / factor) {
         return std::nullopt;
     }
     return value * factor;
@@ -125,10 +159,9 @@ common::Result<GatewaySetup> resolveGatewayOptions(const GatewayOptions& options
         return common::Failure{"--broker '" + options.broker +
                                "' is not mqtt://HOST[:PORT] or mqtts://HOST[:PORT]"};
     }
-    const auto limit = sizeOf(options.queueLimit);
-    if (!limit) {
-        return common::Failure{"--queue-limit '" + options.queueLimit +
-                               "' is not a size (bytes, or 64K, 500M, 1G)"};
+    const auto limit = queueLimitOf(options.queueLimit);
+    if (const auto* failure = common::failureOf(limit)) {
+        return *failure;
     }
     std::optional<Credentials> credentials;
     if (!options.credentials.empty()) {
@@ -139,10 +172,15 @@ common::Result<GatewaySetup> resolveGatewayOptions(const GatewayOptions& options
         credentials = std::get<Credentials>(std::move(read));
     }
     const std::string prefix = options.prefix.empty() ? "qrt/" + topicLevel(host) : options.prefix;
+    const std::string clientId =
+        options.clientId.empty() ? "qrt-gateway-" + host : options.clientId;
+    if (auto problem = mqttNamesProblem(prefix, options.discovery, clientId)) {
+        return *problem;
+    }
     return GatewaySetup{
         .connection = std::get<tools::Connection>(connection),
         .mqtt = {.broker = *broker,
-                 .clientId = options.clientId.empty() ? "qrt-gateway-" + host : options.clientId,
+                 .clientId = clientId,
                  .keepAliveSeconds = options.keepAlive,
                  .protocolVersion = options.mqttVersion == "5" ? 5 : 4,
                  .caFile = options.caFile,
@@ -157,7 +195,21 @@ common::Result<GatewaySetup> resolveGatewayOptions(const GatewayOptions& options
                         options.discovery.empty() ? std::nullopt : std::optional(options.discovery),
                     .lines = options.lines},
         .queueFolder = options.queue.empty() ? defaultQueueFolder() : options.queue,
-        .queueLimit = *limit};
+        .queueLimit = std::get<std::uint64_t>(limit)};
+}
+
+common::Result<GatewaySetup> rereadGatewaySetup(int argc, char** argv, const std::string& host) {
+    CLI::App app;
+    GatewayOptions options;
+    addGatewayOptions(app, options);
+    try {
+        if (auto problem = parseGatewayOptions(app, argc, argv)) {
+            return *problem;
+        }
+    } catch (const CLI::Success&) {
+        return common::Failure{"the command line asks for help, not for a gateway"};
+    }
+    return resolveGatewayOptions(options, host);
 }
 
 }  // namespace qrt::gateway

@@ -45,19 +45,31 @@ struct GatewaySetup {
 /// Adds the options, with --config for a file of the same keys (broker=...), to `app`.
 void addGatewayOptions(CLI::App& app, GatewayOptions& options);
 
-/// Why the configuration file named on the command line may not be read (it must be a
-/// regular file of sane size); none when it may, or when none is named.
-[[nodiscard]] std::optional<common::Failure> configFileProblem(int argc, char** argv);
+/// Reads the command line, and the configuration file it names, into the options added to
+/// `app`: why they are refused (the option, key or file named), or none. A request for
+/// help or the version is thrown on (CLI::Success), for `app` to answer.
+[[nodiscard]] std::optional<common::Failure> parseGatewayOptions(CLI::App& app, int argc,
+                                                                 char** argv);
 
 /// The options resolved for the gateway on `host`, or the first that cannot be used.
 [[nodiscard]] common::Result<GatewaySetup> resolveGatewayOptions(const GatewayOptions& options,
                                                                  const std::string& host);
 
+/// The setup read anew from the same command line and configuration file (a reload), or
+/// why it cannot be used.
+[[nodiscard]] common::Result<GatewaySetup> rereadGatewaySetup(int argc, char** argv,
+                                                              const std::string& host);
+
 /// The queue's folder when none is given: the service's state directory, else the user's
 /// ($XDG_STATE_HOME/qrt-gateway, by default ~/.local/state/qrt-gateway).
 [[nodiscard]] std::string defaultQueueFolder();
 
-/// A size in bytes: "1G", "500M", "64K" or bytes; none for anything else.
+/// The smallest queue limit: the empty queue and the channels' retained messages take
+/// part of it, and values need room beside them.
+inline constexpr std::uint64_t kSmallestQueueLimit = 1ULL << 20;
+
+/// A size in bytes: "1G", "500M", "64K" or bytes; none for anything else, and for a size
+/// beyond 64 bits.
 [[nodiscard]] std::optional<std::uint64_t> sizeOf(const std::string& text);
 
 }  // namespace qrt::gateway

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
+#include <csignal>
 #include <iostream>
 
 #include "common/clock.h"
@@ -14,6 +15,7 @@
 #include "gateway/mqtt_link.h"
 #include "gateway/publisher.h"
 #include "gateway/service_manager.h"
+#include "gateway/settings_reload.h"
 #include "gateway/value_queue.h"
 #include "link/qt_serial_port.h"
 #include "shared/exit_status.h"
@@ -35,8 +37,9 @@ std::string hostName() {
     return name[0] != '\0' ? name : "gateway";
 }
 
-// Runs the gateway as it was set up, until a termination signal or a refusal of the broker.
-int runGateway(const gateway::GatewaySetup& setup) {
+// Runs the gateway as it was set up, until a termination signal or a refusal of the broker;
+// `reread` reads the settings again for a reload.
+int runGateway(const gateway::GatewaySetup& setup, gateway::SettingsReload::Reread reread) {
     common::SystemClock clock;
     auto mqtt = gateway::MqttLink::open(setup.mqtt, clock);
     if (const auto* failure = common::failureOf(mqtt)) {
@@ -64,12 +67,20 @@ int runGateway(const gateway::GatewaySetup& setup) {
     gateway::MqttLink& broker = *std::get<std::unique_ptr<gateway::MqttLink>>(mqtt);
     gateway::Publisher publisher(values, broker, clock, setup.gateway.prefix, say);
     gateway::GatewayLoop loop(core, values, broker, publisher, service, setup.gateway, say);
+    gateway::SettingsReload reload(setup, std::move(reread), values, say);
+    loop.onReload(gateway::takeReloadRequest,
+                  [&reload](gateway::GatewaySettings& settings) { reload.reload(settings); });
     return loop.run();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reload asked for during the start waits for the loop instead of ending the gateway;
+    // a queue file at the file size limit fails its write, as on a full disk, instead of
+    // killing the gateway.
+    gateway::reloadOnHangUp();
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication application(argc, argv);  // the serial backend expects one
     CLI::App app{
         "Publishes the installation's values on an MQTT broker: listens to the receiver on "
@@ -78,17 +89,18 @@ int main(int argc, char** argv) {
         "qrt-gateway"};
     gateway::GatewayOptions options;
     gateway::addGatewayOptions(app, options);
-    if (const auto problem = gateway::configFileProblem(argc, argv)) {
-        return fail(problem->reason);
-    }
     try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        return app.exit(error) == 0 ? kDone : kUsage;
+        if (const auto problem = gateway::parseGatewayOptions(app, argc, argv)) {
+            return fail(problem->reason);
+        }
+    } catch (const CLI::Success& asked) {
+        return app.exit(asked) == 0 ? kDone : kUsage;
     }
-    const auto setup = gateway::resolveGatewayOptions(options, hostName());
+    const std::string host = hostName();
+    const auto setup = gateway::resolveGatewayOptions(options, host);
     if (const auto* failure = common::failureOf(setup)) {
         return fail(failure->reason);
     }
-    return runGateway(std::get<gateway::GatewaySetup>(setup));
+    return runGateway(std::get<gateway::GatewaySetup>(setup),
+                      [argc, argv, host] { return gateway::rereadGatewaySetup(argc, argv, host); });
 }

@@ -40,15 +40,6 @@ void appendField(std::string& json, std::string_view name, std::string_view text
 
 }  // namespace
 
-StoredValue storedValueOf(const receive::Measurement& m) {
-    return {.time = m.time,
-            .source = m.source,
-            .channel = m.channelText(),
-            .raw = m.raw,
-            .scale = m.scale,
-            .unit = m.unit};
-}
-
 std::string topicLevel(std::string_view text) {
     std::string level(text);
     for (char& c : level) {

@@ -8,9 +8,6 @@
 
 namespace qrt::gateway {
 
-/// A value as the queue keeps it.
-[[nodiscard]] StoredValue storedValueOf(const receive::Measurement& measurement);
-
 /// One level of a topic: '+', '#', '/', blanks and control characters become '_'.
 [[nodiscard]] std::string topicLevel(std::string_view text);
 

@@ -15,7 +15,8 @@ constexpr std::size_t kBatch = 500;      // values read from the queue at once
 constexpr std::int64_t kBacklog = 1000;  // a queue this long is said to drain
 constexpr auto kCommitEvery = 200ms;     // acknowledged values leave the disk this often
 constexpr auto kLastValuesEvery = 1s;    // a channel's retained last value is this fresh
-constexpr auto kDropReportEvery = 1h;
+constexpr auto kDropReportEvery = 1min;
+constexpr auto kHealthEvery = 10s;
 
 }  // namespace
 
@@ -55,11 +56,13 @@ void Publisher::restartOnNewSession() {
     if (mqtt_.session() == session_) {
         return;
     }
-    // A new connection: what was in flight on the last one goes again, in order.
+    // A new connection: what was in flight on the last one goes again, in order, and every
+    // retained message, as the broker may have lost them (restarted without persistence).
     session_ = mqtt_.session();
     valuesInFlight_.clear();
     retainedInFlight_.clear();
     cursor_ = 0;
+    queue_.sendRetainedAgain();
     retainedNow_ = true;
 }
 
@@ -88,6 +91,7 @@ Publisher::Pumped Publisher::publishValues() {
         return Pumped::WindowFull;
     }
     const auto batch = queue_.next(cursor_, std::min(kBatch, kWindow - valuesInFlight_.size()));
+    std::size_t sent = 0;
     for (const StoredValue& value : batch) {
         const auto mid = mqtt_.publish(valueTopic(prefix_, value), valuePayload(value), false);
         if (!mid) {
@@ -95,8 +99,22 @@ Publisher::Pumped Publisher::publishValues() {
         }
         valuesInFlight_[*mid] = value.id;
         cursor_ = value.id;
+        ++sent;
     }
-    return batch.empty() ? Pumped::Idle : Pumped::Sent;
+    if (batch.empty()) {
+        return Pumped::Idle;
+    }
+    // A broker that takes nothing now is waited on, not asked again at once.
+    return sent > 0 ? Pumped::Sent : Pumped::WindowFull;
+}
+
+void Publisher::tellBacklog() {
+    // Told before any of it is published on this connection, with all of it counted.
+    const std::int64_t waiting = queue_.size();
+    if (!draining_ && mqtt_.connected() && waiting >= kBacklog) {
+        draining_ = true;
+        say_("queue draining: " + std::to_string(waiting) + " values");
+    }
 }
 
 void Publisher::commitNowAndThen(std::chrono::steady_clock::time_point now, Pumped pumped) {
@@ -105,15 +123,31 @@ void Publisher::commitNowAndThen(std::chrono::steady_clock::time_point now, Pump
     }
     lastCommit_ = now;
     queue_.commit();
-    const std::int64_t waiting = queue_.size();
-    if (!draining_ && mqtt_.connected() && waiting >= kBacklog) {
-        draining_ = true;
-        say_("queue draining: " + std::to_string(waiting) + " values");
-    } else if (draining_ && mqtt_.connected() && pumped == Pumped::Idle) {
+    if (draining_ && mqtt_.connected() && pumped == Pumped::Idle) {
         draining_ = false;  // all published; new values go out as they come
         say_("queue drained");
     }
     reportDrops(false);
+    reportHealth(now);
+}
+
+void Publisher::reportHealth(std::chrono::steady_clock::time_point now) {
+    if (lastHealth_ && now - *lastHealth_ < kHealthEvery) {
+        return;
+    }
+    lastHealth_ = now;
+    const auto oldest = queue_.oldestWaiting();
+    const std::int64_t ageMs = oldest
+                                   ? std::max<std::int64_t>(0, clock_.timestamp().utcMilliseconds -
+                                                                   oldest->utcMilliseconds)
+                                   : 0;
+    std::string health = "{\"waiting\":" + std::to_string(queue_.size()) +
+                         ",\"oldest_age_s\":" + std::to_string(ageMs / 1000) +
+                         ",\"dropped\":" + std::to_string(queue_.dropped()) + "}";
+    if (health != health_) {
+        health_ = std::move(health);
+        retainNow(prefix_ + "/status/queue", health_);
+    }
 }
 
 Publisher::Pumped Publisher::pump() {
@@ -121,6 +155,7 @@ Publisher::Pumped Publisher::pump() {
     restartOnNewSession();
     const auto now = clock_.now();
     sendRetainedRound(now);
+    tellBacklog();
     const Pumped pumped = publishValues();
     commitNowAndThen(now, pumped);
     return pumped;
@@ -154,7 +189,7 @@ void Publisher::reportDrops(bool force) {
     const std::uint64_t recent = dropped - droppedReported_;
     droppedReported_ = dropped;
     say_("queue full or disk full: " + std::to_string(recent) + " values dropped (" +
-         queue_.failure() + ")");
+         queue_.dropReason() + ")");
     retainNow(prefix_ + "/status/dropped", "{\"dropped\":" + std::to_string(recent) + "}");
 }
 

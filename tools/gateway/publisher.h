@@ -16,15 +16,16 @@ namespace qrt::gateway {
 /// Moves the queue to the broker: publishes the queued values in order, a window of them in
 /// flight at a time, lets each go once the broker acknowledged it, and sends again what
 /// was in flight when a connection broke. Retained messages (the status, announcements,
-/// the channels' last values) go in rounds, each once the broker has the last. Says when a
-/// backlog drains and when values had to be dropped.
+/// the channels' last values) go in rounds, each once the broker has the last, and all of
+/// them again on every new connection. Says when a backlog drains and when values had to
+/// be dropped, and how the queue stands on PREFIX/status/queue.
 class Publisher {
   public:
     /// One line of the gateway's log.
     using Say = std::function<void(const std::string&)>;
 
     /// Values go to PREFIX/MODULE/CHANNEL, the count of values dropped to
-    /// PREFIX/status/dropped.
+    /// PREFIX/status/dropped, the queue's health to PREFIX/status/queue.
     Publisher(ValueQueue& queue, MqttSession& mqtt, common::Clock& clock, std::string prefix,
               Say say);
 
@@ -36,8 +37,8 @@ class Publisher {
     /// Serves the broker for at most `most` between two polls: a backlog without pause, a
     /// full window until the broker's next acknowledgements, else one pause.
     void serve(std::chrono::milliseconds most);
-    /// Says how many values were dropped since the last report: the first drop at once,
-    /// later ones once an hour, every one at once when `force`.
+    /// Says how many values were dropped since the last report, and why: the first drop at
+    /// once, later ones at most once a minute, every one at once when `force`.
     void reportDrops(bool force);
     /// The queue and the retained messages get up to `most` to reach the broker; the
     /// gateway then leaves `status` on its status topic and disconnects.
@@ -54,7 +55,11 @@ class Publisher {
     void restartOnNewSession();
     void sendRetainedRound(std::chrono::steady_clock::time_point now);
     Pumped publishValues();
+    void tellBacklog();
     void commitNowAndThen(std::chrono::steady_clock::time_point now, Pumped pumped);
+    /// {"waiting":N,"oldest_age_s":S,"dropped":D} on PREFIX/status/queue, at most every
+    /// 10 s and only when it changed.
+    void reportHealth(std::chrono::steady_clock::time_point now);
     [[nodiscard]] bool allSent() const;
 
     ValueQueue& queue_;
@@ -73,6 +78,8 @@ class Publisher {
     std::optional<std::chrono::steady_clock::time_point> lastCommit_;
     std::optional<std::chrono::steady_clock::time_point> lastDropReport_;
     std::uint64_t droppedReported_ = 0;
+    std::optional<std::chrono::steady_clock::time_point> lastHealth_;
+    std::string health_;  // the last health report sent
 };
 
 }  // namespace qrt::gateway

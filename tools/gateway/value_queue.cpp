@@ -2,249 +2,326 @@
 
 #include <sqlite3.h>
 
-#include <filesystem>
-#include <optional>
+#include <algorithm>
+#include <utility>
 
 namespace qrt::gateway {
 
 namespace {
 
-constexpr const char* kSchema =
-    "PRAGMA journal_mode=WAL;"
-    "PRAGMA synchronous=FULL;"  // a commit is on disk before the broker sees its values
-    "CREATE TABLE IF NOT EXISTS value("
-    " id INTEGER PRIMARY KEY AUTOINCREMENT, utc_ms INTEGER, utc_offset INTEGER,"
-    " kind INTEGER, type INTEGER, serial INTEGER, channel TEXT, raw INTEGER, scale REAL,"
-    " unit INTEGER);"
-    "CREATE TABLE IF NOT EXISTS retained(topic TEXT PRIMARY KEY, payload TEXT, sent INTEGER);";
-
 constexpr std::int64_t kDropBatch = 1000;  // values dropped at once while the queue is full
+constexpr std::size_t kSaveBatch = 1000;   // values moved from memory to disk per commit
+
+constexpr const char* kInsert =
+    "INSERT INTO value(id, utc_ms, utc_offset, kind, type, serial, channel, raw, scale, unit)"
+    " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+constexpr const char* kSelect =
+    "SELECT id, utc_ms, utc_offset, kind, type, serial, channel, raw, scale, unit"
+    " FROM value WHERE id > ? ORDER BY id LIMIT ?";
+constexpr const char* kDelete = "DELETE FROM value WHERE id = ?";
+
+void bindValue(sqlite3_stmt* s, const StoredValue& v) {
+    sqlite3_bind_int64(s, 1, v.id);
+    sqlite3_bind_int64(s, 2, v.time.utcMilliseconds);
+    sqlite3_bind_int(s, 3, v.time.utcOffsetSeconds);
+    sqlite3_bind_int(s, 4, static_cast<int>(v.source.kind));
+    sqlite3_bind_int64(s, 5, v.source.module.type);
+    sqlite3_bind_int64(s, 6, v.source.module.serial);
+    sqlite3_bind_text(s, 7, v.channel.data(), static_cast<int>(v.channel.size()), SQLITE_STATIC);
+    sqlite3_bind_int(s, 8, v.raw);
+    sqlite3_bind_double(s, 9, v.scale);
+    sqlite3_bind_int(s, 10, static_cast<int>(v.unit));
+}
+
+// The value of the row a SELECT stands on; damaged rows were removed at the opening.
+StoredValue valueAt(sqlite3_stmt* s) {
+    StoredValue v;
+    v.id = sqlite3_column_int64(s, 0);
+    v.time = {sqlite3_column_int64(s, 1), sqlite3_column_int(s, 2)};
+    v.source.kind = static_cast<receive::ValueSource::Kind>(sqlite3_column_int(s, 3));
+    v.source.module = {static_cast<std::uint32_t>(sqlite3_column_int64(s, 4)),
+                       static_cast<std::uint32_t>(sqlite3_column_int64(s, 5))};
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, 6));
+    v.channel = text != nullptr ? text : "";
+    v.raw = sqlite3_column_int(s, 7);
+    v.scale = sqlite3_column_double(s, 8);
+    v.unit = static_cast<receive::Unit>(sqlite3_column_int(s, 9));
+    return v;
+}
 
 }  // namespace
 
+StoredValue StoredValue::of(const receive::Measurement& m) {
+    return {.time = m.time,
+            .source = m.source,
+            .channel = m.channelText(),
+            .raw = m.raw,
+            .scale = m.scale,
+            .unit = m.unit};
+}
+
 common::Result<std::unique_ptr<ValueQueue>> ValueQueue::open(const std::string& folder,
                                                              std::uint64_t limitBytes) {
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    const std::string path = (std::filesystem::path(folder) / "queue.sqlite").string();
-    std::unique_ptr<ValueQueue> queue(new ValueQueue(limitBytes));
-    if (const auto problem = queue->openDatabase(path)) {
-        return common::Failure{"cannot use the queue " + path + ": " + *problem};
+    auto db = QueueDatabase::open(folder);
+    if (const auto* failure = common::failureOf(db)) {
+        return *failure;
+    }
+    std::unique_ptr<ValueQueue> queue(
+        new ValueQueue(std::get<std::unique_ptr<QueueDatabase>>(std::move(db)), limitBytes));
+    if (const auto problem = queue->prepare()) {
+        return common::Failure{"cannot use the queue " + queue->db_->path() + ": " + *problem};
     }
     return queue;
 }
 
-std::optional<std::string> ValueQueue::openDatabase(const std::string& path) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-            SQLITE_OK ||
-        !execute(kSchema)) {
-        std::string reason = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
-        sqlite3_close(db_);
-        db_ = nullptr;
-        return reason;
+std::optional<std::string> ValueQueue::prepare() {
+    insert_ = db_->prepare(kInsert);
+    select_ = db_->prepare(kSelect);
+    delete_ = db_->prepare(kDelete);
+    if (insert_ == nullptr || select_ == nullptr || delete_ == nullptr) {
+        return db_->lastError();
     }
-    const std::pair<sqlite3_stmt**, const char*> statements[] = {
-        {&insert_,
-         "INSERT INTO value(utc_ms, utc_offset, kind, type, serial, channel, raw, scale, unit)"
-         " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)"},
-        {&select_,
-         "SELECT id, utc_ms, utc_offset, kind, type, serial, channel, raw, scale, unit"
-         " FROM value WHERE id > ? ORDER BY id LIMIT ?"},
-        {&delete_, "DELETE FROM value WHERE id = ?"},
-        {&retain_, "INSERT OR REPLACE INTO retained(topic, payload, sent) VALUES(?, ?, 0)"},
-        {&retained_, "SELECT topic, payload, sent FROM retained"},
-        {&sent_, "UPDATE retained SET sent = 1 WHERE topic = ? AND payload = ?"},
-    };
-    for (const auto& [statement, sql] : statements) {
-        *statement = prepare(sql);
-        if (*statement == nullptr) {
-            // Tables of another layout under our names: not a queue of ours.
-            return std::string(sqlite3_errmsg(db_));
-        }
+    auto retained = RetainedMessages::load(*db_);
+    if (const auto* failure = common::failureOf(retained)) {
+        return failure->reason;
     }
-    size_ = number("SELECT count(*) FROM value");
+    retained_ = std::get<std::unique_ptr<RetainedMessages>>(std::move(retained));
+    onDisk_ = db_->number("SELECT count(*) FROM value");
+    // New values are numbered after every value the queue ever held, as SQLite would.
+    nextId_ = std::max(db_->number("SELECT max(id) FROM value"),
+                       db_->number("SELECT seq FROM sqlite_sequence WHERE name = 'value'")) +
+              1;
     return std::nullopt;
 }
 
 ValueQueue::~ValueQueue() {
-    if (db_ != nullptr) {
-        commit();
-        for (sqlite3_stmt* statement : {insert_, select_, delete_, retain_, retained_, sent_}) {
-            sqlite3_finalize(statement);
-        }
-        sqlite3_close(db_);
+    commitAll();
+    for (sqlite3_stmt* statement : {insert_, select_, delete_}) {
+        sqlite3_finalize(statement);
     }
-}
-
-bool ValueQueue::execute(const char* sql) {
-    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-sqlite3_stmt* ValueQueue::prepare(const char* sql) {
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr);
-    return statement;
-}
-
-bool ValueQueue::step(sqlite3_stmt* statement) {
-    const bool done = sqlite3_step(statement) == SQLITE_DONE;
-    sqlite3_reset(statement);
-    if (!done) {
-        failure_ = sqlite3_errmsg(db_);
-        if (inTransaction_ && sqlite3_get_autocommit(db_) != 0) {
-            transactionLost();  // a full disk made SQLite roll the transaction back
-        }
-    }
-    return done;
-}
-
-void ValueQueue::transactionLost() {
-    // The transaction's values are lost, counted and reported; values it removed come
-    // back and go again (QoS 1 allows a repeat).
-    execute("ROLLBACK");  // harmless when SQLite rolled back already
-    inTransaction_ = false;
-    dropped_ += uncommitted_;
-    uncommitted_ = 0;
-    size_ = number("SELECT count(*) FROM value");
 }
 
 void ValueQueue::begin() {
-    if (!inTransaction_) {
-        inTransaction_ = execute("BEGIN");
+    if (!db_->inTransaction()) {
+        db_->execute("BEGIN");
     }
 }
 
-void ValueQueue::add(std::span<const receive::Measurement> values) {
+bool ValueQueue::insert(const StoredValue& value) {
     begin();
+    bindValue(insert_, value);
+    if (db_->step(insert_)) {
+        ++onDisk_;
+        return true;
+    }
+    failure_ = db_->lastError();
+    if (!db_->inTransaction()) {
+        transactionLost();  // SQLite rolled the transaction back
+    }
+    return false;
+}
+
+void ValueQueue::add(std::span<const receive::Measurement> values) {
     for (const receive::Measurement& m : values) {
-        sqlite3_stmt* s = insert_;
-        sqlite3_bind_int64(s, 1, m.time.utcMilliseconds);
-        sqlite3_bind_int(s, 2, m.time.utcOffsetSeconds);
-        sqlite3_bind_int(s, 3, static_cast<int>(m.source.kind));
-        sqlite3_bind_int64(s, 4, m.source.module.type);
-        sqlite3_bind_int64(s, 5, m.source.module.serial);
-        const std::string channel = m.channelText();
-        sqlite3_bind_text(s, 6, channel.data(), static_cast<int>(channel.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_int(s, 7, m.raw);
-        sqlite3_bind_double(s, 8, m.scale);
-        sqlite3_bind_int(s, 9, static_cast<int>(m.unit));
-        if (step(s)) {
-            ++size_;
-            ++uncommitted_;
+        StoredValue value = StoredValue::of(m);
+        value.id = nextId_++;
+        // Once a value waits in memory, later ones wait behind it, so the order holds.
+        if (memory_.empty() && insert(value)) {
+            uncommitted_.push_back(std::move(value));
         } else {
-            ++dropped_;  // a full disk: the value is dropped, counted and reported
-            begin();
+            keepInMemory(std::move(value));
         }
+    }
+}
+
+void ValueQueue::keepInMemory(StoredValue value) {
+    memory_.emplace(value.id, std::move(value));
+    while (memory_.size() > kMemoryLimit) {
+        memory_.erase(memory_.begin());
+        ++dropped_;
+        dropReason_ = "the disk takes no more (" + failure_ + ") and " +
+                      std::to_string(kMemoryLimit) + " values wait in memory";
     }
 }
 
 void ValueQueue::keepRetained(const std::string& topic, const std::string& payload) {
-    begin();
-    sqlite3_bind_text(retain_, 1, topic.data(), static_cast<int>(topic.size()), SQLITE_STATIC);
-    sqlite3_bind_text(retain_, 2, payload.data(), static_cast<int>(payload.size()), SQLITE_STATIC);
-    step(retain_);
+    retained_->keep(topic, payload);
+}
+
+void ValueQueue::saveMemory() {
+    std::size_t saved = 0;
+    for (auto it = memory_.begin(); it != memory_.end() && saved < kSaveBatch; ++it, ++saved) {
+        if (!insert(it->second)) {
+            return;  // the disk is still full: the values wait on in memory
+        }
+        movedToDisk_.push_back(it->first);
+    }
+}
+
+void ValueQueue::retryRemovals() {
+    for (auto it = removalsDue_.begin(); it != removalsDue_.end();) {
+        begin();
+        sqlite3_bind_int64(delete_, 1, *it);
+        if (!db_->step(delete_)) {
+            failure_ = db_->lastError();
+            if (!db_->inTransaction()) {
+                transactionLost();
+            }
+            return;
+        }
+        onDisk_ -= db_->changes();
+        removedInCommit_.push_back(*it);
+        it = removalsDue_.erase(it);
+    }
 }
 
 void ValueQueue::commit() {
-    if (!inTransaction_) {
-        return;
+    if (!memory_.empty()) {
+        saveMemory();
     }
-    if (execute("COMMIT")) {
-        inTransaction_ = false;
-        uncommitted_ = 0;
-    } else {
-        failure_ = sqlite3_errmsg(db_);
-        transactionLost();
+    retryRemovals();
+    begin();
+    const bool retainedSaved = retained_->save();
+    if (!retainedSaved) {
+        failure_ = db_->lastError();
+    }
+    if (db_->inTransaction()) {
+        if (db_->execute("COMMIT")) {
+            committed(retainedSaved);
+        } else {
+            failure_ = db_->lastError();
+            transactionLost();
+        }
     }
     dropOldest();
 }
 
-std::int64_t ValueQueue::number(const char* sql) {
-    sqlite3_stmt* s = prepare(sql);
-    const std::int64_t value = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
-    sqlite3_finalize(s);
-    return value;
+void ValueQueue::commitAll() {
+    for (std::size_t before = memory_.size() + 1; memory_.size() < before;) {
+        before = memory_.size();
+        commit();
+    }
+}
+
+void ValueQueue::committed(bool retainedSaved) {
+    for (const std::int64_t id : movedToDisk_) {
+        memory_.erase(id);
+    }
+    movedToDisk_.clear();
+    uncommitted_.clear();
+    removedInCommit_.clear();
+    if (retainedSaved) {
+        retained_->saved();
+    }
+    if (retainedSaved && memory_.empty() && removalsDue_.empty()) {
+        failure_.clear();  // the disk takes every write again
+    }
+}
+
+void ValueQueue::transactionLost() {
+    // The values written in it wait in memory instead, and its removals are made again at
+    // the next commit; what it moved from memory never left memory.
+    db_->execute("ROLLBACK");  // harmless when SQLite rolled back already
+    movedToDisk_.clear();
+    std::vector<StoredValue> lost = std::exchange(uncommitted_, {});
+    for (StoredValue& value : lost) {
+        keepInMemory(std::move(value));
+    }
+    removalsDue_.insert(removedInCommit_.begin(), removedInCommit_.end());
+    removedInCommit_.clear();
+    onDisk_ = db_->number("SELECT count(*) FROM value");
 }
 
 void ValueQueue::dropOldest() {
-    const std::int64_t pageSize = number("PRAGMA page_size");
+    const std::int64_t pageSize = db_->number("PRAGMA page_size");
     for (;;) {
         const std::int64_t used =
-            (number("PRAGMA page_count") - number("PRAGMA freelist_count")) * pageSize;
-        if (static_cast<std::uint64_t>(used) <= limitBytes_ || size_ == 0) {
+            (db_->number("PRAGMA page_count") - db_->number("PRAGMA freelist_count")) * pageSize;
+        if (static_cast<std::uint64_t>(used) <= limitBytes_ || onDisk_ == 0) {
             return;
         }
-        execute(("DELETE FROM value WHERE id IN (SELECT id FROM value ORDER BY id LIMIT " +
+        if (!db_->execute(
+                ("DELETE FROM value WHERE id IN (SELECT id FROM value ORDER BY id LIMIT " +
                  std::to_string(kDropBatch) + ")")
-                    .c_str());
-        const auto gone = static_cast<std::int64_t>(sqlite3_changes(db_));
-        size_ -= gone;
-        dropped_ += static_cast<std::uint64_t>(gone);
+                    .c_str())) {
+            failure_ = db_->lastError();
+            return;
+        }
+        const std::int64_t gone = db_->changes();
         if (gone == 0) {
             return;
         }
+        onDisk_ -= gone;
+        // Values acknowledged and not yet removed were delivered, not dropped.
+        const std::int64_t oldest =
+            onDisk_ > 0 ? db_->number("SELECT min(id) FROM value") : nextId_;
+        const auto delivered =
+            std::distance(removalsDue_.begin(), removalsDue_.lower_bound(oldest));
+        removalsDue_.erase(removalsDue_.begin(), removalsDue_.lower_bound(oldest));
+        dropped_ += static_cast<std::uint64_t>(gone - delivered);
+        dropReason_ = "the queue reached its limit of " + std::to_string(limitBytes_) + " bytes";
     }
 }
 
 std::vector<StoredValue> ValueQueue::next(std::int64_t afterId, std::size_t limit) {
     std::vector<StoredValue> values;
-    sqlite3_stmt* s = select_;
-    sqlite3_bind_int64(s, 1, afterId);
-    sqlite3_bind_int64(s, 2, static_cast<std::int64_t>(limit));
-    while (sqlite3_step(s) == SQLITE_ROW) {
-        StoredValue v;
-        v.id = sqlite3_column_int64(s, 0);
-        v.time = {sqlite3_column_int64(s, 1), sqlite3_column_int(s, 2)};
-        v.source.kind = static_cast<receive::ValueSource::Kind>(sqlite3_column_int(s, 3));
-        v.source.module = {static_cast<std::uint32_t>(sqlite3_column_int64(s, 4)),
-                           static_cast<std::uint32_t>(sqlite3_column_int64(s, 5))};
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, 6));
-        v.channel = text != nullptr ? text : "";
-        v.raw = sqlite3_column_int(s, 7);
-        v.scale = sqlite3_column_double(s, 8);
-        v.unit = static_cast<receive::Unit>(sqlite3_column_int(s, 9));
-        values.push_back(std::move(v));
+    std::int64_t after = afterId;
+    bool diskDone = false;
+    while (!diskDone && values.size() < limit) {
+        const std::size_t wanted = limit - values.size();
+        sqlite3_bind_int64(select_, 1, after);
+        sqlite3_bind_int64(select_, 2, static_cast<std::int64_t>(wanted));
+        std::size_t rows = 0;
+        while (sqlite3_step(select_) == SQLITE_ROW) {
+            ++rows;
+            StoredValue value = valueAt(select_);
+            after = value.id;
+            if (!removalsDue_.contains(value.id)) {
+                values.push_back(std::move(value));  // acknowledged ones are not sent again
+            }
+        }
+        sqlite3_reset(select_);
+        diskDone = rows < wanted;
     }
-    sqlite3_reset(s);
+    // What waits in memory comes after everything on disk.
+    for (auto it = memory_.upper_bound(after);
+         diskDone && it != memory_.end() && values.size() < limit; ++it) {
+        values.push_back(it->second);
+    }
     return values;
 }
 
 void ValueQueue::remove(std::int64_t id) {
+    if (memory_.erase(id) > 0) {
+        std::erase(movedToDisk_, id);
+    }
     begin();
     sqlite3_bind_int64(delete_, 1, id);
-    if (step(delete_)) {
-        size_ -= sqlite3_changes(db_);
-    }
-}
-
-std::vector<RetainedMessage> ValueQueue::pendingRetained() {
-    std::vector<RetainedMessage> pending;
-    while (sqlite3_step(retained_) == SQLITE_ROW) {
-        if (sqlite3_column_int(retained_, 2) == 0) {
-            pending.push_back({reinterpret_cast<const char*>(sqlite3_column_text(retained_, 0)),
-                               reinterpret_cast<const char*>(sqlite3_column_text(retained_, 1))});
+    if (db_->step(delete_)) {
+        if (db_->changes() > 0) {
+            onDisk_ -= db_->changes();
+            removedInCommit_.push_back(id);
         }
+        return;
     }
-    sqlite3_reset(retained_);
-    return pending;
+    failure_ = db_->lastError();
+    removalsDue_.insert(id);
+    if (!db_->inTransaction()) {
+        transactionLost();
+    }
 }
 
-void ValueQueue::retainedSent(const RetainedMessage& message) {
-    begin();
-    sqlite3_bind_text(sent_, 1, message.topic.data(), static_cast<int>(message.topic.size()),
-                      SQLITE_STATIC);
-    sqlite3_bind_text(sent_, 2, message.payload.data(), static_cast<int>(message.payload.size()),
-                      SQLITE_STATIC);
-    step(sent_);
+std::int64_t ValueQueue::size() const {
+    return onDisk_ - static_cast<std::int64_t>(removalsDue_.size()) +
+           static_cast<std::int64_t>(inMemory());
 }
 
-std::vector<std::string> ValueQueue::retainedTopics() {
-    std::vector<std::string> topics;
-    while (sqlite3_step(retained_) == SQLITE_ROW) {
-        topics.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(retained_, 0)));
+std::optional<common::Timestamp> ValueQueue::oldestWaiting() {
+    const std::vector<StoredValue> first = next(0, 1);
+    if (first.empty()) {
+        return std::nullopt;
     }
-    sqlite3_reset(retained_);
-    return topics;
+    return first.front().time;
 }
 
 }  // namespace qrt::gateway

@@ -1,17 +1,19 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "common/clock.h"
 #include "common/failure.h"
+#include "gateway/queue_database.h"
+#include "gateway/retained_messages.h"
 #include "receive/measurement.h"
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace qrt::gateway {
 
@@ -24,21 +26,21 @@ struct StoredValue {
     std::int32_t raw = 0;
     double scale = 1.0;
     receive::Unit unit = receive::Unit::Raw;
+
+    [[nodiscard]] static StoredValue of(const receive::Measurement& measurement);
 };
 
-/// A retained message (a channel's last value, a discovery configuration) not yet
-/// acknowledged by the broker.
-struct RetainedMessage {
-    std::string topic;
-    std::string payload;
-};
-
-/// The gateway's queue on disk (SQLite in write-ahead-log mode, every commit synced):
-/// every value goes in before it is published and leaves it once the broker has
-/// acknowledged it, so neither a broker away nor a crash, a power loss or SIGKILL loses
-/// one. Bounded: beyond its limit the oldest values are dropped and counted.
+/// The gateway's queue: every value goes in before it is published and leaves it once the
+/// broker has acknowledged it, so neither a broker away nor a crash, a power loss or
+/// SIGKILL loses one. On disk (SQLite, every commit synced), bounded by its limit: beyond
+/// it the oldest values are dropped and counted. Values the disk does not take (a full
+/// disk, the file size limit) wait in memory, in order, are published from there, and go
+/// to disk once it has room; only when that memory is full too are the oldest dropped.
 class ValueQueue {
   public:
+    /// Values kept in memory at most while the disk takes none (about 10 MB).
+    static constexpr std::size_t kMemoryLimit = 100'000;
+
     /// Opens (or creates) the queue in `folder`, or says why it cannot be used.
     [[nodiscard]] static common::Result<std::unique_ptr<ValueQueue>> open(const std::string& folder,
                                                                           std::uint64_t limitBytes);
@@ -46,60 +48,84 @@ class ValueQueue {
     ValueQueue(const ValueQueue&) = delete;
     ValueQueue& operator=(const ValueQueue&) = delete;
 
-    /// The reason the queue last failed to write; empty otherwise.
+    /// Why the disk refused the last write; empty while it takes them.
     [[nodiscard]] const std::string& failure() const { return failure_; }
+    /// Why values were dropped last: the queue at its limit, or the disk and the memory
+    /// both full.
+    [[nodiscard]] const std::string& dropReason() const { return dropReason_; }
 
-    /// Adds values (kept in the transaction until `commit`). Values the disk does not
-    /// take are counted as dropped.
+    /// Adds values, on disk with the next `commit` or else in memory.
     void add(std::span<const receive::Measurement> values);
     /// Keeps a retained message to publish; a newer one for the topic replaces it.
     void keepRetained(const std::string& topic, const std::string& payload);
-    /// Makes everything added and removed since the last commit durable, then drops the
-    /// oldest values while the queue is beyond its limit.
+    /// Makes everything added and removed since the last commit durable (with what waited
+    /// in memory and the removals the disk refused before), then drops the oldest values
+    /// while the queue is beyond its limit.
     void commit();
+    /// Commits until nothing waits in memory any more, or the disk takes no more (a stop).
+    void commitAll();
 
     /// Up to `limit` values after row `afterId`, oldest first.
     [[nodiscard]] std::vector<StoredValue> next(std::int64_t afterId, std::size_t limit);
-    /// Removes a value the broker acknowledged.
+    /// Removes a value the broker acknowledged; a removal the disk refuses is made again at
+    /// each commit, and the value is not handed out again meanwhile.
     void remove(std::int64_t id);
-    /// The retained messages not yet acknowledged, and the acknowledgement of one (unless a
-    /// newer payload took its place meanwhile).
-    [[nodiscard]] std::vector<RetainedMessage> pendingRetained();
-    void retainedSent(const RetainedMessage& message);
-    /// The topics of every retained message kept (a discovery configuration sent once).
-    [[nodiscard]] std::vector<std::string> retainedTopics();
+    /// The retained messages to send, and the acknowledgement of one (unless a newer
+    /// payload took its place meanwhile).
+    [[nodiscard]] std::vector<RetainedMessage> pendingRetained() const {
+        return retained_->pending();
+    }
+    void retainedSent(const RetainedMessage& message) { retained_->sent(message); }
+    /// Every retained message is to be sent again (a new connection).
+    void sendRetainedAgain() { retained_->sendAllAgain(); }
+    /// The topics of every retained message kept.
+    [[nodiscard]] std::vector<std::string> retainedTopics() const { return retained_->topics(); }
 
-    /// Values waiting.
-    [[nodiscard]] std::int64_t size() const { return size_; }
-    /// Values dropped since the queue was opened (full queue, full disk).
+    /// Values waiting, on disk and in memory.
+    [[nodiscard]] std::int64_t size() const;
+    /// Values waiting in memory.
+    [[nodiscard]] std::size_t inMemory() const { return memory_.size() - movedToDisk_.size(); }
+    /// When the oldest waiting value was measured; none when none waits.
+    [[nodiscard]] std::optional<common::Timestamp> oldestWaiting();
+    /// Values dropped since the queue was opened (full queue, full disk and memory,
+    /// damaged rows).
     [[nodiscard]] std::uint64_t dropped() const { return dropped_; }
+    /// Damaged rows removed when the queue was opened.
+    [[nodiscard]] std::uint64_t repaired() const { return db_->repairedRows(); }
+    /// A new bound for the disk, applied at the next commit.
+    void setLimit(std::uint64_t limitBytes) { limitBytes_ = limitBytes; }
 
   private:
-    explicit ValueQueue(std::uint64_t limitBytes) : limitBytes_(limitBytes) {}
-    /// Opens the database at `path` and prepares the statements; the reason when not.
-    std::optional<std::string> openDatabase(const std::string& path);
-    bool execute(const char* sql);
+    ValueQueue(std::unique_ptr<QueueDatabase> db, std::uint64_t limitBytes)
+        : db_(std::move(db)), limitBytes_(limitBytes) {}
+    /// Prepares the statements; the reason when the tables refuse them.
+    std::optional<std::string> prepare();
     void begin();
-    sqlite3_stmt* prepare(const char* sql);
-    /// Runs a statement that changes the queue; on failure keeps the reason.
-    bool step(sqlite3_stmt* statement);
+    /// Writes a value into the open transaction; false when the disk refused it.
+    bool insert(const StoredValue& value);
+    void keepInMemory(StoredValue value);
+    void saveMemory();
+    void retryRemovals();
+    void committed(bool retainedSaved);
     void transactionLost();
     void dropOldest();
-    [[nodiscard]] std::int64_t number(const char* sql);
 
-    sqlite3* db_ = nullptr;
+    std::unique_ptr<QueueDatabase> db_;
+    std::unique_ptr<RetainedMessages> retained_;
     std::uint64_t limitBytes_;
     std::string failure_;
-    bool inTransaction_ = false;
+    std::string dropReason_;
     std::uint64_t dropped_ = 0;
-    std::int64_t size_ = 0;
-    std::uint64_t uncommitted_ = 0;  // values added in the open transaction
+    std::int64_t nextId_ = 1;
+    std::int64_t onDisk_ = 0;                     // rows on disk as the transaction leaves them
+    std::vector<StoredValue> uncommitted_;        // added to disk in the open transaction
+    std::vector<std::int64_t> movedToDisk_;       // from memory to disk in the open transaction
+    std::vector<std::int64_t> removedInCommit_;   // removed from disk in the open transaction
+    std::map<std::int64_t, StoredValue> memory_;  // what the disk did not take, in order
+    std::set<std::int64_t> removalsDue_;          // acknowledged, still on disk
     sqlite3_stmt* insert_ = nullptr;
     sqlite3_stmt* select_ = nullptr;
     sqlite3_stmt* delete_ = nullptr;
-    sqlite3_stmt* retain_ = nullptr;
-    sqlite3_stmt* retained_ = nullptr;
-    sqlite3_stmt* sent_ = nullptr;
 };
 
 }  // namespace qrt::gateway
