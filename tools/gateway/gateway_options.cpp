@@ -17,8 +17,7 @@ constexpr const char* kDiscoveryPrefix = "homeassistant";
 
 // A folder named by an empty text would silently be the default one.
 const CLI::Validator kNotEmpty(
-    [](const std::string& text) { return text.empty() ? std::string("names no folder") : ""; },
-    "FOLDER");
+    [](const std::string& text) { return text.empty() ? std::string("names no folder") : ""; }, "");
 
 // Why the topic prefixes and the client ID cannot be carried by MQTT, the option named.
 std::optional<common::Failure> mqttNamesProblem(const std::string& prefix,
@@ -54,7 +53,9 @@ common::Result<std::uint64_t> queueLimitOf(const std::string& text) {
 }  // namespace
 
 void addGatewayOptions(CLI::App& app, GatewayOptions& options) {
-    app.set_config("--config", "", "Read the options from an INI file (the same keys: broker=...)");
+    app.set_config("--config", "",
+                   "Read the options from a file of KEY = VALUE lines (the same keys: broker = "
+                   "...)");
     tools::addReceiverOptions(app, options.connection);
     app.add_option("--settings", options.connection.settings,
                    "Take the port and MXL from the tool's settings file");
@@ -89,7 +90,11 @@ void addGatewayOptions(CLI::App& app, GatewayOptions& options) {
         "Topics: PREFIX/MODULE/CHANNEL (QoS 1) with {\"time\", \"value\", \"unit\"}, the last "
         "value "
         "retained under PREFIX/MODULE/CHANNEL/last, PREFIX/status (online, offline, port lost), "
-        "PREFIX/status/dropped.\n"
+        "PREFIX/status/dropped, PREFIX/status/queue ({\"waiting\", \"oldest_age_s\", "
+        "\"dropped\"}, at most every 10 s).\n"
+        "The configuration file: KEY = VALUE lines and comment lines (# or ; first); an unknown "
+        "key, a # inside a value or a line of another form is refused. SIGHUP reads it again: "
+        "queue-limit and lines change at once, other changes wait for a restart.\n"
         "Exit status: 0 stopped by SIGTERM or Ctrl+C, 2 an option, a file or a refusal of the "
         "broker (credentials).\n"
         "Example: qrt-gateway --port-a ttyUSB0 --broker mqtt://localhost --ha-discovery");
