@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,7 @@ class FakeMqttSession final : public gateway::MqttSession {
     [[nodiscard]] std::vector<int> takeAcknowledged() override {
         return std::exchange(acknowledged, {});
     }
+    void subscribe(const std::string& topic) override { subscriptions.push_back(topic); }
     [[nodiscard]] const std::string& fatal() const override { return fatal_; }
     void close(std::string_view status) override {
         closedWith = status;
@@ -56,6 +58,13 @@ class FakeMqttSession final : public gateway::MqttSession {
         }
     }
     void drop() { connected_ = false; }
+    /// A message from the broker on `topic`, handed over if subscribed to.
+    void deliver(const std::string& topic, std::string_view payload) {
+        if (std::find(subscriptions.begin(), subscriptions.end(), topic) != subscriptions.end() &&
+            events_.received) {
+            events_.received(topic, payload);
+        }
+    }
     /// Acknowledges every message published so far.
     void acknowledgeAll() {
         for (const Message& message : published) {
@@ -78,6 +87,7 @@ class FakeMqttSession final : public gateway::MqttSession {
     std::vector<Message> published;
     std::vector<int> acknowledged;  // what the broker acknowledges at the next look
     std::string closedWith;
+    std::vector<std::string> subscriptions;
     bool refusesPublishing = false;  // connected, but every publish is refused
 
   private:

@@ -144,6 +144,7 @@ common::Result<mosquitto*> MqttLink::newClient() {
     mosquitto_connect_v5_callback_set(client, &MqttLink::onConnect);
     mosquitto_disconnect_v5_callback_set(client, &MqttLink::onDisconnect);
     mosquitto_publish_v5_callback_set(client, &MqttLink::onPublish);
+    mosquitto_message_v5_callback_set(client, &MqttLink::onMessage);
     mosquitto_log_callback_set(client, &MqttLink::onLog);
     return client;
 }
@@ -272,6 +273,9 @@ void MqttLink::onConnect(mosquitto*, void* self, int rc, int, const mosquitto_pr
     link.pause_ = std::chrono::seconds(1);
     ++link.session_;
     link.lastReason_ = "connected to " + link.settings_.broker.text();
+    for (const std::string& topic : link.subscriptions_) {
+        mosquitto_subscribe(link.client_, nullptr, topic.c_str(), 0);
+    }
     if (link.events_.changed) {
         link.events_.changed(link.lastReason_);
     }
@@ -289,6 +293,16 @@ void MqttLink::onDisconnect(mosquitto*, void* self, int rc, const mosquitto_prop
 
 void MqttLink::onPublish(mosquitto*, void* self, int mid, int, const mosquitto_property*) {
     static_cast<MqttLink*>(self)->acknowledged_.push_back(mid);
+}
+
+void MqttLink::onMessage(mosquitto*, void* self, const mosquitto_message* message,
+                         const mosquitto_property*) {
+    const auto& link = *static_cast<MqttLink*>(self);
+    if (link.events_.received && message->topic != nullptr) {
+        const auto* bytes = static_cast<const char*>(message->payload);
+        link.events_.received(message->topic,
+                              std::string_view(bytes, bytes != nullptr ? message->payloadlen : 0));
+    }
 }
 
 void MqttLink::onLog(mosquitto*, void* self, int level, const char* text) {
@@ -314,6 +328,13 @@ void MqttLink::publishOnce(const std::string& topic, std::string_view payload) {
     if (connected_) {
         mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
                           payload.data(), 0, false);
+    }
+}
+
+void MqttLink::subscribe(const std::string& topic) {
+    subscriptions_.push_back(topic);
+    if (connected_) {
+        mosquitto_subscribe(client_, nullptr, topic.c_str(), 0);
     }
 }
 

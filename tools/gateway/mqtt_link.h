@@ -14,6 +14,7 @@
 #include "gateway/mqtt_session.h"
 
 struct mosquitto;
+struct mosquitto_message;
 struct mqtt5__property;
 using mosquitto_property = struct mqtt5__property;
 
@@ -53,6 +54,7 @@ class MqttLink final : public MqttSession {
                                bool retain) override;
     void publishOnce(const std::string& topic, std::string_view payload) override;
     [[nodiscard]] std::vector<int> takeAcknowledged() override;
+    void subscribe(const std::string& topic) override;
     [[nodiscard]] const std::string& fatal() const override { return fatal_; }
     void close(std::string_view status) override;
 
@@ -66,6 +68,8 @@ class MqttLink final : public MqttSession {
     static void onConnect(mosquitto*, void* self, int rc, int, const mosquitto_property*);
     static void onDisconnect(mosquitto*, void* self, int rc, const mosquitto_property*);
     static void onPublish(mosquitto*, void* self, int mid, int, const mosquitto_property*);
+    static void onMessage(mosquitto*, void* self, const struct mosquitto_message* message,
+                          const mosquitto_property*);
     static void onLog(mosquitto*, void* self, int level, const char* text);
 
     void connect();
@@ -87,6 +91,7 @@ class MqttLink final : public MqttSession {
     int connectError_ = 0;  // the system's error of a connection in progress, once seen
     std::chrono::seconds pause_{1};
     std::vector<int> acknowledged_;
+    std::vector<std::string> subscriptions_;
     std::string fatal_;
     std::string lastError_;   // the library's last error message (an OpenSSL reason)
     std::string lastReason_;  // told once per state change

@@ -11,9 +11,10 @@
 namespace qrt::gateway {
 
 /// The gateway's session with its broker, serviced by the gateway's one loop: connects
-/// and reconnects on its own, publishes, and reports which messages the broker
-/// acknowledged. Every connection is a fresh session, so what was in flight on the last
-/// one is the caller's to send again, in its own order. The real one is libmosquitto's
+/// and reconnects on its own, publishes, reports which messages the broker acknowledged,
+/// and hands over what arrives on the topics it subscribed to. Every connection is a fresh session,
+/// so what was in flight on the last one is the caller's to send again, in its own order. The real
+/// one is libmosquitto's
 /// (`MqttLink`); tests use a fake.
 class MqttSession {
   public:
@@ -23,6 +24,8 @@ class MqttSession {
         std::function<void(const std::string&)> changed{};
         /// A connection is up; nothing has been sent on it yet.
         std::function<void()> connected{};
+        /// A message arrived on a subscribed topic: any bytes, to be compared, not trusted.
+        std::function<void(const std::string& topic, std::string_view payload)> received{};
     };
 
     virtual ~MqttSession() = default;
@@ -42,6 +45,8 @@ class MqttSession {
     virtual void publishOnce(const std::string& topic, std::string_view payload) = 0;
     /// The message IDs the broker acknowledged since the last call.
     [[nodiscard]] virtual std::vector<int> takeAcknowledged() = 0;
+    /// Subscribes to `topic` (no wildcard, QoS 0) on this connection and every later one.
+    virtual void subscribe(const std::string& topic) = 0;
 
     /// A refusal no retry can mend (the broker refuses the credentials or the client ID);
     /// empty while there is none.
