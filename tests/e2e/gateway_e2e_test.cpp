@@ -1,7 +1,6 @@
 // End to end: qrt-gateway between qrt-sim on pseudo-terminals and a real mosquitto broker,
 // read by mosquitto_sub: the topics and payloads, nothing lost when the broker, the
 // gateway or the adapter goes away, TLS, credentials and bad settings.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,9 +13,7 @@
 #include <sstream>
 #include <thread>
 
-#include "support/child_process.h"
-#include "support/mqtt_broker.h"
-#include "support/temp_folder.h"
+#include "support/gateway_fixture.h"
 
 using namespace qrt::testing;
 using namespace std::chrono_literals;
@@ -26,51 +23,8 @@ namespace {
 // A module whose counter telegram counts 1, 2, 3, ...: a gap shows a value lost.
 constexpr const char* kCounting = "5.1234,period=0.1,telegrams=count1";
 
-class GatewayEndToEnd : public ::testing::Test {
+class GatewayEndToEnd : public GatewayFixture {
   protected:
-    ~GatewayEndToEnd() override {
-        gateway_.reset();
-        subscriber_.reset();
-        sim_.reset();
-        broker_.reset();
-    }
-    [[nodiscard]] std::string path(const std::string& name) const { return folder_.file(name); }
-
-    void startSim(std::vector<std::string> modules) {
-        modules.insert(modules.begin(),
-                       {QRT_SIM_PATH, "--link-a", path("a"), "--link-b", path("b")});
-        sim_ = std::make_unique<ChildProcess>(modules, path("sim.log"));
-        ASSERT_TRUE(waitForText(path("sim.log"), "interface A")) << readText(path("sim.log"));
-    }
-    void startBroker(const std::string& config = "") {
-        broker_ = std::make_unique<MqttBroker>(folder_.path().string(), config);
-    }
-    /// A persistent QoS 1 subscription, as a dashboard that must miss nothing holds it.
-    void subscribe(const std::string& topic, std::vector<std::string> extra = {}) {
-        std::vector<std::string> args{"/usr/bin/mosquitto_sub",
-                                      "-h",
-                                      "127.0.0.1",
-                                      "-p",
-                                      std::to_string(broker_->port()),
-                                      "-t",
-                                      topic,
-                                      "-v",
-                                      "-q",
-                                      "1",
-                                      "-c",
-                                      "-i",
-                                      "qrt-test-subscriber"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        subscriber_ = std::make_unique<ChildProcess>(args, path("sub.txt"));
-        std::this_thread::sleep_for(300ms);
-    }
-    void startGateway(std::vector<std::string> args) {
-        args.insert(args.begin(), {QRT_GATEWAY_PATH, "--port-a", path("a"), "--queue",
-                                   path("queue"), "--prefix", "qrt/test"});
-        gateway_ = std::make_unique<ChildProcess>(args, path("gateway.log"));
-    }
-    [[nodiscard]] std::string received() const { return readText(path("sub.txt")); }
-
     /// A certificate authority of the test's own, and certificates it signed for the host
     /// names "localhost" (good) and "elsewhere" (wrong).
     void makeCertificates() const {
@@ -136,12 +90,6 @@ class GatewayEndToEnd : public ::testing::Test {
     bool awaitCount(int count, std::chrono::milliseconds timeout = 20s) const {
         return waitFor([&] { return highestCount() >= count; }, timeout);
     }
-
-    TempFolder folder_{"qrt_gateway_e2e"};
-    std::unique_ptr<MqttBroker> broker_;
-    std::unique_ptr<ChildProcess> sim_;
-    std::unique_ptr<ChildProcess> subscriber_;
-    std::unique_ptr<ChildProcess> gateway_;
 };
 
 }  // namespace
@@ -172,10 +120,10 @@ TEST_F(GatewayEndToEnd, ValuesArriveOnTheirTopicsAsQrtMonitorDecodesThem) {
         << topics;
     EXPECT_TRUE(std::regex_search(
         topics,
-        std::regex(R"(homeassistant/sensor/qrt_[^/]+/5\.1234_Temp1/config \{"name":"Temp1",)"
-                   R"("unique_id":"qrt_[^"]+_5\.1234_Temp1","state_topic":"qrt/test/)"
+        std::regex(R"(homeassistant/sensor/qrt_[0-9a-f]{12}/5_1234_Temp1/config \{"name":"Temp1",)"
+                   R"("unique_id":"qrt_[0-9a-f]{12}_5_1234_Temp1","state_topic":"qrt/test/)"
                    R"(5\.1234/Temp1/last",.*"device_class":"temperature",)"
-                   R"("state_class":"measurement","availability_topic":"qrt/test/status")")))
+                   R"("state_class":"measurement")")))
         << topics;
 
     // The same traffic through qrt-monitor --values gives the same values.

@@ -39,16 +39,20 @@ inline bool listening(int port) {
 }
 
 /// A real mosquitto broker on a free loopback port, with its configuration in `folder`
-/// (persistence there too, saved every second, so a killed broker keeps its sessions).
+/// (persistence there too, saved every second, so a killed broker keeps its sessions and
+/// retained messages; without persistence, a restarted broker has lost them).
 class MqttBroker {
   public:
-    MqttBroker(const std::string& folder, const std::string& extraConfig = "")
+    MqttBroker(const std::string& folder, const std::string& extraConfig = "",
+               bool persistent = true)
         : folder_(folder), port_(freeLocalPort()) {
         std::ofstream(folder + "/broker.conf")
             << "listener " << port_ << " 127.0.0.1\n"
             << (extraConfig.find("allow_anonymous") == std::string::npos ? "allow_anonymous true\n"
                                                                          : "")
-            << "persistence true\npersistence_location " << folder << "/\nautosave_interval 1\n"
+            << (persistent ? "persistence true\npersistence_location " + folder +
+                                 "/\nautosave_interval 1\n"
+                           : "persistence false\n")
             << "max_queued_messages 0\n"
             << (::geteuid() == 0 ? "user root\n" : "")  // as root it would change to its own user
             << extraConfig;

@@ -34,6 +34,11 @@ TEST(GatewayLoop, EachChannelIsAnnouncedOnceWhateverItsValues) {
     GatewayLoop loop(core, *queue, mqtt, publisher, service,
                      {.portA = "a", .prefix = "qrt/test", .name = "vm", .discoveryPrefix = "ha"},
                      say);
+    auto announcer = std::get<std::unique_ptr<Announcer>>(Announcer::make(
+        {.discoveryPrefix = "ha", .prefix = "qrt/test", .siteId = "site", .host = "vm"}, *queue,
+        publisher, clock));
+    loop.announceWith(*announcer);
+    EXPECT_EQ(mqtt.subscriptions, std::vector<std::string>{"ha/status"});
     mqtt.connect();
     receive::Measurement temperature{.source = {.module = {5, 1234}},
                                      .channel = "Temp1",
@@ -49,11 +54,7 @@ TEST(GatewayLoop, EachChannelIsAnnouncedOnceWhateverItsValues) {
             mqtt.acknowledgeAll();
         }
     }
-    int announcements = 0;
-    for (const auto& message : mqtt.published) {
-        announcements += message.topic.starts_with("ha/") ? 1 : 0;
-    }
-    EXPECT_EQ(announcements, 1);
+    EXPECT_EQ(mqtt.payloadsOn("ha/sensor/qrt_site/5_1234_Temp1/config").size(), 1u);
     EXPECT_EQ(mqtt.payloadsOn("qrt/test/5.1234/Temp1").size(), 3u);
 }
 

@@ -122,16 +122,18 @@ TEST_F(PublisherTest, RetainedMessagesGoInRoundsAgainAfterAReconnect) {
 
 TEST_F(PublisherTest, WhileTheDiskTakesNothingValuesGoStraightToTheBrokerAndNoneIsLost) {
     mqtt.connect();
+    std::size_t mostInMemory = 0;
     {
         const testing::FileSizeLimit full(64 * 1024);
         for (std::int32_t from = 1; from <= 20'000; from += 500) {
             queueCounts(from, from + 499);
+            mostInMemory = std::max(mostInMemory, queue->inMemory());
             publisher->serve(50ms);
             mqtt.acknowledgeAll();
         }
         serveFor(2s);
-        EXPECT_FALSE(queue->failure().empty());
     }
+    EXPECT_GT(mostInMemory, 0U);  // the disk took none of them
     serveFor(2s);
     std::vector<std::string> expected;
     for (int count = 1; count <= 20'000; ++count) {
@@ -172,7 +174,7 @@ TEST_F(PublisherTest, ABrokerThatRefusesEveryMessageIsWaitedOnNotAskedWithoutPau
 
 class SmallQueuePublisher : public PublisherTest {
   protected:
-    SmallQueuePublisher() : PublisherTest(64 * 1024) {}
+    SmallQueuePublisher() : PublisherTest(128 * 1024) {}
 };
 
 TEST_F(SmallQueuePublisher, DropsAreToldOnceWithTheirCount) {

@@ -111,7 +111,7 @@ TEST(ValueQueue, KeepsWhereEachValueCameFrom) {
 
 TEST(ValueQueue, BeyondItsLimitDropsTheOldestAndCountsThem) {
     TempFolder folder("qrt_queue");
-    const auto opened = openQueue(folder.path().string(), 64 * 1024);
+    const auto opened = openQueue(folder.path().string(), 128 * 1024);
     ValueQueue& queue = *opened;
     for (std::int32_t from = 1; from <= 20'000; from += 1000) {
         addCounts(queue, from, from + 999);

@@ -26,10 +26,20 @@ GatewayLoop::GatewayLoop(core::ToolCore& core, ValueQueue& queue, MqttSession& m
       service_(service),
       settings_(std::move(settings)),
       say_(std::move(say)) {
-    for (const std::string& topic : queue_.retainedTopics()) {
-        announced_.insert(topic);
-    }
-    mqtt_.listen({.changed = say_, .connected = [this] { setStatus(status_); }});
+    mqtt_.listen({.changed = say_,
+                  .connected = [this] { setStatus(status_); },
+                  .received =
+                      [this](const std::string& topic, std::string_view payload) {
+                          if (announcer_ != nullptr) {
+                              announcer_->received(topic, payload);
+                          }
+                      }});
+}
+
+void GatewayLoop::announceWith(Announcer& announcer) {
+    announcer_ = &announcer;
+    mqtt_.subscribe(announcer.birthTopic());
+    announcer.start();
 }
 
 std::string& GatewayLoop::beginLine(receive::Pane) {
@@ -47,12 +57,8 @@ void GatewayLoop::addMeasurements(std::span<const receive::Measurement> measurem
     queue_.add(measurements);
     for (const receive::Measurement& m : measurements) {
         StoredValue value = StoredValue::of(m);
-        if (settings_.discoveryPrefix) {
-            const Discovery discovery =
-                discoveryOf(*settings_.discoveryPrefix, settings_.prefix, settings_.name, value);
-            if (announced_.insert(discovery.topic).second) {
-                publisher_.retainNow(discovery.topic, discovery.payload);
-            }
+        if (announcer_ != nullptr) {
+            announcer_->noteValue(value);
         }
         std::string topic = valueTopic(settings_.prefix, value) + "/last";
         lastValues_.insert_or_assign(std::move(topic), std::move(value));
@@ -107,6 +113,9 @@ void GatewayLoop::reloadWhenAsked() {
 
 void GatewayLoop::betweenPolls(std::chrono::milliseconds most) {
     publisher_.serve(most);
+    if (announcer_ != nullptr) {
+        announcer_->announceWhenDue();
+    }
     reloadWhenAsked();
     const auto period = service_.watchdogPeriod();
     const auto now = core_.clock.now();

@@ -4,10 +4,11 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
+#include <vector>
 
 #include "core/tool_core.h"
+#include "gateway/announcer.h"
 #include "gateway/mqtt_session.h"
 #include "gateway/publisher.h"
 #include "gateway/service_manager.h"
@@ -20,16 +21,18 @@ namespace qrt::gateway {
 struct GatewaySettings {
     std::string portA;
     std::string prefix;                          // topics begin with it: "qrt/HOST"
-    std::string name;                            // the gateway in discovery IDs: the host name
+    std::string name;                            // the gateway device's name: the host name
     std::optional<std::string> discoveryPrefix;  // Home Assistant's, when it announces sensors
+    std::string siteId{};  // Home Assistant's unique IDs rest on it; empty: the queue's own
+    std::vector<receive::ValueSource> forget{};  // retired modules whose entities go
     bool lines = false;                          // the decoded lines on PREFIX/lines too
 };
 
 /// The gateway's loop: listens to the receiver through the core's live loop (and opens
 /// its port again when it was lost), keeps every value in the queue before the publisher
-/// sends it, announces new channels, and says how it stands on PREFIX/status. Between two
-/// polls the publisher serves the broker. It sends nothing to the modules and takes
-/// nothing from the broker.
+/// sends it, has the announcer tell Home Assistant of new channels, and says how it stands
+/// on PREFIX/status. Between two polls the publisher serves the broker. It sends nothing to
+/// the modules; from the broker it takes only Home Assistant's birth message.
 class GatewayLoop final : public receive::LineSink, public receive::MeasurementSink {
   public:
     GatewayLoop(core::ToolCore& core, ValueQueue& queue, MqttSession& mqtt, Publisher& publisher,
@@ -41,6 +44,10 @@ class GatewayLoop final : public receive::LineSink, public receive::MeasurementS
         reloadRequested_ = std::move(requested);
         reload_ = std::move(reload);
     }
+
+    /// Announces the installation to Home Assistant through `announcer`, which hears its
+    /// birth messages.
+    void announceWith(Announcer& announcer);
 
     /// Runs until a termination signal (0) or a refusal of the broker that no retry mends
     /// (the reason on the log, 2).
@@ -75,7 +82,7 @@ class GatewayLoop final : public receive::LineSink, public receive::MeasurementS
     std::function<void(GatewaySettings&)> reload_;
     std::string line_;
     std::string status_ = "online";
-    std::set<std::string> announced_;                // discovery topics already kept
+    Announcer* announcer_ = nullptr;
     std::map<std::string, StoredValue> lastValues_;  // this poll's last value per /last topic
     common::Attachment attached_ = core_.attach({.lines = this, .measurements = this});
 };

@@ -1,6 +1,7 @@
 #include "gateway/gateway_options.h"
 
 #include <CLI/CLI.hpp>
+#include <charconv>
 #include <cstdlib>
 #include <limits>
 
@@ -8,6 +9,7 @@
 #include "gateway/config_file.h"
 #include "gateway/messages.h"
 #include "gateway/mqtt_names.h"
+#include "gateway/site_identity.h"
 
 namespace qrt::gateway {
 
@@ -33,6 +35,39 @@ std::optional<common::Failure> mqttNamesProblem(const std::string& prefix,
         return common::Failure{"--client-id " + *problem};
     }
     return std::nullopt;
+}
+
+// A short telegram's module number, 0 to 255, in decimal.
+std::optional<std::uint32_t> shortTelegramModule(std::string_view text) {
+    std::uint32_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || number > 255) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// The retired modules named, or the first that is no module.
+common::Result<std::vector<receive::ValueSource>> modulesToForget(const GatewayOptions& options) {
+    std::vector<receive::ValueSource> modules;
+    for (const std::string& text : options.forget) {
+        receive::ValueSource module;
+        if (const auto address = frames::ModuleAddress::parse(text)) {
+            module.module = *address;
+        } else if (const auto number = shortTelegramModule(text)) {
+            module = {.kind = receive::ValueSource::Kind::ShortTelegram, .module = {0, *number}};
+        } else {
+            return common::Failure{"--forget-module '" + text +
+                                   "' is not a module (TYPE.SERIAL, or a short telegram's number)"};
+        }
+        modules.push_back(module);
+    }
+    if (!modules.empty() && options.discovery.empty()) {
+        return common::Failure{
+            "--forget-module clears Home Assistant's entities: it takes "
+            "--ha-discovery"};
+    }
+    return modules;
 }
 
 // The queue limit in bytes, or why it cannot bound a queue.
@@ -77,6 +112,12 @@ void addGatewayOptions(CLI::App& app, GatewayOptions& options) {
                    "Announce every channel to Home Assistant under this prefix")
         ->expected(0, 1)
         ->default_str(kDiscoveryPrefix);
+    app.add_option("--site-id", options.siteId,
+                   "The site's identity in Home Assistant's unique IDs, [a-zA-Z0-9_-] (default: "
+                   "made once and kept in the queue)");
+    app.add_option("--forget-module", options.forget,
+                   "With --ha-discovery: clear a retired module's entities and last values "
+                   "(TYPE.SERIAL, or a short telegram's number)");
     app.add_flag("--lines", options.lines, "Publish the decoded lines on PREFIX/lines too");
     app.add_option("--queue", options.queue,
                    "Folder of the queue (default $STATE_DIRECTORY, else "
@@ -182,6 +223,14 @@ common::Result<GatewaySetup> resolveGatewayOptions(const GatewayOptions& options
     if (auto problem = mqttNamesProblem(prefix, options.discovery, clientId)) {
         return *problem;
     }
+    if (const auto problem =
+            options.siteId.empty() ? std::nullopt : siteIdProblem(options.siteId)) {
+        return common::Failure{"--site-id " + *problem};
+    }
+    auto forget = modulesToForget(options);
+    if (const auto* failure = common::failureOf(forget)) {
+        return *failure;
+    }
     return GatewaySetup{
         .connection = std::get<tools::Connection>(connection),
         .mqtt = {.broker = *broker,
@@ -198,6 +247,8 @@ common::Result<GatewaySetup> resolveGatewayOptions(const GatewayOptions& options
                     .name = host,
                     .discoveryPrefix =
                         options.discovery.empty() ? std::nullopt : std::optional(options.discovery),
+                    .siteId = options.siteId,
+                    .forget = std::get<std::vector<receive::ValueSource>>(std::move(forget)),
                     .lines = options.lines},
         .queueFolder = options.queue.empty() ? defaultQueueFolder() : options.queue,
         .queueLimit = std::get<std::uint64_t>(limit)};

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/failure.h"
 #include "gateway/gateway_loop.h"
@@ -27,7 +28,9 @@ struct GatewayOptions {
     int keepAlive = 60;
     std::string mqttVersion = "3.1.1";
     std::string prefix;
-    std::string discovery;  // Home Assistant's prefix; empty: no announcements
+    std::string discovery;            // Home Assistant's prefix; empty: no announcements
+    std::string siteId;               // empty: the one kept in the queue
+    std::vector<std::string> forget;  // retired modules
     bool lines = false;
     std::string queue;
     std::string queueLimit = "1G";

@@ -37,6 +37,27 @@ std::string hostName() {
     return name[0] != '\0' ? name : "gateway";
 }
 
+// The announcer to Home Assistant when the settings ask for one, the retired modules
+// forgotten; none without discovery; or why it cannot be made.
+common::Result<std::unique_ptr<gateway::Announcer>> announcerFor(
+    const gateway::GatewaySettings& settings, gateway::ValueQueue& values,
+    gateway::Publisher& publisher, common::Clock& clock) {
+    if (!settings.discoveryPrefix) {
+        return std::unique_ptr<gateway::Announcer>();
+    }
+    auto made = gateway::Announcer::make({.discoveryPrefix = *settings.discoveryPrefix,
+                                          .prefix = settings.prefix,
+                                          .siteId = settings.siteId,
+                                          .host = settings.name},
+                                         values, publisher, clock);
+    if (const auto* announcer = std::get_if<std::unique_ptr<gateway::Announcer>>(&made)) {
+        for (const receive::ValueSource& retired : settings.forget) {
+            (*announcer)->forget(retired);
+        }
+    }
+    return made;
+}
+
 // Runs the gateway as it was set up, until a termination signal or a refusal of the broker;
 // `reread` reads the settings again for a reload.
 int runGateway(const gateway::GatewaySetup& setup, gateway::SettingsReload::Reread reread) {
@@ -67,6 +88,13 @@ int runGateway(const gateway::GatewaySetup& setup, gateway::SettingsReload::Rere
     gateway::MqttLink& broker = *std::get<std::unique_ptr<gateway::MqttLink>>(mqtt);
     gateway::Publisher publisher(values, broker, clock, setup.gateway.prefix, say);
     gateway::GatewayLoop loop(core, values, broker, publisher, service, setup.gateway, say);
+    auto announcer = announcerFor(setup.gateway, values, publisher, clock);
+    if (const auto* failure = common::failureOf(announcer)) {
+        return fail(failure->reason);
+    }
+    if (const auto& made = std::get<std::unique_ptr<gateway::Announcer>>(announcer)) {
+        loop.announceWith(*made);
+    }
     gateway::SettingsReload reload(setup, std::move(reread), values, say);
     loop.onReload(gateway::takeReloadRequest,
                   [&reload](gateway::GatewaySettings& settings) { reload.reload(settings); });

@@ -18,14 +18,4 @@ namespace qrt::gateway {
 /// its offset from UTC, the number as the pane line shows it.
 [[nodiscard]] std::string valuePayload(const StoredValue& value);
 
-/// A retained message announcing a channel to Home Assistant as a sensor of its module's
-/// device: its unit, device class, state class, a unique ID, and the gateway's status as
-/// its availability.
-struct Discovery {
-    std::string topic;
-    std::string payload;
-};
-[[nodiscard]] Discovery discoveryOf(const std::string& discoveryPrefix, const std::string& prefix,
-                                    const std::string& gateway, const StoredValue& value);
-
 }  // namespace qrt::gateway

@@ -20,12 +20,17 @@ constexpr const char* kSchema =
     " id INTEGER PRIMARY KEY AUTOINCREMENT, utc_ms INTEGER, utc_offset INTEGER,"
     " kind INTEGER, type INTEGER, serial INTEGER, channel TEXT, raw INTEGER, scale REAL,"
     " unit INTEGER);"
-    "CREATE TABLE IF NOT EXISTS retained(topic TEXT PRIMARY KEY, payload TEXT, sent INTEGER);";
+    "CREATE TABLE IF NOT EXISTS retained(topic TEXT PRIMARY KEY, payload TEXT, sent INTEGER);"
+    "CREATE TABLE IF NOT EXISTS channel(kind INTEGER, type INTEGER, serial INTEGER,"
+    " channel TEXT, unit INTEGER, period_ms INTEGER, PRIMARY KEY(kind, type, serial, channel));"
+    "CREATE TABLE IF NOT EXISTS site(id TEXT);";
 
 // Every column the gateway reads: a table without one of them is of another layout.
 constexpr const char* kLayout[] = {
     "SELECT id, utc_ms, utc_offset, kind, type, serial, channel, raw, scale, unit FROM value",
     "SELECT topic, payload, sent FROM retained",
+    "SELECT kind, type, serial, channel, unit, period_ms FROM channel",
+    "SELECT id FROM site",
 };
 
 // Rows nothing can be made of: a NULL or text where a number belongs, a number beyond what
@@ -42,6 +47,13 @@ constexpr const char* kDamagedValues =
     " OR typeof(unit) <> 'integer' OR unit NOT BETWEEN 0 AND 4";
 constexpr const char* kDamagedRetained =
     "DELETE FROM retained WHERE typeof(topic) <> 'text' OR typeof(payload) <> 'text'";
+constexpr const char* kDamagedChannels =
+    "DELETE FROM channel WHERE typeof(kind) <> 'integer' OR kind NOT BETWEEN 0 AND 2"
+    " OR typeof(type) <> 'integer' OR type NOT BETWEEN 0 AND 4294967295"
+    " OR typeof(serial) <> 'integer' OR serial NOT BETWEEN 0 AND 4294967295"
+    " OR typeof(channel) <> 'text' OR typeof(unit) <> 'integer' OR unit NOT BETWEEN 0 AND 4"
+    " OR typeof(period_ms) <> 'integer' OR period_ms < 0";
+constexpr const char* kDamagedSite = "DELETE FROM site WHERE typeof(id) <> 'text' OR id = ''";
 
 std::string systemReason(int error) {
     return std::strerror(error);
@@ -135,7 +147,7 @@ std::optional<std::string> QueueDatabase::openFile() {
 }
 
 void QueueDatabase::repair() {
-    for (const char* sql : {kDamagedValues, kDamagedRetained}) {
+    for (const char* sql : {kDamagedValues, kDamagedRetained, kDamagedChannels, kDamagedSite}) {
         if (execute(sql)) {
             repairedRows_ += static_cast<std::uint64_t>(changes());
         }

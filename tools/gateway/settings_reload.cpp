@@ -38,6 +38,15 @@ const FixedSetting kFixedSettings[] = {
     {"--prefix", [](const GatewaySetup& s) { return s.gateway.prefix; }},
     {"--ha-discovery",
      [](const GatewaySetup& s) { return s.gateway.discoveryPrefix.value_or(""); }},
+    {"--site-id", [](const GatewaySetup& s) { return s.gateway.siteId; }},
+    {"--forget-module",
+     [](const GatewaySetup& s) {
+         std::string modules;
+         for (const receive::ValueSource& module : s.gateway.forget) {
+             modules += module.text() + " ";
+         }
+         return modules;
+     }},
     {"--queue", [](const GatewaySetup& s) { return s.queueFolder; }},
 };
 

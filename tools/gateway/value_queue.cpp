@@ -176,6 +176,9 @@ void ValueQueue::retryRemovals() {
 }
 
 void ValueQueue::commit() {
+    if (!db_->inTransaction() && !(uncommitted_.empty() && removedInCommit_.empty())) {
+        transactionLost();  // a refused write of the gateway's other records ended it
+    }
     if (!memory_.empty()) {
         saveMemory();
     }

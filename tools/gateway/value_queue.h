@@ -92,6 +92,8 @@ class ValueQueue {
     [[nodiscard]] std::uint64_t dropped() const { return dropped_; }
     /// Damaged rows removed when the queue was opened.
     [[nodiscard]] std::uint64_t repaired() const { return db_->repairedRows(); }
+    /// The database the queue lives in, which keeps the gateway's other records too.
+    [[nodiscard]] QueueDatabase& database() { return *db_; }
     /// A new bound for the disk, applied at the next commit.
     void setLimit(std::uint64_t limitBytes) { limitBytes_ = limitBytes; }
 
