@@ -101,6 +101,21 @@ std::string jsonText(std::string_view text) {
     return json;
 }
 
+// The queue's health as sensors of the gateway: a field of PREFIX/status/queue each.
+struct HealthSensor {
+    std::string_view object;
+    std::string_view name;
+    std::string_view field;
+    std::string_view stateClass;
+    std::string_view unit;  // with its device class, when it has one
+    std::string_view deviceClass;
+};
+constexpr HealthSensor kHealthSensors[] = {
+    {"gateway_waiting", "Values waiting", "waiting", "measurement", "", ""},
+    {"gateway_oldest", "Oldest value waiting", "oldest_age_s", "measurement", "s", "duration"},
+    {"gateway_dropped", "Values dropped", "dropped", "total_increasing", "", ""},
+};
+
 std::string gatewayId(const DiscoveryContext& context) {
     return "qrt_" + discoveryId(context.siteId);
 }
@@ -200,7 +215,6 @@ Discovery channelDiscovery(const DiscoveryContext& context, const AnnouncedChann
 }
 
 std::vector<Discovery> gatewayDiscoveries(const DiscoveryContext& context) {
-    const std::string queue = context.prefix + "/status/queue";
     const auto sensor = [&](std::string_view object, std::string_view name) {
         JsonObject config;
         config.text("name", name)
@@ -218,25 +232,20 @@ std::vector<Discovery> gatewayDiscoveries(const DiscoveryContext& context) {
         .text("device_class", "enum")
         .json("options",
               jsonArray({jsonText("online"), jsonText("port lost"), jsonText("offline")}));
-    JsonObject waiting = sensor("gateway_waiting", "Values waiting");
-    waiting.text("state_topic", queue)
-        .text("value_template", "{{ value_json.waiting }}")
-        .text("state_class", "measurement")
-        .json("availability", availability(context, kGatewayUp));
-    JsonObject oldest = sensor("gateway_oldest", "Oldest value waiting");
-    oldest.text("state_topic", queue)
-        .text("value_template", "{{ value_json.oldest_age_s }}")
-        .text("unit_of_measurement", "s")
-        .text("device_class", "duration")
-        .text("state_class", "measurement")
-        .json("availability", availability(context, kGatewayUp));
-    JsonObject dropped = sensor("gateway_dropped", "Values dropped");
-    dropped.text("state_topic", queue)
-        .text("value_template", "{{ value_json.dropped }}")
-        .text("state_class", "total_increasing")
-        .json("availability", availability(context, kGatewayUp));
-    return {done("gateway_status", status), done("gateway_waiting", waiting),
-            done("gateway_oldest", oldest), done("gateway_dropped", dropped)};
+    std::vector<Discovery> discoveries{done("gateway_status", status)};
+    for (const HealthSensor& health : kHealthSensors) {
+        JsonObject config = sensor(health.object, health.name);
+        config.text("state_topic", context.prefix + "/status/queue")
+            .text("value_template", "{{ value_json." + std::string(health.field) + " }}")
+            .text("state_class", health.stateClass);
+        if (!health.unit.empty()) {
+            config.text("unit_of_measurement", health.unit)
+                .text("device_class", health.deviceClass);
+        }
+        config.json("availability", availability(context, kGatewayUp));
+        discoveries.push_back(done(health.object, config));
+    }
+    return discoveries;
 }
 
 }  // namespace qrt::gateway
