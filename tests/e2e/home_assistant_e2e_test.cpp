@@ -181,6 +181,7 @@ class HomeAssistantEndToEnd : public GatewayFixture {
     }
 };
 
+constexpr std::string_view kGatewayNode = "homeassistant/sensor/qrt_testsite/";
 constexpr const char* kTemperatureConfig = "homeassistant/sensor/qrt_testsite/5_1234_Temp1/config";
 
 }  // namespace
@@ -210,7 +211,8 @@ TEST_F(HomeAssistantEndToEnd, EveryAnnouncementFollowsHomeAssistantsRules) {
             for (const auto& [topic, config] : configs) {
                 if (config.contains("expire_after") ||
                     topic.find("/gateway_") != std::string::npos) {
-                    complete.insert(topic.substr(34, topic.size() - 34 - 7));
+                    const std::size_t from = kGatewayNode.size();
+                    complete.insert(topic.substr(from, topic.size() - from - 7));  // "/config"
                 }
             }
             return complete == objects;
@@ -238,8 +240,7 @@ TEST_F(HomeAssistantEndToEnd, EveryAnnouncementFollowsHomeAssistantsRules) {
           std::tuple{"5_1234_Bat_Dig", "", "diagnostic"},
           std::tuple{"5_1234_Config", "", "diagnostic"},
           std::tuple{"16_Status", "", "diagnostic"}}) {
-        const QJsonObject& config =
-            configs["homeassistant/sensor/qrt_testsite/" + std::string(object) + "/config"];
+        const QJsonObject& config = configs[std::string(kGatewayNode) + object + "/config"];
         EXPECT_EQ(text(config["state_class"]), stateClass) << object;
         EXPECT_EQ(text(config["entity_category"]), category) << object;
     }

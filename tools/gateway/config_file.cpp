@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <functional>
+#include <string_view>
 
 #include "common/input_file.h"
 #include "gateway/mqtt_names.h"
@@ -67,8 +69,8 @@ std::optional<std::string> lineProblem(std::string_view line,
     return std::nullopt;
 }
 
-}  // namespace
-
+// Why the text of a configuration file is refused: the line and what is wrong with it;
+// none when every line is well formed and names a key `isKey` knows.
 std::optional<std::string> configTextProblem(std::string_view text,
                                              const std::function<bool(std::string_view)>& isKey) {
     int number = 0;
@@ -82,6 +84,8 @@ std::optional<std::string> configTextProblem(std::string_view text,
     }
     return std::nullopt;
 }
+
+}  // namespace
 
 std::optional<common::Failure> configFileProblem(const CLI::App& app, int argc, char** argv) {
     const auto path = configPath(argc, argv);

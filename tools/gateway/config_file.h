@@ -1,9 +1,7 @@
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "common/failure.h"
 
@@ -20,10 +18,5 @@ namespace qrt::gateway {
 /// which would cut the value short without a word.
 [[nodiscard]] std::optional<common::Failure> configFileProblem(const CLI::App& app, int argc,
                                                                char** argv);
-
-/// Why the text of a configuration file is refused: the line and what is wrong with it;
-/// none when every line is well formed and names a key `isKey` knows.
-[[nodiscard]] std::optional<std::string> configTextProblem(
-    std::string_view text, const std::function<bool(std::string_view)>& isKey);
 
 }  // namespace qrt::gateway
