@@ -181,6 +181,7 @@ std::optional<Port> Link::takeLostDevice() {
     for (const Port candidate : {Port::A, Port::B}) {
         if (lost_[index(candidate)]) {
             lost_[index(candidate)] = false;
+            lastLost_ = candidate;
             return candidate;
         }
     }

@@ -106,6 +106,9 @@ class Link {
     /// Whether a device has been found gone and not yet taken; looks as takeLostDevice
     /// does, but leaves the report to it. Waits end on it.
     [[nodiscard]] bool deviceLost();
+    /// The port takeLostDevice returned last, for a report made after the loop that
+    /// took it (none while no device has gone).
+    [[nodiscard]] std::optional<Port> lastLostDevice() const { return lastLost_; }
 
     /// Whether both interfaces share port A through the interface box (MXL mode), as the
     /// operator sets it while the link is closed.
@@ -129,6 +132,7 @@ class Link {
     std::array<ReceiveRing, 2> rings_{};
     std::array<std::string, 2> paths_{};
     std::array<bool, 2> lost_{};
+    std::optional<Port> lastLost_;
     std::ostream& diagnostics_;
     CaptureReader* capture_ = nullptr;
     TrafficObserver* traffic_ = nullptr;

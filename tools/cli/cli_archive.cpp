@@ -162,11 +162,10 @@ int runArchive(const ConnectionOptions& connectionOptions, const ArchiveOptions&
     const archive::RetrievalOutcome outcome = retrieval.retrieve(
         {.radio = options.radio, .module = task.module, .selectedStart = task.start});
     view.finish(outcome.end == archive::RetrievalOutcome::End::Exportable);
-    if (outcome.end != archive::RetrievalOutcome::End::Exportable) {
-        return unexportable(outcome, session);
-    }
-    return exportArchive(outcome.read, task, core.archive, options, csv,
-                         valueFile ? &*valueFile : nullptr);
+    return session.finish(outcome.end == archive::RetrievalOutcome::End::Exportable
+                              ? exportArchive(outcome.read, task, core.archive, options, csv,
+                                              valueFile ? &*valueFile : nullptr)
+                              : unexportable(outcome, session));
 }
 
 int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& options) {
@@ -186,7 +185,9 @@ int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& opt
     if (const auto* error = common::failureOf(format)) {
         return fail(error->reason, exit_status::kUsage);
     }
-    if (const auto clash = outputClash(connectionOptions, {{"--values", options.values}})) {
+    const Connection& resolved = std::get<Connection>(connection);
+    if (const auto clash = outputClash(connectionOptions, {{"--values", options.values},
+                                                           {"--record", resolved.record.path}})) {
         return fail(*clash, exit_status::kUsage);
     }
     std::optional<values::ValueFile> valueFile;
@@ -197,18 +198,22 @@ int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& opt
             return fail(valueFile->failure(), exit_status::kUsage);
         }
     }
-    Session session(std::get<Connection>(connection), {.idFilter = filter});
+    Session session(resolved, {.idFilter = filter});
+    if (auto failure = session.record()) {
+        return fail(failure->reason, exit_status::kUsage);
+    }
     core::ToolCore& core = session.core();
     tools::ToolOutput output(std::move(valueFile));
     const common::Attachment shown =
         core.attach({.lines = &output.lines(), .measurements = output.measurements()});
     const int status = tools::watchPort(core, session.connection().portA, "qrt-cli", output);
     if (!output.finish() && status == exit_status::kDone) {
-        return fail(output.failure(), exit_status::kUsage);
+        return session.finish(fail(output.failure(), exit_status::kUsage));
     }
     // Ended by Ctrl+C or SIGTERM: the program ends by the signal, as every task does.
-    return status == exit_status::kDone && tools::stopRequested() ? exit_status::kInterrupted
-                                                                  : status;
+    return session.finish(status == exit_status::kDone && tools::stopRequested()
+                              ? exit_status::kInterrupted
+                              : status);
 }
 
 }  // namespace qrt::cli

@@ -73,6 +73,39 @@ common::Result<commands::RadioCommand> commandOf(const SendOptions& options) {
     return command;
 }
 
+// Sends the command, waits for its replies unless told not to, then listens.
+int sendAndAwait(Session& session, const commands::RadioCommand& command,
+                 const std::optional<commands::ExpectedReply>& expected,
+                 const SendOptions& options) {
+    core::ToolCore& core = session.core();
+    if (options.inductive) {
+        commands::sendInductiveCommand(
+            core.sender,
+            {.code = command.code, .wordPar = command.wordPar, .bytePar = command.bytePar});
+    } else {
+        commands::sendRadioCommand(core.sender, command);
+    }
+    if (options.wait.none || !expected || options.wait.seconds <= 0) {
+        return session.listen(options.listen);
+    }
+    // The addressed module's reply only; what follows (--listen) from every module again.
+    const std::uint32_t everyModule = core.poller.idFilter();
+    if (command.target) {
+        core.poller.setIdFilter(command.target->filterId());
+    }
+    // A write a module refuses without its authenticator looks like silence.
+    const bool mayWantAuthenticator =
+        frames::takesAuthenticator(command.code) && !options.authenticate && !options.inductive;
+    const AwaitedReplies awaited{
+        .replies = {*expected},
+        .everyModule = !options.inductive && !command.target,
+        .hintIfNone =
+            mayWantAuthenticator ? " (the module may want the authenticator: --auth)" : ""};
+    const int status = awaitReplies(session, awaited, options.wait.seconds);
+    core.poller.setIdFilter(everyModule);
+    return status == exit_status::kDone ? session.listen(options.listen) : status;
+}
+
 }  // namespace
 
 int runSend(const ConnectionOptions& connectionOptions, const SendOptions& options) {
@@ -93,33 +126,7 @@ int runSend(const ConnectionOptions& connectionOptions, const SendOptions& optio
         return fail(failure->reason, exit_status::kUsage);
     }
     Session& session = *std::get<std::unique_ptr<Session>>(opened);
-    core::ToolCore& core = session.core();
-    if (options.inductive) {
-        commands::sendInductiveCommand(
-            core.sender,
-            {.code = command.code, .wordPar = command.wordPar, .bytePar = command.bytePar});
-    } else {
-        commands::sendRadioCommand(core.sender, command);
-    }
-    if (options.wait.none || !expected || options.wait.seconds <= 0) {
-        return session.listen(options.listen);
-    }
-    if (command.target) {
-        core.poller.setIdFilter(command.target->filterId());  // its reply only
-    }
-    // A write a module refuses without its authenticator looks like silence.
-    const bool mayWantAuthenticator =
-        frames::takesAuthenticator(command.code) && !options.authenticate && !options.inductive;
-    const AwaitedReplies awaited{
-        .replies = {*expected},
-        .everyModule = !options.inductive && !command.target,
-        .hintIfNone =
-            mayWantAuthenticator ? " (the module may want the authenticator: --auth)" : ""};
-    if (const int status = awaitReplies(session, awaited, options.wait.seconds);
-        status != exit_status::kDone) {
-        return status;
-    }
-    return session.listen(options.listen);
+    return session.finish(sendAndAwait(session, command, expected, options));
 }
 
 namespace {
@@ -184,13 +191,11 @@ int sendAndWait(Session& session, const std::function<void(commands::ServiceComm
                 const AwaitedReplies& awaited, const ServiceOptions& options) {
     commands::ServiceCommands commands(session.core().sender, session.core().clock);
     send(commands);
+    int status = exit_status::kDone;
     if (!options.wait.none && !awaited.empty()) {
-        if (const int status = awaitReplies(session, awaited, options.wait.seconds);
-            status != exit_status::kDone) {
-            return status;
-        }
+        status = awaitReplies(session, awaited, options.wait.seconds);
     }
-    return session.listen(options.listen);
+    return session.finish(status == exit_status::kDone ? session.listen(options.listen) : status);
 }
 
 // Two numbers checked in range, for writepar and chan-pwr.
@@ -310,6 +315,30 @@ int runBox(const ConnectionOptions& connectionOptions, const ServiceOptions& opt
                        {.boxStatus = action == "version"}, options);
 }
 
+namespace {
+
+// The exit status of a calibration, its offsets printed when it wrote one.
+int calibrationStatus(Session& session, const commands::CalibrationResult& result) {
+    switch (result.outcome) {
+        case commands::CalibrationOutcome::Written:
+            std::cout << common::format<"old offset %4.2f, new offset %4.2f">(
+                             result.oldOffset * receive::kTemperatureScale,
+                             result.newOffset * receive::kTemperatureScale)
+                      << '\n';
+            return exit_status::kDone;
+        case commands::CalibrationOutcome::OutOfRange:
+            return exit_status::kRefused;
+        case commands::CalibrationOutcome::PortLost:
+            return session.portLost();
+        case commands::CalibrationOutcome::Interrupted:
+            return exit_status::kInterrupted;
+        default:
+            return fail("no answer from the module on the inductive head", exit_status::kNoAnswer);
+    }
+}
+
+}  // namespace
+
 int runCalibrate(const ConnectionOptions& connectionOptions, const CalibrateOptions& options) {
     if (options.input != 1 && options.input != 2) {
         return fail("calibrate takes input 1 or 2", exit_status::kUsage);
@@ -335,22 +364,7 @@ int runCalibrate(const ConnectionOptions& connectionOptions, const CalibrateOpti
     const commands::CalibrationResult result = commands::calibrate(
         options.input, target.value_or(session.connection().calibrationTarget), core.sender,
         core.clock, core.poller, [](std::string_view line) { std::cout << line << '\n'; });
-    switch (result.outcome) {
-        case commands::CalibrationOutcome::Written:
-            std::cout << common::format<"old offset %4.2f, new offset %4.2f">(
-                             result.oldOffset * receive::kTemperatureScale,
-                             result.newOffset * receive::kTemperatureScale)
-                      << '\n';
-            return exit_status::kDone;
-        case commands::CalibrationOutcome::OutOfRange:
-            return exit_status::kRefused;
-        case commands::CalibrationOutcome::PortLost:
-            return session.portLost();
-        case commands::CalibrationOutcome::Interrupted:
-            return exit_status::kInterrupted;
-        default:
-            return fail("no answer from the module on the inductive head", exit_status::kNoAnswer);
-    }
+    return session.finish(calibrationStatus(session, result));
 }
 
 }  // namespace qrt::cli

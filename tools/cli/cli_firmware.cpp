@@ -110,19 +110,9 @@ int awaitComplete(Session& session, firmware::FirmwareTransfer& transfer, Progre
     return fail("no answer to the status request", exit_status::kNoAnswer);
 }
 
-}  // namespace
-
-int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOptions& options) {
-    const auto checked = checkFirmwareOptions(options);
-    if (const auto* failure = common::failureOf(checked)) {
-        return fail(failure->reason, exit_status::kUsage);
-    }
-    const firmware::FirmwareTarget& target = std::get<firmware::FirmwareTarget>(checked);
-    auto opened = openSession(connectionOptions);
-    if (const auto* failure = common::failureOf(opened)) {
-        return fail(failure->reason, exit_status::kUsage);
-    }
-    Session& session = *std::get<std::unique_ptr<Session>>(opened);
+// The image's blocks, then its status until complete; the exit status.
+int transferImage(Session& session, const firmware::FirmwareTarget& target,
+                  const FirmwareOptions& options) {
     core::ToolCore& core = session.core();
     ProgressView view(target, options.speed);
     firmware::FirmwareTransfer transfer(core.sender, core.clock, view);
@@ -146,6 +136,22 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
         return exit_status::kDone;
     }
     return awaitComplete(session, transfer, view, options.reboot);
+}
+
+}  // namespace
+
+int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOptions& options) {
+    const auto checked = checkFirmwareOptions(options);
+    if (const auto* failure = common::failureOf(checked)) {
+        return fail(failure->reason, exit_status::kUsage);
+    }
+    const firmware::FirmwareTarget& target = std::get<firmware::FirmwareTarget>(checked);
+    auto opened = openSession(connectionOptions);
+    if (const auto* failure = common::failureOf(opened)) {
+        return fail(failure->reason, exit_status::kUsage);
+    }
+    Session& session = *std::get<std::unique_ptr<Session>>(opened);
+    return session.finish(transferImage(session, target, options));
 }
 
 }  // namespace qrt::cli

@@ -49,7 +49,10 @@ std::optional<common::Failure> Session::open() {
 }
 
 void Session::showLines(bool shown) {
-    shownLines_ = shown ? core_->attach({.lines = &console_}) : common::Attachment();
+    shownLines_.detach();  // the console once, not on top of itself
+    if (shown) {
+        shownLines_ = core_->attach({.lines = &console_});
+    }
 }
 
 common::Result<std::unique_ptr<Session>> openSession(const ConnectionOptions& options, Needs needs,
@@ -142,9 +145,18 @@ int Session::listen(double seconds) {
 namespace qrt::cli {
 
 int Session::portLost() {
-    const auto lost = core_->link.takeLostDevice();
+    // The live loop may have taken the report already: the port it took is named then.
+    auto lost = core_->link.takeLostDevice();
+    lost = lost ? lost : core_->link.lastLostDevice();
     const std::string& name = lost == link::Port::B ? connection_.portB : connection_.portA;
     return fail("port lost: " + name, exit_status::kPortLost);
+}
+
+int Session::finish(int status) {
+    if (recording_ && !recording_->finish() && status == exit_status::kDone) {
+        return fail(recording_->failure(), exit_status::kUsage);
+    }
+    return status;
 }
 
 }  // namespace qrt::cli

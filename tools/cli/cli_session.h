@@ -48,6 +48,9 @@ class Session {
     int listen(double seconds);
     /// Says which port was lost ("port lost: NAME") and returns the exit status.
     int portLost();
+    /// Ends the task that gave `status`: closes the recording, if any; a recording that
+    /// could not be written makes a task that was done a failure, with its reason.
+    int finish(int status);
 
   private:
     Connection connection_;
