@@ -37,6 +37,10 @@ class GatewayLoop final : public receive::LineSink, public receive::MeasurementS
   public:
     GatewayLoop(core::ToolCore& core, ValueQueue& queue, MqttSession& mqtt, Publisher& publisher,
                 const ServiceManager& service, GatewaySettings settings, Publisher::Say say);
+    /// The session outlives the loop: nothing of it is told to a loop that is gone.
+    ~GatewayLoop() override { mqtt_.listen({}); }
+    GatewayLoop(const GatewayLoop&) = delete;
+    GatewayLoop& operator=(const GatewayLoop&) = delete;
 
     /// Reads the settings again when asked: `requested` is asked between two polls, and
     /// `reload` applies what may change to the loop's settings, the service manager told.

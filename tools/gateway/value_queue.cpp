@@ -10,6 +10,9 @@ namespace qrt::gateway {
 namespace {
 
 constexpr std::int64_t kDropBatch = 1000;  // values dropped at once while the queue is full
+// Batches dropped at one commit: a limit lowered by a reload is reached over a few commits,
+// so no commit keeps the loop (and the service's watchdog) waiting.
+constexpr int kDropBatchesPerCommit = 50;
 constexpr std::size_t kSaveBatch = 1000;   // values moved from memory to disk per commit
 
 constexpr const char* kInsert =
@@ -101,14 +104,24 @@ ValueQueue::~ValueQueue() {
     }
 }
 
-void ValueQueue::begin() {
-    if (!db_->inTransaction()) {
-        db_->execute("BEGIN");
+bool ValueQueue::begin() {
+    if (db_->inTransaction()) {
+        return true;
     }
+    // SQLite may have ended the open transaction on its own (a write of the known channels
+    // or the retained messages it refused): what it held is taken back before a new one.
+    const bool lost = !uncommitted_.empty() || !removedInCommit_.empty() || !movedToDisk_.empty();
+    if (lost) {
+        transactionLost();
+    }
+    db_->execute("BEGIN");
+    return !lost;
 }
 
 bool ValueQueue::insert(const StoredValue& value) {
-    begin();
+    if (!begin()) {
+        return false;  // behind the values just taken back into memory
+    }
     bindValue(insert_, value);
     if (db_->step(insert_)) {
         ++onDisk_;
@@ -160,7 +173,9 @@ void ValueQueue::saveMemory() {
 
 void ValueQueue::retryRemovals() {
     for (auto it = removalsDue_.begin(); it != removalsDue_.end();) {
-        begin();
+        if (!begin()) {
+            return;
+        }
         sqlite3_bind_int64(delete_, 1, *it);
         if (!db_->step(delete_)) {
             failure_ = db_->lastError();
@@ -176,9 +191,6 @@ void ValueQueue::retryRemovals() {
 }
 
 void ValueQueue::commit() {
-    if (!db_->inTransaction() && !(uncommitted_.empty() && removedInCommit_.empty())) {
-        transactionLost();  // a refused write of the gateway's other records ended it
-    }
     if (!memory_.empty()) {
         saveMemory();
     }
@@ -237,7 +249,7 @@ void ValueQueue::transactionLost() {
 
 void ValueQueue::dropOldest() {
     const std::int64_t pageSize = db_->number("PRAGMA page_size");
-    for (;;) {
+    for (int batch = 0; batch < kDropBatchesPerCommit; ++batch) {
         const std::int64_t used =
             (db_->number("PRAGMA page_count") - db_->number("PRAGMA freelist_count")) * pageSize;
         if (static_cast<std::uint64_t>(used) <= limitBytes_ || onDisk_ == 0) {
@@ -295,10 +307,10 @@ std::vector<StoredValue> ValueQueue::next(std::int64_t afterId, std::size_t limi
 }
 
 void ValueQueue::remove(std::int64_t id) {
+    begin();  // first: a value it takes back into memory is one this may remove
     if (memory_.erase(id) > 0) {
         std::erase(movedToDisk_, id);
     }
-    begin();
     sqlite3_bind_int64(delete_, 1, id);
     if (db_->step(delete_)) {
         if (db_->changes() > 0) {

@@ -102,7 +102,9 @@ class ValueQueue {
         : db_(std::move(db)), limitBytes_(limitBytes) {}
     /// Prepares the statements; the reason when the tables refuse them.
     std::optional<std::string> prepare();
-    void begin();
+    /// Opens a transaction unless one is open; false when SQLite had ended the one that held
+    /// this commit's changes on its own, which are then taken back (see transactionLost).
+    bool begin();
     /// Writes a value into the open transaction; false when the disk refused it.
     bool insert(const StoredValue& value);
     void keepInMemory(StoredValue value);
