@@ -58,6 +58,35 @@ TEST(GatewayLoop, EachChannelIsAnnouncedOnceWhateverItsValues) {
     EXPECT_EQ(mqtt.payloadsOn("qrt/test/5.1234/Temp1").size(), 3u);
 }
 
+TEST(GatewayLoop, RetainedMessagesOfAnotherPrefixAreForgottenNotSentAgain) {
+    testing::TempFolder folder("qrt_gateway_prefix");
+    testing::FakeClock clock;
+    testing::FakeMqttSession mqtt(clock);
+    std::ostringstream diagnostics;
+    core::ToolCore core(std::make_unique<testing::FakeSerialPort>(),
+                        std::make_unique<testing::FakeSerialPort>(), diagnostics, clock);
+    auto queue = std::get<std::unique_ptr<ValueQueue>>(ValueQueue::open(folder.file("q"), 1 << 30));
+    for (const char* topic : {"old/5.1234/Temp1/last", "qrt/test/5.1234/Temp1/last",
+                              "ha/sensor/qrt_site/5_1234_Temp1/config"}) {
+        queue->keepRetained(topic, "kept");
+    }
+    queue->commit();
+    const auto say = [](const std::string&) {};
+    Publisher publisher(*queue, mqtt, clock, "qrt/test", say);
+    const ServiceManager service;
+    const GatewayLoop loop(core, *queue, mqtt, publisher, service,
+                           {.portA = "a", .prefix = "qrt/test", .name = "vm", .discoveryPrefix = {}},
+                           say);
+    mqtt.connect();
+    publisher.serve(50ms);
+    EXPECT_TRUE(mqtt.payloadsOn("old/5.1234/Temp1/last").empty());
+    EXPECT_EQ(mqtt.payloadsOn("qrt/test/5.1234/Temp1/last").size(), 1u);
+    // Without announcements, Home Assistant's prefix is another prefix too.
+    for (const std::string& topic : queue->retainedTopics()) {
+        EXPECT_TRUE(topic.starts_with("qrt/test/")) << topic;
+    }
+}
+
 TEST(GatewayOptions, TheQueueLivesInTheServicesStateFolderElseTheUsers) {
     struct Case {
         const char* stateDirectory;

@@ -34,6 +34,19 @@ GatewayLoop::GatewayLoop(core::ToolCore& core, ValueQueue& queue, MqttSession& m
                               announcer_->received(topic, payload);
                           }
                       }});
+    forgetOtherPrefixes();
+}
+
+void GatewayLoop::forgetOtherPrefixes() {
+    const auto under = [](const std::string& topic, const std::optional<std::string>& prefix) {
+        return prefix && topic.starts_with(*prefix + "/");
+    };
+    for (const std::string& topic : queue_.retainedTopics()) {
+        if (!under(topic, settings_.prefix) && !under(topic, settings_.discoveryPrefix)) {
+            queue_.forgetRetained(topic);
+        }
+    }
+    queue_.commit();
 }
 
 void GatewayLoop::announceWith(Announcer& announcer) {

@@ -68,6 +68,9 @@ class GatewayLoop final : public receive::LineSink, public receive::MeasurementS
     /// Serves the broker between two polls and tells the service manager the loop lives.
     void betweenPolls(std::chrono::milliseconds most);
     void setStatus(const std::string& status);
+    /// Forgets the retained messages of an earlier run under another prefix, so they are
+    /// not sent again at every connection.
+    void forgetOtherPrefixes();
     void reloadWhenAsked();
     /// Says what the queue repaired at the opening, and at the stop what it keeps.
     void tellQueueAtStart();

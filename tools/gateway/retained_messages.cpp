@@ -46,6 +46,12 @@ void RetainedMessages::sent(const RetainedMessage& message) {
     unsaved_.insert(message.topic);
 }
 
+void RetainedMessages::forget(const std::string& topic) {
+    if (messages_.erase(topic) > 0) {
+        unsaved_.insert(topic);
+    }
+}
+
 void RetainedMessages::sendAllAgain() {
     for (auto& [topic, entry] : messages_) {
         entry.sent = false;

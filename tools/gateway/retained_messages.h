@@ -35,6 +35,8 @@ class RetainedMessages {
     void keep(const std::string& topic, const std::string& payload);
     /// The broker has `message` (nothing changes when a newer payload took its place).
     void sent(const RetainedMessage& message);
+    /// Keeps no more the message for `topic`, leaving the broker's as it is.
+    void forget(const std::string& topic);
     /// Every message is to be sent again (a new connection: the broker may have lost them).
     void sendAllAgain();
     [[nodiscard]] std::vector<RetainedMessage> pending() const;

@@ -76,6 +76,8 @@ class ValueQueue {
         return retained_->pending();
     }
     void retainedSent(const RetainedMessage& message) { retained_->sent(message); }
+    /// Keeps no more the retained message for `topic`; the broker's stays.
+    void forgetRetained(const std::string& topic) { retained_->forget(topic); }
     /// Every retained message is to be sent again (a new connection).
     void sendRetainedAgain() { retained_->sendAllAgain(); }
     /// The topics of every retained message kept.
