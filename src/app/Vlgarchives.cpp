@@ -214,7 +214,9 @@ void TVLGLog::keepLastRead(bool exportable) {
 
 void TVLGLog::showRetrievalOutcome(const archive::RetrievalOutcome& outcome) {
     using End = archive::RetrievalOutcome::End;
-    read_ = outcome.read;
+    if (outcome.end != End::NotAsked) {
+        read_ = outcome.read;  // with nothing asked, the last read stays on offer
+    }
     switch (outcome.end) {
         case End::Exportable:
             showStatus("Ready", kGreen);

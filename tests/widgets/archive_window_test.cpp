@@ -80,6 +80,14 @@ TEST_F(ArchiveWindow, RetrievesAndWritesTheCsvUnderTheChosenName) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 4);
     EXPECT_EQ(text.find('\n'), std::string::npos);
 
+    // A radio read with no module named asks nothing: the last read stays on offer.
+    ui->Ed_SNR->clear();
+    archiveUi->RB_Radio->setChecked(true);
+    click(archiveUi->BtInfo);
+    std::filesystem::remove(csv);
+    click(archiveUi->Bt_CSV);
+    EXPECT_EQ(std::filesystem::file_size(csv), text.size());
+
     dialogs.saveAnswer = QString::fromStdString((folder_ / "no-such-folder" / "a.csv").string());
     click(archiveUi->Bt_CSV);
     EXPECT_TRUE(dialogs.warnings.last().startsWith("QRTTest: Can't write"));
