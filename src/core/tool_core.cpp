@@ -18,24 +18,19 @@ ToolCore::ToolCore(std::unique_ptr<link::SerialPort> portA, std::unique_ptr<link
 common::Attachment ToolCore::attach(const receive::Outputs& outputs) {
     receive::Outputs toPoller = outputs;
     toPoller.lines = nullptr;  // the log's writer stays the poller's line sink
-    common::Attachment attached;
-    if (outputs.lines != nullptr) {
-        receive::LineSink* before = lines.attachedLines();
-        lines.setLines(outputs.lines);
-        attached = common::Attachment([this, before] { lines.setLines(before); });
-    }
     if (outputs.measurements != nullptr) {
-        receive::MeasurementSink* before = history_.next();
-        history_.setNext(outputs.measurements);
-        attached.join(common::Attachment([this, before] { history_.setNext(before); }));
         toPoller.measurements = &history_;
     }
-    if (outputs.recording != nullptr) {
-        link::TrafficObserver* before = link.observeTraffic(outputs.recording);
-        attached.join(common::Attachment([this, before] { (void)link.observeTraffic(before); }));
-    }
+    common::Attachment attached = faces_.add(outputs);
     attached.join(poller.attach(toPoller));
     return attached;
+}
+
+void ToolCore::useOutputs(std::span<const receive::Outputs> layers) {
+    const receive::Outputs newest = receive::newestOutputs(layers);
+    lines.setLines(newest.lines);
+    history_.setNext(newest.measurements);
+    (void)link.observeTraffic(newest.recording);
 }
 
 }  // namespace qrt::core

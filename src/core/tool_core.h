@@ -2,9 +2,11 @@
 
 #include <memory>
 #include <ostream>
+#include <span>
 
 #include "common/attachment.h"
 #include "common/clock.h"
+#include "common/layers.h"
 #include "common/log_file.h"
 #include "core/core_options.h"
 #include "frames/frame_sender.h"
@@ -45,8 +47,13 @@ struct ToolCore {
     values::ValueHistory values;
 
   private:
+    /// Hands the newest attached lines, values consumer and recording to the log's
+    /// writer, the value history and the link.
+    void useOutputs(std::span<const receive::Outputs> layers);
+
     values::HistoryRecorder history_{values};  // feeds `values`, then the face's consumer
-    common::Attachment logged_;                // the poller's lines go to the log's writer
+    common::Layers<receive::Outputs> faces_{[this](auto layers) { useOutputs(layers); }};
+    common::Attachment logged_;  // the poller's lines go to the log's writer
 };
 
 }  // namespace qrt::core

@@ -18,7 +18,6 @@ class LogFileSink final : public LineSink {
 
     /// The sink the lines go to besides the log; none keeps only the log.
     void setLines(LineSink* lines) { lines_ = lines; }
-    [[nodiscard]] LineSink* attachedLines() const { return lines_; }
 
     void pollStarted() override;
     void pollFinished() override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <span>
 
 #include "frames/command_frames.h"
 #include "receive/recording_sink.h"
@@ -32,5 +33,9 @@ struct Outputs {
     /// Called for every accepted firmware status reply (type 20).
     std::function<void(const frames::StandardFrame&)> firmwareStatus{};
 };
+
+/// The outputs of `layers` laid over one another, oldest first: each field is the newest
+/// layer's that has it.
+[[nodiscard]] Outputs newestOutputs(std::span<const Outputs> layers);
 
 }  // namespace qrt::receive

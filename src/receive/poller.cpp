@@ -20,25 +20,6 @@ constexpr std::size_t kFirmwareEchoSize = 130;
 
 }  // namespace
 
-namespace {
-
-// Puts the hook or sink `given` in `slot` when there is one, keeping the one before.
-template <typename Output>
-void replace(Output& slot, const Output& given, Output& before) {
-    if (given) {
-        before = std::exchange(slot, given);
-    }
-}
-
-// Puts back in `slot` what was there before `given` took its place.
-template <typename Output>
-void restore(Output& slot, const Output& given, Output& before) {
-    if (given) {
-        slot = std::move(before);
-    }
-}
-
-}  // namespace
 
 Poller::Poller(link::Link& link, const frames::ProtocolSettings& protocol, common::Clock& clock,
                ArchiveStore& archive, Options options)
@@ -49,23 +30,14 @@ Poller::Poller(link::Link& link, const frames::ProtocolSettings& protocol, commo
       options_(std::move(options)) {}
 
 common::Attachment Poller::attach(const Outputs& outputs) {
-    const auto each = [](Outputs& current, const Outputs& given, Outputs& before, auto apply) {
-        apply(current.lines, given.lines, before.lines);
-        apply(current.measurements, given.measurements, before.measurements);
-        apply(current.boxStatus, given.boxStatus, before.boxStatus);
-        apply(current.recording, given.recording, before.recording);
-        apply(current.firmwarePacing, given.firmwarePacing, before.firmwarePacing);
-        apply(current.stopWaiting, given.stopWaiting, before.stopWaiting);
-        apply(current.frameAccepted, given.frameAccepted, before.frameAccepted);
-        apply(current.firmwareStatus, given.firmwareStatus, before.firmwareStatus);
-    };
-    Outputs before;
-    each(outputs_, outputs, before,
-         [](auto& slot, const auto& given, auto& kept) { replace(slot, given, kept); });
-    return common::Attachment([this, each, outputs, before]() mutable {
-        each(outputs_, outputs, before,
-             [](auto& slot, const auto& given, auto& kept) { restore(slot, given, kept); });
-    });
+    return attached_.add(outputs);
+}
+
+void Poller::useOutputs(std::span<const Outputs> layers) {
+    outputs_ = newestOutputs(layers);
+    if (outputs_.lines == nullptr) {
+        outputs_.lines = &noLines_;
+    }
 }
 
 void Poller::poll() {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "common/attachment.h"
+#include "common/layers.h"
 #include "common/clock.h"
 #include "frames/command_frames.h"
 #include "frames/protocol_settings.h"
@@ -55,8 +56,9 @@ class Poller {
     Poller(const Poller&) = delete;
     Poller& operator=(const Poller&) = delete;
 
-    /// Attaches a face's outputs until the attachment ends (see `Outputs`). Lines go
-    /// nowhere and values are not recorded while nothing is attached.
+    /// Attaches a face's outputs until the attachment ends (see `Outputs`); each output
+    /// is the newest living attachment's, whatever order they end in. Lines go nowhere and
+    /// values are not recorded while nothing is attached.
     common::Attachment attach(const Outputs& outputs);
 
     /// The ID filter, changed as the operator types (0: every module).
@@ -113,6 +115,8 @@ class Poller {
     /// check first, the 11-byte one only when `standardToo`.
     [[nodiscard]] FrameCheck checkCandidate(std::span<const std::uint8_t> bytes,
                                             bool standardToo) const;
+    /// Takes the newest of each output attached; lines go to `noLines_` while none is.
+    void useOutputs(std::span<const Outputs> layers);
     void dropNoise();
     std::size_t fill();
     void processStandardFrame(const frames::StandardFrame& frame);
@@ -127,6 +131,7 @@ class Poller {
     Options options_;
     NoLines noLines_;                      // where lines go while no face has attached its own
     Outputs outputs_{.lines = &noLines_};  // its lines never null
+    common::Layers<Outputs> attached_{[this](auto layers) { useOutputs(layers); }};
     std::int32_t startupSkipLeft_ = 0;
     DecodeState decode_;
     LoggerBlockDecoder logger_;

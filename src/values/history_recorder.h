@@ -16,7 +16,6 @@ class HistoryRecorder final : public receive::MeasurementSink {
 
     /// The consumer after the history; none keeps the history alone.
     void setNext(receive::MeasurementSink* next) { next_ = next; }
-    [[nodiscard]] receive::MeasurementSink* next() const { return next_; }
 
     void addMeasurements(std::span<const receive::Measurement> measurements) override {
         for (const receive::Measurement& measurement : measurements) {

@@ -79,6 +79,22 @@ TEST_F(ToolCoreAttach, AnEndedAttachmentRestoresWhatWasAttachedBeforeAndLeavesNo
     EXPECT_EQ(core->values.at(0).count, 2u);  // the history heard the values while attached
 }
 
+TEST_F(ToolCoreAttach, AnAttachmentEndedBeforeALaterOneLeavesTheLaterOneInPlace) {
+    Face program;
+    Face task;
+    {
+        common::Attachment first = core->attach(program.outputs());
+        const common::Attachment second = core->attach(task.outputs());
+        first.detach();
+        receiveTelegram();  // the later attachment keeps its outputs
+    }
+    receiveTelegram();  // and the first's do not come back when it ends
+    EXPECT_EQ(task.lines.lines.size(), 1u);
+    EXPECT_EQ(task.paced, 1);
+    EXPECT_EQ(program.lines.lines.size(), 0u);
+    EXPECT_EQ(program.paced, 0);
+}
+
 TEST_F(ToolCoreAttach, FieldsLeftEmptyKeepWhatIsAttached) {
     Face program;
     const common::Attachment outer = core->attach(program.outputs());
