@@ -20,7 +20,6 @@ constexpr std::size_t kFirmwareEchoSize = 130;
 
 }  // namespace
 
-
 Poller::Poller(link::Link& link, const frames::ProtocolSettings& protocol, common::Clock& clock,
                ArchiveStore& archive, Options options)
     : link_(link),

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "common/attachment.h"
-#include "common/layers.h"
 #include "common/clock.h"
+#include "common/layers.h"
 #include "frames/command_frames.h"
 #include "frames/protocol_settings.h"
 #include "link/link.h"

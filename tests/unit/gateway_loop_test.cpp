@@ -74,9 +74,9 @@ TEST(GatewayLoop, RetainedMessagesOfAnotherPrefixAreForgottenNotSentAgain) {
     const auto say = [](const std::string&) {};
     Publisher publisher(*queue, mqtt, clock, "qrt/test", say);
     const ServiceManager service;
-    const GatewayLoop loop(core, *queue, mqtt, publisher, service,
-                           {.portA = "a", .prefix = "qrt/test", .name = "vm", .discoveryPrefix = {}},
-                           say);
+    const GatewayLoop loop(
+        core, *queue, mqtt, publisher, service,
+        {.portA = "a", .prefix = "qrt/test", .name = "vm", .discoveryPrefix = {}}, say);
     mqtt.connect();
     publisher.serve(50ms);
     EXPECT_TRUE(mqtt.payloadsOn("old/5.1234/Temp1/last").empty());

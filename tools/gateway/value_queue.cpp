@@ -13,7 +13,7 @@ constexpr std::int64_t kDropBatch = 1000;  // values dropped at once while the q
 // Batches dropped at one commit: a limit lowered by a reload is reached over a few commits,
 // so no commit keeps the loop (and the service's watchdog) waiting.
 constexpr int kDropBatchesPerCommit = 50;
-constexpr std::size_t kSaveBatch = 1000;   // values moved from memory to disk per commit
+constexpr std::size_t kSaveBatch = 1000;  // values moved from memory to disk per commit
 
 constexpr const char* kInsert =
     "INSERT INTO value(id, utc_ms, utc_offset, kind, type, serial, channel, raw, scale, unit)"
