@@ -256,7 +256,9 @@ void TMainForm::BTCloseClick() {
 void TMainForm::Timer1Timer() {
     core_.poller.poll();
     if (const auto lost = core_.link.takeLostDevice()) {
-        // A pulled adapter: say so once, then leave the link closed as Close does.
+        // A pulled adapter: the frames that arrived before it went are shown first, then
+        // it is named once, and the link is left closed as Close does.
+        core_.poller.pollRemaining();
         const std::string name = text(*lost == link::Port::A ? CB_ComA : CB_ComB);
         // Stamped with the poll's time, as every other line of the pane.
         const std::string line =

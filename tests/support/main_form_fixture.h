@@ -54,7 +54,7 @@ class MainFormFixture : public ::testing::Test {
         portA = a.get();
         portB = b.get();
         core = std::make_unique<core::ToolCore>(std::move(a), std::move(b), diagnostics, clock,
-                                                TMainForm::coreOptions());
+                                                coreOptions);
         form = std::make_unique<TMainForm>(
             MainFormServices{.core = *core,
                              .dialogs = dialogs,
@@ -104,6 +104,7 @@ class MainFormFixture : public ::testing::Test {
     FakeDialogs dialogs;
     FakeSerialPort* portA = nullptr;
     FakeSerialPort* portB = nullptr;
+    core::CoreOptions coreOptions = TMainForm::coreOptions();  // the window's, unless a test says
     std::unique_ptr<core::ToolCore> core;
     std::unique_ptr<TMainForm> form;
     std::unique_ptr<MainFormControls> ui;

@@ -206,18 +206,24 @@ TEST_F(MainForm, UnopenableLogFileMeansNoLogAndNoMessage) {
 }
 
 TEST_F(MainForm, PollsShowDecodedLinesAndALostDeviceOnceThenTheClosedState) {
+    coreOptions.poller.workBudget = std::chrono::milliseconds(0);  // a frame a poll
     openLink();
     const auto frame = frames::buildStandardFrame(0x01, 0x50001234, 0x0203, 0, 9, 0);
     portA->queueInput({frame.begin(), frame.end()});
     form->Timer1Timer();
     ASSERT_EQ(paneLines(ui->ME_Debug).size(), 1u);
     EXPECT_EQ(paneLines(ui->ME_Comm), (std::vector<std::string>{"ID:5.4660 Version:2.3 run"}));
+    // Two frames arrived before the plug was pulled: both are shown, then the port named.
+    for (int i = 0; i < 2; ++i) {
+        portA->queueInput({frame.begin(), frame.end()});
+    }
     portA->pullPlug();
     form->Timer1Timer();
     form->Timer1Timer();
     const auto lines = paneLines(ui->ME_Debug);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[1], lines[0].substr(0, 10) + "  Device lost: COM1");  // the poll's stamp
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(paneLines(ui->ME_Comm).size(), 3u);
+    EXPECT_EQ(lines[3], lines[0].substr(0, 10) + "  Device lost: COM1");  // the poll's stamp
     expectLinkOpen(false);
     click(ui->BTCLEAR);
     EXPECT_EQ(ui->ME_Debug->lineCount(), 0u);
