@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -339,6 +340,8 @@ int runRecording(const Options& options, std::uint16_t crcStart, std::uint32_t i
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that went away (| head) fails the write with its reason instead of killing.
+    std::signal(SIGPIPE, SIG_IGN);
     CLI::App app{
         "Decodes telegrams and replies from interface A into the lines of the "
         "tool's two panes: \"D \" for the debug pane, \"C \" for the communication "

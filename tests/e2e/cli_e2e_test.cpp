@@ -284,5 +284,19 @@ TEST_P(CliEndToEnd, WatchShowsTheLinesAndWritesTheValuesUntilStopped) {
     EXPECT_NE(values.find(",6.16,Temp1,21.50,\u00B0C\r\n"), std::string::npos) << values;
 }
 
+// A reader that goes away (| head) ends the watch with the write's reason, not by SIGPIPE;
+// what it heard until then is in its recording.
+TEST_P(CliEndToEnd, WatchRecordsAndEndsWithItsReaderWithTheReason) {
+    startSim({"--module", "6.16,period=0.2"});
+    std::string command = std::string(QRT_CLI_PATH) + " --port-a " + path("a");
+    command += multiplexed() ? " --mux" : "";
+    command += " --record " + path("watch.pcapng") + " watch 2>" + path("err") + "; echo $? >" +
+               path("status");
+    runCommand("{ " + command + "; } | head -c 1 >/dev/null");
+    EXPECT_EQ(readText(path("status")), "2\n");
+    EXPECT_EQ(readText(path("err")), "qrt-cli: cannot write standard output: Broken pipe\n");
+    EXPECT_GT(std::filesystem::file_size(path("watch.pcapng")), 100u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, CliEndToEnd, ::testing::Values(false, true),
                          [](const auto& param) { return param.param ? "Multiplexed" : "Direct"; });

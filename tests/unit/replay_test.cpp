@@ -13,6 +13,7 @@
 #include "link/mux_framing.h"
 #include "support/child_process.h"
 #include "support/recording_sink.h"
+#include "support/temp_folder.h"
 
 using namespace qrt;
 
@@ -162,6 +163,23 @@ TEST(MonitorTool, PrintsThePaneLinesOfACaptureFile) {
         output.find("D 01:02:03.4  ID:5.4660 pt:1 bp:0 wp:515 9\nC ID:5.4660 Version:2.3 run\n"),
         std::string::npos);
     EXPECT_NE(output.find("C ID:5.4660 Date:21.06.2015\n"), std::string::npos);
+}
+
+TEST(MonitorTool, AReaderThatGoesAwayIsAWriteFailureWithItsReason) {
+    const qrt::testing::TempFolder folder("qrt_monitor_pipe");
+    const auto frame = frames::buildStandardFrame(0x20, 0x60000010, 0xF79A, 0x12, 1, 0);
+    std::ofstream capture(folder.file("capture"), std::ios::binary);
+    for (int i = 0; i < 20'000; ++i) {  // lines far beyond what a pipe holds
+        capture.write(reinterpret_cast<const char*>(frame.data()),
+                      static_cast<std::streamsize>(frame.size()));
+    }
+    capture.close();
+    qrt::testing::runCommand("{ " + std::string(QRT_MONITOR_PATH) + " " + folder.file("capture") +
+                             " 2>" + folder.file("err") + "; echo $? >" + folder.file("status") +
+                             "; } | head -c 1 >/dev/null");
+    EXPECT_EQ(qrt::testing::readText(folder.file("status")), "2\n");
+    EXPECT_EQ(qrt::testing::readText(folder.file("err")),
+              "qrt-monitor: cannot write standard output: Broken pipe\n");
 }
 
 TEST(MonitorTool, UnreadableInputIsReportedWithItsReason) {

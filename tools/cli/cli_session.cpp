@@ -156,6 +156,9 @@ int Session::finish(int status) {
     if (recording_ && !recording_->finish() && status == exit_status::kDone) {
         return fail(recording_->failure(), exit_status::kUsage);
     }
+    if (!standardOutput_.flush() && status == exit_status::kDone) {
+        return fail(standardOutput_.failure(), exit_status::kUsage);
+    }
     return status;
 }
 

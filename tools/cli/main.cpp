@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -10,6 +11,9 @@
 
 int main(int argc, char** argv) {
     using namespace qrt::cli;
+    // A reader that went away (| head) fails the write with its reason, as a full disk does,
+    // instead of killing a task that may be halfway through a transfer.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);  // the serial backend expects one
     CLI::App app{"", "qrt-cli"};
     CommandLine commandLine(app);
@@ -24,9 +28,10 @@ int main(int argc, char** argv) {
         qrt::tools::endByStopSignal();  // the task has cleaned up
         return status;
     }
-    if (std::fflush(stdout) != 0 && status == exit_status::kDone) {
-        return fail(std::string("cannot write standard output: ") + std::strerror(errno),
-                    exit_status::kUsage);
+    errno = 0;
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout) != 0) && status == exit_status::kDone) {
+        const char* reason = errno != 0 ? std::strerror(errno) : "an earlier write failed";
+        return fail(std::string("cannot write standard output: ") + reason, exit_status::kUsage);
     }
     return status;
 }

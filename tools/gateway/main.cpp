@@ -106,9 +106,10 @@ int runGateway(const gateway::GatewaySetup& setup, gateway::SettingsReload::Rere
 int main(int argc, char** argv) {
     // A reload asked for during the start waits for the loop instead of ending the gateway;
     // a queue file at the file size limit fails its write, as on a full disk, instead of
-    // killing the gateway.
+    // killing the gateway; so does a closed pipe.
     gateway::reloadOnHangUp();
     std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);  // the serial backend expects one
     CLI::App app{
         "Publishes the installation's values on an MQTT broker: listens to the receiver on "
