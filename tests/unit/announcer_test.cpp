@@ -64,16 +64,24 @@ class AnnouncerTest : public ::testing::Test {
 
 TEST_F(AnnouncerTest, AChannelIsAnnouncedWhenNewAndAgainWhenItsExpiryChanges) {
     mqtt.connect();
-    const std::int64_t t = 1'765'000'000'000;
-    for (const std::int64_t at : {t, t, t + 30'000, t + 60'000, t + 70'000, t + 79'000}) {
+    std::int64_t at = 1'765'000'000'000;
+    std::vector<std::int64_t> steps{0, 0, 30'000, 30'000, 10'000, 9'000};
+    // Lost telegrams (twice the period) change nothing; a module set to send every
+    // 2 minutes is followed after a round of its new times.
+    steps.insert(steps.end(), {18'000, 9'000, 18'000});
+    steps.insert(steps.end(), 8, 9'000);
+    steps.insert(steps.end(), 8, 120'000);
+    for (const std::int64_t step : steps) {
+        at += step;
         temperatureAt(at);
         serveFor(1s);
     }
     const std::vector<std::string> configs = temperatureConfigs();
-    ASSERT_EQ(configs.size(), 3u);  // new; a period of 30 s; one of 10 s
+    ASSERT_EQ(configs.size(), 4u);  // new; a period of 30 s; of 9 s; of 2 minutes
     EXPECT_EQ(configs[0].find("expire_after"), std::string::npos);
     EXPECT_NE(configs[1].find("\"expire_after\":180"), std::string::npos) << configs[1];
     EXPECT_NE(configs[2].find("\"expire_after\":60"), std::string::npos) << configs[2];
+    EXPECT_NE(configs[3].find("\"expire_after\":600"), std::string::npos) << configs[3];
 }
 
 TEST_F(AnnouncerTest, ARestartAnnouncesWhatItKnewAtOnceAndClearsEarlierAnnouncements) {

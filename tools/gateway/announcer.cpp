@@ -1,5 +1,6 @@
 #include "gateway/announcer.h"
 
+#include <algorithm>
 #include <set>
 
 #include "gateway/messages.h"
@@ -108,16 +109,23 @@ void Announcer::noteValue(const StoredValue& value) {
     // Values of one poll share its time: only the time between two polls tells the period.
     const std::int64_t since = seen.lastMs > 0 ? at - seen.lastMs : 0;
     seen.lastMs = at;
-    const bool shorter = since > 0 && (seen.channel.periodMs == 0 || since < seen.channel.periodMs);
+    const std::int64_t period = since > 0 ? nextPeriod(seen, since) : seen.channel.periodMs;
     const bool expiryChanged =
-        shorter && expireAfterSeconds(since) != expireAfterSeconds(seen.channel.periodMs);
-    if (shorter) {
-        seen.channel.periodMs = since;
-    }
+        expireAfterSeconds(period) != expireAfterSeconds(seen.channel.periodMs);
+    seen.channel.periodMs = period;
     if (isNew || expiryChanged) {
         known_->remember(seen.channel);
         announce(seen.channel);
     }
+}
+
+std::int64_t Announcer::nextPeriod(Seen& seen, std::int64_t since) {
+    seen.recent[seen.times++ % seen.recent.size()] = since;
+    if (seen.times >= seen.recent.size()) {
+        return *std::min_element(seen.recent.begin(), seen.recent.end());
+    }
+    const std::int64_t period = seen.channel.periodMs;
+    return period == 0 || since < period ? since : period;
 }
 
 void Announcer::received(const std::string& topic, std::string_view payload) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -56,8 +57,15 @@ class Announcer {
               Publisher& publisher, common::Clock& clock);
     struct Seen {
         AnnouncedChannel channel;
-        std::int64_t lastMs = 0;  // when its last value was measured
+        std::int64_t lastMs = 0;               // when its last value was measured
+        std::array<std::int64_t, 8> recent{};  // the last times between two values, in ms
+        std::size_t times = 0;                 // how many were taken, the oldest overwritten
     };
+    /// The channel's period after a value `since` ms after the one before: a shorter time
+    /// at once; else the shortest of the recent times, so a module set to send less often
+    /// is followed once they are all longer, while a lost telegram (twice the period) is
+    /// not taken for a longer period.
+    [[nodiscard]] static std::int64_t nextPeriod(Seen& seen, std::int64_t since);
     void announce(const AnnouncedChannel& channel);
     void announceAll();
 
