@@ -187,6 +187,12 @@ TEST_P(CliEndToEnd, BadFilesAreRefusedAndNothingIsLost) {
                   "is not a regular file"},
              Case{std::string(QRT_CLI_PATH) + " --port-a /no/such/port watch",
                   "cannot open /no/such/port"},
+             Case{ports + " --record " + path("old.csv") +
+                      " --record-overwrite archive --since 2026-01-01 -o " + path("old.csv"),
+                  "--record " + path("old.csv") + " is the same file as -o"},
+             Case{ports + " --record " + path("link.bin") + " --record-overwrite firmware " +
+                      path("cap.bin") + " --module 6.16",
+                  "--record " + path("link.bin") + " is the same file as IMAGE"},
          }) {
         const auto [status, output] = runCommand("{ timeout 20 " + c.command + "; } 2>&1");
         EXPECT_EQ(status, 2) << c.command << ": " << output;

@@ -65,8 +65,10 @@ common::Result<ArchiveTask> checkArchiveOptions(const ConnectionOptions& connect
         return *failure;
     }
     task.valuesFormat = std::get<values::ValueFormat>(format);
-    if (const auto clash = outputClash(connectionOptions,
-                                       {{"-o", options.output}, {"--values", options.values}})) {
+    if (const auto clash =
+            outputClash(connectionOptions, {{"-o", options.output},
+                                            {"--values", options.values},
+                                            {"--record", connectionOptions.record.path}})) {
         return common::Failure{*clash};
     }
     return task;
@@ -185,9 +187,9 @@ int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& opt
     if (const auto* error = common::failureOf(format)) {
         return fail(error->reason, exit_status::kUsage);
     }
-    const Connection& resolved = std::get<Connection>(connection);
-    if (const auto clash = outputClash(connectionOptions, {{"--values", options.values},
-                                                           {"--record", resolved.record.path}})) {
+    if (const auto clash = outputClash(
+            connectionOptions,
+            {{"--values", options.values}, {"--record", connectionOptions.record.path}})) {
         return fail(*clash, exit_status::kUsage);
     }
     std::optional<values::ValueFile> valueFile;
@@ -198,7 +200,7 @@ int runWatch(const ConnectionOptions& connectionOptions, const WatchOptions& opt
             return fail(valueFile->failure(), exit_status::kUsage);
         }
     }
-    Session session(resolved, {.idFilter = filter});
+    Session session(std::get<Connection>(connection), {.idFilter = filter});
     if (auto failure = session.record()) {
         return fail(failure->reason, exit_status::kUsage);
     }

@@ -146,6 +146,12 @@ int runFirmware(const ConnectionOptions& connectionOptions, const FirmwareOption
         return fail(failure->reason, exit_status::kUsage);
     }
     const firmware::FirmwareTarget& target = std::get<firmware::FirmwareTarget>(checked);
+    // The recording is opened before the image is read: it may never replace the image.
+    if (const auto clash =
+            outputClash(connectionOptions,
+                        {{"IMAGE", options.image}, {"--record", connectionOptions.record.path}})) {
+        return fail(*clash, exit_status::kUsage);
+    }
     auto opened = openSession(connectionOptions);
     if (const auto* failure = common::failureOf(opened)) {
         return fail(failure->reason, exit_status::kUsage);
