@@ -88,7 +88,7 @@ class CsvLines final : public RowVisitor {
     void header(const ChannelList& channels) override { out_ << headerLine(channels) << '\r'; }
     void row(DateTimeValue time, const ChannelList& channels,
              std::span<const std::uint16_t> words) override {
-        line_ = shortDate(time) + " " + longTime(time);
+        line_ = dateAndTime(time);
         for (std::size_t i = 0; i < words.size(); ++i) {
             appendField(line_, channels.kinds[i], words[i]);
         }
@@ -281,7 +281,6 @@ class RowWalk {
 }  // namespace
 
 std::string noRowsText(DateTimeValue selectedStart, const std::optional<DateTimeValue>& newestRow) {
-    const auto dateAndTime = [](DateTimeValue at) { return shortDate(at) + " " + longTime(at); };
     return "No records from the selected start " + dateAndTime(selectedStart) +
            (newestRow ? "; the newest record is " + dateAndTime(*newestRow)
                       : "; the archive holds no rows");

@@ -83,4 +83,8 @@ std::string longTime(DateTimeValue value) {
     return common::format<"%02lld:%02lld:%02lld">(ms / 3'600'000, ms / 60'000 % 60, ms / 1000 % 60);
 }
 
+std::string dateAndTime(DateTimeValue value) {
+    return shortDate(value) + " " + longTime(value);
+}
+
 }  // namespace qrt::archive

@@ -25,5 +25,7 @@ using DateTimeValue = double;
 /// 10:30 stays 10:30:00.
 [[nodiscard]] std::string shortDate(DateTimeValue value);
 [[nodiscard]] std::string longTime(DateTimeValue value);
+/// "dd.MM.yyyy HH:mm:ss", as a CSV row begins.
+[[nodiscard]] std::string dateAndTime(DateTimeValue value);
 
 }  // namespace qrt::archive

@@ -123,12 +123,9 @@ int exportArchive(const archive::ArchiveRead& read, const ArchiveTask& task,
             return fail(file->failure(), exit_status::kUsage);
         }
     }
-    const auto dateAndTime = [](archive::DateTimeValue at) {
-        return archive::shortDate(at) + " " + archive::longTime(at);
-    };
     std::cerr << "qrt-cli: " << read.module.text() << ": " << result.rows << " rows from "
-              << dateAndTime(*result.firstRow) << " to " << dateAndTime(*result.lastRow)
-              << " written to " << options.output << '\n';
+              << archive::dateAndTime(*result.firstRow) << " to "
+              << archive::dateAndTime(*result.lastRow) << " written to " << options.output << '\n';
     return exit_status::kDone;
 }
 
