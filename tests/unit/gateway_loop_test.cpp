@@ -20,24 +20,38 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(GatewayLoop, EachChannelIsAnnouncedOnceWhateverItsValues) {
-    testing::TempFolder folder("qrt_gateway_loop");
+// The loop on a core with fake ports, its queue in a fresh folder, a broker in memory.
+class GatewayLoopTest : public ::testing::Test {
+  protected:
+    /// The loop under `prefix`, announcing under `discoveryPrefix` when there is one.
+    std::unique_ptr<GatewayLoop> makeLoop(std::optional<std::string> discoveryPrefix) {
+        return std::make_unique<GatewayLoop>(core, *queue, mqtt, publisher, service,
+                                             GatewaySettings{.portA = "a",
+                                                             .prefix = "qrt/test",
+                                                             .name = "vm",
+                                                             .discoveryPrefix = discoveryPrefix},
+                                             say);
+    }
+
+    testing::TempFolder folder{"qrt_gateway_loop"};
     testing::FakeClock clock;
-    testing::FakeMqttSession mqtt(clock);
+    testing::FakeMqttSession mqtt{clock};
     std::ostringstream diagnostics;
-    core::ToolCore core(std::make_unique<testing::FakeSerialPort>(),
-                        std::make_unique<testing::FakeSerialPort>(), diagnostics, clock);
-    auto queue = std::get<std::unique_ptr<ValueQueue>>(ValueQueue::open(folder.file("q"), 1 << 30));
-    const auto say = [](const std::string&) {};
-    Publisher publisher(*queue, mqtt, clock, "qrt/test", say);
+    core::ToolCore core{std::make_unique<testing::FakeSerialPort>(),
+                        std::make_unique<testing::FakeSerialPort>(), diagnostics, clock};
+    std::unique_ptr<ValueQueue> queue =
+        std::get<std::unique_ptr<ValueQueue>>(ValueQueue::open(folder.file("q"), 1 << 30));
+    Publisher::Say say = [](const std::string&) {};
+    Publisher publisher{*queue, mqtt, clock, "qrt/test", say};
     const ServiceManager service;
-    GatewayLoop loop(core, *queue, mqtt, publisher, service,
-                     {.portA = "a", .prefix = "qrt/test", .name = "vm", .discoveryPrefix = "ha"},
-                     say);
+};
+
+TEST_F(GatewayLoopTest, EachChannelIsAnnouncedOnceWhateverItsValues) {
+    const auto loop = makeLoop("ha");
     auto announcer = std::get<std::unique_ptr<Announcer>>(Announcer::make(
         {.discoveryPrefix = "ha", .prefix = "qrt/test", .siteId = "site", .host = "vm"}, *queue,
         publisher, clock));
-    loop.announceWith(*announcer);
+    loop->announceWith(*announcer);
     EXPECT_EQ(mqtt.subscriptions, std::vector<std::string>{"ha/status"});
     mqtt.connect();
     receive::Measurement temperature{.source = {.module = {5, 1234}},
@@ -47,8 +61,8 @@ TEST(GatewayLoop, EachChannelIsAnnouncedOnceWhateverItsValues) {
                                      .unit = receive::Unit::Celsius};
     for (const std::int32_t raw : {2150, 2160, 2170}) {
         temperature.raw = raw;
-        loop.addMeasurements({&temperature, 1});
-        loop.pollFinished();
+        loop->addMeasurements({&temperature, 1});
+        loop->pollFinished();
         for (int i = 0; i < 30; ++i) {
             publisher.serve(50ms);
             mqtt.acknowledgeAll();
@@ -58,25 +72,13 @@ TEST(GatewayLoop, EachChannelIsAnnouncedOnceWhateverItsValues) {
     EXPECT_EQ(mqtt.payloadsOn("qrt/test/5.1234/Temp1").size(), 3u);
 }
 
-TEST(GatewayLoop, RetainedMessagesOfAnotherPrefixAreForgottenNotSentAgain) {
-    testing::TempFolder folder("qrt_gateway_prefix");
-    testing::FakeClock clock;
-    testing::FakeMqttSession mqtt(clock);
-    std::ostringstream diagnostics;
-    core::ToolCore core(std::make_unique<testing::FakeSerialPort>(),
-                        std::make_unique<testing::FakeSerialPort>(), diagnostics, clock);
-    auto queue = std::get<std::unique_ptr<ValueQueue>>(ValueQueue::open(folder.file("q"), 1 << 30));
+TEST_F(GatewayLoopTest, RetainedMessagesOfAnotherPrefixAreForgottenNotSentAgain) {
     for (const char* topic : {"old/5.1234/Temp1/last", "qrt/test/5.1234/Temp1/last",
                               "ha/sensor/qrt_site/5_1234_Temp1/config"}) {
         queue->keepRetained(topic, "kept");
     }
     queue->commit();
-    const auto say = [](const std::string&) {};
-    Publisher publisher(*queue, mqtt, clock, "qrt/test", say);
-    const ServiceManager service;
-    const GatewayLoop loop(
-        core, *queue, mqtt, publisher, service,
-        {.portA = "a", .prefix = "qrt/test", .name = "vm", .discoveryPrefix = {}}, say);
+    const auto loop = makeLoop(std::nullopt);
     mqtt.connect();
     publisher.serve(50ms);
     EXPECT_TRUE(mqtt.payloadsOn("old/5.1234/Temp1/last").empty());
