@@ -269,7 +269,7 @@ TEST_P(CliEndToEnd, FirmwareArrivesWholeWithALostBlockResent) {
     EXPECT_NE(output.find("block 3 missing, sent again"), std::string::npos) << output;
     EXPECT_NE(output.find("Good\n"), std::string::npos) << output;
     const std::string received = readText(path("received.bin"));
-    ASSERT_EQ(received.size(), 128u * 5);
+    ASSERT_EQ(received.size(), 128u * 5) << simLog();
     EXPECT_EQ(received.substr(0, image.size()), image);
 }
 

@@ -1,9 +1,9 @@
 #include "sim/simulator.h"
 
 #include <array>
-#include <fstream>
 
 #include "commands/command_tables.h"
+#include "common/replacing_file.h"
 #include "common/text_format.h"
 #include "frames/byte_order.h"
 #include "frames/command_codes.h"
@@ -205,10 +205,14 @@ void Simulator::dispatch(std::chrono::sys_seconds now) {
 }
 
 void Simulator::writeFirmwareImage(Module& m) {
+    // Replaced whole: whoever reads it between two status requests sees one image.
     const Bytes image = m.firmware().image();
-    std::ofstream out(options_.firmwareOut, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(image.data()),
-              static_cast<std::streamsize>(image.size()));
+    common::ReplacingFile out(options_.firmwareOut);
+    out.write({reinterpret_cast<const char*>(image.data()), image.size()});
+    if (!out.commit()) {
+        log_("module " + idText(m.id()) + " firmware image: " + out.failure());
+        return;
+    }
     log_(format<"module %s firmware image (%zu bytes) written to ">(idText(m.id()).c_str(),
                                                                     image.size()) +
          options_.firmwareOut);
